@@ -1,0 +1,5 @@
+add_library(lumvane_warnings INTERFACE)
+target_compile_options(lumvane_warnings INTERFACE -Wall -Wextra -Wpedantic)
+if(LUMVANE_WERROR)
+  target_compile_options(lumvane_warnings INTERFACE -Werror)
+endif()

@@ -1,0 +1,89 @@
+#pragma once
+// One JPEG file: its information (read once), its thumbnail and its display
+// image decoded at the fitted size, rotated and flipped while it decodes.
+//
+// Thread rules: ReadInfo may be called from any thread and is serialised by
+// the information lock. OpenForDisplay and Decode of one decoder run on one
+// thread. MakeThumbnail runs on one thread at a time. Every pixel access to
+// the two bitmaps holds that bitmap's pixel lock.
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "decode/exif_reader.h"
+#include "decode/image_bitmap.h"
+
+class CEvent;
+class CJpegSource;
+
+// What the view wants to see.
+struct DecodeRequest {
+    std::string path;            // full path, bytes as the kernel stores them
+    int targetWidth = 0;         // 0: not constrained
+    int targetHeight = 0;        // 0: not constrained
+    int rotation = 0;            // 0 none, 1 clockwise 90, 2 180, 3 counter-clockwise 90
+    bool flipHorizontally = false;
+    bool flipVertically = false;
+    bool highQuality = false;    // average source pixels when reducing
+    bool interpolate = false;    // interpolate linearly when enlarging
+};
+
+struct ImageInfo {
+    uint32_t fileSize = 0;       // low 32 bits of the size
+    int64_t fileSizeFull = 0;    // the whole size, for reports
+    std::time_t created = 0;     // birth time where known, else change time
+    std::time_t modified = 0;
+    uint8_t attributes = 0;      // 0x01: read-only for this user
+    int imageWidth = 0;          // frame size from the header, unrotated
+    int imageHeight = 0;
+    bool color = false;          // components != 1
+    CExifReader exif;
+    std::vector<std::string> comments;  // every COM segment, in file order
+};
+
+// Called after each source row of Decode; returning false stops the decode.
+class IDecodeProgress {
+public:
+    virtual ~IDecodeProgress() = default;
+    virtual bool Progress(int totalRows, int row) = 0;
+};
+
+// The largest display image OpenForDisplay will create, in pixels
+// (about 1 GiB of 32-bit pixels).
+constexpr int64_t kMaxDisplayPixels = int64_t(1) << 28;
+
+class CJpegDecoder {
+public:
+    CJpegDecoder();
+    ~CJpegDecoder();
+    CJpegDecoder(const CJpegDecoder&) = delete;
+    CJpegDecoder& operator=(const CJpegDecoder&) = delete;
+
+    // Fills the information once; later calls return what is there.
+    const ImageInfo& ReadInfo(const std::string& path);
+    // Fills the thumbnail with the image fitted to a size x size square.
+    bool MakeThumbnail(const std::string& path, int size, bool useExif, CEvent* cancel);
+    // Opens the file and creates the display image at its final size, black.
+    bool OpenForDisplay(const DecodeRequest& request);
+    // Decodes every row into the display image; closes the decompressor.
+    bool Decode(CEvent* cancel, IDecodeProgress* progress);
+
+    CImageBitmap& DisplayImage() { return m_display; }
+    CImageBitmap& Thumbnail() { return m_thumbnail; }
+    const DecodeRequest& Request() const { return m_request; }
+    bool Reduces() const { return m_reduce; }
+
+private:
+    CImageBitmap m_display;
+    CImageBitmap m_thumbnail;
+    std::unique_ptr<CJpegSource> m_source;  // open between OpenForDisplay and the end of Decode
+    DecodeRequest m_request;
+    bool m_reduce = false;
+    ImageInfo m_info;
+    std::mutex m_infoLock;
+    bool m_infoRead = false;
+};

@@ -1,0 +1,11 @@
+#pragma once
+// The subcommands of lumvane-cli. Each takes the arguments after its name and
+// returns the exit status: 0 success, 1 the input can't be used, 2 usage.
+
+int RunInfo(int argc, char** argv);
+int RunRender(int argc, char** argv);
+int RunThumb(int argc, char** argv);
+int RunList(int argc, char** argv);
+int RunThumbs(int argc, char** argv);
+int RunStep(int argc, char** argv);
+int RunBlit(int argc, char** argv);

@@ -1,0 +1,40 @@
+#pragma once
+// Encodes pixels to JPEG with libjpeg, for the sample maker, the benchmarks
+// and the tests: they make their own test data.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace jpegwriter {
+
+struct RawImage {
+    int width = 0;
+    int height = 0;
+    int components = 3;            // 3: RGB, 1: gray
+    std::vector<uint8_t> pixels;   // rows top-down, no padding
+    uint8_t* Row(int y) { return pixels.data() + size_t(y) * width * components; }
+    const uint8_t* Row(int y) const { return pixels.data() + size_t(y) * width * components; }
+};
+
+struct EncodeOptions {
+    int quality = 90;
+    bool progressive = false;
+    bool subsample = true;                       // 4:2:0 chroma when true, 4:4:4 otherwise
+    std::vector<std::vector<uint8_t>> app1;      // APP1 payloads, identifier included
+    std::vector<std::string> comments;           // COM segments, in order
+};
+
+std::vector<uint8_t> Encode(const RawImage& image, const EncodeOptions& options = {});
+
+// The library's own RGB (or gray) output of a JPEG, for exact comparisons.
+// Empty image when the data can't be decoded.
+RawImage DecodeReference(const std::vector<uint8_t>& jpeg, int scaleDenom = 1);
+
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> ReadFile(const std::string& path);
+
+// A smooth test picture with some texture: gradients, a few shapes, noise.
+RawImage MakePhotoLike(int width, int height, uint32_t seed = 1, bool gray = false);
+
+}  // namespace jpegwriter
