@@ -7,6 +7,7 @@
 // Thread rules: filled once under the owning decoder's information lock;
 // read-only afterwards.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -25,7 +26,7 @@ struct ExifEntry {
     uint16_t tag = 0;
     int type = 0;
     int64_t count = 0;               // the 32-bit TIFF count, unsigned
-    std::vector<ExifValue> values;   // numeric types only
+    std::vector<ExifValue> values;   // numeric types only; see kMaxDecodedBytes
     std::string text;                // type 2: count bytes as stored, unterminated
     std::vector<uint8_t> bytes;      // type 7: count bytes as stored
     bool HasData() const { return !values.empty() || !text.empty() || !bytes.empty(); }
@@ -45,8 +46,9 @@ public:
     void ParseApp1(const uint8_t* data, size_t length);
 
     const ExifIfd& Ifd(Directory d) const { return m_ifd[d]; }
-    const ExifIfd& Ifd0() const { return m_ifd[Ifd0]; }
-    const ExifIfd& Ifd1() const { return m_ifd[Ifd1]; }
+    // Named accessors (Ifd0/Ifd1 are taken by the Directory values).
+    const ExifIfd& Ifd0Dir() const { return m_ifd[Ifd0]; }
+    const ExifIfd& Ifd1Dir() const { return m_ifd[Ifd1]; }
     const ExifIfd& ExifDir() const { return m_ifd[ExifIfd_]; }
     const ExifIfd& InteropDir() const { return m_ifd[InteropIfd]; }
 
@@ -58,13 +60,29 @@ public:
     // The first item as text, or nothing when the entry is not shown.
     static std::optional<std::string> FormatValue(const ExifEntry& entry);
 
+    // What one reader may hold, beyond the TIFF copy, in decoded values,
+    // texts and bytes. Crafted data can point thousands of entries at the
+    // same 64 KiB; past this budget an entry keeps only its first item.
+    static constexpr size_t kMaxDecodedBytes = size_t(8) << 20;
+
     using AddRow = std::function<void(const std::string& name, const std::string& text)>;
     // Calls addRow(name, text) for every entry, in stored order, that has
     // both a name and a shown value.
     void ListIfd(Directory d, const AddRow& addRow) const;
 
 private:
+    void Clear();
+    void ReadDirectory(uint64_t cursor, ExifIfd& ifd);
+    void ReadEntry(size_t at, ExifEntry& entry);
+    void DecodeItems(size_t at, int64_t count, ExifEntry& entry);
+    // The last entry with `tag` and a value: the directory it points at.
+    static std::optional<uint32_t> Pointer(const ExifIfd& ifd, uint16_t tag);
+    uint16_t U16(size_t at) const;
+    uint32_t U32(size_t at) const;
+    uint64_t U64(size_t at) const;
+
     std::vector<uint8_t> m_data;
     bool m_littleEndian = false;
     ExifIfd m_ifd[4];
+    size_t m_budget = kMaxDecodedBytes;
 };
