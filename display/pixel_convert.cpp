@@ -1,0 +1,192 @@
+#include "display/pixel_convert.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+#include "display/dither_tables.h"
+
+// The image pixels are read as 32-bit words 0xXXRRGGBB; the 16-bit strip
+// values are stored in host order, low byte first.
+static_assert(std::endian::native == std::endian::little, "pixel words assume a little-endian host");
+
+namespace pixelconv {
+namespace {
+
+struct Bgr {
+    uint8_t b, g, r;
+};
+
+inline Bgr Channels(uint32_t px, const uint8_t* gamma)
+{
+    Bgr c {uint8_t(px), uint8_t(px >> 8), uint8_t(px >> 16)};
+    if (gamma)
+        c = {gamma[c.b], gamma[c.g], gamma[c.r]};
+    return c;
+}
+
+// Keeps the top `bits` bits of v. With dithering the value steps up one
+// level where the dropped fraction exceeds the threshold, so that a flat
+// area averages to v itself instead of growing darker.
+inline unsigned Quantise(unsigned v, int bits, bool dither, unsigned threshold8)
+{
+    const int dropped = 8 - bits;
+    unsigned q = v >> dropped;
+    if (dither) {
+        const unsigned fraction = v & ((1u << dropped) - 1);
+        const unsigned threshold = threshold8 >> (3 - dropped);  // 0..7 scaled to the dropped bits
+        if (fraction > threshold && q < (1u << bits) - 1)
+            ++q;
+    }
+    return q;
+}
+
+inline uint16_t Pack16Inline(int format, Bgr c, bool dither, int dx, int dy)
+{
+    const unsigned t = dither::kBayer2x4[dy & 1][dx & 3];
+    const unsigned b = Quantise(c.b, 5, dither, t);
+    const unsigned r = Quantise(c.r, 5, dither, t);
+    if (format == kFormat565)
+        return uint16_t(b | Quantise(c.g, 6, dither, t) << 5 | r << 11);
+    return uint16_t(b | Quantise(c.g, 5, dither, t) << 5 | r << 10);
+}
+
+inline unsigned CubeLevel(unsigned v, bool dither, unsigned threshold)
+{
+    return v / 51 + (dither && threshold < dither::kFraction[v] ? 1 : 0);
+}
+
+inline uint8_t PaletteIndexInline(Bgr c, bool dither, int dx, int dy)
+{
+    if (c.b == c.g && c.g == c.r) {
+        const unsigned v = c.b;
+        // White has an entry of its own; dithering it would speckle white areas.
+        if (v == 255)
+            return dither::kWhiteIndex;
+        unsigned index = dither::kFirstGray + v / 16;
+        if (dither && dither::kBayer4[dy & 3][dx & 3] < (v & 15))
+            ++index;
+        return uint8_t(index);
+    }
+    const unsigned t = dither::kBayer8[dy & 7][dx & 7];
+    return uint8_t(CubeLevel(c.b, dither, t) + 6 * CubeLevel(c.g, dither, t) + 36 * CubeLevel(c.r, dither, t));
+}
+
+// Runs `store(row, column, pixel, ditherX, ditherY)` for every pixel of the
+// zoomed tile: every factor-th source pixel when reducing, each source pixel
+// `factor` times across and each source row `factor` times down otherwise.
+template <class Store>
+void WalkTile(const SourcePixels& s, const TileJob& t, const StripPixels& d, int outW, int outH, Store store)
+{
+    const int f = t.factor;
+    for (int j = 0; j < outH; ++j) {
+        const int sy = t.reduce ? t.y + j * f : t.y + j / f;
+        const uint32_t* src = s.pixels + size_t(sy) * s.width + t.x;
+        uint8_t* dst = d.bits + size_t(j) * d.bytesPerLine;
+        const int dy = t.ditherY + j;
+        if (t.reduce) {
+            for (int i = 0; i < outW; ++i)
+                store(dst, i, src[size_t(i) * f], t.ditherX + i, dy);
+        } else if (f == 1) {
+            for (int i = 0; i < outW; ++i)
+                store(dst, i, src[i], t.ditherX + i, dy);
+        } else {
+            int i = 0;
+            for (int k = 0; k < t.width; ++k)
+                for (int r = 0; r < f; ++r, ++i)
+                    store(dst, i, src[k], t.ditherX + i, dy);
+        }
+    }
+}
+
+bool TileFits(int format, const SourcePixels& s, const TileJob& t, const StripPixels& d, int outW, int outH)
+{
+    if (format < 0 || format >= kFormatCount || !s.pixels || !d.bits || t.factor < 1)
+        return false;
+    if (t.x < 0 || t.y < 0 || t.width < 0 || t.height < 0)
+        return false;
+    if (int64_t(t.x) + t.width > s.width || int64_t(t.y) + t.height > s.height)
+        return false;
+    if (outW > d.width || outH > d.height || int64_t(d.width) * BytesPerPixel(format) > d.bytesPerLine)
+        return false;
+    return true;
+}
+
+}  // namespace
+
+std::array<uint8_t, 256> MakeGammaTable(double gamma)
+{
+    std::array<uint8_t, 256> table {};
+    for (int i = 0; i < 256; ++i) {
+        if (!(gamma >= 0.0)) {  // no correction, also for NaN
+            table[i] = uint8_t(i);
+            continue;
+        }
+        const double v = std::clamp(std::pow(i * (1.0 / 255), gamma), 0.0, 1.0);
+        table[i] = uint8_t(255 * v);
+    }
+    return table;
+}
+
+uint8_t PaletteIndex(uint8_t blue, uint8_t green, uint8_t red, bool dither, int ditherX, int ditherY)
+{
+    return PaletteIndexInline(Bgr {blue, green, red}, dither, ditherX, ditherY);
+}
+
+uint16_t Pack16(int format, uint8_t blue, uint8_t green, uint8_t red, bool dither, int ditherX, int ditherY)
+{
+    return Pack16Inline(format, Bgr {blue, green, red}, dither, ditherX, ditherY);
+}
+
+bool ConvertTile(int format, const SourcePixels& source, const TileJob& tile, const StripPixels& strip)
+{
+    // Guards the multiplication below against a hostile factor.
+    if (tile.factor < 1 || (!tile.reduce && int64_t(tile.width) * tile.factor > strip.width)
+        || (!tile.reduce && int64_t(tile.height) * tile.factor > strip.height))
+        return false;
+    const int outW = ZoomedExtent(tile.width, tile.factor, tile.reduce);
+    const int outH = ZoomedExtent(tile.height, tile.factor, tile.reduce);
+    if (!TileFits(format, source, tile, strip, outW, outH))
+        return false;
+
+    const uint8_t* gamma = tile.gamma;
+    const bool dither = tile.dither;
+    switch (format) {
+    case kFormat32:
+        WalkTile(source, tile, strip, outW, outH, [gamma](uint8_t* row, int i, uint32_t px, int, int) {
+            uint32_t v = px | 0xFF000000u;
+            if (gamma) {
+                const Bgr c = Channels(px, gamma);
+                v = 0xFF000000u | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
+            }
+            std::memcpy(row + size_t(i) * 4, &v, 4);
+        });
+        break;
+    case kFormat24:
+        WalkTile(source, tile, strip, outW, outH, [gamma](uint8_t* row, int i, uint32_t px, int, int) {
+            const Bgr c = Channels(px, gamma);
+            uint8_t* p = row + size_t(i) * 3;
+            p[0] = c.b;
+            p[1] = c.g;
+            p[2] = c.r;
+        });
+        break;
+    case kFormat555:
+    case kFormat565:
+        WalkTile(source, tile, strip, outW, outH,
+                 [gamma, dither, format](uint8_t* row, int i, uint32_t px, int dx, int dy) {
+                     const uint16_t v = Pack16Inline(format, Channels(px, gamma), dither, dx, dy);
+                     std::memcpy(row + size_t(i) * 2, &v, 2);
+                 });
+        break;
+    case kFormat8:
+        WalkTile(source, tile, strip, outW, outH, [gamma, dither](uint8_t* row, int i, uint32_t px, int dx, int dy) {
+            row[i] = PaletteIndexInline(Channels(px, gamma), dither, dx, dy);
+        });
+        break;
+    }
+    return true;
+}
+
+}  // namespace pixelconv
