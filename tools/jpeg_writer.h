@@ -34,7 +34,9 @@ RawImage DecodeReference(const std::vector<uint8_t>& jpeg, int scaleDenom = 1);
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadFile(const std::string& path);
 
-// A smooth test picture with some texture: gradients, a few shapes, noise.
+// A landscape with some texture (sky gradient with sun and clouds, hills, a
+// meadow, fine grain), the same for the same arguments. Empty when a side is
+// not positive.
 RawImage MakePhotoLike(int width, int height, uint32_t seed = 1, bool gray = false);
 
 }  // namespace jpegwriter
