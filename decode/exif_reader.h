@@ -72,7 +72,8 @@ public:
 
 private:
     void Clear();
-    void ReadDirectory(uint64_t cursor, ExifIfd& ifd);
+    // Returns the cursor after the directory: at its link when it was read.
+    uint64_t ReadDirectory(uint64_t cursor, ExifIfd& ifd);
     void ReadEntry(size_t at, ExifEntry& entry);
     void DecodeItems(size_t at, int64_t count, ExifEntry& entry);
     // The last entry with `tag` and a value: the directory it points at.
