@@ -1,0 +1,17 @@
+#pragma once
+// Moves files and folders to the user's trash, following the freedesktop
+// Trash specification: the home trash ($XDG_DATA_HOME/Trash) for items on its
+// file system, $topdir/.Trash/$uid or $topdir/.Trash-$uid for items on other
+// file systems. Items are only ever renamed, never copied or deleted: when
+// something fails the item stays where it was and no stray info file is left.
+//
+// Safe to call from any thread; no state is kept between calls.
+
+#include <string>
+
+// Moves `path` (bytes; file, folder or link) to the trash. False with a short
+// reason in `error` (may be null) when it could not be trashed.
+bool MoveToTrash(const std::string& path, std::string* error = nullptr);
+
+// The home trash directory ($XDG_DATA_HOME/Trash, else ~/.local/share/Trash).
+std::string HomeTrashDirectory();

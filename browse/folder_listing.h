@@ -1,0 +1,39 @@
+#pragma once
+// One enumerated folder: its items with their display names and flags.
+//
+// Owned by whoever enumerates; used on one thread at a time. Entries are in
+// the folder's own order; each consumer sorts them as it needs.
+
+#include "browse/shell_folder.h"
+#include "browse/shell_pidl.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct FolderEntry {
+    std::string name;       // display name (NameKind::Normal, valid UTF-8), never empty
+    CShellPidl relative;    // one-item list inside the folder
+    bool isFolder = false;
+    bool isFileSystem = false;
+};
+
+class CFolderListing {
+public:
+    // Binds and lists the folder a full list names, hidden items included.
+    // Items with an empty display name are left out. False when the folder
+    // cannot be bound or read; the listing is then empty.
+    bool Enumerate(const CShellPidl& folder);
+
+    const CShellPidl& Folder() const { return m_folder; }
+    // The bound folder of the last successful Enumerate, or null.
+    const CShellFolder* BoundFolder() const { return m_bound.get(); }
+    const std::vector<FolderEntry>& Entries() const { return m_entries; }
+    size_t Count() const { return m_entries.size(); }
+
+private:
+    CShellPidl m_folder;
+    std::unique_ptr<CShellFolder> m_bound;
+    std::vector<FolderEntry> m_entries;
+};
