@@ -1,0 +1,86 @@
+#include "app/split_bar.h"
+
+#include <algorithm>
+
+#include <QEvent>
+#include <QResizeEvent>
+
+CSplitBar::CSplitBar(QWidget* first, QWidget* second, bool vertical, int size, QWidget* parent)
+    : QSplitter(vertical ? Qt::Horizontal : Qt::Vertical, parent), m_size(std::max(size, 0))
+{
+    // A ghost of the bar follows the pointer; the panes move once, on release.
+    setOpaqueResize(false);
+    addWidget(first);
+    addWidget(second);
+    setStretchFactor(0, 0);
+    setStretchFactor(1, 1);
+    setChildrenCollapsible(true);
+    first->installEventFilter(this);
+    second->installEventFilter(this);
+    connect(this, &QSplitter::splitterMoved, this, &CSplitBar::OnSplitterMoved);
+}
+
+void CSplitBar::SetSize(int size)
+{
+    m_size = std::max(size, 0);
+    ApplySize();
+    emit LaidOut();
+}
+
+void CSplitBar::Layout(const QRect& rect)
+{
+    if (rect != geometry()) {
+        setGeometry(rect);  // a visible bar lays out and notifies in resizeEvent
+        if (testAttribute(Qt::WA_WState_Visible))
+            return;
+    }
+    ApplySize();
+    emit LaidOut();
+}
+
+void CSplitBar::resizeEvent(QResizeEvent* event)
+{
+    // QSplitter would share the change between the panes by their stretch;
+    // the first pane keeps its size instead, so the layout is ours alone.
+    QFrame::resizeEvent(event);
+    ApplySize();
+    emit LaidOut();
+}
+
+// Gives the first pane its size and the second the rest of the extent.
+void CSplitBar::ApplySize()
+{
+    QWidget* first = FirstPane();
+    QWidget* second = SecondPane();
+    if (!first || !second)
+        return;
+    const bool both = !first->isHidden() && !second->isHidden();
+    const int extent = IsVertical() ? contentsRect().width() : contentsRect().height();
+    const int room = std::max(extent - (both ? handleWidth() : 0), 0);
+    const int firstSize = std::min(m_size, room);
+    setSizes({firstSize, room - firstSize});
+    // A pane with limits of its own may have refused the size; keep what it
+    // took, unless the rectangle was simply too small.
+    if (both && m_size <= room)
+        m_size = sizes().value(0, m_size);
+}
+
+void CSplitBar::OnSplitterMoved(int pos, int index)
+{
+    Q_UNUSED(pos);
+    if (index != 1)
+        return;
+    m_size = sizes().value(0, m_size);
+    emit LaidOut();
+}
+
+bool CSplitBar::eventFilter(QObject* watched, QEvent* event)
+{
+    // Showing or hiding a pane makes QSplitter share the space anew; put the
+    // first pane back at its size once it has.
+    const bool pane = watched == FirstPane() || watched == SecondPane();
+    if (pane && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent)) {
+        QMetaObject::invokeMethod(this, [this] { ApplySize(); emit LaidOut(); }, Qt::QueuedConnection);
+    }
+    return QSplitter::eventFilter(watched, event);
+}
