@@ -124,7 +124,9 @@ std::array<uint8_t, 256> MakeGammaTable(double gamma)
             continue;
         }
         const double v = std::clamp(std::pow(i * (1.0 / 255), gamma), 0.0, 1.0);
-        table[i] = uint8_t(255 * v);
+        // The small nudge keeps exact results (gamma 1, entry 255) from
+        // truncating to the value below through rounding error.
+        table[i] = uint8_t(std::min(255.0, 255 * v + 1e-7));
     }
     return table;
 }
