@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "decode/jpeg_decoder.h"
+#include "tools/exif_builder.h"
+#include "windows/properties_report.h"
+
+namespace {
+
+using Rows = std::vector<ReportRow>;
+
+TEST(PropertiesReport, FileSizeGroupsDigitsByThree)
+{
+    const std::pair<int64_t, const char*> cases[] = {
+        {0, "0 bytes"}, {999, "999 bytes"}, {1000, "1 000 bytes"}, {1234567, "1 234 567 bytes"},
+        {100000, "100 000 bytes"}, {5000000000, "5 000 000 000 bytes"},
+    };
+    for (const auto& [size, text] : cases)
+        EXPECT_EQ(FormatFileSize(size), text);
+}
+
+TEST(PropertiesReport, CommentsSplitIntoLines)
+{
+    struct Case {
+        std::string comment;
+        Rows rows;
+    };
+    const Case cases[] = {
+        {"a\nb", {{"Comment", "a"}, {"", "b"}}},
+        {"first\r\nsecond", {{"Comment", "first\r"}, {"", "second"}}},
+        {"", {{"Comment", ""}}},
+        {"one", {{"Comment", "one"}}},
+        {"a\rb", {{"Comment", "a"}, {"", "b"}}},
+        {"a\rb\nc", {{"Comment", "a\rb"}, {"", "c"}}},
+        {"\n\nx\r\r", {{"Comment", ""}, {"", "x"}}},
+        {"end\n\n\n", {{"Comment", "end"}}},
+        {std::string("cut\0hidden", 10), {{"Comment", "cut"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.comment);
+        Rows rows;
+        AddCommentRows(c.comment, rows);
+        EXPECT_EQ(rows, c.rows);
+    }
+}
+
+TEST(PropertiesReport, ReportPadsTagsToTheLongestPlusFour)
+{
+    const Rows rows = {{"Name", "a.jpg"}, {"Read-only file", "No"}, {"", "second line"}};
+    EXPECT_EQ(FormatReport(rows, "\r\n"),
+              "Name              a.jpg\r\n"
+              "Read-only file    No\r\n"
+              "                  second line\r\n");
+    EXPECT_EQ(FormatReport(rows, "\n").find("No\n"), 24u + 18u);   // second line, column 18
+    EXPECT_EQ(FormatReport({}, "\n"), "");
+}
+
+TEST(PropertiesReport, FolderIsAbsoluteAndNamesKeepTheirBytes)
+{
+    const std::string odd = "caf\xE9 \xFF.jpg";   // not UTF-8
+    EXPECT_EQ(NameOf("/tmp/x/" + odd), odd);
+    EXPECT_EQ(FolderOf("/tmp/x/" + odd), "/tmp/x");
+    EXPECT_EQ(FolderOf("/tmp/x/../y/./a.jpg"), "/tmp/y");
+    EXPECT_EQ(FolderOf("/a.jpg"), "/");
+    EXPECT_EQ(FolderOf("sub/a.jpg"), (std::filesystem::current_path() / "sub").native());
+    EXPECT_EQ(NameOf("a.jpg"), "a.jpg");
+}
+
+TEST(PropertiesReport, TimesInLocalTimeLongForm)
+{
+    const char* oldTz = std::getenv("TZ");
+    const std::string saved = oldTz ? oldTz : "";
+    setenv("TZ", "UTC0", 1);
+    tzset();
+    EXPECT_EQ(FormatFileTime(31536000 + 3 * 3600 + 4 * 60 + 5), "Friday, January 01, 1971, 03:04:05");
+    EXPECT_EQ(FormatFileTime(0), "");
+    if (oldTz)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+
+class PropertiesRows : public testing::TestWithParam<exifbuilder::Order> {};
+
+TEST_P(PropertiesRows, FileRowsThenCommentsThenExifOfThreeDirectories)
+{
+    exifbuilder::Builder b(GetParam());
+    b.Ascii(exifbuilder::Ifd0, 271, "Maker")
+        .Short(exifbuilder::Ifd0, 274, {6})
+        .Undefined(exifbuilder::Ifd0, 0x9000, {'0', '2', '3', '0'})
+        .Short(exifbuilder::Ifd0, 0xC4A5, {1})
+        .Rational(exifbuilder::Exif, 33437, {{28, 10}})
+        .Double(exifbuilder::Exif, 37378, {2.5})
+        .Ascii(exifbuilder::Interop, 1, "R98")
+        .Short(exifbuilder::Ifd1, 259, {6});   // the thumbnail's directory is not listed
+    ImageInfo info;
+    const std::vector<uint8_t> payload = b.Build();
+    info.exif.ParseApp1(payload.data(), payload.size());
+    info.fileSizeFull = 1234567;
+    info.attributes = 0x01;
+    info.imageWidth = 640;
+    info.imageHeight = 480;
+    info.color = true;
+    info.comments = {"a\nb", "second"};
+
+    Rows rows = BuildPropertiesRows("/photos/2024/a.jpg", info);
+    ASSERT_EQ(rows.size(), 9u + 3u + 3u + 3u + 1u);
+    rows[3].value = rows[4].value = "";   // times depend on the zone
+    const std::string exifAt = rows[14].value, interopAt = rows[17].value;
+    EXPECT_EQ(rows, (Rows{{"Name", "a.jpg"}, {"Folder", "/photos/2024"}, {"File Size", "1 234 567 bytes"},
+                          {"File Created", ""}, {"File Modified", ""}, {"Read-only file", "Yes"},
+                          {"Image Width", "640 pixels"}, {"Image Height", "480 pixels"},
+                          {"Image Type", "Color"}, {"Comment", "a"}, {"", "b"}, {"Comment", "second"},
+                          {"Manufacturer", "Maker"}, {"Orientation", "6"}, {"ExifIFDPointer", exifAt},
+                          {"FNumber", "28/10"}, {"Aperture", "2.500000"},
+                          {"InteroperabilityIFDPointer", interopAt}, {"InteroperabilityIndex", "R98"}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, PropertiesRows,
+                         testing::Values(exifbuilder::Order::Little, exifbuilder::Order::Big),
+                         [](const auto& info) { return info.param == exifbuilder::Order::Little ? "Little" : "Big"; });
+
+TEST(PropertiesReport, ImageWithoutExifListsNineFileRows)
+{
+    ImageInfo info;   // what an unreadable file leaves
+    const Rows rows = BuildPropertiesRows("x.jpg", info);
+    ASSERT_EQ(rows.size(), 9u);
+    EXPECT_EQ(rows[2].value, "0 bytes");
+    EXPECT_EQ(rows[5].value, "No");
+    EXPECT_EQ(rows[6].value, "0 pixels");
+    EXPECT_EQ(rows[8].value, "Gray-scale");
+}
+
+}  // namespace

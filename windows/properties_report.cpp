@@ -1,0 +1,157 @@
+#include "windows/properties_report.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "decode/jpeg_decoder.h"
+
+namespace {
+
+// The report's texts with their string-table numbers. The string table
+// itself lives with the windows; the core keeps its own copy of these.
+struct ReportText {
+    int id;
+    const char* text;
+};
+
+constexpr ReportText kTexts[] = {
+    {1, "Name"},
+    {2, "Folder"},
+    {3, "Image Width"},
+    {4, "Image Height"},
+    {5, "File Size"},
+    {6, "File Created"},
+    {7, "Comment"},
+    {8, "File Modified"},
+    {9, "bytes"},
+    {10, "pixels"},
+    {11, "Image Type"},
+    {12, "Read-only file"},
+    {13, "Yes"},
+    {14, "No"},
+    {15, "Color"},
+    {16, "Gray-scale"},
+};
+
+std::string Text(int id)
+{
+    for (const ReportText& t : kTexts)
+        if (t.id == id)
+            return t.text;
+    return {};
+}
+
+std::string Pixels(int n)
+{
+    return std::to_string(n) + " " + Text(10);
+}
+
+}  // namespace
+
+std::string FormatFileSize(int64_t size)
+{
+    const std::string digits = std::to_string(size < 0 ? -size : size);
+    std::string out = size < 0 ? "-" : "";
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += ' ';
+        out += digits[i];
+    }
+    return out + " " + Text(9);
+}
+
+std::string FormatFileTime(std::time_t time)
+{
+    // 0 is what the decoder leaves when it could not read the file's times.
+    if (time == 0)
+        return {};
+    std::tm local{};
+    if (!localtime_r(&time, &local))
+        return {};
+    char buf[129];
+    const size_t n = std::strftime(buf, sizeof buf, "%A, %B %d, %Y, %H:%M:%S", &local);
+    return std::string(buf, n);
+}
+
+std::string FolderOf(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path absolute = fs::absolute(fs::path(path), ec);
+    if (ec)
+        return {};
+    absolute = absolute.lexically_normal();
+    if (!absolute.has_filename())   // "dir/": the path names the folder itself
+        absolute = absolute.parent_path();
+    return absolute.parent_path().native();
+}
+
+std::string NameOf(const std::string& path)
+{
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
+    const size_t slash = p.rfind('/');
+    return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+void AddCommentRows(const std::string& stored, std::vector<ReportRow>& rows)
+{
+    // A comment is text: it ends at its first zero byte.
+    const std::string comment = stored.substr(0, stored.find('\0'));
+    if (comment.empty()) {
+        rows.push_back({Text(7), {}});
+        return;
+    }
+    size_t pos = 0;
+    bool first = true;
+    while (pos < comment.size()) {
+        size_t end = comment.find('\n', pos);
+        if (end == std::string::npos)
+            end = std::min(comment.find('\r', pos), comment.size());
+        rows.push_back({first ? Text(7) : std::string(), comment.substr(pos, end - pos)});
+        first = false;
+        pos = comment.find_first_not_of("\r\n", end);
+        if (pos == std::string::npos)
+            break;
+    }
+}
+
+std::vector<ReportRow> BuildPropertiesRows(const std::string& path, const ImageInfo& info)
+{
+    std::vector<ReportRow> rows = {
+        {Text(1), NameOf(path)},
+        {Text(2), FolderOf(path)},
+        {Text(5), FormatFileSize(info.fileSizeFull)},
+        {Text(6), FormatFileTime(info.created)},
+        {Text(8), FormatFileTime(info.modified)},
+        {Text(12), Text(info.attributes & 0x01 ? 13 : 14)},
+        {Text(3), Pixels(info.imageWidth)},
+        {Text(4), Pixels(info.imageHeight)},
+        {Text(11), Text(info.color ? 15 : 16)},
+    };
+    for (const std::string& comment : info.comments)
+        AddCommentRows(comment, rows);
+    const auto add = [&rows](const std::string& name, const std::string& text) { rows.push_back({name, text}); };
+    for (auto d : {CExifReader::Ifd0, CExifReader::ExifIfd_, CExifReader::InteropIfd})
+        info.exif.ListIfd(d, add);
+    return rows;
+}
+
+std::string FormatReport(const std::vector<ReportRow>& rows, const std::string& lineEnd)
+{
+    size_t longest = 0;
+    for (const ReportRow& r : rows)
+        longest = std::max(longest, r.tag.size());
+    std::string out;
+    for (const ReportRow& r : rows) {
+        out += r.tag;
+        out.append(longest + 4 - r.tag.size(), ' ');
+        out += r.value;
+        out += lineEnd;
+    }
+    return out;
+}
