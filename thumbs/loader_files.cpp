@@ -1,0 +1,141 @@
+// The loader's operations on the files it lists: rename, trash, drag out, and
+// renaming the folder itself. Each stops the workers while the list or the
+// files change and starts them again after.
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "browse/file_trash.h"
+#include "browse/shell_folder.h"
+#include "thumbs/thumb_loader.h"
+
+namespace {
+// True only when the path certainly names nothing any more; a file we cannot
+// look at is assumed to be there still.
+bool IsGone(const std::string& path)
+{
+    struct stat st;
+    return ::lstat(path.c_str(), &st) != 0 && errno == ENOENT;
+}
+}  // namespace
+
+bool CThumbLoader::RenameItem(ImageItem* item, const std::string& newName)
+{
+    if (!item || !m_folder || newName.empty())
+        return false;
+    if (!HasJpegExtension(newName) && !(m_host && m_host->AskRenameWithoutJpegExtension(newName)))
+        return false;
+    StopDisplayWorker();
+    StopThumbnailWorker();
+    CShellPidl absolute;
+    absolute.Concat(m_folderId, item->itemId);
+    CShellPidl newRelative;
+    std::string why;
+    const bool renamed = absolute.Rename(newName, &newRelative, &why);
+    if (renamed) {
+        item->itemId = std::move(newRelative);
+        item->name = newName;
+        Sort();
+    } else if (m_host) {
+        m_host->ReportRenameFailure(newName, why);
+    }
+    RestartWorkers();
+    return renamed;
+}
+
+bool CThumbLoader::DeleteItems(const std::vector<ImageItem*>& items)
+{
+    if (items.empty() || !m_host)
+        return false;
+    StopDisplayWorker();
+    StopThumbnailWorker();
+    std::vector<std::string> paths;
+    std::vector<ImageItem*> named;
+    for (ImageItem* item : items) {
+        std::string path = ItemPath(item);
+        if (path.empty())
+            continue;
+        paths.push_back(std::move(path));
+        named.push_back(item);
+    }
+    std::vector<ImageItem*> trashed;
+    if (!paths.empty() && m_host->ConfirmTrash(paths)) {
+        for (size_t i = 0; i < paths.size(); ++i) {
+            std::string why;
+            if (MoveToTrash(paths[i], &why))
+                trashed.push_back(named[i]);
+            else
+                m_host->ReportTrashFailure(paths[i], why);
+        }
+    }
+    // Items leave the list only after every report, so that the host's
+    // dialogs never see a freed item.
+    if (!trashed.empty()) {
+        ClearSlots();
+        RemoveItems(trashed);
+    }
+    RestartWorkers();
+    return !trashed.empty();
+}
+
+bool CThumbLoader::DragItemsOut(const std::vector<ImageItem*>& items)
+{
+    if (items.empty() || !m_host)
+        return false;
+    std::vector<std::string> paths;
+    std::vector<ImageItem*> named;
+    for (ImageItem* item : items) {
+        std::string path = ItemPath(item);
+        if (path.empty())
+            continue;
+        paths.push_back(std::move(path));
+        named.push_back(item);
+    }
+    if (paths.empty())
+        return false;
+    // The workers keep running during the drag.
+    if (m_host->RunDrag(paths) != ILoaderHost::DragResult::Moved)
+        return false;
+    StopDisplayWorker();
+    StopThumbnailWorker();
+    // The drop target did the move; an item leaves the list only when its
+    // file is really gone from here. The loader itself never deletes a file.
+    std::vector<ImageItem*> gone;
+    for (size_t i = 0; i < paths.size(); ++i)
+        if (IsGone(paths[i]))
+            gone.push_back(named[i]);
+    if (!gone.empty()) {
+        ClearSlots();
+        RemoveItems(gone);
+    }
+    RestartWorkers();
+    return !gone.empty();
+}
+
+bool CThumbLoader::RenameCurrentFolder(const CShellPidl& folder, const std::string& newName,
+    CShellPidl* newRelative)
+{
+    if (newName.empty())
+        return false;
+    StopDisplayWorker();
+    StopThumbnailWorker();
+    CShellPidl renamed = folder;
+    CShellPidl relative;
+    std::string why;
+    const bool ok = renamed.Rename(newName, &relative, &why);
+    if (ok) {
+        if (newRelative)
+            *newRelative = relative;
+        if (folder == m_folderId) {
+            // The items keep their identifiers and images; their paths follow
+            // the new folder.
+            m_folderId = renamed;
+            m_folder = renamed.BindFolder();
+        }
+    } else if (m_host) {
+        m_host->ReportRenameFailure(newName, why);
+    }
+    RestartWorkers();
+    return ok;
+}

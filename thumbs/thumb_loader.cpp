@@ -1,0 +1,229 @@
+#include "thumbs/thumb_loader.h"
+
+#include <unordered_set>
+
+#include "browse/folder_listing.h"
+#include "browse/shell_folder.h"
+#include "decode/image_bitmap.h"
+
+CThumbLoader::CThumbLoader() = default;
+
+CThumbLoader::~CThumbLoader()
+{
+    ClearList();
+}
+
+// --- The list ---
+
+void CThumbLoader::ClearList()
+{
+    StopThumbnailWorker();
+    StopDisplayWorker();
+    {
+        std::lock_guard lock(m_displayLock);
+        m_current = m_next = m_previous = ViewRequest{};
+        m_decoding = nullptr;
+    }
+    {
+        std::lock_guard lock(m_thumbLock);
+        m_thumbStart = nullptr;
+    }
+    for (ImageItem* item = m_first; item;) {
+        ImageItem* next = item->next;
+        delete item;
+        item = next;
+    }
+    m_first = m_last = nullptr;
+    m_count = 0;
+    m_thumbsStarted = false;
+}
+
+void CThumbLoader::AppendItem(std::unique_ptr<ImageItem> owned)
+{
+    ImageItem* item = owned.release();
+    item->previous = m_last;
+    item->next = nullptr;
+    if (m_last)
+        m_last->next = item;
+    else
+        m_first = item;
+    m_last = item;
+    ++m_count;
+}
+
+void CThumbLoader::Unlink(ImageItem* item)
+{
+    if (item->previous)
+        item->previous->next = item->next;
+    else
+        m_first = item->next;
+    if (item->next)
+        item->next->previous = item->previous;
+    else
+        m_last = item->previous;
+    item->previous = item->next = nullptr;
+    --m_count;
+}
+
+bool CThumbLoader::SetFolder(const CShellPidl& folder)
+{
+    ClearList();
+    m_folder.reset();
+    m_folderId = CShellPidl();
+    std::unique_ptr<CShellFolder> bound = folder.BindFolder();
+    if (!bound)
+        return false;
+    m_folder = std::move(bound);
+    m_folderId = folder;
+    m_displayWork.Set();
+    StartDisplayWorker();
+    return true;
+}
+
+bool CThumbLoader::ListFolder()
+{
+    CFolderListing listing;
+    if (!listing.Enumerate(m_folderId))
+        return false;
+    for (const FolderEntry& entry : listing.Entries()) {
+        if (entry.isFolder || !entry.isFileSystem || !HasJpegExtension(entry.name))
+            continue;
+        auto item = std::make_unique<ImageItem>();
+        item->name = entry.name;
+        item->itemId = entry.relative;
+        AppendItem(std::move(item));
+    }
+    return true;
+}
+
+bool CThumbLoader::OpenFolder(const CShellPidl& folder)
+{
+    if (!SetFolder(folder) || !ListFolder())
+        return false;
+    Sort();
+    return true;
+}
+
+bool CThumbLoader::OpenSingleFile(const CShellPidl& file)
+{
+    CShellPidl parent = file;
+    CShellPidl child;
+    if (!parent.Split(nullptr, &child) || !SetFolder(parent))
+        return false;
+    std::string name = m_folder->GetDisplayNameOf(child, NameKind::InFolderForParsing);
+    if (name.empty())
+        return false;
+    auto item = std::make_unique<ImageItem>();
+    item->name = std::move(name);
+    item->itemId = std::move(child);
+    AppendItem(std::move(item));
+    return true;
+}
+
+ImageItem* CThumbLoader::CompleteFolder()
+{
+    // The display worker may be decoding the first item meanwhile: only links
+    // and new items change here, and the worker reads neither.
+    ImageItem* original = m_first;
+    if (!original || !ListFolder())
+        return m_first;
+    for (ImageItem* item = original->next; item; item = item->next) {
+        if (item->itemId == original->itemId) {
+            // The listing's display name sorts like every other name.
+            original->name = item->name;
+            Unlink(item);
+            delete item;
+            break;
+        }
+    }
+    Sort();
+    return original;
+}
+
+void CThumbLoader::Sort()
+{
+    if (m_count < 2)
+        return;
+    std::vector<ImageItem*> items;
+    items.reserve(static_cast<size_t>(m_count));
+    for (ImageItem* item = m_first; item; item = item->next)
+        items.push_back(item);
+    SortByName(items);
+    ImageItem* previous = nullptr;
+    for (ImageItem* item : items) {
+        item->previous = previous;
+        item->next = nullptr;
+        if (previous)
+            previous->next = item;
+        previous = item;
+    }
+    m_first = items.front();
+    m_last = items.back();
+}
+
+std::string CThumbLoader::ItemPath(const ImageItem* item) const
+{
+    std::string path;
+    if (!m_folder || !item || !m_folder->ItemPath(item->itemId, &path))
+        return {};
+    return path;
+}
+
+void CThumbLoader::SetOptions(bool highQuality, bool interpolate, bool exifThumbnails)
+{
+    StopThumbnailWorker();
+    StopDisplayWorker();
+    m_highQuality = highQuality;
+    m_interpolate = interpolate;
+    m_exifThumbnails = exifThumbnails;
+}
+
+// --- Shared by the file operations ---
+
+void CThumbLoader::ClearDisplay(ImageItem* item)
+{
+    item->displayReady.Reset();
+    item->displayDone.Reset();
+    item->decoder.DisplayImage().Clear();
+}
+
+void CThumbLoader::ClearSlots()
+{
+    // Only while the display worker is stopped. An image that no slot holds
+    // is dropped, so that no stale decode is found ready later.
+    std::lock_guard lock(m_displayLock);
+    for (ViewRequest* slot : {&m_current, &m_next, &m_previous}) {
+        if (slot->item)
+            ClearDisplay(slot->item);
+        slot->item = nullptr;
+    }
+    m_decoding = nullptr;
+}
+
+void CThumbLoader::RemoveItems(const std::vector<ImageItem*>& items)
+{
+    // Only while both workers are stopped. Items that are not (or no longer)
+    // in the list are ignored, so a repeated pointer is never freed twice.
+    std::unordered_set<ImageItem*> listed;
+    for (ImageItem* item = m_first; item; item = item->next)
+        listed.insert(item);
+    for (ImageItem* item : items) {
+        if (!listed.erase(item))
+            continue;
+        Unlink(item);
+        delete item;
+    }
+    std::lock_guard lock(m_thumbLock);
+    if (!listed.count(m_thumbStart))
+        m_thumbStart = nullptr;
+}
+
+void CThumbLoader::RestartWorkers()
+{
+    if (!m_folder)
+        return;
+    m_displayWork.Set();
+    StartDisplayWorker();
+    if (m_thumbsStarted && m_first)
+        StartThumbnailWorker(m_paused);
+}

@@ -1,0 +1,194 @@
+#pragma once
+// The list of JPEG files of the current folder and the two background workers
+// that decode them: the display worker (the current image and its next and
+// previous neighbours, at the size the view asks for) and the thumbnail worker
+// (a small image of every item, beginning where the thumbnail pane looks).
+//
+// Ownership: one loader, owned by the main window; it owns its items, its
+// bound folder and its two threads, and stops the threads when destroyed.
+//
+// Thread rules: every public operation is called on the user-interface thread.
+// Results travel by the items' events (ImageItem), which the caller tests
+// without waiting; nothing is posted. Work that changes the list or its files
+// stops the workers first and starts them again after. The display lock
+// guards the three request slots and the item being decoded; the thumbnail
+// lock guards the thumbnail worker's start item. Neither is held during a
+// decode, and the workers never wait while holding one.
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "browse/shell_pidl.h"
+#include "decode/sync_event.h"
+#include "thumbs/image_item.h"
+#include "thumbs/loader_host.h"
+#include "thumbs/name_order.h"
+#include "thumbs/view_request.h"
+
+class CImageBitmap;
+class CShellFolder;
+
+// Thumbnail sizes of "Small Thumbnails" and "Big Thumbnails".
+inline constexpr int kSmallThumbnailSize = 80;
+inline constexpr int kBigThumbnailSize = 120;
+
+class CThumbLoader {
+public:
+    CThumbLoader();
+    ~CThumbLoader();
+    CThumbLoader(const CThumbLoader&) = delete;
+    CThumbLoader& operator=(const CThumbLoader&) = delete;
+
+    // The window side of file operations; without one, renames to other
+    // extensions, trashing and dragging are refused. Not owned.
+    void SetHost(ILoaderHost* host) { m_host = host; }
+
+    // --- The list ---
+    // Sets the folder, then lists its JPEG files and sorts them. False when
+    // the folder can't be bound or listed.
+    bool OpenFolder(const CShellPidl& folder);
+    // Stops both workers, empties the list and binds the folder; false when it
+    // can't be bound (the list stays empty). Otherwise empties the request
+    // slots and starts the display worker.
+    bool SetFolder(const CShellPidl& folder);
+    // Binds the file's folder and lists the file alone (by its in-folder
+    // name). False when the folder can't be bound or the name is empty.
+    bool OpenSingleFile(const CShellPidl& file);
+    // After OpenSingleFile: lists the rest of the folder behind the item,
+    // sorts, and returns the item of the file opened first (the first item
+    // when the folder can't be listed). May run while the display worker runs,
+    // but before any thumbnail worker was started.
+    ImageItem* CompleteFolder();
+    // Orders the list by name without regard to case; equal names keep order.
+    void Sort();
+
+    ImageItem* FirstItem() const { return m_first; }
+    ImageItem* LastItem() const { return m_last; }
+    int ItemCount() const { return m_count; }
+    // The absolute list of the current folder (holds nothing before a folder).
+    const CShellPidl& Folder() const { return m_folderId; }
+    // The bound folder, or null; lives until the folder changes.
+    const CShellFolder* BoundFolder() const { return m_folder.get(); }
+    // The absolute path of an item's file (bytes); empty when unknown.
+    std::string ItemPath(const ImageItem* item) const;
+
+    // --- Options ---
+    // Stops both workers and stores the flags; restarts nothing (the caller
+    // starts thumbnails and requests the view again).
+    void SetOptions(bool highQuality, bool interpolate, bool exifThumbnails);
+
+    // --- Display ---
+    // Puts the request in the current slot and its neighbours in the next and
+    // previous slots. Without `exact`, a request equal to a ready neighbour
+    // moves the window and keeps the decoded images; otherwise the slots are
+    // cleared and decoded again (with `exact`, the neighbours keep their old
+    // requests).
+    void RequestView(const ViewRequest& request, bool exact);
+    // The item's display image when its display-ready event is set, else null.
+    CImageBitmap* DisplayImageOf(ImageItem* item);
+    // True while the display worker works on the item, rows included.
+    bool IsBeingDecoded(const ImageItem* item);
+    // Copies of the slots, taken under the display lock.
+    ViewRequest CurrentSlot();
+    ViewRequest NextSlot();
+    ViewRequest PreviousSlot();
+
+    // --- Thumbnails ---
+    // Stops the thumbnail worker; with items, clears every thumbnail and starts
+    // the worker at the first item with this size (pixels).
+    void StartThumbnails(int size);
+    // Pause and resume take effect between items; pausing never leaves the
+    // worker holding a lock. Nothing happens without a worker or in that state.
+    void PauseThumbnails();
+    void ResumeThumbnails();
+    bool ThumbnailsPaused() const { return m_paused; }
+    // The item's thumbnail when its thumbnail-ready event is set, else null.
+    CImageBitmap* ThumbnailOf(ImageItem* item);
+    // Where the thumbnail worker goes on (the first column the pane shows).
+    void SetThumbnailStart(ImageItem* item);
+    int ThumbnailSize() const { return m_thumbSize; }
+    // Set when the thumbnail worker has ended by itself: every item has its
+    // thumbnail or failed once in this run. Cleared when a worker starts.
+    CEvent& ThumbnailsSettledEvent() { return m_thumbSettled; }
+
+    // --- File operations (each stops the workers and starts them again) ---
+    // Renames the item's file; asks the host first when the new name has no
+    // JPEG extension. True when renamed (the list is then sorted again).
+    bool RenameItem(ImageItem* item, const std::string& newName);
+    // Moves the items' files (given in list order) to the trash after the
+    // host confirms. Items whose files were trashed leave the list and are
+    // destroyed; the others stay and the host is told why. The caller drops
+    // its pointers to these items before. True when any item left the list.
+    bool DeleteItems(const std::vector<ImageItem*>& items);
+    // Lets the host drag the items' files out. When the drop moved them, the
+    // items whose files are gone leave the list; true when any did.
+    bool DragItemsOut(const std::vector<ImageItem*>& items);
+    // Renames the folder the list shows. On success `newRelative` (may be
+    // null) gets its new one-item list and the loader follows the new name.
+    bool RenameCurrentFolder(const CShellPidl& folder, const std::string& newName, CShellPidl* newRelative);
+
+private:
+    void ClearList();
+    void AppendItem(std::unique_ptr<ImageItem> item);
+    void Unlink(ImageItem* item);
+    bool ListFolder();
+    void RemoveItems(const std::vector<ImageItem*>& items);
+    void ClearSlots();
+    void RestartWorkers();
+    static void ClearDisplay(ImageItem* item);
+
+    // Display worker (display_worker.cpp).
+    void StartDisplayWorker();
+    void StopDisplayWorker();
+    void DisplayLoop();
+    void DecodeSlot(const ViewRequest& slot, const std::string& path);
+    ViewRequest Neighbour(const ViewRequest& request, bool forward) const;
+    bool IsHeld(const ImageItem* item) const;  // display lock held
+
+    // Thumbnail worker (thumbnail_worker.cpp).
+    void StartThumbnailWorker(bool paused);
+    void StopThumbnailWorker();
+    void ThumbnailLoop();
+    bool WaitWhilePaused();
+
+    // Options.
+    bool m_highQuality = false;
+    bool m_interpolate = false;
+    bool m_exifThumbnails = false;
+
+    // The list.
+    ImageItem* m_first = nullptr;
+    ImageItem* m_last = nullptr;
+    int m_count = 0;
+
+    // The folder; bound on the user-interface thread, read by the workers.
+    std::unique_ptr<CShellFolder> m_folder;
+    CShellPidl m_folderId;
+
+    // Display worker state, guarded by the display lock.
+    ViewRequest m_current;
+    ViewRequest m_next;
+    ViewRequest m_previous;
+    ImageItem* m_decoding = nullptr;
+    std::mutex m_displayLock;
+    CEvent m_displayStop{CEvent::Reset::Manual};
+    CEvent m_displayWork{CEvent::Reset::Automatic};
+    std::thread m_displayThread;
+
+    // Thumbnail worker state.
+    CEvent m_thumbStop{CEvent::Reset::Manual};
+    CEvent m_thumbRun{CEvent::Reset::Manual, true};  // clear while paused
+    CEvent m_thumbSettled{CEvent::Reset::Manual};
+    std::thread m_thumbThread;
+    bool m_paused = false;
+    bool m_thumbsStarted = false;  // a thumbnail run was asked for since the list was made
+    ImageItem* m_thumbStart = nullptr;
+    std::mutex m_thumbLock;
+    ImageItem* m_thumbWorking = nullptr;  // the worker's own; read by the stopper after the join
+    int m_thumbSize = kBigThumbnailSize;
+
+    ILoaderHost* m_host = nullptr;
+};
