@@ -28,34 +28,62 @@ inline Bgr Channels(uint32_t px, const uint8_t* gamma)
 
 // Keeps the top `bits` bits of v. With dithering the value steps up one
 // level where the dropped fraction exceeds the threshold, so that a flat
-// area averages to v itself instead of growing darker.
-inline unsigned Quantise(unsigned v, int bits, bool dither, unsigned threshold8)
+// area averages to v itself instead of growing darker. Threshold 7 never
+// steps: it stands for no dithering.
+constexpr unsigned Quantise(unsigned v, int bits, unsigned threshold8)
 {
     const int dropped = 8 - bits;
     unsigned q = v >> dropped;
-    if (dither) {
-        const unsigned fraction = v & ((1u << dropped) - 1);
-        const unsigned threshold = threshold8 >> (3 - dropped);  // 0..7 scaled to the dropped bits
-        if (fraction > threshold && q < (1u << bits) - 1)
-            ++q;
-    }
+    const unsigned fraction = v & ((1u << dropped) - 1);
+    const unsigned threshold = threshold8 >> (3 - dropped);  // 0..7 scaled to the dropped bits
+    if (fraction > threshold && q < (1u << bits) - 1)
+        ++q;
     return q;
 }
 
-inline uint16_t Pack16Inline(int format, Bgr c, bool dither, int dx, int dy)
+// Each channel's share of the 16-bit value, per threshold of the 2 x 4
+// matrix: three lookups and two ORs per pixel.
+struct Pack16Table {
+    uint16_t blue[8][256];
+    uint16_t green[8][256];
+    uint16_t red[8][256];
+};
+
+constexpr Pack16Table MakePack16Table(bool sixBitGreen)
 {
-    const unsigned t = dither::kBayer2x4[dy & 1][dx & 3];
-    const unsigned b = Quantise(c.b, 5, dither, t);
-    const unsigned r = Quantise(c.r, 5, dither, t);
-    if (format == kFormat565)
-        return uint16_t(b | Quantise(c.g, 6, dither, t) << 5 | r << 11);
-    return uint16_t(b | Quantise(c.g, 5, dither, t) << 5 | r << 10);
+    Pack16Table t {};
+    for (unsigned th = 0; th < 8; ++th)
+        for (unsigned v = 0; v < 256; ++v) {
+            t.blue[th][v] = uint16_t(Quantise(v, 5, th));
+            t.green[th][v] = uint16_t(Quantise(v, sixBitGreen ? 6 : 5, th) << 5);
+            t.red[th][v] = uint16_t(Quantise(v, 5, th) << (sixBitGreen ? 11 : 10));
+        }
+    return t;
+}
+constexpr Pack16Table kPack555 = MakePack16Table(false);
+constexpr Pack16Table kPack565 = MakePack16Table(true);
+
+inline uint16_t Pack16Inline(const Pack16Table& table, Bgr c, bool dither, int dx, int dy)
+{
+    const unsigned t = dither ? dither::kBayer2x4[dy & 1][dx & 3] : 7;
+    return uint16_t(table.blue[t][c.b] | table.green[t][c.g] | table.red[t][c.r]);
 }
 
-inline unsigned CubeLevel(unsigned v, bool dither, unsigned threshold)
+// Cube level of each value per threshold of the 8 x 8 matrix; threshold 63
+// never steps up (no fraction exceeds 63), so it serves without dithering.
+struct CubeTable {
+    uint8_t level[64][256];
+};
+
+constexpr CubeTable MakeCubeTable()
 {
-    return v / 51 + (dither && threshold < dither::kFraction[v] ? 1 : 0);
+    CubeTable t {};
+    for (unsigned th = 0; th < 64; ++th)
+        for (unsigned v = 0; v < 256; ++v)
+            t.level[th][v] = uint8_t(v / 51 + (th < dither::kFraction[v] ? 1 : 0));
+    return t;
 }
+constexpr CubeTable kCube = MakeCubeTable();
 
 inline uint8_t PaletteIndexInline(Bgr c, bool dither, int dx, int dy)
 {
@@ -69,8 +97,8 @@ inline uint8_t PaletteIndexInline(Bgr c, bool dither, int dx, int dy)
             ++index;
         return uint8_t(index);
     }
-    const unsigned t = dither::kBayer8[dy & 7][dx & 7];
-    return uint8_t(CubeLevel(c.b, dither, t) + 6 * CubeLevel(c.g, dither, t) + 36 * CubeLevel(c.r, dither, t));
+    const uint8_t* level = kCube.level[dither ? dither::kBayer8[dy & 7][dx & 7] : 63];
+    return uint8_t(level[c.b] + 6 * level[c.g] + 36 * level[c.r]);
 }
 
 // Runs `store(row, column, pixel, ditherX, ditherY)` for every pixel of the
@@ -138,7 +166,7 @@ uint8_t PaletteIndex(uint8_t blue, uint8_t green, uint8_t red, bool dither, int 
 
 uint16_t Pack16(int format, uint8_t blue, uint8_t green, uint8_t red, bool dither, int ditherX, int ditherY)
 {
-    return Pack16Inline(format, Bgr {blue, green, red}, dither, ditherX, ditherY);
+    return Pack16Inline(format == kFormat565 ? kPack565 : kPack555, Bgr {blue, green, red}, dither, ditherX, ditherY);
 }
 
 bool ConvertTile(int format, const SourcePixels& source, const TileJob& tile, const StripPixels& strip)
@@ -176,11 +204,14 @@ bool ConvertTile(int format, const SourcePixels& source, const TileJob& tile, co
         break;
     case kFormat555:
     case kFormat565:
+    {
+        const Pack16Table& table = format == kFormat565 ? kPack565 : kPack555;
         WalkTile(source, tile, strip, outW, outH,
-                 [gamma, dither, format](uint8_t* row, int i, uint32_t px, int dx, int dy) {
-                     const uint16_t v = Pack16Inline(format, Channels(px, gamma), dither, dx, dy);
+                 [gamma, dither, &table](uint8_t* row, int i, uint32_t px, int dx, int dy) {
+                     const uint16_t v = Pack16Inline(table, Channels(px, gamma), dither, dx, dy);
                      std::memcpy(row + size_t(i) * 2, &v, 2);
                  });
+    }
         break;
     case kFormat8:
         WalkTile(source, tile, strip, outW, outH, [gamma, dither](uint8_t* row, int i, uint32_t px, int dx, int dy) {
