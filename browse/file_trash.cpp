@@ -1,10 +1,339 @@
 #include "browse/file_trash.h"
 
-bool MoveToTrash(const std::string&, std::string* error)
+#include "browse/safe_rename.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+constexpr std::string_view kInfoSuffix = ".trashinfo";
+// Room left in a trash name for the info suffix and a numbering suffix.
+constexpr size_t kMaxBaseName = NAME_MAX - kInfoSuffix.size() - 12;
+constexpr int kNumberedTries = 200;
+
+// An open directory descriptor, closed on every way out.
+class Fd {
+public:
+    explicit Fd(int fd = -1)
+        : m_fd(fd)
+    {
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    Fd(Fd&& other) noexcept
+        : m_fd(other.m_fd)
+    {
+        other.m_fd = -1;
+    }
+    Fd& operator=(Fd&& other) noexcept
+    {
+        std::swap(m_fd, other.m_fd);
+        return *this;
+    }
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
+    bool ok() const { return m_fd >= 0; }
+
+private:
+    int m_fd;
+};
+
+struct Trash {
+    Fd files;
+    Fd info;
+    std::string topdir;  // set when info paths are relative to a volume's top directory
+};
+
+bool Fail(std::string* error, std::string text)
 {
     if (error)
-        *error = "not available yet";
+        *error = std::move(text);
     return false;
 }
 
-std::string HomeTrashDirectory() { return {}; }
+std::string ErrnoText(int error) { return std::generic_category().message(error); }
+
+// Opens (making it 0700 when missing) the directory `name` inside `parent`,
+// refusing links, so that nobody can point our writes elsewhere.
+Fd OpenOrMakeDir(int parent, const char* name, bool mustBeOwned)
+{
+    if (mkdirat(parent, name, 0700) != 0 && errno != EEXIST)
+        return Fd();
+    Fd fd(openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.ok() || !mustBeOwned)
+        return fd;
+    struct stat st {};
+    if (fstat(fd.get(), &st) != 0 || st.st_uid != getuid() || (st.st_mode & (S_IWGRP | S_IWOTH)))
+        return Fd();
+    return fd;
+}
+
+// Makes every missing directory of an absolute path, like mkdir -p.
+Fd MakePath(const std::string& path)
+{
+    Fd dir(open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    size_t pos = 1;
+    while (dir.ok() && pos < path.size()) {
+        const size_t end = std::min(path.find('/', pos), path.size());
+        const std::string part = path.substr(pos, end - pos);
+        pos = end + 1;
+        if (part.empty() || part == ".")
+            continue;
+        if (mkdirat(dir.get(), part.c_str(), 0700) != 0 && errno != EEXIST)
+            return Fd();
+        dir = Fd(openat(dir.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    }
+    return dir;
+}
+
+bool OpenTrashParts(Fd root, Trash* trash, bool mustBeOwned)
+{
+    if (!root.ok())
+        return false;
+    trash->files = OpenOrMakeDir(root.get(), "files", mustBeOwned);
+    trash->info = OpenOrMakeDir(root.get(), "info", mustBeOwned);
+    return trash->files.ok() && trash->info.ok();
+}
+
+dev_t DeviceOf(int fd)
+{
+    struct stat st {};
+    return fstat(fd, &st) == 0 ? st.st_dev : static_cast<dev_t>(-1);
+}
+
+// The device of the home trash, or of its nearest existing ancestor.
+dev_t HomeTrashDevice()
+{
+    std::string path = HomeTrashDirectory();
+    struct stat st {};
+    while (stat(path.c_str(), &st) != 0) {
+        const size_t slash = path.find_last_of('/');
+        if (slash == std::string::npos || path == "/")
+            return static_cast<dev_t>(-1);
+        path = slash == 0 ? "/" : path.substr(0, slash);
+    }
+    return st.st_dev;
+}
+
+// The highest directory above `dir` on the same file system.
+std::string TopDirectory(std::string dir, dev_t device)
+{
+    while (dir != "/") {
+        const size_t slash = dir.find_last_of('/');
+        const std::string up = slash == 0 ? "/" : dir.substr(0, slash);
+        struct stat st {};
+        if (stat(up.c_str(), &st) != 0 || st.st_dev != device)
+            break;
+        dir = up;
+    }
+    return dir;
+}
+
+// A volume's trash: $topdir/.Trash/$uid when an administrator made .Trash as
+// a sticky, unlinked folder, else $topdir/.Trash-$uid owned by the user.
+bool OpenTopdirTrash(const std::string& topdir, dev_t device, Trash* trash)
+{
+    Fd top(open(topdir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!top.ok())
+        return false;
+    const std::string uid = std::to_string(getuid());
+    struct stat st {};
+    if (fstatat(top.get(), ".Trash", &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
+        Fd shared(openat(top.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (shared.ok() && OpenTrashParts(OpenOrMakeDir(shared.get(), uid.c_str(), true), trash, true)
+            && DeviceOf(trash->files.get()) == device) {
+            trash->topdir = topdir;
+            return true;
+        }
+    }
+    const std::string own = ".Trash-" + uid;
+    if (OpenTrashParts(OpenOrMakeDir(top.get(), own.c_str(), true), trash, true)
+        && DeviceOf(trash->files.get()) == device) {
+        trash->topdir = topdir;
+        return true;
+    }
+    return false;
+}
+
+// Cuts a long name so that numbering and the info suffix still fit, keeping
+// whole UTF-8 sequences.
+std::string BaseTrashName(const std::string& name)
+{
+    if (name.size() <= kMaxBaseName)
+        return name;
+    size_t cut = kMaxBaseName;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut;
+    return name.substr(0, cut);
+}
+
+std::string NumberedName(const std::string& base, unsigned number)
+{
+    const size_t dot = base.find_last_of('.');
+    if (dot == std::string::npos || dot == 0)
+        return base + "." + std::to_string(number);
+    return base.substr(0, dot) + "." + std::to_string(number) + base.substr(dot);
+}
+
+std::string PercentEncode(std::string_view bytes)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' || b == '.'
+            || b == '_' || b == '~' || b == '/') {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[b >> 4];
+            out += kHex[b & 0xF];
+        }
+    }
+    return out;
+}
+
+std::string InfoText(const std::string& path)
+{
+    char date[64] = "";
+    const time_t now = time(nullptr);
+    struct tm local {};
+    if (localtime_r(&now, &local))
+        strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+    return "[Trash Info]\nPath=" + PercentEncode(path) + "\nDeletionDate=" + date + "\n";
+}
+
+bool WriteAll(int fd, const std::string& text)
+{
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Reserves a trash name by creating its info file exclusively; the name must
+// also be free among the trashed files. Returns the open info file.
+Fd ReserveName(const Trash& trash, const std::string& name, std::string* chosen, int* error)
+{
+    const std::string base = BaseTrashName(name);
+    for (int attempt = 1; attempt <= kNumberedTries + 1; ++attempt) {
+        std::string candidate = attempt == 1 ? base : NumberedName(base, static_cast<unsigned>(attempt));
+        if (attempt > kNumberedTries)  // a crowded trash: fall back on an unlikely number
+            candidate = NumberedName(base, static_cast<unsigned>(getpid()) ^ static_cast<unsigned>(time(nullptr)));
+        const std::string infoName = candidate + std::string(kInfoSuffix);
+        Fd info(openat(trash.info.get(), infoName.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!info.ok()) {
+            if (errno != EEXIST) {
+                *error = errno;
+                return Fd();
+            }
+            continue;
+        }
+        struct stat st {};
+        if (fstatat(trash.files.get(), candidate.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            unlinkat(trash.info.get(), infoName.c_str(), 0);
+            continue;
+        }
+        *chosen = std::move(candidate);
+        return info;
+    }
+    *error = EEXIST;
+    return Fd();
+}
+
+// Splits into the real (link-free) absolute parent folder and the item's name.
+bool SplitPath(const std::string& input, std::string* parent, std::string* name)
+{
+    std::string path = input;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    const size_t slash = path.find_last_of('/');
+    *name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    if (!IsValidEntryName(*name))
+        return false;
+    char* real = realpath(dir.c_str(), nullptr);
+    if (!real)
+        return false;
+    *parent = real;
+    free(real);
+    return true;
+}
+
+} // namespace
+
+std::string HomeTrashDirectory()
+{
+    const char* xdg = getenv("XDG_DATA_HOME");
+    if (xdg && xdg[0] == '/')
+        return std::string(xdg) + "/Trash";
+    const char* home = getenv("HOME");
+    return std::string(home && home[0] == '/' ? home : "") + "/.local/share/Trash";
+}
+
+bool MoveToTrash(const std::string& path, std::string* error)
+{
+    std::string parent;
+    std::string name;
+    if (path.empty() || path.find('\0') != std::string::npos || !SplitPath(path, &parent, &name))
+        return Fail(error, "Not a file or folder that can be trashed");
+    Fd parentDir(open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat item {};
+    if (!parentDir.ok() || fstatat(parentDir.get(), name.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0)
+        return Fail(error, ErrnoText(errno));
+    const dev_t device = DeviceOf(parentDir.get());
+    const std::string full = parent == "/" ? "/" + name : parent + "/" + name;
+
+    Trash trash;
+    const bool homeOk = OpenTrashParts(MakePath(HomeTrashDirectory()), &trash, false);
+    if (!homeOk && HomeTrashDevice() == device)
+        return Fail(error, "Cannot make the trash folder " + HomeTrashDirectory());
+    if (!homeOk || DeviceOf(trash.files.get()) != device) {
+        // Never copy across file systems: the item goes to its own volume's trash.
+        trash = Trash();
+        if (!OpenTopdirTrash(TopDirectory(parent, device), device, &trash))
+            return Fail(error, "No trash can be used on this volume");
+    }
+
+    std::string trashName;
+    int reserveError = 0;
+    Fd info = ReserveName(trash, name, &trashName, &reserveError);
+    if (!info.ok())
+        return Fail(error, "Cannot write to the trash: " + ErrnoText(reserveError));
+    const std::string infoName = trashName + std::string(kInfoSuffix);
+    std::string recorded = full;
+    if (!trash.topdir.empty())
+        recorded = full.substr(trash.topdir == "/" ? 1 : trash.topdir.size() + 1);
+    const bool written = WriteAll(info.get(), InfoText(recorded));
+    if (close(info.release()) != 0 || !written) {
+        const int writeError = errno;
+        unlinkat(trash.info.get(), infoName.c_str(), 0);
+        return Fail(error, "Cannot write to the trash: " + ErrnoText(writeError));
+    }
+    const int moved = RenameNoReplace(parentDir.get(), name.c_str(), trash.files.get(), trashName.c_str());
+    if (moved != 0) {
+        // The item stayed where it was; its info file must not outlive the attempt.
+        unlinkat(trash.info.get(), infoName.c_str(), 0);
+        return Fail(error, ErrnoText(moved));
+    }
+    return true;
+}
