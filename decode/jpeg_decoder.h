@@ -53,7 +53,7 @@ public:
 };
 
 // The largest display image OpenForDisplay will create, in pixels
-// (about 1 GiB of 32-bit pixels).
+// (about 1 GiB of 32-bit pixels); thumbnails are held to it as well.
 constexpr int64_t kMaxDisplayPixels = int64_t(1) << 28;
 
 class CJpegDecoder {
@@ -76,6 +76,8 @@ public:
     CImageBitmap& Thumbnail() { return m_thumbnail; }
     const DecodeRequest& Request() const { return m_request; }
     bool Reduces() const { return m_reduce; }
+    // Why the last failed operation of this decoder failed, for tools and logs.
+    const std::string& LastError() const { return m_lastError; }
 
 private:
     CImageBitmap m_display;
@@ -83,6 +85,8 @@ private:
     std::unique_ptr<CJpegSource> m_source;  // open between OpenForDisplay and the end of Decode
     DecodeRequest m_request;
     bool m_reduce = false;
+    bool m_direct = false;   // the library writes rows straight into the display image
+    std::string m_lastError;
     ImageInfo m_info;
     std::mutex m_infoLock;
     bool m_infoRead = false;

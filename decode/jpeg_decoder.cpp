@@ -1,0 +1,265 @@
+#include "decode/jpeg_decoder.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QLoggingCategory>
+
+#include "decode/display_decode.h"
+#include "decode/jpeg_source.h"
+#include "decode/sync_event.h"
+#include "decode/thumbnail_sampler.h"
+
+Q_LOGGING_CATEGORY(lcDecode, "lumvane.decode", QtWarningMsg)
+
+namespace {
+
+constexpr uint16_t kTagCompression = 259;
+constexpr uint16_t kTagThumbnailOffset = 513;
+constexpr uint16_t kTagThumbnailLength = 514;
+constexpr int kTypeShort = 3;
+constexpr int kTypeLong = 4;
+
+const ExifEntry* FindEntry(const ExifIfd& ifd, uint16_t tag, int type)
+{
+    for (const ExifEntry& e : ifd.entries)
+        if (e.tag == tag && e.type == type && !e.values.empty())
+            return &e;
+    return nullptr;
+}
+
+// The library scale that keeps the decoded image at least `size` on its
+// longer side.
+int ThumbnailScale(int longer, int size)
+{
+    for (int denom : {8, 4, 2})
+        if (longer / denom >= size)
+            return denom;
+    return 1;
+}
+
+// Decodes every row of an open source into the sampler; false on a library
+// failure, cancel, or a thumbnail too large to hold.
+bool SampleRows(CJpegSource& source, int size, CEvent* cancel, std::vector<uint32_t>& pixels,
+                int& width, int& height, std::string& error)
+{
+    const int w = source.OutputWidth(), h = source.OutputHeight();
+    if (int64_t(w) * h > kMaxDisplayPixels) {
+        error = "image too large";
+        return false;
+    }
+    CThumbnailSampler sampler(w, h, size);
+    if (!sampler.Valid()) {
+        error = "thumbnail too large";
+        return false;
+    }
+    std::vector<uint8_t> row(size_t(w) * 3);
+    for (int y = 0; y < h; ++y) {
+        if (cancel && cancel->IsSet()) {
+            error = "cancelled";
+            return false;
+        }
+        if (!source.ReadScanline(row.data())) {
+            error = source.LastError();
+            return false;
+        }
+        sampler.AddRow(y, row.data());
+    }
+    // Every row is in; a complaint at the end of the data changes nothing.
+    source.FinishDecompress();
+    width = sampler.Width();
+    height = sampler.Height();
+    pixels = sampler.Pixels();
+    return true;
+}
+
+}  // namespace
+
+bool FitDisplaySize(int w, int h, int targetWidth, int targetHeight, int& displayWidth,
+                    int& displayHeight)
+{
+    if (w <= 0 || h <= 0)
+        return false;
+    using Real = long double;
+    const Real W = w, H = h;
+    Real tw = std::max(targetWidth, 0), th = std::max(targetHeight, 0);
+    if (tw == 0 && th == 0) {
+        tw = W;
+        th = H;
+    } else if (tw == 0) {
+        tw = std::trunc(th / H * W);
+    } else if (th == 0) {
+        th = std::trunc(tw / W * H);
+    }
+    const Real aspect = W / H;
+    Real dw, dh;
+    if (th > 0 && aspect >= tw / th) {
+        dw = tw;
+        dh = std::trunc(tw / aspect + 0.5L);
+    } else {
+        dh = th;
+        dw = std::trunc(th * aspect + 0.5L);
+    }
+    if (dw < 1 || dh < 1 || dw * dh > Real(kMaxDisplayPixels))
+        return false;
+    displayWidth = int(dw);
+    displayHeight = int(dh);
+    return true;
+}
+
+CJpegDecoder::CJpegDecoder() = default;
+CJpegDecoder::~CJpegDecoder() = default;
+
+const ImageInfo& CJpegDecoder::ReadInfo(const std::string& path)
+{
+    std::lock_guard lock(m_infoLock);
+    if (m_infoRead)
+        return m_info;
+    m_infoRead = true;
+    struct statx st {};
+    if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &st) != 0)
+        return m_info;
+    m_info.fileSizeFull = int64_t(st.stx_size);
+    m_info.fileSize = uint32_t(st.stx_size);
+    m_info.created = (st.stx_mask & STATX_BTIME) ? st.stx_btime.tv_sec : st.stx_ctime.tv_sec;
+    m_info.modified = st.stx_mtime.tv_sec;
+    m_info.attributes = ::access(path.c_str(), W_OK) == 0 ? 0 : 0x01;
+
+    CJpegSource source;
+    if (!source.OpenFile(path, &m_info.exif, &m_info.comments))
+        return m_info;
+    if (source.ReadHeader()) {
+        m_info.imageWidth = source.ImageWidth();
+        m_info.imageHeight = source.ImageHeight();
+        m_info.color = source.Components() != 1;
+    } else {
+        qCDebug(lcDecode, "no header in %s: %s", path.c_str(), source.LastError());
+    }
+    return m_info;
+}
+
+bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif, CEvent* cancel)
+{
+    const ImageInfo& info = ReadInfo(path);
+    std::vector<uint32_t> pixels;
+    int width = 0, height = 0;
+    bool made = false;
+    CJpegSource source;
+
+    if (useExif) {
+        const ExifIfd& ifd1 = info.exif.Ifd1Dir();
+        const ExifEntry* compression = FindEntry(ifd1, kTagCompression, kTypeShort);
+        const ExifEntry* offset = FindEntry(ifd1, kTagThumbnailOffset, kTypeLong);
+        const ExifEntry* length = FindEntry(ifd1, kTagThumbnailLength, kTypeLong);
+        const std::vector<uint8_t>& tiff = info.exif.TiffData();
+        if (compression && compression->values[0].unsignedValue == 6 && offset && length &&
+            length->values[0].unsignedValue > 0 &&
+            uint64_t(offset->values[0].unsignedValue) + length->values[0].unsignedValue <= tiff.size()) {
+            made = source.OpenMemory(tiff.data() + offset->values[0].unsignedValue,
+                                     length->values[0].unsignedValue) &&
+                   source.ReadHeader() && source.StartDecompress(JCS_RGB, 1) &&
+                   SampleRows(source, size, nullptr, pixels, width, height, m_lastError);
+            if (!made && m_lastError.empty())
+                m_lastError = source.LastError();
+            source.Close();
+        }
+    }
+    if (!made) {
+        made = source.OpenFile(path, nullptr, nullptr) && source.ReadHeader() &&
+               source.StartDecompress(JCS_RGB, ThumbnailScale(std::max(source.ImageWidth(),
+                                                                        source.ImageHeight()),
+                                                              size)) &&
+               SampleRows(source, size, cancel, pixels, width, height, m_lastError);
+        if (!made && source.LastError()[0])
+            m_lastError = source.LastError();
+        source.Close();
+    }
+    if (!made)
+        return false;
+
+    m_thumbnail.Clear();
+    if (width == 0 || height == 0)
+        return true;  // a sliver of an image: no pixels, but nothing failed
+    if (!m_thumbnail.Create(width, height)) {
+        m_lastError = "out of memory";
+        return false;
+    }
+    PixelLocker lock(m_thumbnail);
+    std::copy(pixels.begin(), pixels.end(), m_thumbnail.Pixels());
+    m_lastError.clear();
+    return true;
+}
+
+bool CJpegDecoder::OpenForDisplay(const DecodeRequest& request)
+{
+    m_request = request;
+    m_request.rotation &= 3;
+    m_display.Clear();
+    m_lastError.clear();
+    m_source = std::make_unique<CJpegSource>();
+    auto fail = [this](const char* why) {
+        m_lastError = why;
+        m_source.reset();
+        m_display.Clear();
+        return false;
+    };
+    if (!m_source->OpenFile(m_request.path, nullptr, nullptr) || !m_source->ReadHeader())
+        return fail(m_source->LastError());
+    // At scale 1/1 the output size is the frame size.
+    const int w = m_source->ImageWidth(), h = m_source->ImageHeight();
+    const bool quarter = m_request.rotation & 1;
+    int displayWidth = 0, displayHeight = 0;
+    if (!FitDisplaySize(quarter ? h : w, quarter ? w : h, m_request.targetWidth,
+                        m_request.targetHeight, displayWidth, displayHeight))
+        return fail("display image too large");
+    const DisplayPlan plan{w, h, m_request.rotation, m_request.flipHorizontally,
+                           m_request.flipVertically, m_request.highQuality, m_request.interpolate};
+    m_direct = DisplayIsDirect(plan, displayWidth, displayHeight);
+    // The library's 32-bit output is its RGB output with the bytes in the
+    // bitmap's order, so the direct path gives the same pixels.
+    if (!m_source->StartDecompress(m_direct ? JCS_EXT_BGRX : JCS_RGB, 1))
+        return fail(m_source->LastError());
+    if (!m_display.Create(displayWidth, displayHeight))
+        return fail("out of memory");
+    {
+        PixelLocker lock(m_display);
+        std::fill_n(m_display.Pixels(), size_t(displayWidth) * displayHeight, 0xFF000000u);
+    }
+    m_reduce = DisplayReduces(plan, displayWidth, displayHeight);
+    return true;
+}
+
+bool CJpegDecoder::Decode(CEvent* cancel, IDecodeProgress* progress)
+{
+    if (!m_source || !m_source->IsOpen() || m_display.IsNull())
+        return false;
+    CJpegSource& source = *m_source;
+    const DisplayPlan plan{source.OutputWidth(), source.OutputHeight(), m_request.rotation,
+                           m_request.flipHorizontally, m_request.flipVertically,
+                           m_request.highQuality, m_request.interpolate};
+    bool done;
+    if (m_direct) {
+        done = DirectDecode(plan, m_display,
+                            [&source](uint32_t* pixels) {
+                                return source.ReadScanline(reinterpret_cast<uint8_t*>(pixels));
+                            },
+                            cancel, progress);
+    } else {
+        const RowReader read = [&source](uint8_t* rgb) { return source.ReadScanline(rgb); };
+        done = m_reduce ? ReducingDecode(plan, m_display, read, cancel, progress)
+                        : EnlargingDecode(plan, m_display, read, cancel, progress);
+    }
+    if (done) {
+        // Every row is placed; a complaint at the end of the data (say a
+        // stray scan after the image) does not take the picture away.
+        source.FinishDecompress();
+    } else {
+        m_lastError = source.LastError()[0] ? source.LastError() : "cancelled";
+    }
+    m_source.reset();
+    return done;
+}

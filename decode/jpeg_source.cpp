@@ -1,0 +1,323 @@
+#include "decode/jpeg_source.h"
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QLoggingCategory>
+
+#include "decode/exif_reader.h"
+
+Q_LOGGING_CATEGORY(lcJpeg, "lumvane.decode.jpeg", QtWarningMsg)
+
+namespace {
+// What the source supplies at the end of the data: an end-of-image marker, so
+// that the library completes a truncated image instead of failing.
+const JOCTET kEndOfImage[2] = {0xFF, 0xD9};
+
+// Reads one byte of a marker segment; the source never runs dry (it supplies
+// an end-of-image marker at the end), so this always succeeds.
+uint8_t NextByte(j_decompress_ptr cinfo)
+{
+    jpeg_source_mgr* src = cinfo->src;
+    if (src->bytes_in_buffer == 0)
+        src->fill_input_buffer(cinfo);
+    --src->bytes_in_buffer;
+    return *src->next_input_byte++;
+}
+}  // namespace
+
+CJpegSource::CJpegSource() = default;
+
+CJpegSource::~CJpegSource()
+{
+    Close();
+}
+
+CJpegSource& CJpegSource::Self(j_common_ptr cinfo)
+{
+    return *static_cast<CJpegSource*>(cinfo->client_data);
+}
+
+CJpegSource& CJpegSource::Self(j_decompress_ptr cinfo)
+{
+    return *static_cast<CJpegSource*>(cinfo->client_data);
+}
+
+void CJpegSource::SetError(const char* text)
+{
+    std::snprintf(m_error, sizeof m_error, "%s", text);
+}
+
+bool CJpegSource::CreateDecompressor()
+{
+    m_info = jpeg_decompress_struct{};
+    m_info.err = jpeg_std_error(&m_errorManager);
+    m_errorManager.error_exit = ErrorExit;
+    m_errorManager.output_message = OutputMessage;
+    m_info.client_data = this;
+    m_error[0] = 0;
+    if (setjmp(m_jump))
+        return false;  // the library could not allocate its own state
+    jpeg_create_decompress(&m_info);
+    m_created = true;
+    m_info.mem->max_memory_to_use = kMaxLibraryMemory;
+    m_progress.progress_monitor = ProgressMonitor;
+    m_info.progress = &m_progress;
+    m_info.src = &m_sourceManager;
+    m_sourceManager.resync_to_restart = jpeg_resync_to_restart;
+    m_sourceManager.term_source = TermSource;
+    if (m_memory) {
+        m_sourceManager.init_source = InitMemory;
+        m_sourceManager.fill_input_buffer = FillMemory;
+        m_sourceManager.skip_input_data = SkipMemory;
+    } else {
+        m_sourceManager.init_source = InitFile;
+        m_sourceManager.fill_input_buffer = FillFile;
+        m_sourceManager.skip_input_data = SkipFile;
+    }
+    m_sourceManager.bytes_in_buffer = 0;
+    m_sourceManager.next_input_byte = nullptr;
+    return true;
+}
+
+bool CJpegSource::OpenFile(const std::string& path, CExifReader* exif, std::vector<std::string>* comments)
+{
+    Close();
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0) {
+        SetError(std::strerror(errno));
+        return false;
+    }
+    ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (!m_buffer)
+        m_buffer.reset(new (std::nothrow) uint8_t[kBufferSize]);
+    m_exif = exif;
+    m_comments = comments;
+    m_memory = nullptr;
+    m_memoryLength = 0;
+    if (!m_buffer || !CreateDecompressor()) {
+        Close();
+        SetError("out of memory");
+        return false;
+    }
+    if (comments)
+        jpeg_set_marker_processor(&m_info, JPEG_COM, ProcessMarker);
+    if (exif)
+        jpeg_set_marker_processor(&m_info, JPEG_APP0 + 1, ProcessMarker);
+    return true;
+}
+
+bool CJpegSource::OpenMemory(const uint8_t* data, size_t length)
+{
+    Close();
+    m_memory = data ? data : kEndOfImage;
+    m_memoryLength = data ? length : 0;
+    if (!CreateDecompressor()) {
+        Close();
+        SetError("out of memory");
+        return false;
+    }
+    return true;
+}
+
+void CJpegSource::Close()
+{
+    if (m_created) {
+        jpeg_destroy_decompress(&m_info);
+        m_created = false;
+    }
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    m_buffer.reset();
+    m_memory = nullptr;
+    m_memoryLength = 0;
+    m_exif = nullptr;
+    m_comments = nullptr;
+}
+
+// The guarded steps: setjmp is taken in each step's own frame, and nothing
+// with a destructor lives between it and the library.
+
+bool CJpegSource::ReadHeader()
+{
+    if (!m_created)
+        return false;
+    if (setjmp(m_jump))
+        return false;
+    return jpeg_read_header(&m_info, FALSE) == JPEG_HEADER_OK;
+}
+
+bool CJpegSource::StartDecompress(J_COLOR_SPACE space, int scaleDenom)
+{
+    if (!m_created)
+        return false;
+    if (setjmp(m_jump))
+        return false;
+    m_info.out_color_space = space;
+    m_info.scale_num = 1;
+    m_info.scale_denom = unsigned(scaleDenom);
+    return jpeg_start_decompress(&m_info) != FALSE;
+}
+
+bool CJpegSource::ReadScanline(uint8_t* row)
+{
+    if (!m_created)
+        return false;
+    if (setjmp(m_jump))
+        return false;
+    JSAMPROW rows[1] = {row};
+    return jpeg_read_scanlines(&m_info, rows, 1) == 1;
+}
+
+bool CJpegSource::FinishDecompress()
+{
+    if (!m_created)
+        return false;
+    if (setjmp(m_jump))
+        return false;
+    return jpeg_finish_decompress(&m_info) != FALSE;
+}
+
+// Library callbacks.
+
+void CJpegSource::ErrorExit(j_common_ptr cinfo)
+{
+    CJpegSource& self = Self(cinfo);
+    cinfo->err->format_message(cinfo, self.m_error);
+    cinfo->err->output_message(cinfo);
+    std::longjmp(self.m_jump, 1);
+}
+
+void CJpegSource::OutputMessage(j_common_ptr cinfo)
+{
+    // Silent unless a developer enables the category.
+    if (lcJpeg().isDebugEnabled()) {
+        char text[JMSG_LENGTH_MAX];
+        cinfo->err->format_message(cinfo, text);
+        qCDebug(lcJpeg, "%s", text);
+    }
+}
+
+void CJpegSource::ProgressMonitor(j_common_ptr cinfo)
+{
+    if (!cinfo->is_decompressor)
+        return;
+    auto* info = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (info->input_scan_number > kMaxScans) {
+        CJpegSource& self = Self(cinfo);
+        std::snprintf(self.m_error, sizeof self.m_error, "more than %d scans", kMaxScans);
+        std::longjmp(self.m_jump, 1);
+    }
+}
+
+void CJpegSource::InitFile(j_decompress_ptr cinfo)
+{
+    cinfo->src->bytes_in_buffer = 0;
+}
+
+boolean CJpegSource::FillFile(j_decompress_ptr cinfo)
+{
+    CJpegSource& self = Self(cinfo);
+    ssize_t got;
+    do {
+        got = ::read(self.m_fd, self.m_buffer.get(), kBufferSize);
+    } while (got < 0 && errno == EINTR);
+    if (got > 0) {
+        cinfo->src->next_input_byte = self.m_buffer.get();
+        cinfo->src->bytes_in_buffer = size_t(got);
+    } else {
+        cinfo->src->next_input_byte = kEndOfImage;
+        cinfo->src->bytes_in_buffer = sizeof kEndOfImage;
+    }
+    return TRUE;
+}
+
+void CJpegSource::SkipFile(j_decompress_ptr cinfo, long count)
+{
+    if (count <= 0)
+        return;
+    jpeg_source_mgr* src = cinfo->src;
+    const size_t n = size_t(count);
+    if (n < src->bytes_in_buffer) {
+        src->next_input_byte += n;
+        src->bytes_in_buffer -= n;
+        return;
+    }
+    ::lseek(Self(cinfo).m_fd, off_t(n - src->bytes_in_buffer), SEEK_CUR);
+    src->bytes_in_buffer = 0;
+}
+
+void CJpegSource::InitMemory(j_decompress_ptr cinfo)
+{
+    CJpegSource& self = Self(cinfo);
+    cinfo->src->next_input_byte = self.m_memory;
+    cinfo->src->bytes_in_buffer = self.m_memoryLength;
+}
+
+boolean CJpegSource::FillMemory(j_decompress_ptr cinfo)
+{
+    cinfo->src->next_input_byte = kEndOfImage;
+    cinfo->src->bytes_in_buffer = sizeof kEndOfImage;
+    return TRUE;
+}
+
+void CJpegSource::SkipMemory(j_decompress_ptr cinfo, long count)
+{
+    if (count <= 0)
+        return;
+    jpeg_source_mgr* src = cinfo->src;
+    const size_t n = std::min(size_t(count), src->bytes_in_buffer);
+    src->next_input_byte += n;
+    src->bytes_in_buffer -= n;
+}
+
+void CJpegSource::TermSource(j_decompress_ptr) {}
+
+boolean CJpegSource::ProcessMarker(j_decompress_ptr cinfo)
+{
+    CJpegSource& self = Self(cinfo);
+    const bool app1 = cinfo->unread_marker == JPEG_APP0 + 1;
+    const int high = NextByte(cinfo);
+    const int length = (high << 8) | NextByte(cinfo);
+    // A length below 2 cannot even hold itself: the segment has no payload
+    // and nothing is recorded for it.
+    if (length < 2)
+        return TRUE;
+    const size_t n = size_t(length - 2);
+    jpeg_source_mgr* src = cinfo->src;
+    // Nothing below calls back into the library, so it cannot jump out while
+    // the buffers are alive; exceptions must not cross the library either.
+    try {
+        if (app1 && src->bytes_in_buffer >= n) {
+            self.m_exif->ParseApp1(src->next_input_byte, n);
+            src->next_input_byte += n;
+            src->bytes_in_buffer -= n;
+            return TRUE;
+        }
+        std::vector<uint8_t> copy(n + 1);
+        size_t done = 0;
+        while (done < n) {
+            if (src->bytes_in_buffer == 0)
+                src->fill_input_buffer(cinfo);
+            const size_t take = std::min(n - done, src->bytes_in_buffer);
+            std::memcpy(copy.data() + done, src->next_input_byte, take);
+            src->next_input_byte += take;
+            src->bytes_in_buffer -= take;
+            done += take;
+        }
+        copy[n] = 0;
+        if (app1)
+            self.m_exif->ParseApp1(copy.data(), n);
+        else
+            self.m_comments->emplace_back(reinterpret_cast<const char*>(copy.data()));
+    } catch (...) {
+        qCDebug(lcJpeg, "marker segment dropped: out of memory");
+    }
+    return TRUE;
+}

@@ -1,0 +1,99 @@
+#pragma once
+// One libjpeg decompressor over a file (read through a 32768-byte buffer) or a
+// memory block, with the program's error manager, source manager and marker
+// processors for COM and APP1 segments.
+//
+// Failure model: the library reports fatal errors through error_exit, which
+// jumps back with longjmp. Every library call therefore goes through one of
+// the guarded steps below; each sets the jump target in its own frame, where
+// no C++ object with a destructor is alive, and turns a library failure into a
+// false result. After a failed step the only valid calls are Close and the
+// destructor.
+//
+// Thread rules: one object is used by one thread at a time.
+
+#include <csetjmp>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+class CExifReader;
+
+// Most scans a decode accepts; a file with more keeps the library busy for no
+// picture (a real progressive file has about ten).
+constexpr int kMaxScans = 1000;
+// Most memory the library may take for one decode (progressive coefficient
+// buffers of a 100-megapixel photograph fit comfortably).
+constexpr long kMaxLibraryMemory = 1L << 30;
+
+class CJpegSource {
+public:
+    static constexpr size_t kBufferSize = 32768;
+
+    CJpegSource();
+    ~CJpegSource();
+    CJpegSource(const CJpegSource&) = delete;
+    CJpegSource& operator=(const CJpegSource&) = delete;
+
+    // Opens the file and creates the decompressor; APP1 segments go to exif
+    // and COM segments to comments when those are given.
+    bool OpenFile(const std::string& path, CExifReader* exif, std::vector<std::string>* comments);
+    // Creates the decompressor over a memory block that outlives this object.
+    bool OpenMemory(const uint8_t* data, size_t length);
+    // Destroys the decompressor, closes the file, frees the read buffer.
+    void Close();
+    bool IsOpen() const { return m_created; }
+
+    // Guarded library steps; false when the library failed.
+    bool ReadHeader();                         // require-image off; true when a frame header was read
+    bool StartDecompress(J_COLOR_SPACE space, int scaleDenom);
+    bool ReadScanline(uint8_t* row);
+    bool FinishDecompress();
+
+    int ImageWidth() const { return int(m_info.image_width); }
+    int ImageHeight() const { return int(m_info.image_height); }
+    int Components() const { return m_info.num_components; }
+    int OutputWidth() const { return int(m_info.output_width); }
+    int OutputHeight() const { return int(m_info.output_height); }
+    int OutputScanline() const { return int(m_info.output_scanline); }
+
+    // Why the last step failed (the library's message, or the system's).
+    const char* LastError() const { return m_error; }
+
+private:
+    bool CreateDecompressor();
+    void SetError(const char* text);
+
+    static void ErrorExit(j_common_ptr cinfo);
+    static void OutputMessage(j_common_ptr cinfo);
+    static void ProgressMonitor(j_common_ptr cinfo);
+    static void InitFile(j_decompress_ptr cinfo);
+    static boolean FillFile(j_decompress_ptr cinfo);
+    static void SkipFile(j_decompress_ptr cinfo, long count);
+    static void InitMemory(j_decompress_ptr cinfo);
+    static boolean FillMemory(j_decompress_ptr cinfo);
+    static void SkipMemory(j_decompress_ptr cinfo, long count);
+    static void TermSource(j_decompress_ptr cinfo);
+    static boolean ProcessMarker(j_decompress_ptr cinfo);
+    static CJpegSource& Self(j_common_ptr cinfo);
+    static CJpegSource& Self(j_decompress_ptr cinfo);
+
+    jpeg_error_mgr m_errorManager{};
+    jpeg_source_mgr m_sourceManager{};
+    jpeg_progress_mgr m_progress{};
+    jpeg_decompress_struct m_info{};
+    std::jmp_buf m_jump{};
+    bool m_created = false;
+    int m_fd = -1;
+    std::unique_ptr<uint8_t[]> m_buffer;
+    const uint8_t* m_memory = nullptr;
+    size_t m_memoryLength = 0;
+    CExifReader* m_exif = nullptr;
+    std::vector<std::string>* m_comments = nullptr;
+    char m_error[JMSG_LENGTH_MAX] = {};
+};

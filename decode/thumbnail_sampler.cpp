@@ -1,0 +1,58 @@
+#include "decode/thumbnail_sampler.h"
+
+#include "decode/jpeg_decoder.h"
+#include "decode/row_resample.h"
+
+namespace {
+// Source index trunc(i x step) of every destination index, as a running sum;
+// -1 where it falls outside the source.
+std::vector<int> SourceIndices(int count, double step, int sourceCount)
+{
+    std::vector<int> indices(size_t(count));
+    double position = 0;
+    for (int i = 0; i < count; ++i, position += step) {
+        const int source = int(position);
+        indices[size_t(i)] = source < sourceCount ? source : -1;
+    }
+    return indices;
+}
+}  // namespace
+
+CThumbnailSampler::CThumbnailSampler(int width, int height, int size)
+{
+    if (width <= 0 || height <= 0 || size <= 0)
+        return;
+    if (width >= height) {
+        m_width = size;
+        m_height = int(double(height) / width * size + 0.5);
+    } else {
+        m_width = int(double(width) / height * size + 0.5);
+        m_height = size;
+    }
+    if (int64_t(m_width) * m_height > kMaxDisplayPixels)
+        return;
+    m_valid = true;
+    if (m_width == 0 || m_height == 0)
+        return;
+    // One step for both axes, so the thumbnail keeps the image's aspect.
+    const double step = double(width) / m_width;
+    m_columns = SourceIndices(m_width, step, width);
+    m_rows = SourceIndices(m_height, step, height);
+    m_pixels.assign(size_t(m_width) * m_height, 0xFF000000u);
+}
+
+void CThumbnailSampler::AddRow(int y, const uint8_t* rgb)
+{
+    // Skip thumbnail rows whose source lies outside the image.
+    while (m_nextRow < m_height && m_rows[size_t(m_nextRow)] >= 0 && m_rows[size_t(m_nextRow)] < y)
+        ++m_nextRow;
+    while (m_nextRow < m_height && m_rows[size_t(m_nextRow)] == y) {
+        uint32_t* out = m_pixels.data() + size_t(m_nextRow) * m_width;
+        for (int x = 0; x < m_width; ++x) {
+            const int source = m_columns[size_t(x)];
+            if (source >= 0)
+                out[x] = PackPixel(rgb + 3 * source);
+        }
+        ++m_nextRow;
+    }
+}
