@@ -8,7 +8,7 @@ namespace {
 // -1 where it falls outside the source.
 std::vector<int> SourceIndices(int count, double step, int sourceCount)
 {
-    std::vector<int> indices(size_t(count));
+    std::vector<int> indices(static_cast<size_t>(count));
     double position = 0;
     for (int i = 0; i < count; ++i, position += step) {
         const int source = int(position);
