@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <QEvent>
 #include <QResizeEvent>
 
 CSplitBar::CSplitBar(QWidget* first, QWidget* second, bool vertical, int size, QWidget* parent)
@@ -15,8 +14,6 @@ CSplitBar::CSplitBar(QWidget* first, QWidget* second, bool vertical, int size, Q
     setStretchFactor(0, 0);
     setStretchFactor(1, 1);
     setChildrenCollapsible(true);
-    first->installEventFilter(this);
-    second->installEventFilter(this);
     connect(this, &QSplitter::splitterMoved, this, &CSplitBar::OnSplitterMoved);
 }
 
@@ -72,15 +69,4 @@ void CSplitBar::OnSplitterMoved(int pos, int index)
         return;
     m_size = sizes().value(0, m_size);
     emit LaidOut();
-}
-
-bool CSplitBar::eventFilter(QObject* watched, QEvent* event)
-{
-    // Showing or hiding a pane makes QSplitter share the space anew; put the
-    // first pane back at its size once it has.
-    const bool pane = watched == FirstPane() || watched == SecondPane();
-    if (pane && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent)) {
-        QMetaObject::invokeMethod(this, [this] { ApplySize(); emit LaidOut(); }, Qt::QueuedConnection);
-    }
-    return QSplitter::eventFilter(watched, event);
 }

@@ -87,6 +87,8 @@ public:
     const std::array<uint8_t, 256>& GammaTable() const { return m_gammaTable; }
 
     CDisplayBitmap* DisplayBitmap() const { return m_display; }
+    // The image's dirty rectangle as of the last refresh tick: what is drawn.
+    DirtyRect LastDirtyRect() const { return m_lastDirty; }
 
 signals:
     // A key pressed while an image is shown (Qt::Key code and modifiers;
