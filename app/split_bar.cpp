@@ -2,7 +2,11 @@
 
 #include <algorithm>
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QResizeEvent>
+#include <QSplitterHandle>
 
 CSplitBar::CSplitBar(QWidget* first, QWidget* second, bool vertical, int size, QWidget* parent)
     : QSplitter(vertical ? Qt::Horizontal : Qt::Vertical, parent), m_size(std::max(size, 0))
@@ -15,6 +19,7 @@ CSplitBar::CSplitBar(QWidget* first, QWidget* second, bool vertical, int size, Q
     setStretchFactor(1, 1);
     setChildrenCollapsible(true);
     connect(this, &QSplitter::splitterMoved, this, &CSplitBar::OnSplitterMoved);
+    handle(1)->installEventFilter(this);
 }
 
 void CSplitBar::SetSize(int size)
@@ -67,6 +72,49 @@ void CSplitBar::OnSplitterMoved(int pos, int index)
     Q_UNUSED(pos);
     if (index != 1)
         return;
-    m_size = sizes().value(0, m_size);
+    if (m_restoreOnMove) {
+        m_restoreOnMove = false;
+        ApplySize();
+    } else {
+        m_size = sizes().value(0, m_size);
+    }
     emit LaidOut();
+}
+
+// Alt (or Escape) pressed during a drag ends it with the size unchanged: the
+// ghost is erased, later moves are dropped, and the panes are put back after
+// the release has moved the splitter. Keys go to the focus widget, so the
+// whole application is watched while a drag runs.
+bool CSplitBar::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (watched == handle(1)) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+            m_dragging = true;
+            m_dragCancelled = m_restoreOnMove = false;
+            qApp->installEventFilter(this);
+        } else if (m_dragCancelled && type == QEvent::MouseMove) {
+            return true;
+        } else if (m_dragging && type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) {
+            // Seen twice while the application is watched: act on the first.
+            m_restoreOnMove = m_dragCancelled;
+            EndDragWatch();
+        }
+    } else if (m_dragging && !m_dragCancelled && type == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Alt || key == Qt::Key_Escape) {
+            m_dragCancelled = true;
+            setRubberBand(-1);
+            return true;
+        }
+    }
+    return QSplitter::eventFilter(watched, event);
+}
+
+void CSplitBar::EndDragWatch()
+{
+    m_dragging = false;
+    m_dragCancelled = false;
+    qApp->removeEventFilter(this);
 }

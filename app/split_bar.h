@@ -10,6 +10,8 @@
 // After every layout the bar emits LaidOut, which its parent connects
 // directly.
 //
+// Alt or Escape during a drag ends it and leaves the panes as they were.
+//
 // Ownership: the panes become children of the bar. User-interface thread only.
 
 #include <QSplitter>
@@ -41,10 +43,15 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ApplySize();
     void OnSplitterMoved(int pos, int index);
+    void EndDragWatch();
 
     int m_size = 0;
+    bool m_dragging = false;       // the left button went down on the bar
+    bool m_dragCancelled = false;  // Alt or Escape ended the drag before the release
+    bool m_restoreOnMove = false;  // the release of a cancelled drag: keep the size
 };

@@ -57,6 +57,7 @@ private slots:
     void firstPaneKeepsSize();
     void notifiesAfterLayout();
     void dragMovesPanesOnRelease();
+    void altCancelsDrag();
     void hiddenFirstPaneComesBackAtItsSize();
 };
 
@@ -123,6 +124,27 @@ void tst_SplitBar::dragMovesPanesOnRelease()
     // The dragged size is kept through later layouts.
     f.bar->Layout(QRect(0, 0, 600, 300));
     QCOMPARE(f.first->width(), 180);
+}
+
+void tst_SplitBar::altCancelsDrag()
+{
+    Fixture f(false, 100, 400);
+    QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
+    QSplitterHandle* handle = f.bar->handle(1);
+    const QPoint grab(20, handle->height() / 2);
+    SendMouse(handle, QEvent::MouseButtonPress, grab, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(handle, QEvent::MouseMove, grab + QPoint(0, 90), Qt::NoButton, Qt::LeftButton);
+    QTest::keyPress(&f.parent, Qt::Key_Alt, Qt::AltModifier);
+    SendMouse(handle, QEvent::MouseMove, grab + QPoint(0, 120), Qt::NoButton, Qt::LeftButton);
+    SendMouse(handle, QEvent::MouseButtonRelease, grab + QPoint(0, 120), Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(f.first->height(), 100);
+    QCOMPARE(f.bar->Size(), 100);
+
+    // The next drag works normally again.
+    SendMouse(handle, QEvent::MouseButtonPress, grab, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(handle, QEvent::MouseMove, grab + QPoint(0, 30), Qt::NoButton, Qt::LeftButton);
+    SendMouse(handle, QEvent::MouseButtonRelease, grab + QPoint(0, 30), Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(f.bar->Size(), 130);
 }
 
 void tst_SplitBar::hiddenFirstPaneComesBackAtItsSize()
