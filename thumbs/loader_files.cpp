@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <unordered_set>
 
 #include "browse/file_trash.h"
 #include "browse/shell_folder.h"
@@ -19,6 +20,25 @@ bool IsGone(const std::string& path)
     return ::lstat(path.c_str(), &st) != 0 && errno == ENOENT;
 }
 }  // namespace
+
+void CThumbLoader::CollectPaths(const std::vector<ImageItem*>& items, std::vector<std::string>* paths,
+    std::vector<ImageItem*>* named) const
+{
+    // Each listed item once, in the order given; a pointer that is repeated
+    // or not in the list is left out rather than acted on twice.
+    std::unordered_set<const ImageItem*> listed;
+    for (const ImageItem* item = m_first; item; item = item->next)
+        listed.insert(item);
+    for (ImageItem* item : items) {
+        if (!listed.erase(item))
+            continue;
+        std::string path = ItemPath(item);
+        if (path.empty())
+            continue;
+        paths->push_back(std::move(path));
+        named->push_back(item);
+    }
+}
 
 bool CThumbLoader::RenameItem(ImageItem* item, const std::string& newName)
 {
@@ -52,13 +72,7 @@ bool CThumbLoader::DeleteItems(const std::vector<ImageItem*>& items)
     StopThumbnailWorker();
     std::vector<std::string> paths;
     std::vector<ImageItem*> named;
-    for (ImageItem* item : items) {
-        std::string path = ItemPath(item);
-        if (path.empty())
-            continue;
-        paths.push_back(std::move(path));
-        named.push_back(item);
-    }
+    CollectPaths(items, &paths, &named);
     std::vector<ImageItem*> trashed;
     if (!paths.empty() && m_host->ConfirmTrash(paths)) {
         for (size_t i = 0; i < paths.size(); ++i) {
@@ -85,13 +99,7 @@ bool CThumbLoader::DragItemsOut(const std::vector<ImageItem*>& items)
         return false;
     std::vector<std::string> paths;
     std::vector<ImageItem*> named;
-    for (ImageItem* item : items) {
-        std::string path = ItemPath(item);
-        if (path.empty())
-            continue;
-        paths.push_back(std::move(path));
-        named.push_back(item);
-    }
+    CollectPaths(items, &paths, &named);
     if (paths.empty())
         return false;
     // The workers keep running during the drag.

@@ -136,6 +136,8 @@ private:
     void Unlink(ImageItem* item);
     bool ListFolder();
     void RemoveItems(const std::vector<ImageItem*>& items);
+    void CollectPaths(const std::vector<ImageItem*>& items, std::vector<std::string>* paths,
+        std::vector<ImageItem*>* named) const;
     void ClearSlots();
     void RestartWorkers();
     static void ClearDisplay(ImageItem* item);

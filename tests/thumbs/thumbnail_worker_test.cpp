@@ -1,0 +1,118 @@
+// The thumbnail worker: every item gets its thumbnail or fails once; pause,
+// resume, restart and stop at any moment.
+
+#include "decode/image_bitmap.h"
+#include "loader_fixture.h"
+
+namespace {
+using loadertest::LoaderTest;
+
+class ThumbnailTest : public LoaderTest {
+protected:
+    void MakeFolder(int count, int width = 64, int height = 48)
+    {
+        for (int i = 0; i < count; ++i)
+            WriteJpeg("img" + std::to_string(100 + i) + ".jpg", width, height, uint32_t(i + 1));
+    }
+    int CountReady()
+    {
+        int n = 0;
+        for (ImageItem* item : Items())
+            n += m_loader.ThumbnailOf(item) != nullptr;
+        return n;
+    }
+};
+
+TEST_F(ThumbnailTest, EveryItemMadeOrFailedOnce)
+{
+    MakeFolder(6);
+    WriteJpeg("tall.jpg", 48, 64, 9);
+    WriteBytes("text.jpg", "just text");
+    WriteBytes("empty.jpg", "");
+    ASSERT_TRUE(Open());
+    m_loader.StartThumbnails(40);
+    ASSERT_TRUE(WaitThumbnails());
+    for (ImageItem* item : Items()) {
+        const bool broken = item->name == "text.jpg" || item->name == "empty.jpg";
+        CImageBitmap* thumb = m_loader.ThumbnailOf(item);
+        EXPECT_EQ(thumb == nullptr, broken) << item->name;
+        EXPECT_EQ(item->thumbnailFailed.load(), broken) << item->name;
+        if (!thumb)
+            continue;
+        // The longer side takes the size, the shorter keeps the proportion.
+        const bool tall = item->name == "tall.jpg";
+        EXPECT_EQ(thumb->Width(), tall ? 30 : 40) << item->name;
+        EXPECT_EQ(thumb->Height(), tall ? 40 : 30) << item->name;
+    }
+    // Started again, every thumbnail is made again at the new size.
+    m_loader.StartThumbnails(kSmallThumbnailSize);
+    ASSERT_TRUE(WaitThumbnails());
+    EXPECT_EQ(CountReady(), 7);
+    EXPECT_EQ(m_loader.ThumbnailOf(Item("img100.jpg"))->Width(), kSmallThumbnailSize);
+}
+
+TEST_F(ThumbnailTest, FollowsTheStartItem)
+{
+    MakeFolder(12);
+    ASSERT_TRUE(Open());
+    m_loader.StartThumbnails(32);
+    // The pane scrolls about while the worker runs.
+    const std::vector<ImageItem*> items = Items();
+    for (size_t i = 0; i < items.size(); ++i)
+        m_loader.SetThumbnailStart(items[(i * 5) % items.size()]);
+    m_loader.SetThumbnailStart(nullptr);
+    ASSERT_TRUE(WaitThumbnails());
+    EXPECT_EQ(CountReady(), 12);
+}
+
+TEST_F(ThumbnailTest, PauseAndResumeWhileDecoding)
+{
+    MakeFolder(8, 800, 600);
+    ASSERT_TRUE(Open());
+    m_loader.StartThumbnails(kBigThumbnailSize);
+    m_loader.PauseThumbnails();
+    EXPECT_TRUE(m_loader.ThumbnailsPaused());
+    m_loader.PauseThumbnails();  // already paused: nothing changes
+    m_loader.ResumeThumbnails();
+    EXPECT_FALSE(m_loader.ThumbnailsPaused());
+    m_loader.PauseThumbnails();
+    // Starting again stops the paused worker first: it must be let go.
+    m_loader.StartThumbnails(kBigThumbnailSize);
+    EXPECT_FALSE(m_loader.ThumbnailsPaused());
+    m_loader.PauseThumbnails();
+    // The display worker goes on while thumbnails are paused.
+    m_loader.RequestView(ViewRequest{Item("img103.jpg"), 64, 64, 0, false, false}, false);
+    ASSERT_TRUE(WaitSlots());
+    m_loader.ResumeThumbnails();
+    ASSERT_TRUE(WaitThumbnails());
+    EXPECT_EQ(CountReady(), 8);
+}
+
+TEST_F(ThumbnailTest, PauseSurvivesARestartByAFileOperation)
+{
+    MakeFolder(4, 320, 240);
+    ASSERT_TRUE(Open());
+    m_loader.StartThumbnails(kSmallThumbnailSize);
+    m_loader.PauseThumbnails();
+    ASSERT_TRUE(m_loader.RenameItem(Item("img101.jpg"), "renamed.jpg"));
+    EXPECT_TRUE(m_loader.ThumbnailsPaused());
+    m_loader.ResumeThumbnails();
+    ASSERT_TRUE(WaitThumbnails());
+    EXPECT_EQ(CountReady(), 4);
+}
+
+TEST_F(ThumbnailTest, DestroyWhileBusyOrPaused)
+{
+    MakeFolder(6, 800, 600);
+    for (int round = 0; round < 6; ++round) {
+        CThumbLoader loader;
+        ASSERT_TRUE(loader.OpenFolder(Pidl(Dir())));
+        loader.StartThumbnails(kBigThumbnailSize);
+        if (round % 2)
+            loader.PauseThumbnails();
+        if (round % 3 == 0)
+            loader.RequestView(ViewRequest{loader.FirstItem(), 0, 0, 0, false, false}, false);
+    }
+}
+
+}  // namespace
