@@ -5,8 +5,12 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
 #include "decode/image_bitmap.h"
+#include "decode/jpeg_decoder.h"
 #include "display/dither_tables.h"
+#include "tools/jpeg_writer.h"
 
 using namespace pixelconv;
 
@@ -287,6 +291,43 @@ TEST(DisplayBitmap, SourceRectangleIsClippedToTheImage)
                 for (int x = 0; x < 50; ++x)
                     ASSERT_EQ(out.pixel(x, y) != kSentinel, r.drawn.contains(x, y))
                         << r.what << " format " << format << " at " << x << "," << y;
+        }
+    }
+}
+
+// The decoder's pixels reach the screen unchanged on both 32-bit paths and
+// as their own bytes in 24 bits.
+TEST(DisplayBitmap, DecodedImageDrawsAsTheLibraryDecodesIt)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string path = dir.filePath("photo.jpg").toStdString();
+    const std::vector<uint8_t> jpeg = jpegwriter::Encode(jpegwriter::MakePhotoLike(300, 200));
+    ASSERT_TRUE(jpegwriter::WriteFile(path, jpeg));
+    const jpegwriter::RawImage reference = jpegwriter::DecodeReference(jpeg);
+    CJpegDecoder decoder;
+    DecodeRequest request;
+    request.path = path;
+    ASSERT_TRUE(decoder.OpenForDisplay(request));
+    ASSERT_TRUE(decoder.Decode(nullptr, nullptr));
+    CImageBitmap& image = decoder.DisplayImage();
+    ASSERT_EQ(image.Width(), 300);
+    ASSERT_EQ(image.Height(), 200);
+
+    for (int format : {kFormat32, kFormat24}) {
+        for (bool gammaOn : {false, true}) {
+            CDisplayBitmap display;
+            ASSERT_TRUE(display.CreateFormat(format));
+            BlitParams p = WholeImage(image);
+            p.gammaOn = gammaOn;
+            p.gammaTable = MakeGammaTable(1.0);
+            const QImage out = Render(display, image, p, QSize(300, 200));
+            for (int y = 0; y < 200; ++y)
+                for (int x = 0; x < 300; ++x) {
+                    const uint8_t* rgb = reference.Row(y) + 3 * x;
+                    ASSERT_EQ(out.pixel(x, y), qRgb(rgb[0], rgb[1], rgb[2]))
+                        << "format " << format << " gamma " << gammaOn << " at " << x << "," << y;
+                }
         }
     }
 }
