@@ -85,12 +85,9 @@ private:
     }
 
 private slots:
-    void geometry_data();
-    void geometry();
-    void scrollLimits();
-    void zoomLimits();
-    void zoomKeepsCentre_data();
-    void zoomKeepsCentre();
+    void geometryAndZoom_data();
+    void geometryAndZoom();
+    void resetAndReclamp();
     void paintsBandsAndPixels_data();
     void paintsBandsAndPixels();
     void gammaTable_data();
@@ -107,115 +104,77 @@ private slots:
     void fastPathAndGammaSpeed();
 };
 
-void tst_ImageView::geometry_data()
+void tst_ImageView::geometryAndZoom_data()
 {
     QTest::addColumn<QSize>("image");
-    QTest::addColumn<QSize>("client");
+    QTest::addColumn<QPoint>("scrollTo");  // before the zoom
     QTest::addColumn<bool>("reduce");
     QTest::addColumn<int>("factor");
-    QTest::addColumn<QRect>("area");
+    QTest::addColumn<int>("storedFactor");
     QTest::addColumn<QSize>("zoomed");
-    QTest::newRow("small centred") << QSize(400, 300) << QSize(1000, 800) << false << 1 << QRect(300, 250, 400, 300)
-                                   << QSize(400, 300);
-    QTest::newRow("odd difference") << QSize(401, 301) << QSize(1000, 800) << false << 1
-                                    << QRect(299, 249, 401, 301) << QSize(401, 301);
-    QTest::newRow("wider than client") << QSize(1200, 300) << QSize(1000, 800) << false << 1
-                                       << QRect(0, 250, 1000, 300) << QSize(1200, 300);
-    QTest::newRow("enlarged 3") << QSize(400, 300) << QSize(1000, 800) << false << 3 << QRect(0, 0, 1000, 800)
-                                << QSize(1200, 900);
-    QTest::newRow("reduced 3") << QSize(400, 301) << QSize(1000, 800) << true << 3 << QRect(433, 350, 133, 100)
-                               << QSize(133, 100);
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<QPoint>("scroll");
+    // A 1000 x 800 pane throughout.
+    const QRect full(0, 0, 1000, 800);
+    QTest::newRow("small centred, pinned") << QSize(400, 300) << QPoint(50, 50) << false << 1 << 1 << QSize(400, 300)
+                                           << QRect(300, 250, 400, 300) << QPoint(0, 0);
+    QTest::newRow("odd difference") << QSize(401, 301) << QPoint() << false << 1 << 1 << QSize(401, 301)
+                                    << QRect(299, 249, 401, 301) << QPoint(0, 0);
+    QTest::newRow("wider, clamped") << QSize(1200, 300) << QPoint(5000, -10) << false << 1 << 1 << QSize(1200, 300)
+                                    << QRect(0, 250, 1000, 300) << QPoint(200, 0);
+    QTest::newRow("centre kept in 2") << QSize(2000, 1000) << QPoint(500, 100) << false << 2 << 2 << QSize(4000, 2000)
+                                      << full << QPoint(1500, 600);
+    QTest::newRow("narrow stays centred") << QSize(400, 300) << QPoint() << false << 2 << 2 << QSize(800, 600)
+                                          << QRect(100, 100, 800, 600) << QPoint(0, 0);
+    QTest::newRow("narrow to wide") << QSize(600, 500) << QPoint() << false << 3 << 3 << QSize(1800, 1500) << full
+                                    << QPoint(400, 350);
+    QTest::newRow("centre kept in 1/2") << QSize(4000, 2000) << QPoint(1500, 600) << true << 2 << 2
+                                        << QSize(2000, 1000) << full << QPoint(500, 100);
+    QTest::newRow("reduced 3") << QSize(400, 301) << QPoint() << true << 3 << 3 << QSize(133, 100)
+                               << QRect(433, 350, 133, 100) << QPoint(0, 0);
+    QTest::newRow("enlarge limit") << QSize(100, 100) << QPoint() << false << 25 << 20 << QSize(2000, 2000) << full
+                                   << QPoint(500, 600);
+    QTest::newRow("reduce limit") << QSize(100, 100) << QPoint() << true << 12 << 10 << QSize(10, 10)
+                                  << QRect(495, 395, 10, 10) << QPoint(0, 0);
+    QTest::newRow("factor 0") << QSize(100, 100) << QPoint() << false << 0 << 1 << QSize(100, 100)
+                              << QRect(450, 350, 100, 100) << QPoint(0, 0);
 }
 
-void tst_ImageView::geometry()
+void tst_ImageView::geometryAndZoom()
 {
     QFETCH(QSize, image);
-    QFETCH(QSize, client);
+    QFETCH(QPoint, scrollTo);
     QFETCH(bool, reduce);
     QFETCH(int, factor);
     auto bitmap = MakeImage(image.width(), image.height());
     CImageView view;
-    view.resize(client);
+    view.resize(1000, 800);
     view.SetImage(bitmap.get());
+    view.ScrollTo(scrollTo.x(), scrollTo.y(), true);
     view.SetZoom(reduce, factor);
+    QTEST(view.Factor(), "storedFactor");
     QTEST(view.GetZoomedSize(), "zoomed");
     QTEST(view.ImageArea(), "area");
+    QTEST(QPoint(view.ScrollX(), view.ScrollY()), "scroll");
 }
 
-void tst_ImageView::scrollLimits()
+void tst_ImageView::resetAndReclamp()
 {
     auto big = MakeImage(2000, 1500);
     CImageView view;
     view.resize(1000, 800);
-    view.SetImage(big.get());
-    view.ScrollTo(5000, -10, true);
-    QCOMPARE(QPoint(view.ScrollX(), view.ScrollY()), QPoint(1000, 0));
-    view.ScrollTo(300, 9999, false);
-    QCOMPARE(QPoint(view.ScrollX(), view.ScrollY()), QPoint(300, 700));
-
-    // A smaller image is pinned at (0, 0), and SetImage resets scroll and zoom.
-    auto small = MakeImage(400, 300);
-    view.SetZoom(false, 2);
-    view.SetImage(small.get());
+    view.SetZoom(false, 5);  // no image: ignored
     QCOMPARE(view.Factor(), 1);
-    view.ScrollTo(50, 50, false);
-    QCOMPARE(QPoint(view.ScrollX(), view.ScrollY()), QPoint(0, 0));
-
-    // Shrinking the pane keeps the scroll position inside the image.
     view.SetImage(big.get());
+    view.SetZoom(true, 2);
+    view.SetImage(big.get());
+    QCOMPARE(view.Reduce(), false);
+    QCOMPARE(view.Factor(), 1);
+    // A larger pane pulls the scroll position back inside the image.
     view.ScrollTo(1000, 700, true);
     view.show();
     view.resize(1500, 1000);
     QCOMPARE(QPoint(view.ScrollX(), view.ScrollY()), QPoint(500, 500));
-}
-
-void tst_ImageView::zoomLimits()
-{
-    auto image = MakeImage(100, 100);
-    CImageView view;
-    view.resize(200, 200);
-    view.SetZoom(false, 5);  // no image: ignored
-    QCOMPARE(view.Factor(), 1);
-    view.SetImage(image.get());
-    const struct { bool reduce; int factor; bool wantReduce; int want; } rows[] = {
-        {false, 25, false, 20}, {true, 12, true, 10}, {false, 0, false, 1}, {true, -3, true, 1}, {true, 4, true, 4},
-    };
-    for (const auto& r : rows) {
-        view.SetZoom(r.reduce, r.factor);
-        QCOMPARE(view.Reduce(), r.wantReduce);
-        QCOMPARE(view.Factor(), r.want);
-    }
-}
-
-void tst_ImageView::zoomKeepsCentre_data()
-{
-    QTest::addColumn<QSize>("image");
-    QTest::addColumn<QPoint>("scroll");
-    QTest::addColumn<bool>("reduce");
-    QTest::addColumn<int>("factor");
-    QTest::addColumn<QPoint>("expected");
-    // Client 1000 x 800 throughout.
-    QTest::newRow("middle in 2") << QSize(2000, 1000) << QPoint(500, 100) << false << 2 << QPoint(1500, 600);
-    QTest::newRow("top left in 2") << QSize(2000, 1000) << QPoint(0, 0) << false << 2 << QPoint(500, 400);
-    QTest::newRow("narrow stays centred") << QSize(400, 300) << QPoint(0, 0) << false << 2 << QPoint(0, 0);
-    QTest::newRow("narrow to wide") << QSize(600, 500) << QPoint(0, 0) << false << 3 << QPoint(400, 350);
-    QTest::newRow("out to 1/2") << QSize(4000, 2000) << QPoint(1500, 600) << true << 2 << QPoint(500, 100);
-}
-
-void tst_ImageView::zoomKeepsCentre()
-{
-    QFETCH(QSize, image);
-    QFETCH(QPoint, scroll);
-    QFETCH(bool, reduce);
-    QFETCH(int, factor);
-    QFETCH(QPoint, expected);
-    auto bitmap = MakeImage(image.width(), image.height());
-    CImageView view;
-    view.resize(1000, 800);
-    view.SetImage(bitmap.get());
-    view.ScrollTo(scroll.x(), scroll.y(), true);
-    view.SetZoom(reduce, factor);
-    QCOMPARE(QPoint(view.ScrollX(), view.ScrollY()), expected);
 }
 
 void tst_ImageView::paintsBandsAndPixels_data()
