@@ -1,10 +1,9 @@
-#include <QApplication>
-#include <QLabel>
+#include "app/image_app.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QLabel label("Lumvane");
-    label.show();
+    CImageApp app(argc, argv);
+    if (!app.InitInstance())
+        return 0;
     return app.exec();
 }

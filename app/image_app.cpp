@@ -1,0 +1,51 @@
+#include "app/image_app.h"
+
+#include <QScreen>
+
+#include "app/command_line.h"
+#include "app/main_frame.h"
+
+namespace {
+AppSettings DefaultsForPrimaryScreen()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize size = screen ? screen->size() : QSize(1024, 768);
+    return AppSettings::Defaults(size.width(), size.height(), CurrentDirectory());
+}
+}  // namespace
+
+CImageApp::CImageApp(int& argc, char** argv)
+    : QApplication(argc, argv), m_argc(argc), m_argv(argv), m_settings(DefaultsForPrimaryScreen())
+{
+    setApplicationName(QStringLiteral("Lumvane"));
+    // The run ends with the main window, even while an owned window is open.
+    setQuitOnLastWindowClosed(false);
+}
+
+CImageApp::~CImageApp()
+{
+    delete m_mainFrame;
+}
+
+CMainFrame* CImageApp::MainFrame() const
+{
+    return static_cast<CMainFrame*>(m_mainFrame.data());
+}
+
+bool CImageApp::InitInstance()
+{
+    // QApplication has taken its own options out of argv by now.
+    m_settings.commandLineFile = ParseCommandLine(JoinArguments(m_argc, m_argv));
+
+    auto* frame = new CMainFrame;
+    if (!frame->Create(&m_settings)) {
+        delete frame;
+        return false;
+    }
+    // The window deletes itself once closed, and the run ends with it.
+    frame->setAttribute(Qt::WA_DeleteOnClose);
+    m_mainFrame = frame;
+    connect(frame, &QObject::destroyed, this, &QCoreApplication::quit);
+    frame->ShowAtStart();
+    return true;
+}

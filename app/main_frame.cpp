@@ -1,0 +1,384 @@
+#include "app/main_frame.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QScreen>
+
+#include "app/split_bar.h"
+#include "display/image_view.h"
+#include "res/string_table.h"
+#include "thumbs/thumb_loader.h"
+
+namespace {
+
+// The main window's client area: holds the panes and paints the name bar
+// below them; its size drives the layout.
+class CClientArea : public QWidget {
+public:
+    explicit CClientArea(CMainFrame* frame) : QWidget(frame), m_frame(frame)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QWidget::resizeEvent(event);
+        m_frame->OnClientResized(width(), height());
+    }
+    void paintEvent(QPaintEvent* event) override
+    {
+        QPainter painter(this);
+        m_frame->PaintNameBar(painter, event->rect());
+    }
+
+private:
+    CMainFrame* m_frame;
+};
+
+int ScreenDepth()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->depth() : 32;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame() : m_loader(std::make_unique<CThumbLoader>())
+{
+    setWindowTitle(QString::fromUtf8(res::String(res::kStrAppTitle)));
+}
+
+CMainFrame::~CMainFrame()
+{
+    qApp->removeEventFilter(this);
+    // The view must let go of the image before the loader frees its decoder.
+    if (m_view)
+        m_view->SetImage(nullptr);
+    m_currentItem = nullptr;
+    m_imageTimer.stop();
+    m_slideTimer.stop();
+    m_loader.reset();
+}
+
+bool CMainFrame::Create(AppSettings* settings)
+{
+    m_settings = settings;
+    setGeometry(m_settings->windowRect.ToQRect());
+
+    CreateActions();
+    m_acceleratorsOn = true;
+    qApp->installEventFilter(this);
+
+    if (!SetUpDisplayBitmap())
+        return false;
+
+    m_client = new CClientArea(this);
+    setCentralWidget(m_client);
+    m_view = new CImageView(&m_displayBitmap);
+    connect(m_view, &CImageView::KeyPressed, this, &CMainFrame::OnViewKey, Qt::DirectConnection);
+    connect(m_view, &CImageView::WheelNotch, this, &CMainFrame::OnWheelNotch, Qt::DirectConnection);
+    connect(m_view, &CImageView::ContextMenuRequested, this, &CMainFrame::OnContextMenu,
+        Qt::DirectConnection);
+
+    m_loader->SetHost(this);
+    m_loader->SetOptions(m_settings->highQualitySubsampling, m_settings->zoomInterpolation,
+        m_settings->exifThumbnails);
+    m_view->SetGamma(kGammaOff);
+
+    // The control panel's place: the folder tree, the thumbnails and the
+    // toolbar go here. Created hidden.
+    m_controlPanel = new QWidget;
+    m_controlPanel->setObjectName(QStringLiteral("controlPanel"));
+    m_controlPanel->setAutoFillBackground(true);
+    m_controlPanel->hide();
+
+    auto* splitBar = new CSplitBar(m_controlPanel, m_view, false, m_settings->mainSplitPos, m_client);
+    m_mainSplitBar = splitBar;
+    connect(splitBar, &CSplitBar::LaidOut, this, &CMainFrame::OnSplitterLaidOut, Qt::DirectConnection);
+
+    BuildMenus();
+    menuBar()->hide();
+
+    m_nameBarHeight = QFontMetrics(QApplication::font()).height() + 1;
+    m_currentItem = nullptr;
+    m_fitSuspended = false;
+    m_slideShowRunning = false;
+
+    OpenStartPath();
+    if (!m_settings)  // the start path named something unusable
+        return false;
+
+    ApplyFullScreen();
+    m_imageTimer.start(kImageTimerMs, this);
+    UpdateSlideTimer();
+    UpdateActions();
+    return true;
+}
+
+void CMainFrame::ShowAtStart()
+{
+    show();
+    raise();
+    activateWindow();
+    m_view->setFocus();
+}
+
+bool CMainFrame::SetUpDisplayBitmap()
+{
+    if (!m_displayBitmap.Create(ScreenDepth(), CDisplayBitmap::kDefaultStripSize,
+            CDisplayBitmap::kDefaultStripSize, m_settings->dithering))
+        return false;
+    update();
+    return true;
+}
+
+// Opens the command-line file alone, or the start folder. A command-line
+// path that names a folder opens that folder as the start folder. Clears
+// m_settings when the path names something that is neither.
+void CMainFrame::OpenStartPath()
+{
+    std::string folder = m_settings->startFolder;
+    bool nameBar = m_settings->nameBar;
+    if (!m_settings->commandLineFile.empty()) {
+        nameBar = false;
+        CShellPidl file;
+        uint32_t attributes = kAttrFileSystem | kAttrFolder;
+        if (!file.ParseName(m_settings->commandLineFile, &attributes)) {
+            m_nameBarVisible = false;
+            m_folderPending = false;
+            ShowControlPanel(true);
+            return;
+        }
+        if (!(attributes & kAttrFileSystem)) {
+            m_settings = nullptr;
+            return;
+        }
+        if (!(attributes & kAttrFolder)) {
+            m_nameBarVisible = false;
+            // Without a listed file there is nothing for CompleteFolder to keep.
+            m_folderPending = m_loader->OpenSingleFile(file);
+            ShowImage(m_loader->FirstItem(), false);
+            return;
+        }
+        folder = m_settings->commandLineFile;
+        nameBar = m_settings->nameBar;
+    }
+    m_nameBarVisible = nameBar;
+    m_folderPending = false;
+    CShellPidl pidl;
+    uint32_t attributes = kAttrFileSystem | kAttrFolder;
+    if (pidl.ParseName(folder, &attributes)) {
+        if ((attributes & (kAttrFileSystem | kAttrFolder)) != (kAttrFileSystem | kAttrFolder)) {
+            m_settings = nullptr;
+            return;
+        }
+        OnFolderChosen(pidl);
+    }
+    ShowControlPanel(true);
+}
+
+void CMainFrame::ApplyFullScreen()
+{
+    if (m_settings->fullScreen) {
+        if (!isFullScreen())
+            m_settings->windowRect = SettingsRect::FromQRect(geometry());
+        setWindowState(windowState() | Qt::WindowFullScreen);
+        // Without a window manager the state alone does not move the window.
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            setGeometry(screen->geometry());
+    } else {
+        setWindowState(windowState() & ~Qt::WindowFullScreen);
+        setGeometry(m_settings->windowRect.ToQRect());
+    }
+}
+
+void CMainFrame::OnClientResized(int cx, int cy)
+{
+    const int strip = m_nameBarVisible ? m_nameBarHeight : 0;
+    LayoutPanes(QRect(0, 0, cx, cy - strip));
+}
+
+void CMainFrame::LayoutPanes(const QRect& rect)
+{
+    // With the panel hidden the bar's rectangle holds the view alone.
+    static_cast<CSplitBar*>(m_mainSplitBar)->Layout(rect);
+}
+
+void CMainFrame::OnSplitterLaidOut()
+{
+    // The fitted size depends on the view's size; ask again only when that
+    // size really changed, since every request restarts the decode.
+    const QSize size = m_view->size();
+    if (size == m_lastViewSize)
+        return;
+    m_lastViewSize = size;
+    if (!m_fitSuspended && (m_settings->fitHorizontally || m_settings->fitVertically))
+        ShowImage(m_currentItem, true);
+}
+
+QString CMainFrame::NameBarText() const
+{
+    if (!m_currentItem)
+        return {};
+    return QString::fromUtf8(NameWithoutExtension(m_currentItem->name));
+}
+
+void CMainFrame::PaintNameBar(QPainter& painter, const QRect& updateRect)
+{
+    const int cx = m_client->width();
+    const int cy = m_client->height();
+    if (!m_nameBarVisible || updateRect.bottom() < cy - m_nameBarHeight)
+        return;
+    const QRect bar(0, cy - m_nameBarHeight, cx, m_nameBarHeight);
+    painter.fillRect(bar, Qt::black);
+    if (!m_currentItem)
+        return;
+    painter.setFont(QApplication::font());
+    painter.setPen(Qt::white);
+    const QFontMetrics metrics(painter.font());
+    painter.drawText(0, cy - m_nameBarHeight + 1 + metrics.ascent(), NameBarText());
+}
+
+void CMainFrame::InvalidateNameBar()
+{
+    if (m_nameBarVisible && m_client)
+        m_client->update(0, m_client->height() - m_nameBarHeight, m_client->width(), m_nameBarHeight);
+}
+
+void CMainFrame::ShowImage(ImageItem* item, bool force)
+{
+    if (!item || (item == m_currentItem && !force))
+        return;
+    m_view->SetImage(nullptr);
+    m_view->update();
+    m_currentItem = item;
+    const int w = m_view->ClientWidth();
+    const int h = m_view->ClientHeight();
+    m_lastViewSize = m_view->size();
+
+    ViewRequest request;
+    request.item = item;
+    request.rotation = m_settings->rotation;
+    // Flips apply to the full-size image too: the flip commands re-request it.
+    request.flipHorizontally = m_settings->flipHorizontally;
+    request.flipVertically = m_settings->flipVertically;
+    if (!m_fitSuspended) {
+        request.targetWidth = m_settings->fitHorizontally ? w : 0;
+        request.targetHeight = m_settings->fitVertically ? h : 0;
+    }
+    m_loader->RequestView(request, m_fitSuspended);
+
+    // The thumbnail pane selects the item and the properties window shows it
+    // once those exist.
+    m_slideTicks = 0;
+    InvalidateNameBar();
+}
+
+void CMainFrame::ClearImage()
+{
+    m_currentItem = nullptr;
+    m_fitSuspended = false;
+    m_slideShowRunning = false;
+    m_view->SetImage(nullptr);
+    m_view->update();
+    InvalidateNameBar();
+    UpdateSlideTimer();
+    UpdateActions();
+}
+
+bool CMainFrame::ControlPanelShown() const
+{
+    return m_controlPanel && !m_controlPanel->isHidden();
+}
+
+void CMainFrame::ShowControlPanel(bool show)
+{
+    if (show == ControlPanelShown())
+        return;
+    if (!show) {
+        QWidget* focus = QApplication::focusWidget();
+        const bool focusInPanel = focus && (focus == m_controlPanel || m_controlPanel->isAncestorOf(focus));
+        m_controlPanel->hide();
+        menuBar()->hide();
+        if (focusInPanel)
+            m_view->setFocus();
+        m_loader->PauseThumbnails();
+        return;
+    }
+    if (m_folderPending) {
+        CompleteFolder();
+        // The folder tree selects the loader's folder, which opens it anew
+        // and starts its thumbnails.
+        const CShellPidl folder = m_loader->Folder();
+        OnFolderChosen(folder);
+    }
+    if (m_settings->thumbnailMode == 2)
+        m_loader->PauseThumbnails();
+    else
+        m_loader->ResumeThumbnails();
+    m_controlPanel->show();
+    menuBar()->show();
+    if (m_client)
+        OnClientResized(m_client->width(), m_client->height());
+}
+
+void CMainFrame::CompleteFolder()
+{
+    if (!m_currentItem || !m_folderPending)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_folderPending = false;
+    m_currentItem = m_loader->CompleteFolder();
+    QApplication::restoreOverrideCursor();
+}
+
+int CMainFrame::ThumbnailSize() const
+{
+    return m_settings->thumbnailMode == 1 ? kBigThumbnailSize : kSmallThumbnailSize;
+}
+
+void CMainFrame::OnFolderChosen(const CShellPidl& folder)
+{
+    ClearImage();
+    if (!m_loader->OpenFolder(folder))
+        return;
+    if (m_settings->thumbnailMode != 2)
+        m_loader->StartThumbnails(ThumbnailSize());
+    ShowImage(m_loader->FirstItem(), false);
+}
+
+void CMainFrame::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == m_imageTimer.timerId()) {
+        if (isVisible())
+            OnImageTick();
+        return;
+    }
+    if (event->timerId() == m_slideTimer.timerId()) {
+        if (isVisible())
+            OnSlideTick();
+        return;
+    }
+    QMainWindow::timerEvent(event);
+}
+
+void CMainFrame::OnImageTick()
+{
+    if (!m_currentItem)
+        return;
+    CImageBitmap* image = m_loader->DisplayImageOf(m_currentItem);
+    if (image && image != m_view->Image())
+        m_view->SetImage(image);
+}
+
+void CMainFrame::changeEvent(QEvent* event)
+{
+    // Qt gives the focus back to the widget that had it; with none, the view.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !focusWidget() && m_view)
+        m_view->setFocus();
+    QMainWindow::changeEvent(event);
+}

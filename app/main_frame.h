@@ -1,0 +1,162 @@
+#pragma once
+// CMainFrame: the program's only top-level window and its hub. It owns the
+// display bitmap, the thumbnail loader and every pane, holds the current
+// image, carries out every command (menus, keys, context menu, toolbar),
+// lays the panes out, switches full-screen mode and draws the name bar. The
+// panes report to it with signals (direct connections) and never call each
+// other.
+//
+// Ownership: the settings belong to CImageApp and outlive the window; the
+// window is their only writer after start-up. Everything here runs on the
+// user-interface thread; decoded images arrive through the loader's ready
+// events, polled by timer 0.
+
+#include <QBasicTimer>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <map>
+#include <memory>
+
+#include "app/app_settings.h"
+#include "app/view_steps.h"
+#include "browse/shell_pidl.h"
+#include "display/display_bitmap.h"
+#include "thumbs/loader_host.h"
+
+class CImageBitmap;
+class CImageView;
+class CThumbLoader;
+class QAction;
+class QMenu;
+struct ImageItem;
+
+class CMainFrame : public QMainWindow, public ILoaderHost {
+    Q_OBJECT
+
+public:
+    static constexpr int kImageTimerMs = 50;
+    static constexpr int kSlideTimerMs = 200;
+    static constexpr int kSlideTicksPerSecond = 1000 / kSlideTimerMs;
+
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Builds the window, its panes and its commands, opens the command-line
+    // file or the start folder and applies full-screen mode. False when a
+    // part can't be made or the start path names something unusable.
+    bool Create(AppSettings* settings);
+    // Shows the window in the state Create left it in (full screen or not).
+    void ShowAtStart();
+
+    // Off while a name is edited in place, so that the keys reach the editor.
+    void SetAcceleratorsEnabled(bool on);
+    bool AcceleratorsEnabled() const { return m_acceleratorsOn; }
+
+    // Asks the loader for the item's display image (null: nothing; the same
+    // item again only when forced).
+    void ShowImage(ImageItem* item, bool force);
+    void ClearImage();
+    void ShowControlPanel(bool show);
+    void UpdateSlideTimer();
+
+    // Runs one command by number, as its menu item, key or button would.
+    void RunCommand(int id);
+    // The command's action (one per command number), null for an unknown one.
+    QAction* Action(int id) const;
+    // Sets every action's check mark from the current state.
+    void UpdateActions();
+
+    // Pane notifications.
+    void OnViewKey(int key, Qt::KeyboardModifiers modifiers);
+    void OnWheelNotch(bool forward);
+    void OnContextMenu(const QPoint& globalPos);
+    void OnFolderChosen(const CShellPidl& folder);
+    void OnSplitterLaidOut();
+
+    // State, for the panes to come and for tests.
+    AppSettings* Settings() const { return m_settings; }
+    ImageItem* CurrentItem() const { return m_currentItem; }
+    bool FitSuspended() const { return m_fitSuspended; }
+    bool SlideShowRunning() const { return m_slideShowRunning; }
+    int SlideTicks() const { return m_slideTicks; }
+    bool NameBarVisible() const { return m_nameBarVisible; }
+    bool FolderPending() const { return m_folderPending; }
+    bool ControlPanelShown() const;
+    // The text the name bar shows now (empty without a current item).
+    QString NameBarText() const;
+    int NameBarHeight() const { return m_nameBarHeight; }
+    CImageView* ImageView() const { return m_view; }
+    CThumbLoader* Loader() const { return m_loader.get(); }
+    QWidget* ControlPanel() const { return m_controlPanel; }
+    QWidget* ClientArea() const { return m_client; }
+    QMenu* ContextMenu() const { return m_contextMenu; }
+
+    // ILoaderHost: the loader's questions and the drag, as dialogs and QDrag.
+    bool AskRenameWithoutJpegExtension(const std::string& newName) override;
+    bool ConfirmTrash(const std::vector<std::string>& paths) override;
+    void ReportTrashFailure(const std::string& path, const std::string& why) override;
+    DragResult RunDrag(const std::vector<std::string>& paths) override;
+
+    // Called by the client area.
+    void OnClientResized(int cx, int cy);
+    void PaintNameBar(QPainter& painter, const QRect& updateRect);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    // Whether the current image is completely decoded: its display image
+    // exists and the display worker is done with it. The slide show counts
+    // its delay only while this holds.
+    virtual bool CurrentImageComplete() const;
+
+private:
+    // Creation (main_frame.cpp).
+    bool SetUpDisplayBitmap();
+    void OpenStartPath();
+    void ApplyFullScreen();
+    void InvalidateNameBar();
+    void LayoutPanes(const QRect& rect);
+    void CompleteFolder();
+    int ThumbnailSize() const;
+    // Commands (main_frame_commands.cpp).
+    void CreateActions();
+    void BuildMenus();
+    void SetFitMode(bool horizontally, bool vertically);
+    void SetRotation(int rotation);
+    void SetThumbnailMode(int mode);
+    void ToggleNameBar();
+    void ToggleFullScreen();
+    void AdjustSlideShow();
+    // Keys and steps (main_frame_keys.cpp).
+    bool ApplyEscapeRule();
+    void ZoomStep(bool in);
+    void StepTo(ImageItem* item);
+    void OnImageTick();
+    void OnSlideTick();
+
+    AppSettings* m_settings = nullptr;
+    bool m_acceleratorsOn = false;
+    CDisplayBitmap m_displayBitmap;
+    std::unique_ptr<CThumbLoader> m_loader;
+    QWidget* m_client = nullptr;
+    CImageView* m_view = nullptr;
+    QWidget* m_controlPanel = nullptr;
+    QWidget* m_mainSplitBar = nullptr;
+    int m_mainSplitPos = 0;
+    QPointer<QWidget> m_propertiesWnd;
+    QPointer<QWidget> m_aboutWnd;
+    int m_nameBarHeight = 0;
+    bool m_nameBarVisible = false;
+    bool m_folderPending = false;
+    ImageItem* m_currentItem = nullptr;
+    bool m_fitSuspended = false;
+    bool m_slideShowRunning = false;
+    int m_slideTicks = 0;
+    QSize m_lastViewSize;
+    QBasicTimer m_imageTimer;   // timer 0
+    QBasicTimer m_slideTimer;   // timer 1
+    std::map<int, QAction*> m_actions;
+    QMenu* m_contextMenu = nullptr;
+};

@@ -1,0 +1,235 @@
+// The command set: one action per command number, the menus built from the
+// tables, the check rules and the command handlers.
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "app/main_frame.h"
+#include "app/slide_show_dialog.h"
+#include "display/image_view.h"
+#include "res/accelerators.h"
+#include "res/command_table.h"
+#include "res/menus.h"
+#include "thumbs/thumb_loader.h"
+
+using namespace res;
+
+void CMainFrame::CreateActions()
+{
+    for (const CommandEntry& command : Commands()) {
+        auto* action = new QAction(QString::fromUtf8(command.menuText), this);
+        action->setData(command.id);
+        action->setCheckable(command.checkable);
+        // The menu text names the keys after its tab, so Qt adds no text of its own.
+        QList<QKeySequence> keys;
+        for (const AcceleratorEntry& accel : Accelerators())
+            if (accel.command == command.id)
+                keys.append(QKeySequence(QKeyCombination(Qt::KeyboardModifiers(accel.modifiers), Qt::Key(accel.key))));
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::ApplicationShortcut);
+        // Accelerators reach the window even while the menu bar is hidden.
+        addAction(action);
+        const int id = command.id;
+        connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+        m_actions[id] = action;
+    }
+}
+
+void CMainFrame::BuildMenus()
+{
+    QMenu* popup = nullptr;
+    for (const MenuEntry& entry : MainMenu()) {
+        if (entry.popupTitle) {
+            popup = menuBar()->addMenu(QString::fromUtf8(entry.popupTitle));
+            connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateActions);
+        } else if (entry.command == kSeparator) {
+            popup->addSeparator();
+        } else {
+            popup->addAction(Action(entry.command));
+        }
+    }
+    m_contextMenu = new QMenu(this);
+    for (const MenuEntry& entry : res::ContextMenu()) {
+        if (entry.popupTitle)
+            continue;
+        if (entry.command == kSeparator)
+            m_contextMenu->addSeparator();
+        else
+            m_contextMenu->addAction(Action(entry.command));
+    }
+}
+
+QAction* CMainFrame::Action(int id) const
+{
+    const auto it = m_actions.find(id);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+void CMainFrame::SetAcceleratorsEnabled(bool on)
+{
+    if (on == m_acceleratorsOn)
+        return;
+    m_acceleratorsOn = on;
+    // Without shortcuts the keys go to the focused editor instead.
+    for (const auto& [id, action] : m_actions) {
+        QList<QKeySequence> keys;
+        if (on)
+            for (const AcceleratorEntry& accel : Accelerators())
+                if (accel.command == id)
+                    keys.append(QKeySequence(QKeyCombination(Qt::KeyboardModifiers(accel.modifiers), Qt::Key(accel.key))));
+        action->setShortcuts(keys);
+    }
+}
+
+void CMainFrame::UpdateActions()
+{
+    if (!m_settings)
+        return;
+    const AppSettings& s = *m_settings;
+    const auto check = [this](int id, bool on) {
+        if (QAction* action = Action(id))
+            action->setChecked(on);
+    };
+    check(kCmdSmallThumbnails, s.thumbnailMode == 0);
+    check(kCmdBigThumbnails, s.thumbnailMode == 1);
+    check(kCmdList, s.thumbnailMode == 2);
+    check(kCmdFullScreen, s.fullScreen);
+    check(kCmdNameBar, m_nameBarVisible);
+    // The fit marks show the fit flags, whether or not fitting is suspended.
+    check(kCmdNoFitting, !s.fitHorizontally && !s.fitVertically);
+    check(kCmdFitHorizontally, s.fitHorizontally && !s.fitVertically);
+    check(kCmdFitVertically, !s.fitHorizontally && s.fitVertically);
+    check(kCmdFitBoth, s.fitHorizontally && s.fitVertically);
+    for (int r = 0; r < 4; ++r)
+        check(kCmdNoRotation + r, s.rotation == r);
+    check(kCmdFlipHorizontally, s.flipHorizontally);
+    check(kCmdFlipVertically, s.flipVertically);
+    check(kCmdStartStopSlideShow, m_slideShowRunning);
+}
+
+void CMainFrame::RunCommand(int id)
+{
+    if (!m_settings)
+        return;
+    AppSettings& s = *m_settings;
+    switch (id) {
+    case kCmdControlPanel: ShowControlPanel(!ControlPanelShown()); break;
+    case kCmdSmallThumbnails: SetThumbnailMode(0); break;
+    case kCmdBigThumbnails: SetThumbnailMode(1); break;
+    case kCmdList: SetThumbnailMode(2); break;
+    case kCmdCopyImage: break;
+    case kCmdExit: close(); return;
+    case kCmdFullScreen: ToggleFullScreen(); break;
+    case kCmdNameBar: ToggleNameBar(); break;
+    case kCmdNoFitting: SetFitMode(false, false); break;
+    case kCmdFitHorizontally: SetFitMode(true, false); break;
+    case kCmdFitVertically: SetFitMode(false, true); break;
+    case kCmdFitBoth: SetFitMode(true, true); break;
+    case kCmdIncreaseGamma: m_view->SetGamma(IncreaseGamma(m_view->Gamma())); break;
+    case kCmdDecreaseGamma: m_view->SetGamma(DecreaseGamma(m_view->Gamma())); break;
+    case kCmdResetGamma: m_view->SetGamma(kGammaOff); break;
+    case kCmdNoRotation:
+    case kCmdRotateClockwise:
+    case kCmdRotateUpsideDown:
+    case kCmdRotateCounterClockwise: SetRotation(id - kCmdNoRotation); break;
+    case kCmdFlipHorizontally:
+        s.flipHorizontally = !s.flipHorizontally;
+        ShowImage(m_currentItem, true);
+        break;
+    case kCmdFlipVertically:
+        s.flipVertically = !s.flipVertically;
+        ShowImage(m_currentItem, true);
+        break;
+    case kCmdImageProperties: break;
+    case kCmdAdjustSlideShow: AdjustSlideShow(); break;
+    case kCmdStartStopSlideShow:
+        m_slideShowRunning = !m_slideShowRunning;
+        UpdateSlideTimer();
+        break;
+    case kCmdOptions: break;
+    case kCmdAbout: break;
+    default: return;
+    }
+    UpdateActions();
+}
+
+// A fit command runs unless its mode is on already and not suspended, so
+// after a zoom it brings the fitted image back.
+void CMainFrame::SetFitMode(bool horizontally, bool vertically)
+{
+    AppSettings& s = *m_settings;
+    const bool same = bool(s.fitHorizontally) == horizontally && bool(s.fitVertically) == vertically;
+    if (same && !m_fitSuspended)
+        return;
+    s.fitHorizontally = horizontally;
+    s.fitVertically = vertically;
+    m_fitSuspended = false;
+    ShowImage(m_currentItem, true);
+}
+
+void CMainFrame::SetRotation(int rotation)
+{
+    if (rotation == m_settings->rotation)
+        return;
+    m_settings->rotation = rotation;
+    m_fitSuspended = false;
+    ShowImage(m_currentItem, true);
+}
+
+void CMainFrame::SetThumbnailMode(int mode)
+{
+    AppSettings& s = *m_settings;
+    if (s.thumbnailMode == mode)
+        return;
+    s.thumbnailMode = mode;
+    if (mode == 2) {
+        m_loader->PauseThumbnails();
+        return;
+    }
+    m_loader->StartThumbnails(ThumbnailSize());
+    if (!ControlPanelShown())
+        m_loader->PauseThumbnails();
+}
+
+void CMainFrame::ToggleNameBar()
+{
+    m_nameBarVisible = !m_nameBarVisible;
+    m_settings->nameBar = m_nameBarVisible;
+    if (m_client) {
+        OnClientResized(m_client->width(), m_client->height());
+        m_client->update();
+    }
+}
+
+void CMainFrame::ToggleFullScreen()
+{
+    m_settings->fullScreen = !m_settings->fullScreen;
+    ApplyFullScreen();
+}
+
+void CMainFrame::AdjustSlideShow()
+{
+    CSlideShowDlg dialog(this);
+    dialog.delay = m_settings->slideDelay;
+    dialog.forward = m_settings->slideBackward ? 0 : 1;
+    dialog.backward = m_settings->slideBackward ? 1 : 0;
+    dialog.repeat = m_settings->slideRepeat ? 1 : 0;
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_settings->slideDelay = dialog.delay;
+    m_settings->slideBackward = dialog.backward != 0;
+    m_settings->slideRepeat = dialog.repeat != 0;
+    UpdateSlideTimer();
+}
+
+void CMainFrame::UpdateSlideTimer()
+{
+    if (m_slideShowRunning) {
+        m_slideTicks = 0;
+        m_slideTimer.start(kSlideTimerMs, this);
+    } else {
+        m_slideTimer.stop();
+    }
+}

@@ -1,0 +1,82 @@
+// The loader's questions, confirmations and drags, as the main window's
+// dialogs and a drag of file URLs.
+
+#include <QDrag>
+#include <QFile>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QUrl>
+
+#include "app/main_frame.h"
+#include "browse/shell_pidl.h"
+#include "res/string_table.h"
+
+namespace {
+QString Title()
+{
+    return QString::fromUtf8(res::String(res::kStrAppTitle));
+}
+
+// A path for people to read: bytes that are not UTF-8 are shown replaced.
+QString Readable(const std::string& path)
+{
+    return QString::fromStdString(DisplayUtf8(path));
+}
+
+QString FileName(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return Readable(slash == std::string::npos ? path : path.substr(slash + 1));
+}
+}  // namespace
+
+bool CMainFrame::AskRenameWithoutJpegExtension(const std::string&)
+{
+    return QMessageBox::question(this, Title(), QString::fromUtf8(res::String(res::kStrRenameExtension)),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
+bool CMainFrame::ConfirmTrash(const std::vector<std::string>& paths)
+{
+    if (paths.empty())
+        return false;
+    const QString text = paths.size() == 1
+        ? QStringLiteral("Move \"%1\" to the trash?").arg(FileName(paths.front()))
+        : QStringLiteral("Move these %1 files to the trash?").arg(paths.size());
+    QMessageBox box(QMessageBox::Question, Title(), text, QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::Yes);
+    if (paths.size() > 1) {
+        QStringList names;
+        for (const std::string& path : paths)
+            names << Readable(path);
+        box.setDetailedText(names.join(QLatin1Char('\n')));
+    }
+    return box.exec() == QMessageBox::Yes;
+}
+
+void CMainFrame::ReportTrashFailure(const std::string& path, const std::string& why)
+{
+    QString text = QStringLiteral("\"%1\" could not be moved to the trash and was kept.").arg(Readable(path));
+    if (!why.empty())
+        text += QLatin1Char('\n') + QString::fromStdString(DisplayUtf8(why));
+    QMessageBox::warning(this, Title(), text);
+}
+
+ILoaderHost::DragResult CMainFrame::RunDrag(const std::vector<std::string>& paths)
+{
+    QList<QUrl> urls;
+    for (const std::string& path : paths)
+        urls << QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path)));
+    if (urls.isEmpty())
+        return DragResult::None;
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    QDrag drag(this);
+    drag.setMimeData(data);
+    switch (drag.exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction)) {
+    case Qt::MoveAction: return DragResult::Moved;
+    case Qt::CopyAction: return DragResult::Copied;
+    default: return DragResult::None;
+    }
+}

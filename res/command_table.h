@@ -1,0 +1,50 @@
+#pragma once
+// The command set: every command's number and menu text. Every command is
+// always enabled; the main window decides the check marks.
+
+#include <span>
+
+namespace res {
+
+enum CommandId : int {
+    kCmdControlPanel = 133,
+    kCmdSmallThumbnails = 500,
+    kCmdBigThumbnails = 501,
+    kCmdList = 502,
+    kCmdExit = 503,
+    kCmdFullScreen = 600,
+    kCmdNameBar = 601,
+    kCmdNoFitting = 610,
+    kCmdFitHorizontally = 611,
+    kCmdFitVertically = 612,
+    kCmdFitBoth = 613,
+    kCmdIncreaseGamma = 620,
+    kCmdDecreaseGamma = 621,
+    kCmdResetGamma = 622,
+    kCmdNoRotation = 630,
+    kCmdRotateClockwise = 631,
+    kCmdRotateUpsideDown = 632,
+    kCmdRotateCounterClockwise = 633,
+    kCmdFlipHorizontally = 640,
+    kCmdFlipVertically = 641,
+    kCmdImageProperties = 650,
+    kCmdAdjustSlideShow = 700,
+    kCmdStartStopSlideShow = 701,
+    kCmdOptions = 702,
+    kCmdAbout = 800,
+    kCmdCopyImage = 57634,
+};
+
+struct CommandEntry {
+    int id;
+    // The text as the main menu shows it; the part after "\t" names the keys.
+    const char* menuText;
+    // The command has a check mark (and a pressed toolbar button) rule.
+    bool checkable;
+};
+
+std::span<const CommandEntry> Commands();
+// The entry of a command number; null for an unknown number.
+const CommandEntry* FindCommand(int id);
+
+}  // namespace res

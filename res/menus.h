@@ -1,0 +1,23 @@
+#pragma once
+// Menu 132 (the main menu: File, View, Tools, Help) and menu 141 (the image
+// view's context menu) as tables of entries: a pop-up title opens a new
+// pop-up, a command adds its item, kSeparator a separator.
+
+#include <span>
+
+namespace res {
+
+constexpr int kSeparator = 0;
+
+struct MenuEntry {
+    const char* popupTitle;  // non-null: starts a pop-up with this title
+    int command;             // otherwise: the command, or kSeparator
+};
+
+std::span<const MenuEntry> MainMenu();     // menu 132
+std::span<const MenuEntry> ContextMenu();  // menu 141, one pop-up
+
+// A menu text as the context menu shows it: the "&" marks removed.
+const char* ContextMenuText(int command);
+
+}  // namespace res
