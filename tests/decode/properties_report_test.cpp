@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -8,6 +10,7 @@
 
 #include "decode/jpeg_decoder.h"
 #include "tools/exif_builder.h"
+#include "tools/jpeg_writer.h"
 #include "windows/properties_report.h"
 
 namespace {
@@ -120,6 +123,47 @@ TEST_P(PropertiesRows, FileRowsThenCommentsThenExifOfThreeDirectories)
                           {"Manufacturer", "Maker"}, {"Orientation", "6"}, {"ExifIFDPointer", exifAt},
                           {"FNumber", "28/10"}, {"Aperture", "2.500000"},
                           {"InteroperabilityIFDPointer", interopAt}, {"InteroperabilityIndex", "R98"}}));
+}
+
+// The whole road: a made file through the decoder's information to the rows.
+TEST_P(PropertiesRows, MadeJpegThroughReadInfo)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    exifbuilder::Builder b(GetParam());
+    b.Ascii(exifbuilder::Ifd0, 306, "2024:05:06 07:08:09").SShort(exifbuilder::Exif, 0x9204, {-1});
+    jpegwriter::EncodeOptions options;
+    options.app1 = {std::vector<uint8_t>{'h', 't', 't', 'p', ':', '/', '/', 'x'}, b.Build()};
+    options.comments = {"line one\r\nline two", ""};
+    const std::string path = dir.path().toStdString() + "/made \xFF.jpg";
+    ASSERT_TRUE(jpegwriter::WriteFile(path, jpegwriter::Encode(jpegwriter::MakePhotoLike(64, 48, 3, true), options)));
+
+    CJpegDecoder decoder;
+    Rows rows = BuildPropertiesRows(path, decoder.ReadInfo(path));
+    ASSERT_EQ(rows.size(), 9u + 3u + 2u + 1u);
+    EXPECT_EQ(rows[0].value, "made \xFF.jpg");
+    EXPECT_EQ(rows[1].value, dir.path().toStdString());
+    EXPECT_EQ(rows[2].value, FormatFileSize(int64_t(jpegwriter::ReadFile(path).size())));
+    EXPECT_FALSE(rows[3].value.empty());
+    EXPECT_EQ(rows[5].value, "No");
+    EXPECT_EQ(Rows(rows.begin() + 6, rows.end()),
+              (Rows{{"Image Width", "64 pixels"}, {"Image Height", "48 pixels"}, {"Image Type", "Gray-scale"},
+                    {"Comment", "line one\r"}, {"", "line two"}, {"Comment", ""},
+                    {"Date and Time", "2024:05:06 07:08:09"}, {"ExifIFDPointer", rows[13].value},
+                    {"Exposure Bias", "-1"}}));
+}
+
+TEST(PropertiesReport, FileThatIsNotJpegKeepsItsFileRows)
+{
+    QTemporaryDir dir;
+    const std::string path = dir.path().toStdString() + "/notes.jpg";
+    ASSERT_TRUE(jpegwriter::WriteFile(path, std::vector<uint8_t>(1500, 'x')));
+    CJpegDecoder decoder;
+    const Rows rows = BuildPropertiesRows(path, decoder.ReadInfo(path));
+    ASSERT_EQ(rows.size(), 9u);
+    EXPECT_EQ(rows[2].value, "1 500 bytes");
+    EXPECT_EQ(rows[6].value, "0 pixels");
+    EXPECT_EQ(rows[8].value, "Gray-scale");
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, PropertiesRows,
