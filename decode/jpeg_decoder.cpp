@@ -57,20 +57,21 @@ bool SampleRows(CJpegSource& source, int size, CEvent* cancel, std::vector<uint3
         error = "thumbnail too large";
         return false;
     }
+    // Only the rows the thumbnail takes are converted; the library skips the
+    // colour work of the others (and all work after the last one).
     std::vector<uint8_t> row(size_t(w) * 3);
-    for (int y = 0; y < h; ++y) {
+    for (int y = sampler.NextSourceRow(); y >= 0; y = sampler.NextSourceRow()) {
         if (cancel && cancel->IsSet()) {
             error = "cancelled";
             return false;
         }
-        if (!source.ReadScanline(row.data())) {
+        const int skip = y - source.OutputScanline();
+        if ((skip > 0 && !source.SkipScanlines(skip)) || !source.ReadScanline(row.data())) {
             error = source.LastError();
             return false;
         }
         sampler.AddRow(y, row.data());
     }
-    // Every row is in; a complaint at the end of the data changes nothing.
-    source.FinishDecompress();
     width = sampler.Width();
     height = sampler.Height();
     pixels = sampler.Pixels();

@@ -150,7 +150,10 @@ bool CJpegSource::ReadHeader()
         return false;
     if (setjmp(m_jump))
         return false;
-    return jpeg_read_header(&m_info, FALSE) == JPEG_HEADER_OK;
+    if (jpeg_read_header(&m_info, FALSE) == JPEG_HEADER_OK)
+        return true;
+    SetError("no image in the file");
+    return false;
 }
 
 bool CJpegSource::StartDecompress(J_COLOR_SPACE space, int scaleDenom)
@@ -173,6 +176,15 @@ bool CJpegSource::ReadScanline(uint8_t* row)
         return false;
     JSAMPROW rows[1] = {row};
     return jpeg_read_scanlines(&m_info, rows, 1) == 1;
+}
+
+bool CJpegSource::SkipScanlines(int count)
+{
+    if (!m_created)
+        return false;
+    if (setjmp(m_jump))
+        return false;
+    return jpeg_skip_scanlines(&m_info, JDIMENSION(count)) == JDIMENSION(count);
 }
 
 bool CJpegSource::FinishDecompress()

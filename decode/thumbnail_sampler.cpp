@@ -56,3 +56,8 @@ void CThumbnailSampler::AddRow(int y, const uint8_t* rgb)
         ++m_nextRow;
     }
 }
+
+int CThumbnailSampler::NextSourceRow() const
+{
+    return m_nextRow < m_height ? m_rows[size_t(m_nextRow)] : -1;
+}

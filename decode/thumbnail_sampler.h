@@ -18,6 +18,8 @@ public:
     int Width() const { return m_width; }
     int Height() const { return m_height; }
 
+    // The next source row the thumbnail needs, or -1 when it needs no more.
+    int NextSourceRow() const;
     // Takes source row y (RGB, three bytes a pixel); rows come in order.
     void AddRow(int y, const uint8_t* rgb);
 

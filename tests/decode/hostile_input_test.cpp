@@ -1,0 +1,183 @@
+// Files that are not what they claim: every one gets a clean answer, without
+// a crash, a hang or unbounded memory.
+
+#include <gtest/gtest.h>
+
+#include "decode/jpeg_decoder.h"
+#include "tests/decode/decode_test_util.h"
+
+using namespace decodetest;
+
+namespace {
+
+std::vector<uint8_t> SmallJpeg(bool progressive = false)
+{
+    jpegwriter::EncodeOptions options;
+    options.progressive = progressive;
+    return jpegwriter::Encode(Pattern(64, 48), options);
+}
+
+// Offset of the first marker `code` (after SOI), or 0.
+size_t FindMarker(const std::vector<uint8_t>& jpeg, uint8_t code)
+{
+    for (size_t i = 2; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == code)
+            return i;
+    return 0;
+}
+
+// The frame header claims width x height.
+std::vector<uint8_t> WithFrameSize(std::vector<uint8_t> jpeg, uint8_t sof, int width, int height)
+{
+    const size_t at = FindMarker(jpeg, sof);
+    EXPECT_NE(at, 0u);
+    jpeg[at + 5] = uint8_t(height >> 8);
+    jpeg[at + 6] = uint8_t(height);
+    jpeg[at + 7] = uint8_t(width >> 8);
+    jpeg[at + 8] = uint8_t(width);
+    return jpeg;
+}
+
+// A segment inserted right after SOI.
+std::vector<uint8_t> WithSegment(std::vector<uint8_t> jpeg, std::vector<uint8_t> segment)
+{
+    jpeg.insert(jpeg.begin() + 2, segment.begin(), segment.end());
+    return jpeg;
+}
+
+// A progressive file whose first scan is repeated `count` more times.
+std::vector<uint8_t> WithRepeatedScans(const std::vector<uint8_t>& jpeg, int count)
+{
+    const size_t first = FindMarker(jpeg, 0xDA);
+    size_t end = first + 2;
+    while (!(jpeg[end] == 0xFF && jpeg[end + 1] != 0 && !(jpeg[end + 1] >= 0xD0 && jpeg[end + 1] <= 0xD7)))
+        ++end;
+    std::vector<uint8_t> out(jpeg.begin(), jpeg.end() - 2);  // without EOI
+    for (int i = 0; i < count; ++i)
+        out.insert(out.end(), jpeg.begin() + long(first), jpeg.begin() + long(end));
+    out.push_back(0xFF);
+    out.push_back(0xD9);
+    return out;
+}
+
+const std::vector<uint8_t> kPngStart = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                                        0, 0, 1, 0, 0, 0, 1, 0, 8, 2, 0, 0, 0, 0x90, 0x77, 0x53, 0xDE};
+
+struct Hostile {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    bool headerRead;  // ReadInfo finds the frame
+    DecodeRequest request;
+    bool opens;
+    bool decodes;
+    bool thumbnail;
+};
+
+class HostileFile : public testing::TestWithParam<Hostile> {};
+
+TEST_P(HostileFile, GetsACleanAnswer)
+{
+    const Hostile& h = GetParam();
+    TempDir dir;
+    const std::string path = dir.Write("x.jpg", h.bytes);
+    {
+        CJpegDecoder decoder;
+        const ImageInfo& info = decoder.ReadInfo(path);
+        EXPECT_EQ(info.fileSize, h.bytes.size());
+        EXPECT_EQ(info.imageWidth != 0, h.headerRead);
+        if (!h.headerRead) {
+            EXPECT_EQ(info.imageHeight, 0);
+            EXPECT_FALSE(info.color);
+        }
+        EXPECT_EQ(decoder.MakeThumbnail(path, 80, true, nullptr), h.thumbnail);
+    }
+    CJpegDecoder decoder;
+    DecodeRequest request = h.request;
+    request.path = path;
+    ASSERT_EQ(decoder.OpenForDisplay(request), h.opens);
+    if (h.opens) {
+        EXPECT_EQ(decoder.Decode(nullptr, nullptr), h.decodes);
+    } else {
+        EXPECT_TRUE(decoder.DisplayImage().IsNull());
+    }
+    if (!h.opens || !h.decodes) {
+        EXPECT_FALSE(decoder.LastError().empty());
+    }
+}
+
+std::vector<Hostile> Cases()
+{
+    const auto jpeg = SmallJpeg();
+    const auto progressive = SmallJpeg(true);
+    const DecodeRequest own{};
+    const DecodeRequest fitted{"", 100, 100};
+    return {
+        {"ZeroBytes", {}, false, own, false, false, false},
+        {"Text", std::vector<uint8_t>(100, 'a'), false, own, false, false, false},
+        {"Png", kPngStart, false, own, false, false, false},
+        {"OnlySoi", {0xFF, 0xD8}, false, own, false, false, false},
+        {"CutInHeader", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + 100), false, own, false, false, false},
+        {"CutInData", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + long(jpeg.size() * 2 / 3)), true, own,
+         true, true, true},
+        {"ProgressiveCut", std::vector<uint8_t>(progressive.begin(), progressive.begin() + long(progressive.size() / 2)),
+         true, own, true, true, true},
+        {"CommentLengthZero", WithSegment(jpeg, {0xFF, 0xFE, 0x00, 0x00}), true, own, true, true, true},
+        {"App1LengthOne", WithSegment(jpeg, {0xFF, 0xE1, 0x00, 0x01}), true, own, true, true, true},
+        {"App1LongerThanFile", WithSegment({0xFF, 0xD8}, {0xFF, 0xE1, 0xFF, 0xFF, 'E', 'x', 'i', 'f', 0, 0}),
+         false, own, false, false, false},
+        {"HugeAtOwnSize", WithFrameSize(jpeg, 0xC0, 65500, 65500), true, own, false, false, true},
+        {"HugeProgressiveFitted", WithFrameSize(progressive, 0xC2, 65500, 65500), true, fitted, false, false, false},
+        {"ThousandsOfScans", WithRepeatedScans(progressive, 1500), true, own, false, false, false},
+        {"ZeroWidth", WithFrameSize(jpeg, 0xC0, 0, 48), false, own, false, false, false},
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HostileFile, testing::ValuesIn(Cases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HostileFile, TruncatedDecodeMatchesTheLibrarysCompletion)
+{
+    const auto jpeg = SmallJpeg();
+    const std::vector<uint8_t> cut(jpeg.begin(), jpeg.begin() + long(jpeg.size() / 2));
+    const auto ref = jpegwriter::DecodeReference(cut);
+    ASSERT_EQ(ref.width, 64);
+    TempDir dir;
+    CJpegDecoder decoder;
+    ASSERT_TRUE(decoder.OpenForDisplay({dir.Write("cut.jpg", cut)}));
+    ASSERT_TRUE(decoder.Decode(nullptr, nullptr));
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+            ASSERT_EQ(Rgb(decoder.DisplayImage().Row(y)[x]), Rgb(RefPixel(ref, x, y)));
+}
+
+TEST(HostileFile, ShortSegmentsRecordNothingAndEmptyCommentsCount)
+{
+    TempDir dir;
+    const auto jpeg = WithSegment(WithSegment(SmallJpeg(), {0xFF, 0xFE, 0x00, 0x02}), {0xFF, 0xFE, 0x00, 0x01});
+    CJpegDecoder decoder;
+    const ImageInfo& info = decoder.ReadInfo(dir.Write("a.jpg", jpeg));
+    EXPECT_EQ(info.comments, std::vector<std::string>{""});
+    EXPECT_EQ(info.imageWidth, 64);
+}
+
+TEST(HostileFile, MissingFile)
+{
+    CJpegDecoder decoder;
+    const ImageInfo& info = decoder.ReadInfo("/nonexistent/dir/a.jpg");
+    EXPECT_EQ(info.fileSizeFull, 0);
+    EXPECT_EQ(info.modified, 0);
+    EXPECT_FALSE(decoder.MakeThumbnail("/nonexistent/dir/a.jpg", 80, true, nullptr));
+    EXPECT_FALSE(decoder.OpenForDisplay({"/nonexistent/dir/a.jpg"}));
+}
+
+TEST(HostileFile, NameThatIsNotUtf8)
+{
+    TempDir dir;
+    const std::string path = dir.Write("bad\xff\xfe name.jpg", SmallJpeg());
+    CJpegDecoder decoder;
+    EXPECT_EQ(decoder.ReadInfo(path).imageWidth, 64);
+    ASSERT_TRUE(decoder.OpenForDisplay({path}));
+    EXPECT_TRUE(decoder.Decode(nullptr, nullptr));
+}
+
+}  // namespace
