@@ -147,7 +147,15 @@ bool CDisplayBitmap::BlitDirect(QPainter& target, CImageBitmap& image, const Bli
                      pixelconv::ZoomedExtent(sh, p.factor, p.reduce));
     const bool smooth = target.testRenderHint(QPainter::SmoothPixmapTransform);
     target.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    target.drawImage(dest, pixels, QRect(sx, sy, sw, sh));
+    if (p.reduce && p.factor > 1) {
+        // Unsmoothed scaling samples at pixel centres; moving the source by
+        // half a factor makes it keep pixels sx, sx + f, ... as the strip does,
+        // so switching gamma on or off does not shift the picture.
+        const double shift = 0.5 - p.factor / 2.0;
+        target.drawImage(QRectF(dest), pixels, QRectF(sx + shift, sy + shift, sw, sh));
+    } else {
+        target.drawImage(dest, pixels, QRect(sx, sy, sw, sh));
+    }
     target.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
     return true;
 }

@@ -143,10 +143,18 @@ TEST(DisplayBitmap, ThirtyTwoBitsWithoutGammaDrawsTheImageItself)
                     << "factor " << factor << " at " << x << "," << y;
             }
     }
-    const QImage reduced = Render(display, image, WholeImage(image, 3, true), QSize(40, 40));
-    EXPECT_NE(reduced.pixel(9, 5), kSentinel);
-    EXPECT_EQ(reduced.pixel(10, 5), kSentinel);
-    EXPECT_EQ(reduced.pixel(9, 6), kSentinel);
+    for (int factor : {2, 3, 4, 7, 10}) {
+        BlitParams p = WholeImage(image, factor, true);
+        p.sourceX = 1;
+        p.sourceWidth = 29;
+        const QImage out = Render(display, image, p, QSize(40, 40));
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x) {
+                const bool inside = x < 28 / factor && y < 20 / factor;
+                ASSERT_EQ(out.pixel(x, y), inside ? SourceRgb(image, 1 + x * factor, y * factor) : kSentinel)
+                    << "reduced by " << factor << " at " << x << "," << y;
+            }
+    }
     EXPECT_EQ(display.Strip(), freshStrip) << "the fast path converts nothing";
 }
 
