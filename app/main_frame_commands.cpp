@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "app/copy_image.h"
 #include "app/main_frame.h"
 #include "app/slide_show_dialog.h"
 #include "display/image_view.h"
@@ -119,7 +120,7 @@ void CMainFrame::RunCommand(int id)
     case kCmdSmallThumbnails: SetThumbnailMode(0); break;
     case kCmdBigThumbnails: SetThumbnailMode(1); break;
     case kCmdList: SetThumbnailMode(2); break;
-    case kCmdCopyImage: break;
+    case kCmdCopyImage: CopyImageToClipboard(m_currentItem ? m_loader->ItemPath(m_currentItem) : std::string(), this); break;
     case kCmdExit: close(); return;
     case kCmdFullScreen: ToggleFullScreen(); break;
     case kCmdNameBar: ToggleNameBar(); break;
