@@ -120,7 +120,9 @@ void CMainFrame::RunCommand(int id)
     case kCmdSmallThumbnails: SetThumbnailMode(0); break;
     case kCmdBigThumbnails: SetThumbnailMode(1); break;
     case kCmdList: SetThumbnailMode(2); break;
-    case kCmdCopyImage: CopyImageToClipboard(m_currentItem ? m_loader->ItemPath(m_currentItem) : std::string(), this); break;
+    case kCmdCopyImage:
+        CopyImageToClipboard(m_currentItem ? m_loader->ItemPath(m_currentItem) : std::string(), this);
+        break;
     case kCmdExit: close(); return;
     case kCmdFullScreen: ToggleFullScreen(); break;
     case kCmdNameBar: ToggleNameBar(); break;
