@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -71,9 +72,16 @@ bool IsDirectory(const std::string& path)
 std::string ReadSmallFile(const std::string& path, size_t limit)
 {
     std::string text;
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, and regular files only: a pipe in place of a settings file
+    // must not hang the caller.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return text;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return text;
+    }
     char buffer[4096];
     while (text.size() < limit) {
         const ssize_t n = read(fd, buffer, sizeof buffer);

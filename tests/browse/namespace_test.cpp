@@ -117,7 +117,11 @@ TEST(Namespace, DesktopIsTheDesktopDirectoryAndListsComputerAndHome)
 
     ASSERT_EQ(mkdir((PathOf(home) + "/.config").c_str(), 0700), 0);
     ASSERT_EQ(mkdir((PathOf(home) + "/Schreibtisch").c_str(), 0700), 0);
-    ASSERT_TRUE(MakeFile(PathOf(home) + "/.config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"));
+    const std::string userDirs = PathOf(home) + "/.config/user-dirs.dirs";
+    ASSERT_EQ(mkfifo(userDirs.c_str(), 0600), 0);
+    EXPECT_EQ(DesktopDirectory(), PathOf(home)) << "a pipe for a settings file does not hang";
+    ASSERT_EQ(unlink(userDirs.c_str()), 0);
+    ASSERT_TRUE(MakeFile(userDirs, "# comment\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"));
     ASSERT_TRUE(MakeFile(PathOf(home) + "/Schreibtisch/on-desktop.jpg"));
     auto bound = desktop.BindFolder();
     ASSERT_TRUE(bound);
