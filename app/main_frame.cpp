@@ -122,7 +122,6 @@ bool CMainFrame::Create(AppSettings* settings)
 void CMainFrame::ShowAtStart()
 {
     show();
-    raise();
     activateWindow();
     m_view->setFocus();
 }
@@ -186,10 +185,10 @@ void CMainFrame::ApplyFullScreen()
     if (m_settings->fullScreen) {
         if (!isFullScreen())
             m_settings->windowRect = SettingsRect::FromQRect(geometry());
-        setWindowState(windowState() | Qt::WindowFullScreen);
         // Without a window manager the state alone does not move the window.
         if (const QScreen* screen = QGuiApplication::primaryScreen())
             setGeometry(screen->geometry());
+        setWindowState(windowState() | Qt::WindowFullScreen);
     } else {
         setWindowState(windowState() & ~Qt::WindowFullScreen);
         setGeometry(m_settings->windowRect.ToQRect());
@@ -209,6 +208,11 @@ void CMainFrame::LayoutPanes(const QRect& rect)
 }
 
 void CMainFrame::OnSplitterLaidOut()
+{
+    CheckViewSize();
+}
+
+void CMainFrame::CheckViewSize()
 {
     // The fitted size depends on the view's size; ask again only when that
     // size really changed, since every request restarts the decode.

@@ -67,6 +67,11 @@ public:
     // Sets every action's check mark from the current state.
     void UpdateActions();
 
+    // The work of timer 0 (every 50 ms: hands the decoded image to the view)
+    // and timer 1 (every 200 ms while the slide show runs).
+    void OnImageTick();
+    void OnSlideTick();
+
     // Pane notifications.
     void OnViewKey(int key, Qt::KeyboardModifiers modifiers);
     void OnWheelNotch(bool forward);
@@ -118,6 +123,8 @@ private:
     void ApplyFullScreen();
     void InvalidateNameBar();
     void LayoutPanes(const QRect& rect);
+    // Asks for the fitted image again when the view's size changed.
+    void CheckViewSize();
     void CompleteFolder();
     int ThumbnailSize() const;
     // Commands (main_frame_commands.cpp).
@@ -133,8 +140,6 @@ private:
     bool ApplyEscapeRule();
     void ZoomStep(bool in);
     void StepTo(ImageItem* item);
-    void OnImageTick();
-    void OnSlideTick();
 
     AppSettings* m_settings = nullptr;
     bool m_acceleratorsOn = false;

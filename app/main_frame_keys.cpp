@@ -12,6 +12,9 @@
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
+    // The splitter may settle the view's size after it reports its layout.
+    if (watched == m_view && event->type() == QEvent::Resize)
+        CheckViewSize();
     // The ESC rule applies to every window of the program, before the window
     // with the focus sees the key. Shortcuts are handled by the actions.
     if (event->type() == QEvent::KeyPress && m_acceleratorsOn && m_settings

@@ -1,0 +1,513 @@
+// The main window: start-up paths, stepping, fit and zoom, gamma, the name
+// bar, full screen, the ESC rule, the accelerators and the menus.
+
+#include <QAction>
+#include <QDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "main_frame_fixture.h"
+#include "res/command_table.h"
+#include "res/menus.h"
+
+using namespace fixture;
+using namespace res;
+
+class TestMainFrame : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startWithFolder();
+    void startWithFileHidesPanelUntilSpace();
+    void startWithFolderPathOpensThatFolder();
+    void startWithMissingFile();
+    void pageKeysStopAtTheEnds();
+    void pageDownAfterStartWithFileListsTheFolder();
+    void zoomWithFitBothSuspendsFitting();
+    void zoomWithoutFittingAndLimits();
+    void fitSuspendedRules();
+    void commandsWithoutImageOnlyChangeSettings();
+    void gammaSteps();
+    void nameBar_data();
+    void nameBar();
+    void nameBarToggle();
+    void escapeRules();
+    void fullScreenTwiceRestoresRectangle();
+    void acceleratorsOffLetKeysThrough();
+    void menusAndCheckMarks();
+    void hidingPanelMovesFocusToView();
+
+private:
+    QTemporaryDir m_dir;
+    void SetUpFolder(std::vector<std::string> names = {"a.jpg", "b.jpg", "c.jpg"})
+    {
+        QVERIFY(m_dir.isValid());
+        QDir(m_dir.path()).removeRecursively();
+        QDir().mkpath(m_dir.path());
+        WriteImages(m_dir.path(), names);
+    }
+};
+
+void TestMainFrame::startWithFolder()
+{
+    SetUpFolder();
+    AppSettings settings = Settings(m_dir);
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    QVERIFY(frame->ControlPanelShown());
+    QVERIFY(frame->menuBar()->isVisible());
+    QVERIFY(frame->NameBarVisible());
+    QVERIFY(!frame->FolderPending());
+    QCOMPARE(frame->Loader()->ItemCount(), 3);
+    QCOMPARE(CurrentName(*frame), QString("a.jpg"));
+    QTRY_VERIFY(Shown(*frame));
+    QCOMPARE(frame->NameBarText(), QString("a"));
+}
+
+void TestMainFrame::startWithFileHidesPanelUntilSpace()
+{
+    SetUpFolder();
+    AppSettings settings = Settings(m_dir);
+    settings.commandLineFile = PathIn(m_dir, "b.jpg");
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    QVERIFY(!frame->ControlPanelShown());
+    QVERIFY(!frame->menuBar()->isVisible());
+    QVERIFY(!frame->NameBarVisible());
+    QVERIFY(frame->FolderPending());
+    QCOMPARE(frame->Loader()->ItemCount(), 1);
+    QCOMPARE(CurrentName(*frame), QString("b.jpg"));
+    QTRY_VERIFY(Shown(*frame));
+
+    QTest::keyClick(frame.get(), Qt::Key_Space);
+    QVERIFY(frame->ControlPanelShown());
+    QVERIFY(frame->menuBar()->isVisible());
+    QVERIFY(!frame->FolderPending());
+    QCOMPARE(frame->Loader()->ItemCount(), 3);
+    QCOMPARE(CurrentName(*frame), QString("a.jpg"));
+    QVERIFY(!frame->NameBarVisible());
+    QTRY_VERIFY(Shown(*frame));
+
+    // Enter hides the panel and the menu bar again.
+    QTest::keyClick(frame.get(), Qt::Key_Return);
+    QVERIFY(!frame->ControlPanelShown());
+    QVERIFY(!frame->menuBar()->isVisible());
+}
+
+void TestMainFrame::startWithFolderPathOpensThatFolder()
+{
+    SetUpFolder();
+    AppSettings settings = Settings(m_dir);
+    settings.startFolder.assign(1, '/');  // any other folder
+    settings.commandLineFile = m_dir.path().toStdString();
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    QVERIFY(frame->ControlPanelShown());
+    QVERIFY(frame->NameBarVisible());
+    QVERIFY(!frame->FolderPending());
+    QCOMPARE(frame->Loader()->ItemCount(), 3);
+    QCOMPARE(CurrentName(*frame), QString("a.jpg"));
+}
+
+void TestMainFrame::startWithMissingFile()
+{
+    SetUpFolder();
+    AppSettings settings = Settings(m_dir);
+    settings.commandLineFile = PathIn(m_dir, "none.jpg");
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    QVERIFY(frame->ControlPanelShown());
+    QVERIFY(!frame->NameBarVisible());
+    QVERIFY(!frame->FolderPending());
+    QVERIFY(!frame->CurrentItem());
+    QCOMPARE(frame->Loader()->ItemCount(), 0);
+    // Space on an empty start does not list anything.
+    QTest::keyClick(frame.get(), Qt::Key_Space);
+    QVERIFY(!frame->ControlPanelShown());
+    QVERIFY(!frame->CurrentItem());
+}
+
+void TestMainFrame::pageKeysStopAtTheEnds()
+{
+    SetUpFolder();
+    AppSettings settings = Settings(m_dir);
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    struct Step {
+        int key;
+        const char* name;
+    };
+    const Step steps[] = {
+        {Qt::Key_PageUp, "a.jpg"}, {Qt::Key_PageDown, "b.jpg"}, {Qt::Key_End, "c.jpg"},
+        {Qt::Key_PageDown, "c.jpg"}, {Qt::Key_Home, "a.jpg"}, {Qt::Key_Home, "a.jpg"},
+        {Qt::Key_PageDown, "b.jpg"}, {Qt::Key_PageUp, "a.jpg"}, {Qt::Key_End, "c.jpg"},
+        {Qt::Key_End, "c.jpg"},
+    };
+    for (const Step& step : steps) {
+        QTRY_VERIFY(Shown(*frame));
+        const QString before = CurrentName(*frame);
+        QTest::keyClick(frame->ImageView(), Qt::Key(step.key));
+        QCOMPARE(CurrentName(*frame), QString(step.name));
+        // A key that goes nowhere leaves the shown image alone.
+        if (before == step.name)
+            QVERIFY(Shown(*frame));
+    }
+}
+
+void TestMainFrame::pageDownAfterStartWithFileListsTheFolder()
+{
+    SetUpFolder();
+    AppSettings settings = Settings(m_dir);
+    settings.commandLineFile = PathIn(m_dir, "b.jpg");
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    frame->OnViewKey(Qt::Key_PageDown, Qt::NoModifier);
+    QVERIFY(!frame->FolderPending());
+    QCOMPARE(frame->Loader()->ItemCount(), 3);
+    QCOMPARE(CurrentName(*frame), QString("c.jpg"));
+    QVERIFY(!frame->ControlPanelShown());
+}
+
+void TestMainFrame::zoomWithFitBothSuspendsFitting()
+{
+    SetUpFolder();
+    AppSettings settings = Settings(m_dir);
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    CImageView* view = frame->ImageView();
+    QTRY_VERIFY(Shown(*frame));
+    // Fitted both ways, the 96 x 64 image fills the view in one direction.
+    QVERIFY(view->Image()->Width() == view->width() || view->Image()->Height() == view->height());
+
+    QTest::keyClick(view, Qt::Key_Plus, Qt::KeypadModifier);
+    QVERIFY(frame->FitSuspended());
+    QTRY_VERIFY(Shown(*frame));
+    QCOMPARE(view->Image()->Width(), 96);
+    QCOMPARE(view->Factor(), 1);
+
+    QTest::keyClick(view, Qt::Key_Plus, Qt::KeypadModifier);
+    QCOMPARE(view->Factor(), 2);
+    QVERIFY(!view->Reduce());
+    QTest::keyClick(view, Qt::Key_Minus, Qt::KeypadModifier);
+    QTest::keyClick(view, Qt::Key_Minus, Qt::KeypadModifier);
+    QCOMPARE(view->Factor(), 2);
+    QVERIFY(view->Reduce());
+    // The main keyboard's + and - are not zoom keys.
+    QTest::keyClick(view, Qt::Key_Plus);
+    QCOMPARE(view->Factor(), 2);
+    QVERIFY(view->Reduce());
+    // A wheel notch forward zooms in like keypad +.
+    frame->OnWheelNotch(true);
+    QCOMPARE(view->Factor(), 1);
+    QVERIFY(!view->Reduce());
+    // The check marks show the fit flags while fitting is suspended.
+    QVERIFY(frame->Action(kCmdFitBoth)->isChecked());
+}
+
+void TestMainFrame::zoomWithoutFittingAndLimits()
+{
+    SetUpFolder();
+    AppSettings settings = Settings(m_dir);
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    CImageView* view = frame->ImageView();
+    frame->RunCommand(kCmdNoFitting);
+    QTRY_VERIFY(Shown(*frame));
+    QCOMPARE(view->Image()->Width(), 96);
+    frame->OnViewKey(Qt::Key_Plus, Qt::KeypadModifier);
+    QVERIFY(!frame->FitSuspended());
+    QCOMPARE(view->Factor(), 2);
+    for (int i = 0; i < 25; ++i)
+        frame->OnViewKey(Qt::Key_Plus, Qt::KeypadModifier);
+    QCOMPARE(view->Factor(), CImageView::kMaxEnlargeFactor);
+    for (int i = 0; i < 40; ++i)
+        frame->OnViewKey(Qt::Key_Minus, Qt::KeypadModifier);
+    QVERIFY(view->Reduce());
+    QCOMPARE(view->Factor(), CImageView::kMaxReduceFactor);
+}
+
+void TestMainFrame::fitSuspendedRules()
+{
+    SetUpFolder();
+    AppSettings settings = Settings(m_dir);
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    CImageView* view = frame->ImageView();
+    const auto zoomIn = [&] {
+        QTRY_VERIFY(Shown(*frame));
+        frame->OnViewKey(Qt::Key_Plus, Qt::KeypadModifier);
+        QVERIFY(frame->FitSuspended());
+        QTRY_VERIFY(Shown(*frame));
+    };
+    zoomIn();
+    // Flips keep fitting suspended (and still apply).
+    frame->RunCommand(kCmdFlipHorizontally);
+    QVERIFY(frame->FitSuspended());
+    QVERIFY(settings.flipHorizontally);
+    QTRY_VERIFY(Shown(*frame));
+    QCOMPARE(view->Image()->Width(), 96);
+    // A resize does not ask again while suspended.
+    frame->resize(frame->width() + 40, frame->height() + 30);
+    QVERIFY(frame->FitSuspended());
+    QTRY_VERIFY(Shown(*frame));
+    QCOMPARE(view->Image()->Width(), 96);
+    // A new rotation ends it.
+    frame->RunCommand(kCmdRotateClockwise);
+    QVERIFY(!frame->FitSuspended());
+    QTRY_VERIFY(Shown(*frame));
+    QCOMPARE(view->Image()->Height(), view->height());
+    // Fit Both while both flags are set brings the fitted image back.
+    zoomIn();
+    QCOMPARE(view->Image()->Height(), 96);
+    frame->RunCommand(kCmdFitBoth);
+    QVERIFY(!frame->FitSuspended());
+    QTRY_VERIFY(Shown(*frame));
+    QCOMPARE(view->Image()->Height(), view->height());
+    // Stepping ends it.
+    zoomIn();
+    frame->OnViewKey(Qt::Key_PageDown, Qt::NoModifier);
+    QVERIFY(!frame->FitSuspended());
+    // So does No fitting, which then leaves the image at its own size.
+    zoomIn();
+    frame->RunCommand(kCmdNoFitting);
+    QVERIFY(!frame->FitSuspended());
+    frame->OnViewKey(Qt::Key_Plus, Qt::KeypadModifier);
+    QVERIFY(!frame->FitSuspended());
+}
+
+void TestMainFrame::commandsWithoutImageOnlyChangeSettings()
+{
+    SetUpFolder({});
+    AppSettings settings = Settings(m_dir);
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    QVERIFY(!frame->CurrentItem());
+    frame->RunCommand(kCmdFitHorizontally);
+    QCOMPARE(int(settings.fitHorizontally), 1);
+    QCOMPARE(int(settings.fitVertically), 0);
+    QVERIFY(frame->Action(kCmdFitHorizontally)->isChecked());
+    QVERIFY(!frame->Action(kCmdFitBoth)->isChecked());
+    frame->RunCommand(kCmdRotateUpsideDown);
+    QCOMPARE(settings.rotation, 2);
+    frame->RunCommand(kCmdFlipVertically);
+    QCOMPARE(int(settings.flipVertically), 1);
+    frame->RunCommand(kCmdBigThumbnails);
+    QCOMPARE(settings.thumbnailMode, 1);
+    frame->RunCommand(kCmdList);
+    QCOMPARE(settings.thumbnailMode, 2);
+    QVERIFY(frame->Action(kCmdList)->isChecked());
+    // A zoom step before any image exists only suspends fitting.
+    frame->OnViewKey(Qt::Key_Plus, Qt::KeypadModifier);
+    QVERIFY(frame->FitSuspended());
+    QCOMPARE(frame->ImageView()->Factor(), 1);
+    QVERIFY(!frame->CurrentItem());
+    QVERIFY(!frame->ImageView()->Image());
+}
+
+void TestMainFrame::gammaSteps()
+{
+    SetUpFolder();
+    AppSettings settings = Settings(m_dir);
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    CImageView* view = frame->ImageView();
+    QCOMPARE(view->Gamma(), -1.0);
+    frame->RunCommand(kCmdIncreaseGamma);
+    QCOMPARE(view->Gamma(), 0.9433962264150942);
+    for (int i = 2; i < 80; ++i)
+        frame->RunCommand(kCmdIncreaseGamma);
+    QVERIFY(view->Gamma() > 0.01);
+    frame->RunCommand(kCmdIncreaseGamma);
+    QCOMPARE(view->Gamma(), 0.01);
+
+    QTest::keyClick(frame.get(), Qt::Key_Right, Qt::ControlModifier);
+    QCOMPARE(view->Gamma(), -1.0);
+    QTest::keyClick(frame.get(), Qt::Key_Down, Qt::ControlModifier);
+    QCOMPARE(view->Gamma(), 1.06);
+    for (int i = 2; i < 28; ++i)
+        frame->RunCommand(kCmdDecreaseGamma);
+    QVERIFY(view->Gamma() < 5.0);
+    frame->RunCommand(kCmdDecreaseGamma);
+    QCOMPARE(view->Gamma(), 5.0);
+    QTest::keyClick(frame.get(), Qt::Key_Left, Qt::ControlModifier);
+    QCOMPARE(view->Gamma(), -1.0);
+    QTest::keyClick(frame.get(), Qt::Key_Up, Qt::ControlModifier);
+    QCOMPARE(view->Gamma(), 0.9433962264150942);
+}
+
+void TestMainFrame::nameBar_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("extension cut") << "x.jpg" << "x";
+    QTest::newRow("last dot only") << "x.y.jpeg" << "x.y";
+    QTest::newRow("leading dot kept") << ".jpg" << ".jpg";
+    QTest::newRow("upper case") << "PHOTO 1.JPG" << "PHOTO 1";
+}
+
+void TestMainFrame::nameBar()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, shown);
+    SetUpFolder({file.toStdString()});
+    AppSettings settings = Settings(m_dir);
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    QCOMPARE(frame->NameBarText(), shown);
+    QCOMPARE(QString::fromStdString(NameWithoutExtension("noextension")), QString("noextension"));
+}
+
+void TestMainFrame::nameBarToggle()
+{
+    SetUpFolder();
+    AppSettings settings = Settings(m_dir);
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    const int viewHeight = frame->ImageView()->height();
+    QTest::keyClick(frame.get(), Qt::Key_N, Qt::ControlModifier);
+    QVERIFY(!frame->NameBarVisible());
+    QCOMPARE(int(settings.nameBar), 0);
+    QVERIFY(!frame->Action(kCmdNameBar)->isChecked());
+    QCOMPARE(frame->ImageView()->height(), viewHeight + frame->NameBarHeight());
+    frame->RunCommand(kCmdNameBar);
+    QVERIFY(frame->NameBarVisible());
+    QCOMPARE(frame->ImageView()->height(), viewHeight);
+}
+
+void TestMainFrame::escapeRules()
+{
+    SetUpFolder();
+    {
+        AppSettings settings = Settings(m_dir);
+        auto frame = Start(settings);
+        QVERIFY(frame);
+        // A modal dialog keeps ESC for itself.
+        QDialog dialog(frame.get());
+        QTimer::singleShot(0, &dialog, [&] { QTest::keyClick(&dialog, Qt::Key_Escape); });
+        dialog.exec();
+        QTest::qWait(0);
+        QVERIFY(frame->isVisible());
+        // Accelerators off: ESC reaches the editor.
+        frame->SetAcceleratorsEnabled(false);
+        QTest::keyClick(frame->ImageView(), Qt::Key_Escape);
+        QTest::qWait(0);
+        QVERIFY(frame->isVisible());
+        frame->SetAcceleratorsEnabled(true);
+        QTest::keyClick(frame->ImageView(), Qt::Key_Escape);
+        QTRY_VERIFY(!frame->isVisible());
+    }
+    {
+        AppSettings settings = Settings(m_dir);
+        settings.exitByEsc = 0;
+        auto frame = Start(settings);
+        QVERIFY(frame);
+        QTest::keyClick(frame->ImageView(), Qt::Key_Escape);
+        QTest::qWait(0);
+        QVERIFY(frame->isVisible());
+    }
+}
+
+void TestMainFrame::fullScreenTwiceRestoresRectangle()
+{
+    SetUpFolder();
+    AppSettings settings = Settings(m_dir);
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    const QRect before = frame->geometry();
+    QCOMPARE(before, settings.windowRect.ToQRect());
+    frame->RunCommand(kCmdFullScreen);
+    QVERIFY(frame->isFullScreen());
+    QVERIFY(frame->Action(kCmdFullScreen)->isChecked());
+    QCOMPARE(settings.windowRect.ToQRect(), before);
+    frame->RunCommand(kCmdFullScreen);
+    QVERIFY(!frame->isFullScreen());
+    QTRY_COMPARE(frame->geometry(), before);
+    QVERIFY(frame->ControlPanelShown());
+}
+
+void TestMainFrame::acceleratorsOffLetKeysThrough()
+{
+    SetUpFolder();
+    AppSettings settings = Settings(m_dir);
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+    frame->SetAcceleratorsEnabled(false);
+    QTest::keyClick(frame.get(), Qt::Key_F4);
+    QTest::keyClick(frame.get(), Qt::Key_Space);
+    QCOMPARE(settings.rotation, 0);
+    QVERIFY(frame->ControlPanelShown());
+    frame->SetAcceleratorsEnabled(true);
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    } keys[] = {{Qt::Key_F4, {}}, {Qt::Key_H, Qt::ControlModifier}, {Qt::Key_F8, {}},
+        {Qt::Key_Slash, Qt::KeypadModifier}};
+    for (const auto& k : keys)
+        QTest::keyClick(frame.get(), k.key, k.modifiers);
+    QCOMPARE(settings.rotation, 1);
+    QCOMPARE(int(settings.flipHorizontally), 1);
+    QCOMPARE(settings.thumbnailMode, 1);
+    QCOMPARE(int(settings.fitHorizontally + settings.fitVertically), 0);
+    QTest::keyClick(frame.get(), Qt::Key_Asterisk, Qt::KeypadModifier);
+    QCOMPARE(int(settings.fitHorizontally + settings.fitVertically), 2);
+}
+
+void TestMainFrame::menusAndCheckMarks()
+{
+    SetUpFolder();
+    AppSettings settings = Settings(m_dir);
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    QStringList titles;
+    for (QAction* menu : frame->menuBar()->actions())
+        titles << menu->text();
+    QCOMPARE(titles, QStringList({"&File", "&View", "&Tools", "&Help"}));
+
+    QList<int> ids;
+    for (QAction* action : frame->ContextMenu()->actions())
+        ids << (action->isSeparator() ? 0 : action->data().toInt());
+    QCOMPARE(ids, QList<int>({133, 600, 601, 0, 57634, 0, 610, 611, 612, 613, 0, 620, 621, 622, 0, 630, 631,
+                      632, 633, 0, 640, 641, 0, 701, 0, 650}));
+    QCOMPARE(QString(ContextMenuText(kCmdFitBoth)), QString("Fit Both Directions\t*"));
+
+    // One action per command; the menu text keeps the keys after its tab.
+    QCOMPARE(frame->Action(kCmdIncreaseGamma)->text(), QString("Increase Gamma\tCtrl+Up"));
+    QCOMPARE(frame->Action(kCmdResetGamma)->shortcuts().size(), 2);
+    QCOMPARE(frame->Action(kCmdCopyImage)->shortcuts().size(), 2);
+
+    QVERIFY(frame->Action(kCmdFitBoth)->isChecked());
+    QVERIFY(frame->Action(kCmdNoRotation)->isChecked());
+    QVERIFY(frame->Action(kCmdSmallThumbnails)->isChecked());
+    frame->RunCommand(kCmdRotateCounterClockwise);
+    QVERIFY(frame->Action(kCmdRotateCounterClockwise)->isChecked());
+    QVERIFY(!frame->Action(kCmdNoRotation)->isChecked());
+    frame->RunCommand(kCmdStartStopSlideShow);
+    QVERIFY(frame->Action(kCmdStartStopSlideShow)->isChecked());
+    frame->RunCommand(kCmdStartStopSlideShow);
+    QVERIFY(!frame->Action(kCmdStartStopSlideShow)->isChecked());
+}
+
+void TestMainFrame::hidingPanelMovesFocusToView()
+{
+    SetUpFolder();
+    AppSettings settings = Settings(m_dir);
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+    auto* inPanel = new QWidget(frame->ControlPanel());
+    inPanel->setFocusPolicy(Qt::StrongFocus);
+    inPanel->show();
+    inPanel->setFocus();
+    QTRY_VERIFY(inPanel->hasFocus());
+    QTest::keyClick(inPanel, Qt::Key_Space);
+    QVERIFY(!frame->ControlPanelShown());
+    QVERIFY(!frame->menuBar()->isVisible());
+    QTRY_VERIFY(frame->ImageView()->hasFocus());
+}
+
+QTEST_MAIN(TestMainFrame)
+#include "tst_mainframe.moc"
