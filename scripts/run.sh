@@ -1,15 +1,87 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and shows the bundled samples (or FILE).
+# Installs what is missing, builds the viewer and starts it on PATH (a folder
+# or an image), or on the bundled samples when no path is given.
+#
+# Without a reachable display (no DISPLAY or WAYLAND_DISPLAY, or an X server
+# that does not answer) the viewer runs on a virtual X server instead: the
+# script waits until the first image is on the screen, saves a screenshot to
+# $LUMVANE_SCREENSHOT (default /tmp/lumvane-screenshot.png) and exits.
+#   scripts/run.sh [PATH]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$(pwd)
+
+target=${1:-$root/samples}
+[ -e "$target" ] || { echo "run.sh: $target: no such file or folder" >&2; exit 1; }
+target=$(realpath "$target")
+
 bash scripts/install-deps.sh
-bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -- lumvane-cli
-target=${1:-samples}
-out=$(mktemp -d /tmp/lumvane-run.XXXXXX)
-for f in "$target"/*.jpg "$target"; do
-  [ -f "$f" ] || continue
-  name=$(basename "$f" .jpg)
-  ./build/tools/lumvane-cli info "$f" > "$out/$name.txt" || true
-  ./build/tools/lumvane-cli render "$f" -o "$out/$name.png" --fit 1280x1024 || true
+bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -- lumvane
+lumvane=$root/build/app/lumvane
+
+display_reachable() {
+  if [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    local socket=$WAYLAND_DISPLAY
+    [[ $socket == /* ]] || socket=${XDG_RUNTIME_DIR:-/run/user/$(id -u)}/$socket
+    [ -S "$socket" ] && return 0
+  fi
+  [ -n "${DISPLAY:-}" ] && timeout 5 xdpyinfo >/dev/null 2>&1
+}
+
+if display_reachable; then
+  exec "$lumvane" "$target"
+fi
+
+# Headless: a virtual X server on the first free display number.
+shot=${LUMVANE_SCREENSHOT:-/tmp/lumvane-screenshot.png}
+work=$(mktemp -d /tmp/lumvane-run.XXXXXX)
+xvfb_pid=""; app_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+for n in $(seq 90 140); do
+  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+  Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  end=$((SECONDS + 10))
+  while kill -0 "$xvfb_pid" 2>/dev/null && ! xdpyinfo -display ":$n" >/dev/null 2>&1 && [ $SECONDS -lt $end ]; do
+    sleep 0.1
+  done
+  if xdpyinfo -display ":$n" >/dev/null 2>&1; then export DISPLAY=":$n"; break; fi
+  kill "$xvfb_pid" 2>/dev/null || true; xvfb_pid=""
 done
-echo "Reports and renderings written to $out"
+[ -n "$xvfb_pid" ] || { echo "run.sh: no display and no virtual X server could be started" >&2; exit 1; }
+unset WAYLAND_DISPLAY
+export QT_QPA_PLATFORM=xcb
+echo "No display reachable: running Lumvane on the virtual X server $DISPLAY"
+
+"$lumvane" "$target" >"$work/lumvane.log" 2>&1 &
+app_pid=$!
+
+# The first image is on the screen when the screen holds a photograph's
+# wealth of colours and has stopped changing (the view paints rows as they
+# are decoded). A plain picture never gets the colours: after 20 s a steady
+# screen is taken as it is.
+colours() { convert "$work/now.png" -format '%k' info:; }
+start=$SECONDS; previous=""; shown=0
+while [ $((SECONDS - start)) -lt 60 ]; do
+  kill -0 "$app_pid" 2>/dev/null || { cat "$work/lumvane.log" >&2; echo "run.sh: the viewer ended early" >&2; exit 1; }
+  import -window root "$work/now.png" 2>/dev/null || { sleep 0.3; continue; }
+  sum=$(md5sum <"$work/now.png")
+  if [ "$sum" = "$previous" ] && { [ "$(colours)" -gt 1000 ] || [ $((SECONDS - start)) -ge 20 ]; }; then
+    shown=1; break
+  fi
+  previous=$sum
+  sleep 0.5
+done
+cp "$work/now.png" "$shot"
+if [ $shown -eq 1 ]; then
+  echo "The viewer shows its first image; screenshot saved to $shot"
+else
+  echo "The screen did not settle within 60 s; last screenshot saved to $shot"
+fi

@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# The real viewer end to end: started on a folder of three JPEGs under an X
+# server of its own, driven with xdotool, checked with screenshots, the
+# window title and the X clipboard.
+#   viewer_e2e.sh LUMVANE [LUMVANE_CLI]
+set -euo pipefail
+
+lumvane=$(realpath "$1")
+for tool in Xvfb xdpyinfo xdotool xclip import convert identify; do
+  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (scripts/install-deps.sh)"; exit 1; }
+done
+
+work=$(mktemp -d /tmp/lumvane-e2e.XXXXXX)
+xvfb_pid=""; app_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  [ -f "$work/shot.png" ] && cp "$work/shot.png" /tmp/lumvane-e2e-failure.png && echo "last screenshot: /tmp/lumvane-e2e-failure.png"
+  exit 1
+}
+
+# until_ok SECONDS WHAT COMMAND...: polls COMMAND every 0.2 s.
+until_ok() {
+  local limit=$1 what=$2; shift 2
+  local end=$((SECONDS + limit))
+  until "$@"; do
+    [ $SECONDS -lt $end ] || fail "$what (waited ${limit}s)"
+    sleep 0.2
+  done
+  echo "ok: $what"
+}
+
+# An X server on the first free display number.
+for n in $(seq 90 140); do
+  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  end=$((SECONDS + 10))
+  while kill -0 "$xvfb_pid" 2>/dev/null && ! xdpyinfo -display ":$n" >/dev/null 2>&1 && [ $SECONDS -lt $end ]; do
+    sleep 0.1
+  done
+  if xdpyinfo -display ":$n" >/dev/null 2>&1; then export DISPLAY=":$n"; break; fi
+  kill "$xvfb_pid" 2>/dev/null || true; xvfb_pid=""
+done
+[ -n "$xvfb_pid" ] || fail "no X server could be started"
+unset WAYLAND_DISPLAY
+export QT_QPA_PLATFORM=xcb
+
+# a.jpg: red left half, blue right half. b.jpg: green top, yellow bottom.
+mkdir "$work/images"
+convert -size 240x320 xc:'#ff0000' -size 240x320 xc:'#0000ff' +append -quality 95 "$work/images/a.jpg"
+convert -size 480x160 xc:'#00ff00' -size 480x160 xc:'#ffff00' -append -quality 95 "$work/images/b.jpg"
+convert -size 480x320 xc:'#ff00ff' -quality 95 "$work/images/c.jpg"
+
+shot() { import -window root "$work/shot.png"; }
+# box COLOUR: "width height x y" of everything near the colour, "none" without it.
+box() {
+  local mean
+  mean=$(convert "$work/shot.png" -fuzz 12% -fill black +opaque "$1" -format '%[fx:mean]' info:)
+  if [ "$mean" = 0 ]; then echo none; return; fi
+  convert "$work/shot.png" -fuzz 12% -fill black +opaque "$1" -trim -format '%w %h %X %Y' info: | tr -d '+'
+}
+near() { [ $(($1 - $2)) -le 3 ] && [ $(($2 - $1)) -le 3 ]; }
+
+# side_by_side LEFT RIGHT: both colours shown, LEFT to the left of RIGHT, same height.
+side_by_side() {
+  shot
+  local l r
+  l=($(box "$1")); r=($(box "$2"))
+  [ "${l[0]}" != none ] && [ "${r[0]}" != none ] && [ "${l[0]}" -gt 50 ] \
+    && [ $((l[2] + l[0])) -le $((r[2] + 2)) ] && near "${l[1]}" "${r[1]}"
+}
+# stacked TOP BOTTOM: both shown, TOP above BOTTOM, same width.
+stacked() {
+  shot
+  local t b
+  t=($(box "$1")); b=($(box "$2"))
+  [ "${t[0]}" != none ] && [ "${b[0]}" != none ] && [ "${t[1]}" -gt 50 ] \
+    && [ $((t[3] + t[1])) -le $((b[3] + 2)) ] && near "${t[0]}" "${b[0]}"
+}
+# sized COLOUR W H: the colour's area is W x H pixels on the screen.
+sized() {
+  shot
+  local c
+  c=($(box "$1"))
+  [ "${c[0]}" != none ] && near "${c[0]}" "$2" && near "${c[1]}" "$3"
+}
+# at_least COLOUR W H: the colour's area is W pixels wide and at least H high
+# (the view clips what does not fit).
+at_least() {
+  shot
+  local c
+  c=($(box "$1"))
+  [ "${c[0]}" != none ] && near "${c[0]}" "$2" && [ "${c[1]}" -ge $(($3 - 3)) ]
+}
+top_strip() { shot; convert "$work/shot.png" -crop 1280x24+0+0 +repage -format '%#' info:; }
+top_strip_is() { [ "$(top_strip)" = "$1" ]; }
+top_strip_dark() { shot; [ "$(convert "$work/shot.png" -crop 1280x24+0+0 -format '%[fx:mean<0.05]' info:)" = 1 ]; }
+window_shown() { xdotool search --onlyvisible --name '^Lumvane$' >/dev/null 2>&1; }
+clipboard_has_image() {
+  xclip -selection clipboard -t TARGETS -o >"$work/targets" 2>/dev/null || return 1
+  grep -qx image/bmp "$work/targets" && grep -qx image/png "$work/targets"
+}
+app_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
+
+cd "$work"
+"$lumvane" "$work/images" >"$work/lumvane.log" 2>&1 &
+app_pid=$!
+
+until_ok 20 "the window titled Lumvane is shown" window_shown
+xdotool mousemove 640 900
+until_ok 20 "the first image (a.jpg) is shown" side_by_side 'rgb(255,0,0)' 'rgb(0,0,255)'
+
+xdotool key Next
+until_ok 10 "PageDown shows the next image (b.jpg)" stacked 'rgb(0,255,0)' 'rgb(255,255,0)'
+
+xdotool key F4
+until_ok 10 "F4 turns it clockwise" side_by_side 'rgb(255,255,0)' 'rgb(0,255,0)'
+
+# The first zoom step shows the fitted image at its own size (320 x 480 once
+# turned: the green half is 160 x 480), the next one doubles it.
+xdotool key KP_Add
+until_ok 10 "keypad + shows the image at its own size" sized 'rgb(0,255,0)' 160 480
+xdotool key KP_Add
+until_ok 10 "keypad + again doubles it" at_least 'rgb(0,255,0)' 320 480
+
+# The copy is the file's image as stored: 480 x 320, whatever the view shows.
+xdotool key ctrl+c
+until_ok 20 "Ctrl+C puts an image on the clipboard" clipboard_has_image
+xclip -selection clipboard -t image/png -o >"$work/copy.png"
+[ "$(identify -format '%w %h' "$work/copy.png")" = "480 320" ] || fail "clipboard PNG is $(identify -format '%w x %h' "$work/copy.png"), not 480 x 320"
+xclip -selection clipboard -t image/bmp -o >"$work/copy.bmp"
+[ "$(head -c 2 "$work/copy.bmp")" = BM ] || fail "clipboard image/bmp has no BMP file header"
+[ "$(od -An -tu4 -j18 -N8 "$work/copy.bmp" | xargs)" = "480 320" ] || fail "clipboard DIB is not 480 x 320"
+[ "$(stat -c %s "$work/copy.bmp")" = $((54 + 480 * 3 * 320)) ] || fail "clipboard DIB has the wrong size"
+echo "ok: the clipboard holds the 480 x 320 image as PNG and as a BMP"
+
+strip=$(top_strip)
+xdotool key space
+until_ok 10 "Space hides the menu bar and the control panel" top_strip_dark
+xdotool key space
+until_ok 10 "Space shows them again" top_strip_is "$strip"
+
+xdotool key Escape
+until_ok 10 "ESC ends the program" app_ended
+status=0; wait "$app_pid" || status=$?
+app_pid=""
+[ "$status" -eq 0 ] || fail "the program exited with status $status"
+echo "ok: exit status 0"
+echo "PASS"
