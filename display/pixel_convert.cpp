@@ -49,19 +49,22 @@ struct Pack16Table {
     uint16_t red[8][256];
 };
 
-constexpr Pack16Table MakePack16Table(bool sixBitGreen)
+// Green keeps five bits in both layouts; in 5-6-5 it sits one bit higher and
+// its lowest bit stays 0, so white is 0xFFDF there.
+constexpr Pack16Table MakePack16Table(int greenShift)
 {
     Pack16Table t {};
     for (unsigned th = 0; th < 8; ++th)
         for (unsigned v = 0; v < 256; ++v) {
-            t.blue[th][v] = uint16_t(Quantise(v, 5, th));
-            t.green[th][v] = uint16_t(Quantise(v, sixBitGreen ? 6 : 5, th) << 5);
-            t.red[th][v] = uint16_t(Quantise(v, 5, th) << (sixBitGreen ? 11 : 10));
+            const unsigned q = Quantise(v, 5, th);
+            t.blue[th][v] = uint16_t(q);
+            t.green[th][v] = uint16_t(q << greenShift);
+            t.red[th][v] = uint16_t(q << (greenShift + 5));
         }
     return t;
 }
-constexpr Pack16Table kPack555 = MakePack16Table(false);
-constexpr Pack16Table kPack565 = MakePack16Table(true);
+constexpr Pack16Table kPack555 = MakePack16Table(5);
+constexpr Pack16Table kPack565 = MakePack16Table(6);
 
 inline uint16_t Pack16Inline(const Pack16Table& table, Bgr c, bool dither, int dx, int dy)
 {

