@@ -163,9 +163,9 @@ bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif
             made = source.OpenMemory(tiff.data() + offset->values[0].unsignedValue,
                                      length->values[0].unsignedValue) &&
                    source.ReadHeader() && source.StartDecompress(JCS_RGB, 1) &&
-                   SampleRows(source, size, nullptr, pixels, width, height, m_lastError);
-            if (!made && m_lastError.empty())
-                m_lastError = source.LastError();
+                   SampleRows(source, size, nullptr, pixels, width, height, m_thumbError);
+            if (!made && m_thumbError.empty())
+                m_thumbError = source.LastError();
             source.Close();
         }
     }
@@ -174,9 +174,9 @@ bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif
                source.StartDecompress(JCS_RGB, ThumbnailScale(std::max(source.ImageWidth(),
                                                                         source.ImageHeight()),
                                                               size)) &&
-               SampleRows(source, size, cancel, pixels, width, height, m_lastError);
+               SampleRows(source, size, cancel, pixels, width, height, m_thumbError);
         if (!made && source.LastError()[0])
-            m_lastError = source.LastError();
+            m_thumbError = source.LastError();
         source.Close();
     }
     if (!made)
@@ -186,12 +186,12 @@ bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif
     if (width == 0 || height == 0)
         return true;  // a sliver of an image: no pixels, but nothing failed
     if (!m_thumbnail.Create(width, height)) {
-        m_lastError = "out of memory";
+        m_thumbError = "out of memory";
         return false;
     }
     PixelLocker lock(m_thumbnail);
     std::copy(pixels.begin(), pixels.end(), m_thumbnail.Pixels());
-    m_lastError.clear();
+    m_thumbError.clear();
     return true;
 }
 

@@ -76,8 +76,11 @@ public:
     CImageBitmap& Thumbnail() { return m_thumbnail; }
     const DecodeRequest& Request() const { return m_request; }
     bool Reduces() const { return m_reduce; }
-    // Why the last failed operation of this decoder failed, for tools and logs.
+    // Why the last failed OpenForDisplay or Decode failed, for tools and logs.
     const std::string& LastError() const { return m_lastError; }
+    // Why the last MakeThumbnail failed. Kept apart from LastError because the
+    // loader makes thumbnails and display images of one file on two threads.
+    const std::string& ThumbnailError() const { return m_thumbError; }
 
 private:
     CImageBitmap m_display;
@@ -86,7 +89,8 @@ private:
     DecodeRequest m_request;
     bool m_reduce = false;
     bool m_direct = false;   // the library writes rows straight into the display image
-    std::string m_lastError;
+    std::string m_lastError;   // display thread
+    std::string m_thumbError;  // thumbnail thread
     ImageInfo m_info;
     std::mutex m_infoLock;
     bool m_infoRead = false;

@@ -57,7 +57,7 @@ int RunThumb(int argc, char** argv)
 
     CJpegDecoder decoder;
     if (!decoder.MakeThumbnail(path, size, useExif, nullptr)) {
-        std::fprintf(stderr, "lumvane-cli thumb: %s: %s\n", path.c_str(), decoder.LastError().c_str());
+        std::fprintf(stderr, "lumvane-cli thumb: %s: %s\n", path.c_str(), decoder.ThumbnailError().c_str());
         return 1;
     }
     std::string error;
