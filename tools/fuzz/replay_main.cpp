@@ -36,7 +36,9 @@ int main(int argc, char** argv)
         const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(f), {}};
         std::printf("%s (%zu bytes)\n", path.c_str(), bytes.size());
         std::fflush(stdout);
-        LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+        // libFuzzer never passes a null pointer, not even for an empty input.
+        static const uint8_t kEmpty = 0;
+        LLVMFuzzerTestOneInput(bytes.empty() ? &kEmpty : bytes.data(), bytes.size());
     }
     std::printf("%zu inputs replayed\n", inputs.size());
     return inputs.empty() ? 1 : 0;
