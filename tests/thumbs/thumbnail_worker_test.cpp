@@ -58,8 +58,11 @@ TEST_F(ThumbnailTest, FollowsTheStartItem)
     m_loader.StartThumbnails(32);
     // The pane scrolls about while the worker runs.
     const std::vector<ImageItem*> items = Items();
-    for (size_t i = 0; i < items.size(); ++i)
+    for (size_t i = 0; i < items.size(); ++i) {
         m_loader.SetThumbnailStart(items[(i * 5) % items.size()]);
+        if (i % 4 == 0)
+            m_loader.Sort();  // relinks while the worker runs
+    }
     m_loader.SetThumbnailStart(nullptr);
     ASSERT_TRUE(WaitThumbnails());
     EXPECT_EQ(CountReady(), 12);
