@@ -6,6 +6,7 @@
 // the pixel lock. The dirty rectangle has a lock of its own so that the view
 // can poll it while a decoder holds the pixel lock.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -21,6 +22,12 @@ struct DirtyRect {
     void Unite(const DirtyRect& r);
 };
 
+// Frees the pixels of a CImageBitmap from either allocation (heap or mapped).
+struct ImagePixelMemory {
+    size_t mappedBytes = 0;  // 0: heap
+    void operator()(uint32_t* p) const;
+};
+
 class CImageBitmap {
 public:
     CImageBitmap() = default;
@@ -30,6 +37,9 @@ public:
     // Allocates width x height pixels (not initialised). The bitmap must be
     // clear before. False when the size is not positive or memory is refused.
     bool Create(int width, int height);
+    // Like Create, with every pixel zero (black). Large images take their
+    // memory zeroed from the system, so no separate clearing pass is needed.
+    bool CreateBlack(int width, int height);
     // Frees the pixels; width and height become 0, the dirty rectangle empty.
     void Clear();
 
@@ -51,9 +61,11 @@ public:
     const uint32_t* Row(int y) const { return m_pixels.get() + static_cast<size_t>(y) * m_width; }
 
 private:
+    bool Allocate(int width, int height, bool zeroed);
+
     int m_width = 0;
     int m_height = 0;
-    std::unique_ptr<uint32_t[]> m_pixels;
+    std::unique_ptr<uint32_t[], ImagePixelMemory> m_pixels;
     std::mutex m_pixelLock;
     mutable std::mutex m_dirtyLock;
     DirtyRect m_dirty;

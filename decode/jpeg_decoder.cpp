@@ -224,12 +224,8 @@ bool CJpegDecoder::OpenForDisplay(const DecodeRequest& request)
     // bitmap's order, so the direct path gives the same pixels.
     if (!m_source->StartDecompress(m_direct ? JCS_EXT_BGRX : JCS_RGB, 1))
         return fail(m_source->LastError());
-    if (!m_display.Create(displayWidth, displayHeight))
+    if (!m_display.CreateBlack(displayWidth, displayHeight))
         return fail("out of memory");
-    {
-        PixelLocker lock(m_display);
-        std::fill_n(m_display.Pixels(), size_t(displayWidth) * displayHeight, 0xFF000000u);
-    }
     m_reduce = DisplayReduces(plan, displayWidth, displayHeight);
     return true;
 }
