@@ -4,6 +4,7 @@
 
 #include "decode/image_bitmap.h"
 #include "thumbs/thumb_loader.h"
+#include "thumbs/thumbs_log.h"
 
 ViewRequest CThumbLoader::Neighbour(const ViewRequest& request, bool forward) const
 {
@@ -144,12 +145,12 @@ void CThumbLoader::StopDisplayWorker()
 
 void CThumbLoader::DisplayLoop()
 {
-    ViewRequest* const slots[] = {&m_current, &m_next, &m_previous};
+    ViewRequest* const slotList[] = {&m_current, &m_next, &m_previous};
     for (;;) {
         // The stop event comes first, so it wins when both are set.
         if (CEvent::WaitAny(m_displayStop, m_displayWork) == 0)
             return;
-        for (ViewRequest* slot : slots) {
+        for (ViewRequest* slot : slotList) {
             if (m_displayStop.IsSet())
                 return;
             ViewRequest request;
@@ -192,6 +193,8 @@ void CThumbLoader::DecodeSlot(const ViewRequest& slot, const std::string& path)
         item->displayReady.Set();
         complete = item->decoder.Decode(&m_displayStop, nullptr);
     }
+    if (!complete && !m_displayStop.IsSet())
+        qCDebug(lcThumbs) << "display decode failed:" << path.c_str() << item->decoder.LastError().c_str();
     std::lock_guard lock(m_displayLock);
     // A decode cut short by a stop stays recorded, so that the stopper drops
     // the half-made image; anything else is finished with.

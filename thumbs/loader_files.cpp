@@ -10,6 +10,7 @@
 #include "browse/file_trash.h"
 #include "browse/shell_folder.h"
 #include "thumbs/thumb_loader.h"
+#include "thumbs/thumbs_log.h"
 
 namespace {
 // True only when the path certainly names nothing any more; a file we cannot
@@ -57,8 +58,10 @@ bool CThumbLoader::RenameItem(ImageItem* item, const std::string& newName)
         item->itemId = std::move(newRelative);
         item->name = newName;
         SortList();
-    } else if (m_host) {
-        m_host->ReportRenameFailure(newName, why);
+    } else {
+        qCDebug(lcThumbs) << "rename failed:" << newName.c_str() << why.c_str();
+        if (m_host)
+            m_host->ReportRenameFailure(newName, why);
     }
     RestartWorkers();
     return renamed;
@@ -79,8 +82,10 @@ bool CThumbLoader::DeleteItems(const std::vector<ImageItem*>& items)
             std::string why;
             if (MoveToTrash(paths[i], &why))
                 trashed.push_back(named[i]);
-            else
+            else {
+                qCDebug(lcThumbs) << "not trashed:" << paths[i].c_str() << why.c_str();
                 m_host->ReportTrashFailure(paths[i], why);
+            }
         }
     }
     // Items leave the list only after every report, so that the host's

@@ -5,6 +5,9 @@
 #include "browse/folder_listing.h"
 #include "browse/shell_folder.h"
 #include "decode/image_bitmap.h"
+#include "thumbs/thumbs_log.h"
+
+Q_LOGGING_CATEGORY(lcThumbs, "lumvane.thumbs", QtWarningMsg)
 
 CThumbLoader::CThumbLoader() = default;
 
@@ -71,8 +74,10 @@ bool CThumbLoader::SetFolder(const CShellPidl& folder)
     m_folder.reset();
     m_folderId = CShellPidl();
     std::unique_ptr<CShellFolder> bound = folder.BindFolder();
-    if (!bound)
+    if (!bound) {
+        qCDebug(lcThumbs) << "cannot bind" << GetDisplayName(folder, NameKind::ForParsing).c_str();
         return false;
+    }
     m_folder = std::move(bound);
     m_folderId = folder;
     m_displayWork.Set();
@@ -83,8 +88,10 @@ bool CThumbLoader::SetFolder(const CShellPidl& folder)
 bool CThumbLoader::ListFolder()
 {
     CFolderListing listing;
-    if (!listing.Enumerate(m_folderId))
+    if (!listing.Enumerate(m_folderId)) {
+        qCDebug(lcThumbs) << "cannot list" << m_folder->Path().c_str();
         return false;
+    }
     for (const FolderEntry& entry : listing.Entries()) {
         if (entry.isFolder || !entry.isFileSystem || !HasJpegExtension(entry.name))
             continue;

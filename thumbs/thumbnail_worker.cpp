@@ -3,6 +3,7 @@
 
 #include "decode/image_bitmap.h"
 #include "thumbs/thumb_loader.h"
+#include "thumbs/thumbs_log.h"
 
 void CThumbLoader::StartThumbnails(int size)
 {
@@ -130,6 +131,7 @@ void CThumbLoader::ThumbnailLoop()
             } else if (m_thumbStop.IsSet()) {
                 return;  // cut short: the stopper drops the half-made thumbnail
             } else {
+                qCDebug(lcThumbs) << "no thumbnail:" << path.c_str() << item->decoder.ThumbnailError().c_str();
                 item->decoder.Thumbnail().Clear();
                 item->thumbnailFailed = true;
             }

@@ -88,7 +88,8 @@ int RunThumbs(int argc, char** argv)
         CImageBitmap* thumb = loader.ThumbnailOf(item);
         if (!thumb) {
             ++failed;
-            std::fprintf(stderr, "lumvane-cli thumbs: %s: no thumbnail\n", loader.ItemPath(item).c_str());
+            std::fprintf(stderr, "lumvane-cli thumbs: %s: no thumbnail: %s\n", loader.ItemPath(item).c_str(),
+                item->decoder.ThumbnailError().c_str());
             continue;
         }
         ++made;
