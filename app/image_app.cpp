@@ -5,6 +5,13 @@
 #include "app/command_line.h"
 #include "app/main_frame.h"
 
+// The images are compiled into the static ui library; a static library's
+// resources must be registered by name.
+static void InitResources()
+{
+    Q_INIT_RESOURCE(lumvane);
+}
+
 namespace {
 AppSettings DefaultsForPrimaryScreen()
 {
@@ -17,6 +24,7 @@ AppSettings DefaultsForPrimaryScreen()
 CImageApp::CImageApp(int& argc, char** argv)
     : QApplication(argc, argv), m_argc(argc), m_argv(argv), m_settings(DefaultsForPrimaryScreen())
 {
+    InitResources();
     setApplicationName(QStringLiteral("Lumvane"));
     // The run ends with the main window, even while an owned window is open.
     setQuitOnLastWindowClosed(false);

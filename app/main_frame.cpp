@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPaintEvent>
@@ -50,6 +51,7 @@ int ScreenDepth()
 CMainFrame::CMainFrame() : m_loader(std::make_unique<CThumbLoader>())
 {
     setWindowTitle(QString::fromUtf8(res::String(res::kStrAppTitle)));
+    setWindowIcon(QIcon(QStringLiteral(":/res/icon_128.png")));
 }
 
 CMainFrame::~CMainFrame()
@@ -128,11 +130,30 @@ void CMainFrame::ShowAtStart()
 
 bool CMainFrame::SetUpDisplayBitmap()
 {
-    if (!m_displayBitmap.Create(ScreenDepth(), CDisplayBitmap::kDefaultStripSize,
-            CDisplayBitmap::kDefaultStripSize, m_settings->dithering))
+    CDisplayBitmap fresh;
+    if (!fresh.Create(ScreenDepth(), CDisplayBitmap::kDefaultStripSize, CDisplayBitmap::kDefaultStripSize,
+            m_settings->dithering))
         return false;
+    // The view and the panes keep their pointer to this one instance.
+    m_displayBitmap.Create(ScreenDepth(), CDisplayBitmap::kDefaultStripSize, CDisplayBitmap::kDefaultStripSize,
+        m_settings->dithering);
     update();
+    if (m_view)
+        m_view->update();
     return true;
+}
+
+void CMainFrame::ApplyLoaderOptions()
+{
+    // The loader stops its workers, which may clear the image the view shows.
+    m_view->SetImage(nullptr);
+    m_loader->SetOptions(m_settings->highQualitySubsampling, m_settings->zoomInterpolation,
+        m_settings->exifThumbnails);
+    if (m_settings->thumbnailMode != 2)
+        m_loader->StartThumbnails(ThumbnailSize());
+    if (!ControlPanelShown())
+        m_loader->PauseThumbnails();
+    ShowImage(m_currentItem, true);
 }
 
 // Opens the command-line file alone, or the start folder. A command-line

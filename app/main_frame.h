@@ -60,6 +60,14 @@ public:
     void ShowControlPanel(bool show);
     void UpdateSlideTimer();
 
+    // Builds the display bitmap for the primary screen with the dithering
+    // setting and repaints; at creation and whenever the screen or the
+    // dithering option changes. False (the old state kept) on failure.
+    bool SetUpDisplayBitmap();
+    // Hands changed decode options to the loader, restarts the thumbnails
+    // and asks for the current image again.
+    void ApplyLoaderOptions();
+
     // Runs one command by number, as its menu item, key or button would.
     void RunCommand(int id);
     // The command's action (one per command number), null for an unknown one.
@@ -118,7 +126,6 @@ protected:
 
 private:
     // Creation (main_frame.cpp).
-    bool SetUpDisplayBitmap();
     void OpenStartPath();
     void ApplyFullScreen();
     void InvalidateNameBar();

@@ -65,6 +65,9 @@ void TestMainFrame::startWithFolder()
     QCOMPARE(CurrentName(*frame), QString("a.jpg"));
     QTRY_VERIFY(Shown(*frame));
     QCOMPARE(frame->NameBarText(), QString("a"));
+    // Changed decode options ask for the current image again.
+    frame->ApplyLoaderOptions();
+    QTRY_VERIFY(Shown(*frame));
 }
 
 void TestMainFrame::startWithFileHidesPanelUntilSpace()
