@@ -40,6 +40,15 @@ private:
     CMainFrame* m_frame;
 };
 
+// The wait cursor for as long as it lives.
+class CWaitCursor {
+public:
+    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+};
+
 int ScreenDepth()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -98,9 +107,8 @@ bool CMainFrame::Create(AppSettings* settings)
     m_controlPanel->setAutoFillBackground(true);
     m_controlPanel->hide();
 
-    auto* splitBar = new CSplitBar(m_controlPanel, m_view, false, m_settings->mainSplitPos, m_client);
-    m_mainSplitBar = splitBar;
-    connect(splitBar, &CSplitBar::LaidOut, this, &CMainFrame::OnSplitterLaidOut, Qt::DirectConnection);
+    m_mainSplitBar = new CSplitBar(m_controlPanel, m_view, false, m_settings->mainSplitPos, m_client);
+    connect(m_mainSplitBar, &CSplitBar::LaidOut, this, &CMainFrame::OnSplitterLaidOut, Qt::DirectConnection);
 
     BuildMenus();
     menuBar()->hide();
@@ -110,8 +118,7 @@ bool CMainFrame::Create(AppSettings* settings)
     m_fitSuspended = false;
     m_slideShowRunning = false;
 
-    OpenStartPath();
-    if (!m_settings)  // the start path named something unusable
+    if (!OpenStartPath())
         return false;
 
     ApplyFullScreen();
@@ -157,9 +164,10 @@ void CMainFrame::ApplyLoaderOptions()
 }
 
 // Opens the command-line file alone, or the start folder. A command-line
-// path that names a folder opens that folder as the start folder. Clears
-// m_settings when the path names something that is neither.
-void CMainFrame::OpenStartPath()
+// path that names a folder opens that folder as the start folder. False when
+// a path names something outside the file system, or the start folder is
+// not a folder.
+bool CMainFrame::OpenStartPath()
 {
     std::string folder = m_settings->startFolder;
     bool nameBar = m_settings->nameBar;
@@ -171,18 +179,16 @@ void CMainFrame::OpenStartPath()
             m_nameBarVisible = false;
             m_folderPending = false;
             ShowControlPanel(true);
-            return;
+            return true;
         }
-        if (!(attributes & kAttrFileSystem)) {
-            m_settings = nullptr;
-            return;
-        }
+        if (!(attributes & kAttrFileSystem))
+            return false;
         if (!(attributes & kAttrFolder)) {
             m_nameBarVisible = false;
             // Without a listed file there is nothing for CompleteFolder to keep.
             m_folderPending = m_loader->OpenSingleFile(file);
             ShowImage(m_loader->FirstItem(), false);
-            return;
+            return true;
         }
         folder = m_settings->commandLineFile;
         nameBar = m_settings->nameBar;
@@ -192,13 +198,12 @@ void CMainFrame::OpenStartPath()
     CShellPidl pidl;
     uint32_t attributes = kAttrFileSystem | kAttrFolder;
     if (pidl.ParseName(folder, &attributes)) {
-        if ((attributes & (kAttrFileSystem | kAttrFolder)) != (kAttrFileSystem | kAttrFolder)) {
-            m_settings = nullptr;
-            return;
-        }
+        if ((attributes & (kAttrFileSystem | kAttrFolder)) != (kAttrFileSystem | kAttrFolder))
+            return false;
         OnFolderChosen(pidl);
     }
     ShowControlPanel(true);
+    return true;
 }
 
 void CMainFrame::ApplyFullScreen()
@@ -225,7 +230,7 @@ void CMainFrame::OnClientResized(int cx, int cy)
 void CMainFrame::LayoutPanes(const QRect& rect)
 {
     // With the panel hidden the bar's rectangle holds the view alone.
-    static_cast<CSplitBar*>(m_mainSplitBar)->Layout(rect);
+    m_mainSplitBar->Layout(rect);
 }
 
 void CMainFrame::OnSplitterLaidOut()
@@ -355,10 +360,9 @@ void CMainFrame::CompleteFolder()
 {
     if (!m_currentItem || !m_folderPending)
         return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const CWaitCursor wait;
     m_folderPending = false;
     m_currentItem = m_loader->CompleteFolder();
-    QApplication::restoreOverrideCursor();
 }
 
 int CMainFrame::ThumbnailSize() const

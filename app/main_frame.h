@@ -26,6 +26,7 @@
 
 class CImageBitmap;
 class CImageView;
+class CSplitBar;
 class CThumbLoader;
 class QAction;
 class QMenu;
@@ -126,7 +127,7 @@ protected:
 
 private:
     // Creation (main_frame.cpp).
-    void OpenStartPath();
+    bool OpenStartPath();
     void ApplyFullScreen();
     void InvalidateNameBar();
     void LayoutPanes(const QRect& rect);
@@ -155,8 +156,7 @@ private:
     QWidget* m_client = nullptr;
     CImageView* m_view = nullptr;
     QWidget* m_controlPanel = nullptr;
-    QWidget* m_mainSplitBar = nullptr;
-    int m_mainSplitPos = 0;
+    CSplitBar* m_mainSplitBar = nullptr;
     QPointer<QWidget> m_propertiesWnd;
     QPointer<QWidget> m_aboutWnd;
     int m_nameBarHeight = 0;

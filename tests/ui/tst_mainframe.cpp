@@ -131,6 +131,12 @@ void TestMainFrame::startWithMissingFile()
     QTest::keyClick(frame.get(), Qt::Key_Space);
     QVERIFY(!frame->ControlPanelShown());
     QVERIFY(!frame->CurrentItem());
+
+    // A start folder that is a file ends the start silently.
+    AppSettings bad = Settings(m_dir);
+    bad.startFolder = PathIn(m_dir, "a.jpg");
+    CMainFrame failed;
+    QVERIFY(!failed.Create(&bad));
 }
 
 void TestMainFrame::pageKeysStopAtTheEnds()
