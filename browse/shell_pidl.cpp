@@ -21,8 +21,10 @@ void AppendCount(std::vector<uint8_t>* bytes, size_t count)
     bytes->push_back(static_cast<uint8_t>((count >> 8) & 0xFF));
 }
 
-// An absolute path without empty or "." parts; a path with ".." is resolved
-// through the file system, since a link makes the lexical parent wrong.
+// An absolute path without empty, "." or ".." parts. The part up to the
+// last ".." is resolved through the file system, since a link makes the
+// lexical parent wrong; what follows is kept as written, so that a link
+// named last stays the item itself and is not replaced by its target.
 bool NormalisePath(const std::string& input, std::string* out)
 {
     std::string path = input;
@@ -37,20 +39,25 @@ bool NormalisePath(const std::string& input, std::string* out)
         }
         path = std::string(cwd.data()) + "/" + path;
     }
+    size_t resolvedEnd = std::string::npos;  // end of the last ".." part
+    for (size_t pos = 0; pos <= path.size();) {
+        const size_t end = std::min(path.find('/', pos), path.size());
+        if (std::string_view(path.data() + pos, end - pos) == "..")
+            resolvedEnd = end;
+        pos = end + 1;
+    }
+    if (resolvedEnd != std::string::npos) {
+        char* real = realpath(path.substr(0, resolvedEnd).c_str(), nullptr);
+        if (!real)
+            return false;
+        path = std::string(real) + path.substr(resolvedEnd);
+        free(real);
+    }
     std::vector<std::string_view> parts;
-    size_t pos = 0;
-    while (pos <= path.size()) {
+    for (size_t pos = 0; pos <= path.size();) {
         const size_t end = std::min(path.find('/', pos), path.size());
         const std::string_view part(path.data() + pos, end - pos);
         pos = end + 1;
-        if (part == "..") {
-            char* real = realpath(path.c_str(), nullptr);
-            if (!real)
-                return false;
-            *out = real;
-            free(real);
-            return true;
-        }
         if (!part.empty() && part != ".")
             parts.push_back(part);
     }

@@ -188,7 +188,7 @@ void CThumbLoader::DecodeSlot(const ViewRequest& slot, const std::string& path)
     // A failed earlier open may have left a bitmap behind; nobody shows it.
     item->decoder.DisplayImage().Clear();
     bool complete = false;
-    if (!path.empty() && item->decoder.OpenForDisplay(request)) {
+    if (IsPlainFile(path) && item->decoder.OpenForDisplay(request)) {
         // From here the view shows the image while its rows arrive.
         item->displayReady.Set();
         complete = item->decoder.Decode(&m_displayStop, nullptr);

@@ -56,7 +56,7 @@ bool CThumbLoader::RenameItem(ImageItem* item, const std::string& newName)
     const bool renamed = absolute.Rename(newName, &newRelative, &why);
     if (renamed) {
         item->itemId = std::move(newRelative);
-        item->name = newName;
+        item->name = DisplayUtf8(newName);
         SortList();
     } else {
         qCDebug(lcThumbs) << "rename failed:" << newName.c_str() << why.c_str();

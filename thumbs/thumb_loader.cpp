@@ -1,5 +1,7 @@
 #include "thumbs/thumb_loader.h"
 
+#include <sys/stat.h>
+
 #include <unordered_set>
 
 #include "browse/folder_listing.h"
@@ -121,7 +123,8 @@ bool CThumbLoader::OpenSingleFile(const CShellPidl& file)
     if (name.empty())
         return false;
     auto item = std::make_unique<ImageItem>();
-    item->name = std::move(name);
+    // Shown like every listed name: bytes that are not UTF-8 read as U+FFFD.
+    item->name = DisplayUtf8(name);
     item->itemId = std::move(child);
     AppendItem(std::move(item));
     return true;
@@ -213,6 +216,12 @@ void CThumbLoader::ClearDisplay(ImageItem* item)
     item->displayReady.Reset();
     item->displayDone.Reset();
     item->decoder.DisplayImage().Clear();
+}
+
+bool CThumbLoader::IsPlainFile(const std::string& path)
+{
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 void CThumbLoader::ClearSlots()

@@ -143,6 +143,10 @@ private:
     void ClearSlots();
     void RestartWorkers();
     static void ClearDisplay(ImageItem* item);
+    // True when the path names a regular file (links followed). A pipe or a
+    // device with a JPEG name would block the decoder's open for good, and
+    // with it every stop of a worker.
+    static bool IsPlainFile(const std::string& path);
 
     // Display worker (display_worker.cpp).
     void StartDisplayWorker();

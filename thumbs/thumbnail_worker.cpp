@@ -126,7 +126,7 @@ void CThumbLoader::ThumbnailLoop()
         } else {
             m_thumbWorking = item;
             const std::string path = ItemPath(item);
-            if (!path.empty() && item->decoder.MakeThumbnail(path, m_thumbSize, m_exifThumbnails, &m_thumbStop)) {
+            if (IsPlainFile(path) && item->decoder.MakeThumbnail(path, m_thumbSize, m_exifThumbnails, &m_thumbStop)) {
                 item->thumbnailReady.Set();
             } else if (m_thumbStop.IsSet()) {
                 return;  // cut short: the stopper drops the half-made thumbnail

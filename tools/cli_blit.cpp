@@ -73,10 +73,17 @@ bool ParseGamma(const char* text, double& gamma)
 // Returns 0 when the arguments are complete, else the usage status.
 int ParseArguments(int argc, char** argv, BlitOptions& o)
 {
+    bool optionsEnded = false;  // after "--" every argument is FILE
     for (int i = 0; i < argc; ++i) {
         const char* a = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (std::strcmp(a, "-o") == 0 && hasValue)
+        if (optionsEnded) {
+            if (!o.file.empty())
+                return Usage("only one FILE");
+            o.file = a;
+        } else if (std::strcmp(a, "--") == 0)
+            optionsEnded = true;
+        else if (std::strcmp(a, "-o") == 0 && hasValue)
             o.out = argv[++i];
         else if (std::strcmp(a, "--format") == 0 && hasValue) {
             if (!ParseInt(argv[++i], 0, pixelconv::kFormatCount - 1, o.format))
@@ -103,7 +110,7 @@ int ParseArguments(int argc, char** argv, BlitOptions& o)
 
 int Unusable(const std::string& file, const char* why)
 {
-    std::fprintf(stderr, "%s: %s\n", file.c_str(), why);
+    std::fprintf(stderr, "lumvane-cli blit: %s: %s\n", file.c_str(), why);
     return 1;
 }
 

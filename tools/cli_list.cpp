@@ -10,15 +10,23 @@
 
 int RunList(int argc, char** argv)
 {
-    if (argc != 1 || (argv[0][0] == '-' && argv[0][1])) {
-        std::fprintf(stderr, "usage: lumvane-cli list DIR\n");
+    // "--" ends the options, so that a folder named "-x" can be given.
+    if (argc == 2 && std::strcmp(argv[0], "--") == 0) {
+        --argc;
+        ++argv;
+    } else if (argc != 1 || (argv[0][0] == '-' && argv[0][1])) {
+        std::fprintf(stderr, "usage: lumvane-cli list [--] DIR\n");
         return 2;
     }
     const std::string dir = argv[0];
     CShellPidl folder;
     uint32_t attributes = kAttrFolder | kAttrFileSystem;
-    if (!folder.ParseName(dir, &attributes) || !(attributes & kAttrFolder)) {
+    if (!folder.ParseName(dir, &attributes)) {
         std::fprintf(stderr, "lumvane-cli list: %s: no such folder\n", dir.c_str());
+        return 1;
+    }
+    if (!(attributes & kAttrFolder)) {
+        std::fprintf(stderr, "lumvane-cli list: %s: not a folder\n", dir.c_str());
         return 1;
     }
     CThumbLoader loader;

@@ -58,11 +58,18 @@ struct Options {
 
 int ParseArguments(int argc, char** argv, Options* o)
 {
+    bool optionsEnded = false;  // after "--" every argument is DIR
     for (int i = 0; i < argc; ++i) {
         const char* a = argv[i];
         const bool hasValue = i + 1 < argc;
         long v = 0;
-        if (std::strcmp(a, "--fit") == 0 && hasValue) {
+        if (optionsEnded) {
+            if (!o->dir.empty())
+                return Usage("more than one DIR");
+            o->dir = a;
+        } else if (std::strcmp(a, "--") == 0) {
+            optionsEnded = true;
+        } else if (std::strcmp(a, "--fit") == 0 && hasValue) {
             if (!ParseSize(argv[++i], &o->view.targetWidth, &o->view.targetHeight))
                 return Usage("--fit wants WxH, for example 1920x1080 (0 leaves a side free)");
         } else if (std::strcmp(a, "--rotate") == 0 && hasValue) {

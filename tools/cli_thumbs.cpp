@@ -21,7 +21,8 @@ int Usage(const char* why)
 {
     std::fprintf(stderr, "lumvane-cli thumbs: %s\n"
                          "usage: lumvane-cli thumbs DIR [--size S] [--exif] [-o OUTDIR]\n"
-                         "  S from 1 to 4096 (default 120); writes OUTDIR/NAME.ppm for each thumbnail\n",
+                         "  S from 1 to 4096 (default 120); writes OUTDIR/NAME.ppm for each thumbnail,\n"
+                         "  NAME being the whole file name (a.jpg gives a.jpg.ppm, a.jpeg a.jpeg.ppm)\n",
                  why);
     return 2;
 }
@@ -39,10 +40,17 @@ int RunThumbs(int argc, char** argv)
     std::string dir, outDir;
     int size = kBigThumbnailSize;
     bool useExif = false;
+    bool optionsEnded = false;  // after "--" every argument is DIR
     for (int i = 0; i < argc; ++i) {
         const char* a = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (std::strcmp(a, "-o") == 0 && hasValue) {
+        if (optionsEnded) {
+            if (!dir.empty())
+                return Usage("more than one DIR");
+            dir = a;
+        } else if (std::strcmp(a, "--") == 0) {
+            optionsEnded = true;
+        } else if (std::strcmp(a, "-o") == 0 && hasValue) {
             outDir = argv[++i];
         } else if (std::strcmp(a, "--size") == 0 && hasValue) {
             char* end = nullptr;
@@ -88,8 +96,9 @@ int RunThumbs(int argc, char** argv)
         CImageBitmap* thumb = loader.ThumbnailOf(item);
         if (!thumb) {
             ++failed;
+            const std::string& why = item->decoder.ThumbnailError();
             std::fprintf(stderr, "lumvane-cli thumbs: %s: no thumbnail: %s\n", loader.ItemPath(item).c_str(),
-                item->decoder.ThumbnailError().c_str());
+                why.empty() ? "not a regular file" : why.c_str());
             continue;
         }
         ++made;

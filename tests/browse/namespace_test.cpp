@@ -58,6 +58,16 @@ TEST(Namespace, ParseNameRoutesThroughComputerAndTheVolume)
     CShellPidl viaDots;
     ASSERT_TRUE(viaDots.ParseName(dir + "/sub/../photo.jpg"));
     EXPECT_TRUE(viaDots.Equals(file));
+    // A link named last stays itself after a "..": its folder is the one
+    // shown, not its target's.
+    ASSERT_EQ(mkdir((dir + "/elsewhere").c_str(), 0755), 0);
+    ASSERT_TRUE(MakeFile(dir + "/elsewhere/real.jpg"));
+    ASSERT_EQ(symlink("elsewhere/real.jpg", (dir + "/link.jpg").c_str()), 0);
+    CShellPidl link;
+    ASSERT_TRUE(link.ParseName(dir + "/sub/../link.jpg"));
+    EXPECT_EQ(GetDisplayName(link, NameKind::ForParsing), dir + "/link.jpg");
+    ASSERT_TRUE(link.ParseName(dir + "/elsewhere/../sub/.."));
+    EXPECT_TRUE(link.Equals(folder));
 
     CShellPidl missing;
     EXPECT_FALSE(missing.ParseName(dir + "/no such file"));

@@ -79,4 +79,27 @@ TEST_F(LoaderTest, SingleFileNeedsAParent)
     EXPECT_EQ(m_loader.ItemCount(), 0);
 }
 
+TEST_F(LoaderTest, NameThatIsNotUtf8IsShownReplacedAndOpenedByItsBytes)
+{
+    const std::string raw = "\xff\xfe.jpg";
+    const std::string shown = "\xef\xbf\xbd\xef\xbf\xbd.jpg";
+    WriteJpeg(raw);
+    WriteJpeg("b.jpg");
+    // Opened alone, then with its folder, then renamed: always one item with
+    // a name that can be shown, and the file found by its own bytes.
+    ASSERT_TRUE(m_loader.OpenSingleFile(Pidl(PathOf(raw))));
+    ImageItem* item = m_loader.FirstItem();
+    EXPECT_EQ(item->name, shown);
+    EXPECT_EQ(m_loader.ItemPath(item), PathOf(raw));
+    EXPECT_EQ(m_loader.CompleteFolder(), item);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"b.jpg", shown}));
+    const std::string renamed = "\xe9t\xe9.jpg";
+    ASSERT_TRUE(m_loader.RenameItem(item, renamed));
+    EXPECT_EQ(item->name, "\xef\xbf\xbdt\xef\xbf\xbd.jpg");
+    EXPECT_EQ(m_loader.ItemPath(item), PathOf(renamed));
+    m_loader.RequestView(ViewRequest{item, 16, 16, 0, false, false}, false);
+    ASSERT_TRUE(item->displayDone.WaitFor(loadertest::kWait));
+    EXPECT_NE(m_loader.DisplayImageOf(item), nullptr);
+}
+
 }  // namespace

@@ -1,6 +1,9 @@
 // The thumbnail worker: every item gets its thumbnail or fails once; pause,
 // resume, restart and stop at any moment.
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "decode/image_bitmap.h"
 #include "loader_fixture.h"
 
@@ -115,6 +118,27 @@ TEST_F(ThumbnailTest, DestroyWhileBusyOrPaused)
             loader.PauseThumbnails();
         if (round % 3 == 0)
             loader.RequestView(ViewRequest{loader.FirstItem(), 0, 0, 0, false, false}, false);
+    }
+}
+
+TEST_F(ThumbnailTest, PipeWithAJpegNameNeitherBlocksNorStopsTheWorkers)
+{
+    // Opening a pipe for reading waits for a writer: a worker that tried
+    // would never see its stop event.
+    MakeFolder(2);
+    ASSERT_EQ(::mkfifo(PathOf("pipe.jpg").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("pipe.jpg", PathOf("link.jpg").c_str()), 0);
+    ASSERT_TRUE(Open());
+    ASSERT_EQ(m_loader.ItemCount(), 4);
+    m_loader.StartThumbnails(32);
+    ASSERT_TRUE(WaitThumbnails());
+    EXPECT_EQ(CountReady(), 2);
+    EXPECT_TRUE(Item("pipe.jpg")->thumbnailFailed);
+    EXPECT_TRUE(Item("link.jpg")->thumbnailFailed);
+    for (const char* name : {"pipe.jpg", "link.jpg"}) {
+        m_loader.RequestView(ViewRequest{Item(name), 32, 32, 0, false, false}, false);
+        ASSERT_TRUE(WaitSlots()) << name;
+        EXPECT_EQ(m_loader.DisplayImageOf(Item(name)), nullptr) << name;
     }
 }
 
