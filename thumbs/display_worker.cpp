@@ -49,25 +49,21 @@ void CThumbLoader::RequestView(const ViewRequest& request, bool exact)
             // With two items the dropped one is also the new current or
             // neighbour: its decoded image is still wanted and stays.
             if (dropped && !IsHeld(dropped)) {
-                bool stopped = false;
                 if (dropped == m_decoding) {
                     lock.unlock();
                     StopDisplayWorker();
                     lock.lock();
-                    stopped = true;
                 }
                 // The worker is stopped or busy with another item: it does not
                 // touch an item that no slot holds.
                 ClearDisplay(dropped);
-                if (stopped) {
-                    lock.unlock();
-                    m_displayWork.Set();
-                    StartDisplayWorker();
-                    return;
-                }
             }
             lock.unlock();
             m_displayWork.Set();
+            // Started again after a stop for the dropped item, or after set
+            // options, which stops the worker and leaves the slots as they are.
+            if (!m_displayThread.joinable())
+                StartDisplayWorker();
             return;
         }
     }

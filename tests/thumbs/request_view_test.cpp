@@ -120,6 +120,20 @@ TEST_F(RequestViewTest, OtherSettingsDecodeAgain)
     EXPECT_EQ(m_loader.PreviousSlot(), (ViewRequest{Item("d.jpg"), 0, 0, 1, true, false}));
 }
 
+TEST_F(RequestViewTest, MoveAfterSetOptionsDecodesTheNewNeighbour)
+{
+    // Set options stops the display worker and leaves the slots; a step to
+    // the ready neighbour then must still get the next image decoded.
+    MakeFolder(4);
+    m_loader.RequestView(Fit(Item("a.jpg")), false);
+    ASSERT_TRUE(WaitSlots());
+    m_loader.SetOptions(true, false, false);
+    m_loader.RequestView(Fit(Item("b.jpg")), false);
+    EXPECT_EQ(Window(), "abc");
+    ASSERT_TRUE(WaitSlots());
+    EXPECT_TRUE(Ready("c.jpg"));
+}
+
 TEST_F(RequestViewTest, ExactKeepsNeighboursAndDecodesAgain)
 {
     MakeFolder(4);
