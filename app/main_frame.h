@@ -29,6 +29,7 @@ class CImageView;
 class CSplitBar;
 class CThumbLoader;
 class QAction;
+class QKeyEvent;
 class QMenu;
 struct ImageItem;
 
@@ -145,6 +146,7 @@ private:
     void ToggleFullScreen();
     void AdjustSlideShow();
     // Keys and steps (main_frame_keys.cpp).
+    bool TranslateKeypadKey(const QKeyEvent& key);
     bool ApplyEscapeRule();
     void ZoomStep(bool in);
     void StepTo(ImageItem* item);

@@ -17,6 +17,20 @@
 
 using namespace res;
 
+namespace {
+// The keys of a command that Qt's shortcut map matches. Keypad keys are left
+// out: on X11 that map drops the keypad modifier and never matches them, so
+// the main window's event filter translates them (TranslateKeypadKey).
+QList<QKeySequence> ShortcutsOf(int id)
+{
+    QList<QKeySequence> keys;
+    for (const AcceleratorEntry& accel : Accelerators())
+        if (accel.command == id && !(accel.modifiers & Qt::KeypadModifier))
+            keys.append(QKeySequence(QKeyCombination(Qt::KeyboardModifiers(accel.modifiers), Qt::Key(accel.key))));
+    return keys;
+}
+}  // namespace
+
 void CMainFrame::CreateActions()
 {
     for (const CommandEntry& command : Commands()) {
@@ -24,11 +38,7 @@ void CMainFrame::CreateActions()
         action->setData(command.id);
         action->setCheckable(command.checkable);
         // The menu text names the keys after its tab, so Qt adds no text of its own.
-        QList<QKeySequence> keys;
-        for (const AcceleratorEntry& accel : Accelerators())
-            if (accel.command == command.id)
-                keys.append(QKeySequence(QKeyCombination(Qt::KeyboardModifiers(accel.modifiers), Qt::Key(accel.key))));
-        action->setShortcuts(keys);
+        action->setShortcuts(ShortcutsOf(command.id));
         action->setShortcutContext(Qt::ApplicationShortcut);
         // Accelerators reach the window even while the menu bar is hidden.
         addAction(action);
@@ -74,14 +84,8 @@ void CMainFrame::SetAcceleratorsEnabled(bool on)
         return;
     m_acceleratorsOn = on;
     // Without shortcuts the keys go to the focused editor instead.
-    for (const auto& [id, action] : m_actions) {
-        QList<QKeySequence> keys;
-        if (on)
-            for (const AcceleratorEntry& accel : Accelerators())
-                if (accel.command == id)
-                    keys.append(QKeySequence(QKeyCombination(Qt::KeyboardModifiers(accel.modifiers), Qt::Key(accel.key))));
-        action->setShortcuts(keys);
-    }
+    for (const auto& [id, action] : m_actions)
+        action->setShortcuts(on ? ShortcutsOf(id) : QList<QKeySequence>());
 }
 
 void CMainFrame::UpdateActions()

@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMenuBar>
 
 #include "app/main_frame.h"
 #include "display/image_view.h"
+#include "res/accelerators.h"
 #include "res/command_table.h"
 #include "res/menus.h"
 #include "thumbs/thumb_loader.h"
@@ -15,14 +17,36 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
     // The splitter may settle the view's size after it reports its layout.
     if (watched == m_view && event->type() == QEvent::Resize)
         CheckViewSize();
-    // The ESC rule applies to every window of the program, before the window
-    // with the focus sees the key. Shortcuts are handled by the actions.
-    if (event->type() == QEvent::KeyPress && m_acceleratorsOn && m_settings
-        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-        if (ApplyEscapeRule())
+    // The keypad accelerators and the ESC rule apply to every window of the
+    // program, before the window with the focus sees the key. The other
+    // accelerators are the actions' shortcuts.
+    if (event->type() == QEvent::KeyPress && m_acceleratorsOn && m_settings) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (TranslateKeypadKey(*key))
+            return true;
+        if (key->key() == Qt::Key_Escape && ApplyEscapeRule())
             return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+// Runs the command of a keypad accelerator (*, /, keypad Enter). Like the
+// shortcuts, it gives way to a modal dialog or an open menu. True when the
+// key was used.
+bool CMainFrame::TranslateKeypadKey(const QKeyEvent& key)
+{
+    if (!(key.modifiers() & Qt::KeypadModifier) || QApplication::activeModalWidget()
+        || QApplication::activePopupWidget())
+        return false;
+    const int modifiers =
+        int(key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::KeypadModifier));
+    for (const res::AcceleratorEntry& accel : res::Accelerators()) {
+        if (accel.key == key.key() && accel.modifiers == modifiers) {
+            RunCommand(accel.command);
+            return true;
+        }
+    }
+    return false;
 }
 
 // ESC hides a focused properties window, closes a focused About window, and
@@ -31,6 +55,10 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 bool CMainFrame::ApplyEscapeRule()
 {
     if (QApplication::activeModalWidget() || QApplication::activePopupWidget())
+        return false;
+    // Alt puts the menu bar in keyboard mode with the focus; ESC leaves that
+    // mode, as it closes an open menu.
+    if (qobject_cast<QMenuBar*>(QApplication::focusWidget()))
         return false;
     QWidget* active = QApplication::activeWindow();
     if (m_propertiesWnd && m_propertiesWnd->isVisible() && active == m_propertiesWnd) {

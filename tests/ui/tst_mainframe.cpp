@@ -2,7 +2,9 @@
 // bar, full screen, the ESC rule, the accelerators and the menus.
 
 #include <QAction>
+#include <QApplication>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -37,6 +39,7 @@ private slots:
     void escapeRules();
     void fullScreenTwiceRestoresRectangle();
     void acceleratorsOffLetKeysThrough();
+    void keypadAcceleratorsWithoutShortcutMap();
     void menusAndCheckMarks();
     void hidingPanelMovesFocusToView();
 
@@ -410,6 +413,19 @@ void TestMainFrame::escapeRules()
     }
     {
         AppSettings settings = Settings(m_dir);
+        auto frame = Start(settings);
+        QVERIFY(frame);
+        QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+        // Alt gives the menu bar the focus in keyboard mode: ESC leaves that
+        // mode and does not end the program.
+        QTest::keyClick(frame.get(), Qt::Key_Alt);
+        QTRY_VERIFY(frame->menuBar()->hasFocus());
+        QTest::keyClick(frame->menuBar(), Qt::Key_Escape);
+        QTest::qWait(0);
+        QVERIFY(frame->isVisible());
+    }
+    {
+        AppSettings settings = Settings(m_dir);
         settings.exitByEsc = 0;
         auto frame = Start(settings);
         QVERIFY(frame);
@@ -463,6 +479,33 @@ void TestMainFrame::acceleratorsOffLetKeysThrough()
     QCOMPARE(int(settings.fitHorizontally + settings.fitVertically), 0);
     QTest::keyClick(frame.get(), Qt::Key_Asterisk, Qt::KeypadModifier);
     QCOMPARE(int(settings.fitHorizontally + settings.fitVertically), 2);
+}
+
+// The keys as X11 delivers them: Qt's shortcut map there never matches a
+// keypad key, so the keypad accelerators must work without it.
+void TestMainFrame::keypadAcceleratorsWithoutShortcutMap()
+{
+    SetUpFolder();
+    AppSettings settings = Settings(m_dir);
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    QTRY_VERIFY(Shown(*frame));
+    const auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers | Qt::KeypadModifier);
+        QApplication::sendEvent(frame->ImageView(), &event);
+    };
+    press(Qt::Key_Slash);
+    QCOMPARE(int(settings.fitHorizontally + settings.fitVertically), 0);
+    press(Qt::Key_Asterisk);
+    QCOMPARE(int(settings.fitHorizontally + settings.fitVertically), 2);
+    press(Qt::Key_Enter);
+    QVERIFY(!frame->ControlPanelShown());
+    press(Qt::Key_Enter, Qt::AltModifier);
+    QVERIFY(frame->isFullScreen());
+    // Keypad + is no accelerator: it reaches the view and zooms.
+    QTRY_VERIFY(Shown(*frame));
+    press(Qt::Key_Plus);
+    QVERIFY(frame->FitSuspended());
 }
 
 void TestMainFrame::menusAndCheckMarks()
