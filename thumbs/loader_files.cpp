@@ -89,8 +89,12 @@ bool CThumbLoader::DeleteItems(const std::vector<ImageItem*>& items)
         }
     }
     // Items leave the list only after every report, so that the host's
-    // dialogs never see a freed item.
+    // dialogs never see a freed item. The dialogs run the window's timers,
+    // which may have started a worker again meanwhile: stop it before the
+    // list changes.
     if (!trashed.empty()) {
+        StopDisplayWorker();
+        StopThumbnailWorker();
         ClearSlots();
         RemoveItems(trashed);
     }

@@ -153,6 +153,40 @@ TEST_F(FileOperationsTest, FileThatCannotBeTrashedStays)
     EXPECT_EQ(Names(), std::vector<std::string>{"b.jpg"});
 }
 
+TEST_F(FileOperationsTest, WorkersStartedDuringTheDialogsNeverSeeAFreedItem)
+{
+    // While a dialog is up, the window's timers may ask for the view and for
+    // thumbnails again, starting the workers on items that are about to
+    // leave the list or lose their slot.
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"})
+        WriteJpeg(name, 1600, 1200, 3);
+    ASSERT_TRUE(Open());
+    ImageItem* shown = nullptr;
+    bool onReport = false;
+    m_host.onDialog = [&] {
+        if (onReport && m_host.trashFailures.empty())
+            return;
+        m_loader.RequestView(ViewRequest{shown, 0, 0, 0, false, false}, false);
+        m_loader.StartThumbnails(kBigThumbnailSize);
+        // The dialog stays up until the display worker is at work.
+        EXPECT_TRUE(shown->displayReady.WaitFor(loadertest::kWait));
+    };
+    // The confirmation: the item shown is trashed.
+    shown = Item("a.jpg");
+    EXPECT_TRUE(m_loader.DeleteItems({Item("a.jpg"), Item("b.jpg")}));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"c.jpg", "d.jpg", "e.jpg"}));
+    // The failure report, after e went: the item shown stays.
+    ASSERT_EQ(::unlink(PathOf("c.jpg").c_str()), 0);
+    shown = Item("d.jpg");
+    onReport = true;
+    EXPECT_TRUE(m_loader.DeleteItems({Item("e.jpg"), Item("c.jpg")}));
+    EXPECT_EQ(m_host.trashFailures, std::vector<std::string>{PathOf("c.jpg")});
+    EXPECT_EQ(Names(), (std::vector<std::string>{"c.jpg", "d.jpg"}));
+    EXPECT_EQ(m_loader.CurrentSlot().item, nullptr);
+    ASSERT_TRUE(WaitThumbnails());
+    EXPECT_NE(m_loader.ThumbnailOf(Item("d.jpg")), nullptr);
+}
+
 TEST_F(FileOperationsTest, ReadOnlyFolderKeepsItsFiles)
 {
     if (::geteuid() == 0)

@@ -29,6 +29,7 @@ struct RecordingHost : ILoaderHost {
     bool answerTrash = true;
     DragResult dragResult = DragResult::None;
     std::function<void(const std::vector<std::string>&)> onDrag;
+    std::function<void()> onDialog;  // what the window's timers do while a dialog is up
     std::vector<std::string> renameQuestions;
     std::vector<std::vector<std::string>> trashConfirmations;
     std::vector<std::string> trashFailures;
@@ -42,9 +43,16 @@ struct RecordingHost : ILoaderHost {
     bool ConfirmTrash(const std::vector<std::string>& paths) override
     {
         trashConfirmations.push_back(paths);
+        if (onDialog)
+            onDialog();
         return answerTrash;
     }
-    void ReportTrashFailure(const std::string& path, const std::string&) override { trashFailures.push_back(path); }
+    void ReportTrashFailure(const std::string& path, const std::string&) override
+    {
+        trashFailures.push_back(path);
+        if (onDialog)
+            onDialog();
+    }
     DragResult RunDrag(const std::vector<std::string>& paths) override
     {
         if (onDrag)
