@@ -19,6 +19,10 @@ CSplitBar::CSplitBar(QWidget* first, QWidget* second, bool vertical, int size, Q
     setStretchFactor(1, 1);
     setChildrenCollapsible(true);
     connect(this, &QSplitter::splitterMoved, this, &CSplitBar::OnSplitterMoved);
+    // The bar is drawn in the button-face colour by its own background: the
+    // parent paints nothing under its panes.
+    handle(1)->setBackgroundRole(QPalette::Button);
+    handle(1)->setAutoFillBackground(true);
     handle(1)->installEventFilter(this);
 }
 

@@ -3,9 +3,11 @@
 
 #include <algorithm>
 
+#include <QPainter>
 #include <QSignalSpy>
 #include <QSplitterHandle>
 #include <QTest>
+#include <QPixmap>
 
 #include "app/split_bar.h"
 
@@ -59,6 +61,7 @@ private slots:
     void dragMovesPanesOnRelease();
     void altCancelsDrag();
     void hiddenFirstPaneComesBackAtItsSize();
+    void barPaintsItsOwnBackground();
 };
 
 void tst_SplitBar::firstPaneKeepsSize_data()
@@ -159,6 +162,25 @@ void tst_SplitBar::hiddenFirstPaneComesBackAtItsSize()
     QTRY_COMPARE(f.first->height(), 150);
     QCOMPARE(f.second->y(), 150 + f.bar->handleWidth());
     QCOMPARE(f.bar->Size(), 150);
+}
+
+// The main window paints no background under its panes, so the bar must fill
+// its own strip; otherwise it shows whatever was on the screen there before.
+void tst_SplitBar::barPaintsItsOwnBackground()
+{
+    Fixture f(false, 100, 300);
+    QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
+    f.first->setAutoFillBackground(true);
+    f.second->setAutoFillBackground(true);
+    QPixmap pixmap(f.parent.size());
+    pixmap.fill(Qt::magenta);
+    f.parent.render(&pixmap, QPoint(), QRegion(), QWidget::DrawChildren);
+    const QImage image = pixmap.toImage();
+    const QRect strip = f.bar->handle(1)->geometry().translated(f.bar->pos());
+    QVERIFY(!strip.isEmpty());
+    for (int y = strip.top(); y <= strip.bottom(); ++y)
+        for (int x = strip.left(); x <= strip.right(); ++x)
+            QVERIFY2(image.pixel(x, y) != QColor(Qt::magenta).rgb(), qPrintable(QString("%1,%2").arg(x).arg(y)));
 }
 
 QTEST_MAIN(tst_SplitBar)
