@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QScreen>
 
+#include "app/wait_cursor.h"
 #include "decode/bitmap_export.h"
 
 Q_LOGGING_CATEGORY(lcCopy, "lumvane.copy", QtWarningMsg)
@@ -21,15 +22,6 @@ namespace {
 
 constexpr int kRowsPerUpdate = 16;
 constexpr char kCopyingText[] = "Image is copying to the Clipboard...";
-
-// The wait cursor for the length of a scope, restored on every way out.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // The progress window: 150 x 35 dialog units, no caption, a border, a
 // centred line of text above the bar, centred on the screen.
@@ -88,7 +80,7 @@ void CopyImageToClipboard(const std::string& path, QWidget* parent)
 {
     if (path.empty())
         return;
-    WaitCursor wait;
+    const CWaitCursor wait;
     CCopyProgressWindow window(parent);
     window.show();
     // One pass so the window is mapped before the event loop blocks; input

@@ -9,6 +9,7 @@
 #include <QScreen>
 
 #include "app/split_bar.h"
+#include "app/wait_cursor.h"
 #include "display/image_view.h"
 #include "res/string_table.h"
 #include "thumbs/thumb_loader.h"
@@ -38,15 +39,6 @@ protected:
 
 private:
     CMainFrame* m_frame;
-};
-
-// The wait cursor for as long as it lives.
-class CWaitCursor {
-public:
-    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
-    CWaitCursor(const CWaitCursor&) = delete;
-    CWaitCursor& operator=(const CWaitCursor&) = delete;
 };
 
 int ScreenDepth()
