@@ -44,20 +44,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-for n in $(seq 90 140); do
-  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-  Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  end=$((SECONDS + 10))
-  while kill -0 "$xvfb_pid" 2>/dev/null && ! xdpyinfo -display ":$n" >/dev/null 2>&1 && [ $SECONDS -lt $end ]; do
-    sleep 0.1
-  done
-  if xdpyinfo -display ":$n" >/dev/null 2>&1; then export DISPLAY=":$n"; break; fi
-  kill "$xvfb_pid" 2>/dev/null || true; xvfb_pid=""
-done
-[ -n "$xvfb_pid" ] || { echo "run.sh: no display and no virtual X server could be started" >&2; exit 1; }
-unset WAYLAND_DISPLAY
-export QT_QPA_PLATFORM=xcb
+source scripts/xvfb-lib.sh
+start_xvfb 1920x1080x24 "$work" || { echo "run.sh: no display and no virtual X server could be started" >&2; exit 1; }
+xvfb_pid=$XVFB_PID
 echo "No display reachable: running Lumvane on the virtual X server $DISPLAY"
 
 "$lumvane" "$target" >"$work/lumvane.log" 2>&1 &

@@ -15,12 +15,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A free display number, reported by Xvfb itself.
-exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
+source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
+start_xvfb 1024x768x24 "$work" || { echo "FAIL: no X server could be started" >&2; exit 1; }
+xvfb_pid=$XVFB_PID
 export XDG_RUNTIME_DIR="$work"
 
 mkdir "$work/photos"

@@ -37,21 +37,9 @@ until_ok() {
   echo "ok: $what"
 }
 
-# An X server on the first free display number.
-for n in $(seq 90 140); do
-  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  end=$((SECONDS + 10))
-  while kill -0 "$xvfb_pid" 2>/dev/null && ! xdpyinfo -display ":$n" >/dev/null 2>&1 && [ $SECONDS -lt $end ]; do
-    sleep 0.1
-  done
-  if xdpyinfo -display ":$n" >/dev/null 2>&1; then export DISPLAY=":$n"; break; fi
-  kill "$xvfb_pid" 2>/dev/null || true; xvfb_pid=""
-done
-[ -n "$xvfb_pid" ] || fail "no X server could be started"
-unset WAYLAND_DISPLAY
-export QT_QPA_PLATFORM=xcb
+source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
+start_xvfb 1280x1024x24 "$work" || fail "no X server could be started"
+xvfb_pid=$XVFB_PID
 
 # a.jpg: red left half, blue right half. b.jpg: green top, yellow bottom.
 mkdir "$work/images"

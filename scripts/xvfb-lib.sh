@@ -1,0 +1,24 @@
+# Sourced by the run script and the end-to-end tests.
+#
+# start_xvfb SCREEN WORKDIR: starts a virtual X server with one screen of
+# SCREEN (e.g. 1280x1024x24) on a display number it picks itself, waits until
+# it accepts connections, and points DISPLAY and Qt at it. Sets XVFB_PID.
+# Returns 1 when no server came up within 10 s.
+start_xvfb() {
+  local screen=$1 work=$2
+  rm -f "$work/xvfb-display"
+  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$work/xvfb-display" >"$work/xvfb.log" 2>&1 &
+  XVFB_PID=$!
+  local end=$((SECONDS + 10))
+  until [ -s "$work/xvfb-display" ]; do
+    if ! kill -0 "$XVFB_PID" 2>/dev/null || [ $SECONDS -ge $end ]; then
+      kill "$XVFB_PID" 2>/dev/null || true
+      XVFB_PID=""
+      return 1
+    fi
+    sleep 0.1
+  done
+  export DISPLAY=":$(head -n 1 "$work/xvfb-display")"
+  unset WAYLAND_DISPLAY
+  export QT_QPA_PLATFORM=xcb
+}
