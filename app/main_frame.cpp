@@ -392,8 +392,12 @@ void CMainFrame::OnImageTick()
     if (!m_currentItem)
         return;
     CImageBitmap* image = m_loader->DisplayImageOf(m_currentItem);
-    if (image && image != m_view->Image())
+    if (image && image != m_view->Image()) {
         m_view->SetImage(image);
+        // Shows what is decoded already (all of it when the image was
+        // prefetched) without waiting for the view's next refresh tick.
+        m_view->RefreshDirty();
+    }
 }
 
 void CMainFrame::changeEvent(QEvent* event)

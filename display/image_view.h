@@ -57,6 +57,10 @@ public:
     void SetImage(CImageBitmap* image);
     CImageBitmap* Image() const { return m_image; }
 
+    // Paints at once the rows decoded since the last refresh, as the refresh
+    // timer does on its tick.
+    void RefreshDirty();
+
     // The size of the zoomed image: width x factor, or width / factor when
     // reducing; empty without an image.
     QSize GetZoomedSize() const;
@@ -115,7 +119,6 @@ protected:
 
 private:
     void PaintRect(QPainter& painter, const QRect& paintRect, const QRect& area);
-    void RefreshDirty();
     void TickIdleCursor();
     void InvalidateImageRect(const DirtyRect& rect);
     QRect ImageToClient(const DirtyRect& rect, const QRect& area) const;
