@@ -5,6 +5,7 @@
 #include <new>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QLoggingCategory>
@@ -87,9 +88,17 @@ bool CJpegSource::CreateDecompressor()
 bool CJpegSource::OpenFile(const std::string& path, CExifReader* exif, std::vector<std::string>* comments)
 {
     Close();
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK a FIFO named like a photo would block the open until
+    // some writer came; only regular files are read.
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (m_fd < 0) {
         SetError(std::strerror(errno));
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        Close();
+        SetError(S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file");
         return false;
     }
     ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -176,15 +185,6 @@ bool CJpegSource::ReadScanline(uint8_t* row)
         return false;
     JSAMPROW rows[1] = {row};
     return jpeg_read_scanlines(&m_info, rows, 1) == 1;
-}
-
-bool CJpegSource::SkipScanlines(int count)
-{
-    if (!m_created)
-        return false;
-    if (setjmp(m_jump))
-        return false;
-    return jpeg_skip_scanlines(&m_info, JDIMENSION(count)) == JDIMENSION(count);
 }
 
 bool CJpegSource::FinishDecompress()

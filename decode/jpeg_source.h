@@ -53,7 +53,6 @@ public:
     bool ReadHeader();                         // require-image off; true when a frame header was read
     bool StartDecompress(J_COLOR_SPACE space, int scaleDenom);
     bool ReadScanline(uint8_t* row);
-    bool SkipScanlines(int count);             // the library skips the colour work of these rows
     bool FinishDecompress();
 
     int ImageWidth() const { return int(m_info.image_width); }

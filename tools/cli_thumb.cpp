@@ -1,12 +1,11 @@
 // lumvane-cli thumb: the thumbnail of one file, written as an image.
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "decode/bitmap_export.h"
 #include "decode/jpeg_decoder.h"
+#include "tools/cli_args.h"
 #include "tools/cli_commands.h"
 
 namespace {
@@ -26,32 +25,18 @@ int RunThumb(int argc, char** argv)
 {
     std::string path, output;
     int size = 80;
-    bool useExif = false, haveFile = false;
-    for (int i = 0; i < argc; ++i) {
-        const char* a = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (std::strcmp(a, "-o") == 0 && hasValue) {
-            output = argv[++i];
-        } else if (std::strcmp(a, "--size") == 0 && hasValue) {
-            char* end = nullptr;
-            const char* text = argv[++i];
-            const long v = std::strtol(text, &end, 10);
-            if (!*text || *end || v < 1 || v > 4096)
-                return Usage("--size wants a number from 1 to 4096");
-            size = int(v);
-        } else if (std::strcmp(a, "--exif") == 0) {
-            useExif = true;
-        } else if (a[0] == '-' && a[1]) {
-            return Usage((std::string("unknown or incomplete option ") + a).c_str());
-        } else if (!haveFile) {
-            path = a;
-            haveFile = true;
-        } else {
-            return Usage("more than one FILE");
-        }
-    }
-    if (!haveFile || output.empty())
-        return Usage("FILE and -o OUT are required");
+    bool useExif = false;
+    const std::string why = ParseCliArguments(
+        argc, argv,
+        {{"-o", true, [&](const char* v) { output = v; return true; }, ""},
+         {"--size", true, [&](const char* v) { return ParseCliNumber(v, 1, 4096, size); },
+          "--size wants a number from 1 to 4096"},
+         {"--exif", false, [&](const char*) { return useExif = true; }, ""}},
+        "FILE", path);
+    if (!why.empty())
+        return Usage(why.c_str());
+    if (output.empty())
+        return Usage("-o OUT is required");
     if (FormatOfPath(output) == ImageFileFormat::Unknown)
         return Usage("OUT must end in .ppm, .bmp or .png");
 

@@ -13,6 +13,7 @@
 #include "browse/shell_pidl.h"
 #include "decode/bitmap_export.h"
 #include "thumbs/thumb_loader.h"
+#include "tools/cli_args.h"
 #include "tools/cli_commands.h"
 
 namespace {
@@ -40,37 +41,15 @@ int RunThumbs(int argc, char** argv)
     std::string dir, outDir;
     int size = kBigThumbnailSize;
     bool useExif = false;
-    bool optionsEnded = false;  // after "--" every argument is DIR
-    for (int i = 0; i < argc; ++i) {
-        const char* a = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (optionsEnded) {
-            if (!dir.empty())
-                return Usage("more than one DIR");
-            dir = a;
-        } else if (std::strcmp(a, "--") == 0) {
-            optionsEnded = true;
-        } else if (std::strcmp(a, "-o") == 0 && hasValue) {
-            outDir = argv[++i];
-        } else if (std::strcmp(a, "--size") == 0 && hasValue) {
-            char* end = nullptr;
-            const char* text = argv[++i];
-            const long v = std::strtol(text, &end, 10);
-            if (!*text || *end || v < 1 || v > 4096)
-                return Usage("--size wants a number from 1 to 4096");
-            size = int(v);
-        } else if (std::strcmp(a, "--exif") == 0) {
-            useExif = true;
-        } else if (a[0] == '-' && a[1]) {
-            return Usage((std::string("unknown or incomplete option ") + a).c_str());
-        } else if (dir.empty()) {
-            dir = a;
-        } else {
-            return Usage("more than one DIR");
-        }
-    }
-    if (dir.empty())
-        return Usage("DIR is required");
+    const std::string problem = ParseCliArguments(
+        argc, argv,
+        {{"-o", true, [&](const char* v) { outDir = v; return true; }, ""},
+         {"--size", true, [&](const char* v) { return ParseCliNumber(v, 1, 4096, size); },
+          "--size wants a number from 1 to 4096"},
+         {"--exif", false, [&](const char*) { return useExif = true; }, ""}},
+        "DIR", dir);
+    if (!problem.empty())
+        return Usage(problem.c_str());
 
     CShellPidl folder;
     uint32_t attributes = kAttrFolder | kAttrFileSystem;

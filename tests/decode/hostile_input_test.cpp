@@ -3,6 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
+#include <ostream>
+#include <tuple>
+
 #include "decode/jpeg_decoder.h"
 #include "tests/decode/decode_test_util.h"
 
@@ -72,6 +81,13 @@ struct Hostile {
     bool decodes;
     bool thumbnail;
 };
+
+// Named by the case alone (the default printer would dump the raw bytes,
+// padding included).
+void PrintTo(const Hostile& h, std::ostream* out)
+{
+    *out << h.name;
+}
 
 class HostileFile : public testing::TestWithParam<Hostile> {};
 
@@ -168,6 +184,37 @@ TEST(HostileFile, MissingFile)
     EXPECT_EQ(info.modified, 0);
     EXPECT_FALSE(decoder.MakeThumbnail("/nonexistent/dir/a.jpg", 80, true, nullptr));
     EXPECT_FALSE(decoder.OpenForDisplay({"/nonexistent/dir/a.jpg"}));
+}
+
+// A FIFO named like a photo, with no writer: opening it for reading would
+// wait for one forever, holding the information lock.
+TEST(HostileFile, FifoIsNotWaitedFor)
+{
+    TempDir dir;
+    const std::string path = dir.Path("pipe.jpg");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    auto answers = std::async(std::launch::async, [&path] {
+        CJpegDecoder decoder;
+        const int width = decoder.ReadInfo(path).imageWidth;
+        const bool thumbnail = decoder.MakeThumbnail(path, 80, true, nullptr);
+        const bool opens = decoder.OpenForDisplay({path});
+        return std::make_tuple(width, thumbnail, opens, decoder.LastError());
+    });
+    if (answers.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        // Release every blocked open (a writer that comes and goes means end
+        // of data), so that the test ends with its failure.
+        while (answers.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+            const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
+        FAIL() << "the decoder waited for a writer";
+    }
+    const auto [width, thumbnail, opens, error] = answers.get();
+    EXPECT_EQ(width, 0);
+    EXPECT_FALSE(thumbnail);
+    EXPECT_FALSE(opens);
+    EXPECT_EQ(error, "not a regular file");
 }
 
 TEST(HostileFile, NameThatIsNotUtf8)

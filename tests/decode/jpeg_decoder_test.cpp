@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <ostream>
 #include <thread>
 
 #include "decode/bitmap_export.h"
@@ -67,6 +69,11 @@ struct Orientation {
     int targetWidth, targetHeight;
     bool highQuality, interpolate;
 };
+
+void PrintTo(const Orientation& o, std::ostream* out)
+{
+    *out << o.targetWidth << "x" << o.targetHeight << (o.highQuality ? " hq" : "") << (o.interpolate ? " interp" : "");
+}
 
 class Orientations : public testing::TestWithParam<Orientation> {};
 
@@ -270,23 +277,59 @@ TEST(FileInfo, ReadOnlyForThisUser)
     EXPECT_TRUE(decoder.ReadInfo(path).color);
 }
 
-TEST(Thumbnail, ReducedDecodeSamplesTheScaledImage)
+// The thumbnail takes nearest pixels of the library's own decode at the
+// chosen scale. Odd sizes and every sampling make the sampled rows fall
+// anywhere inside the library's row groups, where its row skipping once
+// handed back stale or unwritten rows.
+struct ThumbCase {
+    const char* name;
+    int width, height, components;
+    bool progressive, subsample;
+    int size, scale;  // thumbnail size and the scale it must decode at
+};
+
+void PrintTo(const ThumbCase& c, std::ostream* out)
 {
+    *out << c.name;
+}
+
+class ReducedThumbnail : public testing::TestWithParam<ThumbCase> {};
+
+TEST_P(ReducedThumbnail, SamplesTheScaledImage)
+{
+    const ThumbCase& c = GetParam();
+    jpegwriter::EncodeOptions options;
+    options.progressive = c.progressive;
+    options.subsample = c.subsample;
+    const auto jpeg = jpegwriter::Encode(c.components == 1 ? Pattern(c.width, c.height, 1)
+                                                           : jpegwriter::MakePhotoLike(c.width, c.height),
+                                         options);
+    const auto ref = jpegwriter::DecodeReference(jpeg, c.scale);
     TempDir dir;
-    const auto jpeg = jpegwriter::Encode(jpegwriter::MakePhotoLike(1200, 800));
-    const auto ref = jpegwriter::DecodeReference(jpeg, 8);
-    ASSERT_EQ(ref.width, 150);
     const std::string path = dir.Write("a.jpg", jpeg);
     CJpegDecoder decoder;
-    ASSERT_TRUE(decoder.MakeThumbnail(path, 120, false, nullptr));
+    ASSERT_TRUE(decoder.MakeThumbnail(path, c.size, false, nullptr));
     CImageBitmap& thumb = decoder.Thumbnail();
-    ASSERT_EQ(thumb.Width(), 120);
-    ASSERT_EQ(thumb.Height(), 80);
-    for (int y = 0; y < 80; ++y)
-        for (int x = 0; x < 120; ++x)
-            ASSERT_EQ(Rgb(thumb.Row(y)[x]), Rgb(RefPixel(ref, x * 5 / 4, y * 5 / 4))) << x << "," << y;
-    EXPECT_EQ(decoder.ReadInfo(path).imageWidth, 1200);  // the information came on the way
+    const int tw = thumb.Width(), th = thumb.Height();
+    ASSERT_EQ(std::max(tw, th), c.size);
+    const double step = double(ref.width) / tw;
+    double sy = 0;
+    for (int y = 0; y < th; ++y, sy += step) {
+        double sx = 0;
+        for (int x = 0; x < tw; ++x, sx += step)
+            ASSERT_EQ(Rgb(thumb.Row(y)[x]), Rgb(RefPixel(ref, int(sx), int(sy)))) << x << "," << y;
+    }
+    EXPECT_EQ(decoder.ReadInfo(path).imageWidth, c.width);  // the information came on the way
 }
+
+INSTANTIATE_TEST_SUITE_P(Files, ReducedThumbnail,
+                         testing::Values(ThumbCase{"photo420", 1200, 800, 3, false, true, 120, 8},
+                                         ThumbCase{"photo444", 1203, 797, 3, false, false, 97, 8},
+                                         ThumbCase{"progressive", 997, 1201, 3, true, true, 113, 8},
+                                         ThumbCase{"quarter", 509, 333, 3, false, true, 101, 4},
+                                         ThumbCase{"half", 251, 173, 3, false, true, 77, 2},
+                                         ThumbCase{"gray", 643, 419, 1, false, true, 71, 8}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The main image is blue, the embedded thumbnail red: the colour tells
 // which one the thumbnail came from.

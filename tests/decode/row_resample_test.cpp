@@ -202,6 +202,8 @@ INSTANTIATE_TEST_SUITE_P(
                     FitCase{6000, 4000, 1920, 1080, true, 1620, 1080},
                     FitCase{3, 1000, 1920, 1080, true, 3, 1080},
                     FitCase{1000, 1, 1, 0, false, 0, 0},        // height rounds to nothing
+                    FitCase{10, 1, 9, 0, true, 9, 1},           // a sliver keeps its one row
+                    FitCase{1, 10, 0, 9, true, 1, 9},
                     FitCase{65500, 65500, 0, 0, false, 0, 0},   // beyond the pixel limit
                     FitCase{100, 50, -5, 0, true, 100, 50},     // negative target: unconstrained
                     FitCase{0, 50, 0, 0, false, 0, 0}));

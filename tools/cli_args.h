@@ -1,0 +1,26 @@
+#pragma once
+// Argument parsing shared by the lumvane-cli subcommands that take one
+// positional argument and a few options.
+//
+// Thread rules: plain functions over their arguments.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct CliOption {
+    const char* name;    // "-o", "--size"
+    bool takesValue;     // the next argument is its value
+    // Takes the value (nullptr for a flag); false when the value is unusable.
+    std::function<bool(const char* value)> apply;
+    const char* complaint;  // why, when apply refuses the value
+};
+
+// Walks argv: each option of the table, and exactly one positional argument
+// (which may not start with '-', except "-" itself, unless it follows "--").
+// Returns an empty string on success, else the reason for a usage message.
+std::string ParseCliArguments(int argc, char** argv, const std::vector<CliOption>& options,
+                              const char* positionalName, std::string& positional);
+
+// A whole decimal number from min to max, without sign or spaces.
+bool ParseCliNumber(const char* text, int min, int max, int& value);
