@@ -82,6 +82,50 @@ bool SampleRows(CJpegSource& source, int size, CEvent* cancel, std::vector<uint3
     return true;
 }
 
+// The embedded thumbnail of the Exif data, when it is sound: JPEG
+// compression (6) and its bytes within the TIFF data.
+bool ExifThumbnail(const CExifReader& exif, int size, std::vector<uint32_t>& pixels, int& width,
+                   int& height, std::string& error)
+{
+    const ExifIfd& ifd1 = exif.Ifd1Dir();
+    const ExifEntry* compression = FindEntry(ifd1, kTagCompression, kTypeShort);
+    const ExifEntry* offset = FindEntry(ifd1, kTagThumbnailOffset, kTypeLong);
+    const ExifEntry* length = FindEntry(ifd1, kTagThumbnailLength, kTypeLong);
+    const std::vector<uint8_t>& tiff = exif.TiffData();
+    if (!compression || compression->values[0].unsignedValue != 6 || !offset || !length)
+        return false;
+    const uint32_t at = offset->values[0].unsignedValue, bytes = length->values[0].unsignedValue;
+    if (bytes == 0 || uint64_t(at) + bytes > tiff.size())
+        return false;
+    CJpegSource source;
+    const bool made = source.OpenMemory(tiff.data() + at, bytes) && source.ReadHeader() &&
+                      source.StartDecompress(JCS_RGB, 1) &&
+                      SampleRows(source, size, nullptr, pixels, width, height, error);
+    if (!made && error.empty())
+        error = source.LastError();
+    return made;
+}
+
+// The file decoded at the library scale that keeps it at least `size` on
+// its longer side, then sampled.
+bool ReducedThumbnail(const std::string& path, int size, CEvent* cancel, std::vector<uint32_t>& pixels,
+                      int& width, int& height, std::string& error)
+{
+    CJpegSource source;
+    if (!source.OpenFile(path, nullptr, nullptr)) {
+        error = source.LastError();
+        return false;
+    }
+    source.SetCancel(cancel);
+    const bool made = source.ReadHeader() &&
+                      source.StartDecompress(
+                          JCS_RGB, ThumbnailScale(std::max(source.ImageWidth(), source.ImageHeight()), size)) &&
+                      SampleRows(source, size, cancel, pixels, width, height, error);
+    if (!made && source.LastError()[0])
+        error = source.LastError();
+    return made;
+}
+
 }  // namespace
 
 bool FitDisplaySize(int w, int h, int targetWidth, int targetHeight, int& displayWidth,
@@ -153,39 +197,13 @@ bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif
     const ImageInfo& info = ReadInfo(path);
     std::vector<uint32_t> pixels;
     int width = 0, height = 0;
-    bool made = false;
-    CJpegSource source;
-
-    if (useExif) {
-        const ExifIfd& ifd1 = info.exif.Ifd1Dir();
-        const ExifEntry* compression = FindEntry(ifd1, kTagCompression, kTypeShort);
-        const ExifEntry* offset = FindEntry(ifd1, kTagThumbnailOffset, kTypeLong);
-        const ExifEntry* length = FindEntry(ifd1, kTagThumbnailLength, kTypeLong);
-        const std::vector<uint8_t>& tiff = info.exif.TiffData();
-        if (compression && compression->values[0].unsignedValue == 6 && offset && length &&
-            length->values[0].unsignedValue > 0 &&
-            uint64_t(offset->values[0].unsignedValue) + length->values[0].unsignedValue <= tiff.size()) {
-            made = source.OpenMemory(tiff.data() + offset->values[0].unsignedValue,
-                                     length->values[0].unsignedValue) &&
-                   source.ReadHeader() && source.StartDecompress(JCS_RGB, 1) &&
-                   SampleRows(source, size, nullptr, pixels, width, height, m_thumbError);
-            if (!made && m_thumbError.empty())
-                m_thumbError = source.LastError();
-            source.Close();
-        }
-    }
-    if (!made) {
-        made = source.OpenFile(path, nullptr, nullptr) && source.ReadHeader() &&
-               source.StartDecompress(JCS_RGB, ThumbnailScale(std::max(source.ImageWidth(),
-                                                                        source.ImageHeight()),
-                                                              size)) &&
-               SampleRows(source, size, cancel, pixels, width, height, m_thumbError);
-        if (!made && source.LastError()[0])
-            m_thumbError = source.LastError();
-        source.Close();
-    }
+    m_thumbError.clear();
+    bool made = useExif && ExifThumbnail(info.exif, size, pixels, width, height, m_thumbError);
+    if (!made)
+        made = ReducedThumbnail(path, size, cancel, pixels, width, height, m_thumbError);
     if (!made)
         return false;
+    m_thumbError.clear();  // what the Exif thumbnail lacked no longer matters
 
     m_thumbnail.Clear();
     if (width == 0 || height == 0)
@@ -196,11 +214,10 @@ bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif
     }
     PixelLocker lock(m_thumbnail);
     std::copy(pixels.begin(), pixels.end(), m_thumbnail.Pixels());
-    m_thumbError.clear();
     return true;
 }
 
-bool CJpegDecoder::OpenForDisplay(const DecodeRequest& request)
+bool CJpegDecoder::OpenForDisplay(const DecodeRequest& request, CEvent* cancel)
 {
     m_request = request;
     m_request.rotation &= 3;
@@ -213,7 +230,10 @@ bool CJpegDecoder::OpenForDisplay(const DecodeRequest& request)
         m_display.Clear();
         return false;
     };
-    if (!m_source->OpenFile(m_request.path, nullptr, nullptr) || !m_source->ReadHeader())
+    if (!m_source->OpenFile(m_request.path, nullptr, nullptr))
+        return fail(m_source->LastError());
+    m_source->SetCancel(cancel);
+    if (!m_source->ReadHeader())
         return fail(m_source->LastError());
     // At scale 1/1 the output size is the frame size.
     const int w = m_source->ImageWidth(), h = m_source->ImageHeight();
@@ -221,7 +241,7 @@ bool CJpegDecoder::OpenForDisplay(const DecodeRequest& request)
     int displayWidth = 0, displayHeight = 0;
     if (!FitDisplaySize(quarter ? h : w, quarter ? w : h, m_request.targetWidth,
                         m_request.targetHeight, displayWidth, displayHeight))
-        return fail("display image too large");
+        return fail("the display size is empty or too large");
     const DisplayPlan plan{w, h, m_request.rotation, m_request.flipHorizontally,
                            m_request.flipVertically, m_request.highQuality, m_request.interpolate};
     m_direct = DisplayIsDirect(plan, displayWidth, displayHeight);
@@ -240,6 +260,7 @@ bool CJpegDecoder::Decode(CEvent* cancel, IDecodeProgress* progress)
     if (!m_source || !m_source->IsOpen() || m_display.IsNull())
         return false;
     CJpegSource& source = *m_source;
+    source.SetCancel(cancel);
     const DisplayPlan plan{source.OutputWidth(), source.OutputHeight(), m_request.rotation,
                            m_request.flipHorizontally, m_request.flipVertically,
                            m_request.highQuality, m_request.interpolate};

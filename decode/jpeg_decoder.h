@@ -68,7 +68,9 @@ public:
     // Fills the thumbnail with the image fitted to a size x size square.
     bool MakeThumbnail(const std::string& path, int size, bool useExif, CEvent* cancel);
     // Opens the file and creates the display image at its final size, black.
-    bool OpenForDisplay(const DecodeRequest& request);
+    // A signalled cancel stops the library's absorbing of a progressive
+    // file's scans, which happens here, before the first row.
+    bool OpenForDisplay(const DecodeRequest& request, CEvent* cancel = nullptr);
     // Decodes every row into the display image; closes the decompressor.
     bool Decode(CEvent* cancel, IDecodeProgress* progress);
 

@@ -11,6 +11,7 @@
 #include <QLoggingCategory>
 
 #include "decode/exif_reader.h"
+#include "decode/sync_event.h"
 
 Q_LOGGING_CATEGORY(lcJpeg, "lumvane.decode.jpeg", QtWarningMsg)
 
@@ -148,6 +149,7 @@ void CJpegSource::Close()
     m_memoryLength = 0;
     m_exif = nullptr;
     m_comments = nullptr;
+    m_cancel = nullptr;
 }
 
 // The guarded steps: setjmp is taken in each step's own frame, and nothing
@@ -221,9 +223,13 @@ void CJpegSource::ProgressMonitor(j_common_ptr cinfo)
     if (!cinfo->is_decompressor)
         return;
     auto* info = reinterpret_cast<j_decompress_ptr>(cinfo);
+    CJpegSource& self = Self(cinfo);
     if (info->input_scan_number > kMaxScans) {
-        CJpegSource& self = Self(cinfo);
         std::snprintf(self.m_error, sizeof self.m_error, "more than %d scans", kMaxScans);
+        std::longjmp(self.m_jump, 1);
+    }
+    if (self.m_cancel && self.m_cancel->IsSet()) {
+        self.SetError("cancelled");
         std::longjmp(self.m_jump, 1);
     }
 }

@@ -22,6 +22,7 @@
 
 #include <jpeglib.h>
 
+class CEvent;
 class CExifReader;
 
 // Most scans a decode accepts; a file with more keeps the library busy for no
@@ -48,6 +49,10 @@ public:
     // Destroys the decompressor, closes the file, frees the read buffer.
     void Close();
     bool IsOpen() const { return m_created; }
+    // Polled by the library between steps of its own long loops (absorbing
+    // every scan of a progressive file before the first row); a signalled
+    // event fails the step under way with "cancelled".
+    void SetCancel(CEvent* cancel) { m_cancel = cancel; }
 
     // Guarded library steps; false when the library failed.
     bool ReadHeader();                         // require-image off; true when a frame header was read
@@ -95,5 +100,6 @@ private:
     size_t m_memoryLength = 0;
     CExifReader* m_exif = nullptr;
     std::vector<std::string>* m_comments = nullptr;
+    CEvent* m_cancel = nullptr;
     char m_error[JMSG_LENGTH_MAX] = {};
 };

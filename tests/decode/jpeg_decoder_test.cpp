@@ -206,6 +206,26 @@ TEST(DisplayDecode, CancelKeepsTheUpperPartAndBlackBelow)
     }
 }
 
+// A progressive file is absorbed scan by scan while it opens, before any
+// row exists; a signalled cancel ends that loop too.
+TEST(DisplayDecode, CancelStopsTheOpeningOfAProgressiveFile)
+{
+    TempDir dir;
+    jpegwriter::EncodeOptions options;
+    options.progressive = true;
+    const std::string path = dir.Write("p.jpg", jpegwriter::Encode(Pattern(64, 48), options));
+    CEvent cancel(CEvent::Reset::Manual, true);
+    CJpegDecoder decoder;
+    EXPECT_FALSE(decoder.OpenForDisplay({path}, &cancel));
+    EXPECT_EQ(decoder.LastError(), "cancelled");
+    EXPECT_TRUE(decoder.DisplayImage().IsNull());
+    EXPECT_FALSE(decoder.MakeThumbnail(path, 40, false, &cancel));
+    EXPECT_EQ(decoder.ThumbnailError(), "cancelled");
+    cancel.Reset();
+    ASSERT_TRUE(decoder.OpenForDisplay({path}, &cancel));
+    EXPECT_TRUE(decoder.Decode(&cancel, nullptr));
+}
+
 TEST(DisplayDecode, CancelledFromAnotherThreadThenDestroyed)
 {
     TempDir dir;
