@@ -27,6 +27,11 @@ struct Variant {
     bool subsample;
 };
 
+void PrintTo(const Variant& v, std::ostream* out)
+{
+    *out << v.name;
+}
+
 class OwnSize : public testing::TestWithParam<Variant> {};
 
 TEST_P(OwnSize, IsTheLibrarysOutputPixelForPixel)
@@ -230,16 +235,21 @@ TEST(DisplayDecode, CancelledFromAnotherThreadThenDestroyed)
 {
     TempDir dir;
     const std::string path = dir.Write("a.jpg", jpegwriter::Encode(Pattern(800, 600)));
-    CEvent started, cancel;
+    CEvent started, cancelled, cancel;
+    // The first row waits until the other thread has cancelled, so the
+    // decode cannot finish first however the threads are scheduled.
     struct Signal : IDecodeProgress {
         CEvent* started;
+        CEvent* cancelled;
         bool Progress(int, int) override
         {
             started->Set();
+            cancelled->Wait();
             return true;
         }
     } progress;
     progress.started = &started;
+    progress.cancelled = &cancelled;
     bool result = true;
     {
         auto decoder = std::make_unique<CJpegDecoder>();
@@ -247,6 +257,7 @@ TEST(DisplayDecode, CancelledFromAnotherThreadThenDestroyed)
         std::thread worker([&] { result = decoder->Decode(&cancel, &progress); });
         started.Wait();
         cancel.Set();
+        cancelled.Set();
         worker.join();
         decoder.reset();
     }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <vector>
 
 #include "decode/display_decode.h"
@@ -73,6 +75,12 @@ struct ExpandCase {
     std::vector<int> expected;
 };
 
+// The default printer would dump the raw bytes, padding included.
+void PrintTo(const ExpandCase& c, std::ostream* out)
+{
+    *out << c.source.size() << " to " << c.length << (c.interpolate ? " interpolated" : "");
+}
+
 class RowExpand : public testing::TestWithParam<ExpandCase> {};
 
 TEST_P(RowExpand, Reds)
@@ -118,6 +126,11 @@ struct PlaceCase {
     bool flipH, flipV;
     LinePlacement first;  // line 0 of a 30 x 20 display image
 };
+
+void PrintTo(const PlaceCase& c, std::ostream* out)
+{
+    *out << "rotation " << c.rotation << (c.flipH ? " flip-h" : "") << (c.flipV ? " flip-v" : "");
+}
 
 class LinePlace : public testing::TestWithParam<PlaceCase> {};
 
@@ -177,6 +190,11 @@ struct FitCase {
     bool ok;
     int dw, dh;
 };
+
+void PrintTo(const FitCase& c, std::ostream* out)
+{
+    *out << c.w << "x" << c.h << " in " << c.tw << "x" << c.th;
+}
 
 class DisplaySize : public testing::TestWithParam<FitCase> {};
 
