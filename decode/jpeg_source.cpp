@@ -323,15 +323,19 @@ boolean CJpegSource::ProcessMarker(j_decompress_ptr cinfo)
         while (done < n) {
             if (src->bytes_in_buffer == 0)
                 src->fill_input_buffer(cinfo);
+            // The file ended inside the segment: keep what it held, and leave
+            // the supplied end-of-image marker to the library.
+            if (src->next_input_byte == kEndOfImage)
+                break;
             const size_t take = std::min(n - done, src->bytes_in_buffer);
             std::memcpy(copy.data() + done, src->next_input_byte, take);
             src->next_input_byte += take;
             src->bytes_in_buffer -= take;
             done += take;
         }
-        copy[n] = 0;
+        copy[done] = 0;
         if (app1)
-            self.m_exif->ParseApp1(copy.data(), n);
+            self.m_exif->ParseApp1(copy.data(), done);
         else
             self.m_comments->emplace_back(reinterpret_cast<const char*>(copy.data()));
     } catch (...) {

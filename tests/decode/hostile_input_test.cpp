@@ -14,6 +14,7 @@
 
 #include "decode/jpeg_decoder.h"
 #include "tests/decode/decode_test_util.h"
+#include "tools/exif_builder.h"
 
 using namespace decodetest;
 
@@ -174,6 +175,29 @@ TEST(HostileFile, ShortSegmentsRecordNothingAndEmptyCommentsCount)
     const ImageInfo& info = decoder.ReadInfo(dir.Write("a.jpg", jpeg));
     EXPECT_EQ(info.comments, std::vector<std::string>{""});
     EXPECT_EQ(info.imageWidth, 64);
+}
+
+// A segment longer than the rest of the file keeps the bytes the file
+// holds, not the end-of-image marker supplied after them.
+TEST(HostileFile, SegmentCutByTheEndOfTheFile)
+{
+    TempDir dir;
+    const std::vector<uint8_t> comment = {0xFF, 0xD8, 0xFF, 0xFE, 0x03, 0xE8, 'h', 'e', 'l', 'l', 'o'};
+    CJpegDecoder decoder;
+    const ImageInfo& info = decoder.ReadInfo(dir.Write("c.jpg", comment));
+    EXPECT_EQ(info.comments, std::vector<std::string>{"hello"});
+    EXPECT_EQ(info.imageWidth, 0);
+
+    // An Exif segment cut inside its directory: the entries that fit are read.
+    exifbuilder::Builder exif(exifbuilder::Order::Little);
+    exif.Ascii(exifbuilder::Ifd0, 271, "Maker").Short(exifbuilder::Ifd0, 274, {6});
+    const std::vector<uint8_t> payload = exif.Build();
+    std::vector<uint8_t> cut = {0xFF, 0xD8, 0xFF, 0xE1, uint8_t((payload.size() + 2) >> 8), uint8_t(payload.size() + 2)};
+    cut.insert(cut.end(), payload.begin(), payload.end());
+    cut.resize(cut.size() - 1);
+    CJpegDecoder exifDecoder;
+    const ImageInfo& exifInfo = exifDecoder.ReadInfo(dir.Write("e.jpg", cut));
+    EXPECT_EQ(exifInfo.exif.TiffData().size(), payload.size() - 7);
 }
 
 TEST(HostileFile, MissingFile)
