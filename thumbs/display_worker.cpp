@@ -184,7 +184,8 @@ void CThumbLoader::DecodeSlot(const ViewRequest& slot, const std::string& path)
     // A failed earlier open may have left a bitmap behind; nobody shows it.
     item->decoder.DisplayImage().Clear();
     bool complete = false;
-    if (IsPlainFile(path) && item->decoder.OpenForDisplay(request)) {
+    // The stop event also ends a long opening (a progressive file's scans).
+    if (IsPlainFile(path) && item->decoder.OpenForDisplay(request, &m_displayStop)) {
         // From here the view shows the image while its rows arrive.
         item->displayReady.Set();
         complete = item->decoder.Decode(&m_displayStop, nullptr);

@@ -13,10 +13,12 @@
 
 namespace {
 
-// One temporary file per process, removed at exit.
+// One temporary file per process, removed at exit. The name is never
+// destroyed: the exit handler that removes the file runs after the
+// destructors of function-local statics made before it was registered.
 const std::string& TempPath()
 {
-    static const std::string path = [] {
+    static const std::string& path = *new std::string([] {
         const char* dir = std::getenv("TMPDIR");
         std::string p = std::string(dir && *dir ? dir : "/tmp") + "/lumvane-fuzz-XXXXXX";
         const int fd = mkstemp(p.data());
@@ -25,7 +27,7 @@ const std::string& TempPath()
         close(fd);
         std::atexit([] { unlink(TempPath().c_str()); });
         return p;
-    }();
+    }());
     return path;
 }
 
