@@ -10,6 +10,8 @@
 
 #include <QLoggingCategory>
 
+#include <jerror.h>
+
 #include "decode/exif_reader.h"
 #include "decode/sync_event.h"
 
@@ -60,6 +62,8 @@ bool CJpegSource::CreateDecompressor()
     m_info.err = jpeg_std_error(&m_errorManager);
     m_errorManager.error_exit = ErrorExit;
     m_errorManager.output_message = OutputMessage;
+    m_libraryEmitMessage = m_errorManager.emit_message;
+    m_errorManager.emit_message = EmitMessage;
     m_info.client_data = this;
     m_error[0] = 0;
     if (setjmp(m_jump))
@@ -150,6 +154,11 @@ void CJpegSource::Close()
     m_exif = nullptr;
     m_comments = nullptr;
     m_cancel = nullptr;
+    m_dataEnded = false;
+    m_endedIMcuRow = 0;
+    m_lastRow = {};
+    m_repeating = false;
+    m_repeatedRows = 0;
 }
 
 // The guarded steps: setjmp is taken in each step's own frame, and nothing
@@ -183,10 +192,53 @@ bool CJpegSource::ReadScanline(uint8_t* row)
 {
     if (!m_created)
         return false;
+    const size_t bytes = size_t(m_info.output_width) * size_t(m_info.output_components);
+    if (m_repeating) {
+        if (m_info.output_scanline + m_repeatedRows >= m_info.output_height)
+            return false;
+        std::memcpy(row, m_lastRow.data(), bytes);
+        ++m_repeatedRows;
+        return true;
+    }
+    if (!ReadLibraryScanline(row))
+        return false;
+    if (m_dataEnded)
+        NoteRowAfterTheEnd(row, bytes);
+    return true;
+}
+
+bool CJpegSource::ReadLibraryScanline(uint8_t* row)
+{
     if (setjmp(m_jump))
         return false;
     JSAMPROW rows[1] = {row};
     return jpeg_read_scanlines(&m_info, rows, 1) == 1;
+}
+
+// The rows of the block row where the scan's data ended, of the next (blended with
+// it by the upsampler) and of one more for good measure may still differ;
+// below them every block is empty. Arithmetic coding goes on decoding
+// symbols from the supplied zeros, and a file of several scans was read whole
+// before the first row, so neither settles.
+void CJpegSource::NoteRowAfterTheEnd(const uint8_t* row, size_t bytes)
+{
+    if (m_info.arith_code || jpeg_has_multiple_scans(&m_info))
+        return;
+    const JDIMENSION blockRowHeight = JDIMENSION(m_info.max_v_samp_factor * m_info.min_DCT_scaled_size);
+    const bool pastTheEnd = m_info.output_scanline > (m_endedIMcuRow + 3) * blockRowHeight;
+    if (pastTheEnd && m_lastRow.size() == bytes && std::memcmp(m_lastRow.data(), row, bytes) == 0) {
+        m_repeating = true;
+        return;
+    }
+    m_lastRow.assign(row, row + bytes);
+}
+
+void CJpegSource::NoteEndOfData()
+{
+    if (m_dataEnded)
+        return;
+    m_dataEnded = true;
+    m_endedIMcuRow = m_info.input_iMCU_row;
 }
 
 bool CJpegSource::FinishDecompress()
@@ -195,6 +247,11 @@ bool CJpegSource::FinishDecompress()
         return false;
     if (setjmp(m_jump))
         return false;
+    if (m_repeating) {
+        // The library stopped short of the last row on purpose.
+        jpeg_abort_decompress(&m_info);
+        return true;
+    }
     return jpeg_finish_decompress(&m_info) != FALSE;
 }
 
@@ -206,6 +263,20 @@ void CJpegSource::ErrorExit(j_common_ptr cinfo)
     cinfo->err->format_message(cinfo, self.m_error);
     cinfo->err->output_message(cinfo);
     std::longjmp(self.m_jump, 1);
+}
+
+// The library warns once the scan's data has run into a marker. Any marker
+// but a restart marker ends the scan's data for good: every later block of
+// the scan decodes as empty.
+void CJpegSource::EmitMessage(j_common_ptr cinfo, int level)
+{
+    CJpegSource& self = Self(cinfo);
+    if (level < 0 && cinfo->err->msg_code == JWRN_HIT_MARKER && cinfo->is_decompressor) {
+        const int marker = reinterpret_cast<j_decompress_ptr>(cinfo)->unread_marker;
+        if (marker != 0 && (marker < JPEG_RST0 || marker > JPEG_RST0 + 7))
+            self.NoteEndOfData();
+    }
+    self.m_libraryEmitMessage(cinfo, level);
 }
 
 void CJpegSource::OutputMessage(j_common_ptr cinfo)

@@ -57,6 +57,11 @@ public:
     // Guarded library steps; false when the library failed.
     bool ReadHeader();                         // require-image off; true when a frame header was read
     bool StartDecompress(J_COLOR_SPACE space, int scaleDenom);
+    // Once the data of a single Huffman-coded scan has ended early, the library
+    // decodes every later block as empty, so its rows settle into one row
+    // repeated to the bottom. From there on the settled row is handed out
+    // without the library: a header that claims 65500 x 65500 pixels over a
+    // few hundred bytes of data ends at once, with the same pixels.
     bool ReadScanline(uint8_t* row);
     bool FinishDecompress();
 
@@ -65,16 +70,20 @@ public:
     int Components() const { return m_info.num_components; }
     int OutputWidth() const { return int(m_info.output_width); }
     int OutputHeight() const { return int(m_info.output_height); }
-    int OutputScanline() const { return int(m_info.output_scanline); }
+    int OutputScanline() const { return int(m_info.output_scanline + m_repeatedRows); }
 
     // Why the last step failed (the library's message, or the system's).
     const char* LastError() const { return m_error; }
 
 private:
     bool CreateDecompressor();
+    bool ReadLibraryScanline(uint8_t* row);
+    void NoteEndOfData();
+    void NoteRowAfterTheEnd(const uint8_t* row, size_t bytes);
     void SetError(const char* text);
 
     static void ErrorExit(j_common_ptr cinfo);
+    static void EmitMessage(j_common_ptr cinfo, int level);
     static void OutputMessage(j_common_ptr cinfo);
     static void ProgressMonitor(j_common_ptr cinfo);
     static void InitFile(j_decompress_ptr cinfo);
@@ -101,5 +110,11 @@ private:
     CExifReader* m_exif = nullptr;
     std::vector<std::string>* m_comments = nullptr;
     CEvent* m_cancel = nullptr;
+    void (*m_libraryEmitMessage)(j_common_ptr, int) = nullptr;
+    bool m_dataEnded = false;          // the scan's data ran into a marker for good
+    JDIMENSION m_endedIMcuRow = 0;     // the row of blocks being decoded then
+    std::vector<uint8_t> m_lastRow;    // the previous row read after the end
+    bool m_repeating = false;          // the rows have settled
+    JDIMENSION m_repeatedRows = 0;     // rows handed out without the library
     char m_error[JMSG_LENGTH_MAX] = {};
 };

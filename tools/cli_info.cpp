@@ -43,8 +43,13 @@ int CheckReadable(const char* path)
 
 int RunInfo(int argc, char** argv)
 {
+    // "--" lets a file name start with '-', as in the other subcommands.
+    if (argc == 2 && std::strcmp(argv[0], "--") == 0) {
+        --argc;
+        ++argv;
+    }
     if (argc != 1 || argv[0][0] == '\0') {
-        std::fprintf(stderr, "usage: lumvane-cli info FILE\n");
+        std::fprintf(stderr, "usage: lumvane-cli info [--] FILE\n");
         return 2;
     }
     const char* path = argv[0];

@@ -53,6 +53,7 @@ std::vector<uint8_t> Encode(const RawImage& image, const EncodeOptions& options)
         for (int c = 0; c < 3; ++c)
             cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
     }
+    cinfo.restart_in_rows = options.restartRows;
     if (options.progressive)
         jpeg_simple_progression(&cinfo);
     cinfo.write_JFIF_header = options.app1.empty();

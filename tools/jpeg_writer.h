@@ -21,6 +21,7 @@ struct EncodeOptions {
     int quality = 90;
     bool progressive = false;
     bool subsample = true;                       // 4:2:0 chroma when true, 4:4:4 otherwise
+    int restartRows = 0;                         // a restart marker every this many block rows (0: none)
     std::vector<std::vector<uint8_t>> app1;      // APP1 payloads, identifier included
     std::vector<std::string> comments;           // COM segments, in order
 };

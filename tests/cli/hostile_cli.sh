@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Every subcommand on a hostile folder (empty, text, PNG, truncated, huge
+# header, corrupt progressive, FIFO, folder and odd names among good JPEGs):
+# a clean 0 or 1 with a reason, never a crash or a hang.
+source "$(dirname "$0")/cli_common.sh"
+source "$(dirname "$0")/../hostile_folder.sh"
+
+dir="$WORK/hostile"
+make_hostile_folder "$dir" "$(dirname "$0")/../../samples" || fail "could not make the folder"
+out="$WORK/out"
+mkdir -p "$out"
+
+# Whole files: every subcommand succeeds.
+for f in "${HOSTILE_GOOD[@]}"; do
+    expect 0 info -- "$f"
+    expect 0 render "$f" -o "$out/r.ppm" --fit 200x200 --rotate 1
+    expect 0 thumb "$f" -o "$out/t.ppm" --exif
+done
+# Broken files: the report always; a picture where the data allows one,
+# else 1 with a reason.
+for f in "${HOSTILE_BROKEN[@]}"; do
+    expect 0 info "$f"
+    for args in "--fit 1280x1024" "--rotate 3 --hq" ""; do
+        # shellcheck disable=SC2086
+        run render "$f" -o "$out/r.png" $args
+        [ "$STATUS" -le 1 ] || fail "render $f $args exited $STATUS"
+        [ "$STATUS" -eq 0 ] || [ -n "$ERR" ] || fail "render $f $args failed without a reason"
+    done
+    run thumb "$f" -o "$out/t.bmp"
+    [ "$STATUS" -le 1 ] || fail "thumb $f exited $STATUS"
+done
+# Files that can't be shown at all.
+for f in "$HOSTILE_ZERO" "$dir/2-text.jpg" "$dir/3-png.jpg"; do
+    expect 1 render "$f" -o "$out/r.ppm"
+    expect 1 thumb "$f" -o "$out/t.ppm"
+done
+# A truncated photo and a header over little data still give a picture.
+expect 0 render "$dir/4-truncated.jpg" -o "$out/r.ppm" --fit 320x240
+expect 0 render "$dir/5-huge.jpg" -o "$out/r.ppm" --fit 1280x1024
+expect 0 thumb "$dir/5-huge.jpg" -o "$out/t.ppm"
+# At its own size the huge one is more than a display image may hold.
+expect 1 render "$dir/5-huge.jpg" -o "$out/r.ppm"
+# Not files.
+for f in "${HOSTILE_OTHER[@]}"; do
+    expect 1 info "$f"
+    expect 1 render "$f" -o "$out/r.ppm"
+    expect 1 thumb "$f" -o "$out/t.ppm"
+done
+
+# The folder: 12 images listed (the FIFO included, the folder not), and
+# thumbnails and steps across them all.
+expect 0 list "$dir"
+same 12 "$(printf '%s\n' "$OUT" | grep -c '\.jpg$')" "listed images"
+printf '%s\n' "$OUT" | grep -q '^f\.jpg$' && fail "the folder f.jpg is listed"
+expect 0 thumbs "$dir" -o "$out/thumbs"
+matches '^thumbnails: [0-9]+ made, [0-9]+ failed' "$(last_line)" "thumbs summary"
+expect 0 step "$dir" --fit 1280x1024
+same "steps: 11," "$(last_line | cut -d' ' -f1-2)" "steps across the folder"
+expect 0 step "$dir" --fit 640x480 --rotate 1 --flip-h --pause 20
+matches '^5-huge\.jpg: [0-9.]+ ms' "$(printf '%s\n' "$OUT" | grep '^5-huge')" "huge header shown"
+matches '^p\.jpg: .*not decodable$' "$(printf '%s\n' "$OUT" | grep '^p\.jpg')" "FIFO"
+
+finish

@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# The real program on a hostile folder (empty, text, PNG, truncated, huge
+# header, corrupt progressive, FIFO, folder and odd names among good JPEGs):
+# stepping, rotating, zooming and copying never crash or block the window,
+# and ESC still ends the program cleanly. Then the same starting from a
+# broken file on the command line.
+#
+# "The window answers" is a round trip through the program's own event loop:
+# the program owns the clipboard (Copy Image of a good photo) and must serve
+# its list of formats to xclip within a few seconds after every key.
+set -euo pipefail
+lumvane=$(readlink -f "$1")
+root=$(cd "$(dirname "$0")/../.." && pwd)
+work=$(mktemp -d)
+XVFB_PID=""
+app_pid=""
+cleanup() {
+    [ -n "$app_pid" ] && kill -9 "$app_pid" 2>/dev/null || true
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    [ -s "$work/app.log" ] && tail -n 20 "$work/app.log" >&2
+    exit 1
+}
+
+source "$root/scripts/xvfb-lib.sh"
+source "$root/tests/hostile_folder.sh"
+start_xvfb 1280x1024x24 "$work" || fail "no X server could be started"
+export XDG_RUNTIME_DIR="$work" HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
+mkdir -p "$HOME"
+dir="$work/hostile"
+make_hostile_folder "$dir" "$root/samples" || fail "could not make the folder"
+
+# start ARGS...: starts the program and waits (at most 20 s) for its window.
+start() {
+    "$lumvane" "$@" >"$work/app.log" 2>&1 &
+    app_pid=$!
+    for _ in $(seq 200); do
+        alive "start"
+        xdotool search --onlyvisible --pid "$app_pid" >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    fail "no window after 20 s"
+}
+
+alive() {
+    kill -0 "$app_pid" 2>/dev/null && return 0
+    local status=0
+    wait "$app_pid" || status=$?
+    app_pid=""
+    fail "the program ended during '$1' (status $status)"
+}
+
+# The program serves the clipboard formats: its event loop runs. Until the
+# program owns the clipboard, the window's presence has to do.
+owner=0
+answers() {
+    [ "$owner" -eq 1 ] || return 0
+    timeout 5 xclip -o -selection clipboard -t TARGETS 2>/dev/null | grep -q '^image/'
+}
+
+# own_clipboard: Copy Image of the good photo shown now; waits until served.
+own_clipboard() {
+    xdotool key ctrl+c
+    owner=1
+    for _ in $(seq 50); do answers && return 0; sleep 0.2; done
+    fail "Copy Image of a good photo did not reach the clipboard"
+}
+
+# step KEY...: presses the keys, then checks the process lives, its window
+# is there and its event loop answers.
+step() {
+    xdotool key "$@"
+    sleep 0.2
+    alive "$*"
+    timeout 5 xdotool search --pid "$app_pid" >/dev/null 2>&1 || fail "the window is gone after '$*'"
+    answers || fail "the program does not answer after '$*'"
+}
+
+screenshot() {
+    timeout 10 import -window root "$work/shot.png" || fail "no screenshot after $1"
+}
+
+# ESC ends the program with status 0 within 5 s.
+escape_ends() {
+    xdotool key Escape
+    for _ in $(seq 50); do
+        if ! kill -0 "$app_pid" 2>/dev/null; then
+            local status=0
+            wait "$app_pid" || status=$?
+            app_pid=""
+            owner=0
+            [ "$status" -eq 0 ] || fail "ESC ended the program with status $status"
+            return 0
+        fi
+        sleep 0.1
+    done
+    fail "ESC did not end the program within 5 s"
+}
+
+items=16  # more than the folder lists: the ends are passed
+
+echo "a folder"
+# A folder: the first item, "-dash.jpg", is a good photo.
+start "$dir"
+own_clipboard
+for _ in $(seq $items); do step Next; done
+screenshot "stepping to the end"
+for _ in $(seq $items); do step Prior; done
+step End
+step Home
+# On every item: rotate, zoom in, Copy Image (broken items copy nothing and
+# leave the clipboard alone), then on to the next.
+for _ in $(seq $items); do
+    step F4
+    step KP_Add
+    step ctrl+c
+    step Next
+done
+step Home
+step F4 KP_Add KP_Add Next Next Next Next Next Next F4 ctrl+c End Prior ctrl+c Home
+screenshot "rotating, zooming and copying"
+escape_ends
+
+echo "a broken file"
+# A broken file alone; Space lists its folder.
+start "$HOSTILE_ZERO"
+step F4
+screenshot "a broken file alone"
+step space
+step Home
+own_clipboard
+for _ in $(seq $items); do step Next; done
+step Home End Home
+screenshot "the folder of a broken file"
+escape_ends
+echo "ok"
