@@ -30,23 +30,23 @@ struct AppSettings {
     uint8_t zoomInterpolation = 1;
     uint8_t exitByEsc = 1;
     uint8_t exifThumbnails = 0;
-    int32_t slideDelay = 5;         // seconds, 1 to 10 when set by the dialog
+    int32_t slideDelay = 5;  // seconds, 1 to 10 when set by the dialog
     uint8_t slideBackward = 0;
     uint8_t slideRepeat = 1;
     uint8_t fullScreen = 1;
-    SettingsRect windowRect;        // the window outside full-screen mode
-    int32_t mainSplitPos = 0;       // initial height of the control panel
-    int32_t panelSplitPos = 0;      // initial width of the folder tree
+    SettingsRect windowRect;    // the window outside full-screen mode
+    int32_t mainSplitPos = 0;   // initial height of the control panel
+    int32_t panelSplitPos = 0;  // initial width of the folder tree
     uint8_t nameBar = 1;
-    std::string commandLineFile;    // bytes; empty when none was named
-    std::string startFolder;        // bytes; the current directory at start
+    std::string commandLineFile;  // bytes; empty when none was named
+    std::string startFolder;      // bytes; the current directory at start
     uint8_t fitHorizontally = 1;
     uint8_t fitVertically = 1;
-    int32_t rotation = 0;           // 0 none, 1 clockwise, 2 upside-down, 3 counter-clockwise
+    int32_t rotation = 0;  // 0 none, 1 clockwise, 2 upside-down, 3 counter-clockwise
     uint8_t flipHorizontally = 0;
     uint8_t flipVertically = 0;
-    int32_t thumbnailMode = 0;      // 0 small thumbnails, 1 big thumbnails, 2 list
-    SettingsRect propertiesRect;    // where the properties window is created
+    int32_t thumbnailMode = 0;    // 0 small thumbnails, 1 big thumbnails, 2 list
+    SettingsRect propertiesRect;  // where the properties window is created
 
     // The defaults for a primary screen of width x height pixels.
     static AppSettings Defaults(int screenWidth, int screenHeight, std::string currentDirectory);

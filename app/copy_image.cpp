@@ -27,8 +27,7 @@ constexpr char kCopyingText[] = "Image is copying to the Clipboard...";
 // centred line of text above the bar, centred on the screen.
 class CCopyProgressWindow : public QFrame {
 public:
-    explicit CCopyProgressWindow(QWidget* parent)
-        : QFrame(parent, Qt::Dialog | Qt::FramelessWindowHint)
+    explicit CCopyProgressWindow(QWidget* parent) : QFrame(parent, Qt::Dialog | Qt::FramelessWindowHint)
     {
         setFrameStyle(QFrame::Box | QFrame::Plain);
         const QFontMetrics metrics(font());

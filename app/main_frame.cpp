@@ -85,11 +85,11 @@ bool CMainFrame::Create(AppSettings* settings)
     connect(m_view, &CImageView::KeyPressed, this, &CMainFrame::OnViewKey, Qt::DirectConnection);
     connect(m_view, &CImageView::WheelNotch, this, &CMainFrame::OnWheelNotch, Qt::DirectConnection);
     connect(m_view, &CImageView::ContextMenuRequested, this, &CMainFrame::OnContextMenu,
-        Qt::DirectConnection);
+            Qt::DirectConnection);
 
     m_loader->SetHost(this);
     m_loader->SetOptions(m_settings->highQualitySubsampling, m_settings->zoomInterpolation,
-        m_settings->exifThumbnails);
+                         m_settings->exifThumbnails);
     m_view->SetGamma(kGammaOff);
 
     // The control panel's place: the folder tree, the thumbnails and the
@@ -131,11 +131,11 @@ bool CMainFrame::SetUpDisplayBitmap()
 {
     CDisplayBitmap fresh;
     if (!fresh.Create(ScreenDepth(), CDisplayBitmap::kDefaultStripSize, CDisplayBitmap::kDefaultStripSize,
-            m_settings->dithering))
+                      m_settings->dithering))
         return false;
     // The view and the panes keep their pointer to this one instance.
-    m_displayBitmap.Create(ScreenDepth(), CDisplayBitmap::kDefaultStripSize, CDisplayBitmap::kDefaultStripSize,
-        m_settings->dithering);
+    m_displayBitmap.Create(ScreenDepth(), CDisplayBitmap::kDefaultStripSize,
+                           CDisplayBitmap::kDefaultStripSize, m_settings->dithering);
     update();
     if (m_view)
         m_view->update();
@@ -147,7 +147,7 @@ void CMainFrame::ApplyLoaderOptions()
     // The loader stops its workers, which may clear the image the view shows.
     m_view->SetImage(nullptr);
     m_loader->SetOptions(m_settings->highQualitySubsampling, m_settings->zoomInterpolation,
-        m_settings->exifThumbnails);
+                         m_settings->exifThumbnails);
     if (m_settings->thumbnailMode != 2)
         m_loader->StartThumbnails(ThumbnailSize());
     if (!ControlPanelShown())

@@ -169,8 +169,8 @@ private:
     bool m_slideShowRunning = false;
     int m_slideTicks = 0;
     QSize m_lastViewSize;
-    QBasicTimer m_imageTimer;   // timer 0
-    QBasicTimer m_slideTimer;   // timer 1
+    QBasicTimer m_imageTimer;  // timer 0
+    QBasicTimer m_slideTimer;  // timer 1
     std::map<int, QAction*> m_actions;
     QMenu* m_contextMenu = nullptr;
 };

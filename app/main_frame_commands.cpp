@@ -26,7 +26,8 @@ QList<QKeySequence> ShortcutsOf(int id)
     QList<QKeySequence> keys;
     for (const AcceleratorEntry& accel : Accelerators())
         if (accel.command == id && !(accel.modifiers & Qt::KeypadModifier))
-            keys.append(QKeySequence(QKeyCombination(Qt::KeyboardModifiers(accel.modifiers), Qt::Key(accel.key))));
+            keys.append(
+                QKeySequence(QKeyCombination(Qt::KeyboardModifiers(accel.modifiers), Qt::Key(accel.key))));
     return keys;
 }
 }  // namespace

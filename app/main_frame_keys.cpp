@@ -38,8 +38,8 @@ bool CMainFrame::TranslateKeypadKey(const QKeyEvent& key)
     if (!(key.modifiers() & Qt::KeypadModifier) || QApplication::activeModalWidget()
         || QApplication::activePopupWidget())
         return false;
-    const int modifiers =
-        int(key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::KeypadModifier));
+    const int modifiers = int(
+        key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::KeypadModifier));
     for (const res::AcceleratorEntry& accel : res::Accelerators()) {
         if (accel.key == key.key() && accel.modifiers == modifiers) {
             RunCommand(accel.command);
@@ -71,7 +71,8 @@ bool CMainFrame::ApplyEscapeRule()
     }
     if (!m_settings->exitByEsc)
         return false;
-    QMetaObject::invokeMethod(this, [this] { RunCommand(res::kCmdExit); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { RunCommand(res::kCmdExit); }, Qt::QueuedConnection);
     return true;
 }
 
@@ -146,7 +147,7 @@ void CMainFrame::ZoomStep(bool in)
             return;
         }
     }
-    const ZoomPair now{m_view->Factor(), m_view->Reduce()};
+    const ZoomPair now {m_view->Factor(), m_view->Reduce()};
     const ZoomPair next = in ? ZoomIn(now) : ZoomOut(now);
     m_view->SetZoom(next.reduce, next.factor);
 }

@@ -5,14 +5,14 @@
 ZoomPair ZoomIn(ZoomPair z)
 {
     if (z.reduce)
-        return z.factor <= 2 ? ZoomPair{1, false} : ZoomPair{z.factor - 1, true};
+        return z.factor <= 2 ? ZoomPair {1, false} : ZoomPair {z.factor - 1, true};
     return {z.factor + 1, false};
 }
 
 ZoomPair ZoomOut(ZoomPair z)
 {
     if (!z.reduce)
-        return z.factor <= 1 ? ZoomPair{2, true} : ZoomPair{z.factor - 1, false};
+        return z.factor <= 1 ? ZoomPair {2, true} : ZoomPair {z.factor - 1, false};
     return {z.factor + 1, true};
 }
 

@@ -103,7 +103,8 @@ BENCHMARK(BM_Display)
 int main(int argc, char** argv)
 {
     if (argc == 3 && std::string(argv[1]) == "--write-photo")
-        return jpegwriter::WriteFile(argv[2], jpegwriter::Encode(jpegwriter::MakePhotoLike(6000, 4000))) ? 0 : 1;
+        return jpegwriter::WriteFile(argv[2], jpegwriter::Encode(jpegwriter::MakePhotoLike(6000, 4000))) ? 0
+                                                                                                         : 1;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -22,17 +22,10 @@ constexpr int kNumberedTries = 200;
 // An open directory descriptor, closed on every way out.
 class Fd {
 public:
-    explicit Fd(int fd = -1)
-        : m_fd(fd)
-    {
-    }
+    explicit Fd(int fd = -1) : m_fd(fd) {}
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
-    Fd(Fd&& other) noexcept
-        : m_fd(other.m_fd)
-    {
-        other.m_fd = -1;
-    }
+    Fd(Fd&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
     Fd& operator=(Fd&& other) noexcept
     {
         std::swap(m_fd, other.m_fd);
@@ -64,7 +57,10 @@ bool Fail(std::string* error, std::string text)
     return false;
 }
 
-std::string ErrnoText(int error) { return std::generic_category().message(error); }
+std::string ErrnoText(int error)
+{
+    return std::generic_category().message(error);
+}
 
 // Opens (making it 0700 when missing) the directory `name` inside `parent`,
 // refusing links, so that nobody can point our writes elsewhere.
@@ -151,7 +147,8 @@ bool OpenTopdirTrash(const std::string& topdir, dev_t device, Trash* trash)
         return false;
     const std::string uid = std::to_string(getuid());
     struct stat st {};
-    if (fstatat(top.get(), ".Trash", &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
+    if (fstatat(top.get(), ".Trash", &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)
+        && (st.st_mode & S_ISVTX)) {
         Fd shared(openat(top.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (shared.ok() && OpenTrashParts(OpenOrMakeDir(shared.get(), uid.c_str(), true), trash, true)
             && DeviceOf(trash->files.get()) == device) {
@@ -238,9 +235,11 @@ Fd ReserveName(const Trash& trash, const std::string& name, std::string* chosen,
     for (int attempt = 1; attempt <= kNumberedTries + 1; ++attempt) {
         std::string candidate = attempt == 1 ? base : NumberedName(base, static_cast<unsigned>(attempt));
         if (attempt > kNumberedTries)  // a crowded trash: fall back on an unlikely number
-            candidate = NumberedName(base, static_cast<unsigned>(getpid()) ^ static_cast<unsigned>(time(nullptr)));
+            candidate
+                = NumberedName(base, static_cast<unsigned>(getpid()) ^ static_cast<unsigned>(time(nullptr)));
         const std::string infoName = candidate + std::string(kInfoSuffix);
-        Fd info(openat(trash.info.get(), infoName.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600));
+        Fd info(openat(trash.info.get(), infoName.c_str(),
+                       O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!info.ok()) {
             if (errno != EEXIST) {
                 *error = errno;
@@ -279,7 +278,7 @@ bool SplitPath(const std::string& input, std::string* parent, std::string* name)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 std::string HomeTrashDirectory()
 {

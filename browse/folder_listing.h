@@ -13,8 +13,8 @@
 #include <vector>
 
 struct FolderEntry {
-    std::string name;       // display name (NameKind::Normal, valid UTF-8), never empty
-    CShellPidl relative;    // one-item list inside the folder
+    std::string name;     // display name (NameKind::Normal, valid UTF-8), never empty
+    CShellPidl relative;  // one-item list inside the folder
     bool isFolder = false;
     bool isFileSystem = false;
 };

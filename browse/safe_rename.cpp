@@ -11,7 +11,10 @@
 
 namespace {
 
-bool SameItem(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+bool SameItem(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 // Removes the placeholder only while it is still the empty one we made.
 void RemovePlaceholder(int dir, const char* name, const struct stat& made, bool isDir)
@@ -25,7 +28,7 @@ void RemovePlaceholder(int dir, const char* name, const struct stat& made, bool 
         unlinkat(dir, name, 0);
 }
 
-} // namespace
+}  // namespace
 
 bool IsValidEntryName(std::string_view name)
 {
@@ -52,7 +55,8 @@ int RenameNoReplaceFallback(int fromDir, const char* fromName, int toDir, const 
     }
     // Reserve the new name with an item only we made; renaming over our own
     // empty placeholder can replace nothing else.
-    int made = isDir ? mkdirat(toDir, toName, 0700) : openat(toDir, toName, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+    int made = isDir ? mkdirat(toDir, toName, 0700)
+                     : openat(toDir, toName, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
     if (made < 0)
         return errno;
     if (!isDir)

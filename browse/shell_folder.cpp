@@ -30,7 +30,8 @@ bool ReadItems(const CShellPidl& list, std::vector<ItemView>* items)
             return true;
         if (count < 3)
             return false;
-        items->push_back({ data[pos + 2], std::string_view(reinterpret_cast<const char*>(data + pos + 3), count - 3) });
+        items->push_back(
+            {data[pos + 2], std::string_view(reinterpret_cast<const char*>(data + pos + 3), count - 3)});
         pos += count;
     }
 }
@@ -47,7 +48,8 @@ std::string Join(const std::string& dir, std::string_view name)
 bool IsAbsoluteMountPoint(std::string_view name)
 {
     return !name.empty() && name[0] == '/' && name.find('\0') == std::string_view::npos
-        && name.find("/../") == std::string_view::npos && name.substr(name.size() >= 3 ? name.size() - 3 : 0) != "/..";
+        && name.find("/../") == std::string_view::npos
+        && name.substr(name.size() >= 3 ? name.size() - 3 : 0) != "/..";
 }
 
 // Follows a full list from the Desktop: the folder kind it ends in and, unless
@@ -89,8 +91,7 @@ bool Resolve(const CShellPidl& absolute, CShellFolder::Kind* kind, std::string* 
             at = Kind::Directory;
             current = Join(current, item.name);
             break;
-        default:
-            return false;
+        default: return false;
         }
     }
     if (at == Kind::Desktop)
@@ -137,7 +138,7 @@ bool ReadDirectory(const std::string& path, std::vector<CShellFolder::Item>* ite
             if (fstatat(dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode))
                 attributes |= kAttrFolder;
         }
-        items->push_back({ CShellPidl::MakeItem(kItemEntry, name), attributes });
+        items->push_back({CShellPidl::MakeItem(kItemEntry, name), attributes});
         errno = 0;
     }
     const bool ok = errno == 0;
@@ -145,12 +146,10 @@ bool ReadDirectory(const std::string& path, std::vector<CShellFolder::Item>* ite
     return ok;
 }
 
-} // namespace
+}  // namespace
 
 CShellFolder::CShellFolder(Kind kind, std::string path, CShellPidl pidl)
-    : m_kind(kind)
-    , m_path(std::move(path))
-    , m_pidl(std::move(pidl))
+    : m_kind(kind), m_path(std::move(path)), m_pidl(std::move(pidl))
 {
 }
 
@@ -173,14 +172,14 @@ bool CShellFolder::EnumObjects(std::vector<Item>* items) const
     switch (m_kind) {
     case Kind::Computer:
         for (const MountedVolume& volume : UserVolumes())
-            items->push_back({ CShellPidl::MakeItem(kItemVolume, volume.mountPoint), kAttrFolder | kAttrFileSystem });
+            items->push_back(
+                {CShellPidl::MakeItem(kItemVolume, volume.mountPoint), kAttrFolder | kAttrFileSystem});
         return true;
     case Kind::Desktop:
-        items->push_back({ CShellPidl::MakeItem(kItemComputer, "Computer"), kAttrFolder });
-        items->push_back({ CShellPidl::MakeItem(kItemHome, "Home"), kAttrFolder | kAttrFileSystem });
+        items->push_back({CShellPidl::MakeItem(kItemComputer, "Computer"), kAttrFolder});
+        items->push_back({CShellPidl::MakeItem(kItemHome, "Home"), kAttrFolder | kAttrFileSystem});
         return ReadDirectory(m_path, items);
-    case Kind::Directory:
-        return ReadDirectory(m_path, items);
+    case Kind::Directory: return ReadDirectory(m_path, items);
     }
     return false;
 }
@@ -246,7 +245,7 @@ std::unique_ptr<CShellFolder> CShellFolder::BindToObject(const CShellPidl& relat
 }
 
 bool CShellFolder::SetNameOf(const CShellPidl& relative, const std::string& newName, CShellPidl* newRelative,
-    std::string* error) const
+                             std::string* error) const
 {
     const auto fail = [error](std::string text) {
         if (error)

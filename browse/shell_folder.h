@@ -59,7 +59,7 @@ public:
     // Renames an item of this folder without replacing anything; see
     // CShellPidl::Rename.
     bool SetNameOf(const CShellPidl& relative, const std::string& newName, CShellPidl* newRelative,
-        std::string* error) const;
+                   std::string* error) const;
     // The absolute path of an item of this folder; false for virtual items.
     bool ItemPath(const CShellPidl& relative, std::string* path) const;
 

@@ -57,7 +57,7 @@ int StyleMetric(QStyle::PixelMetric metric, int fallback)
     return size > 0 ? size : fallback;
 }
 
-} // namespace
+}  // namespace
 
 QString CShellIconCache::IconNameOf(const CShellFolder& parent, const CShellPidl& relative, bool open)
 {
@@ -83,8 +83,9 @@ QString CShellIconCache::IconNameOf(const CShellFolder& parent, const CShellPidl
         return open ? QStringLiteral("folder-open") : QStringLiteral("folder");
     }
     static const QMimeDatabase mimes;
-    return mimes.mimeTypeForFile(QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size()))),
-                    QMimeDatabase::MatchExtension)
+    return mimes
+        .mimeTypeForFile(QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size()))),
+                         QMimeDatabase::MatchExtension)
         .iconName();
 }
 
@@ -96,8 +97,8 @@ bool CShellIconCache::Init()
     m_large.clear();
     m_keys.clear();
     const QString document = QStringLiteral("text-x-generic");
-    return AddSlot({ QString(), false }, ThemeIcon(document, QStringLiteral("unknown")))
-        && AddSlot({ QStringLiteral("user-desktop"), true }, ThemeIcon(QStringLiteral("user-desktop")));
+    return AddSlot({QString(), false}, ThemeIcon(document, QStringLiteral("unknown")))
+        && AddSlot({QStringLiteral("user-desktop"), true}, ThemeIcon(QStringLiteral("user-desktop")));
 }
 
 bool CShellIconCache::AddSlot(const IconKey& key, const QIcon& icon)
@@ -129,7 +130,7 @@ int CShellIconCache::GetIconIndex(const CShellFolder& parent, const CShellPidl& 
     const int dash = name.indexOf(QLatin1Char('-'));
     if (dash > 0)
         generic = name.left(dash) + QStringLiteral("-x-generic");
-    if (!AddSlot({ name, open }, ThemeIcon(name, generic)))
+    if (!AddSlot({name, open}, ThemeIcon(name, generic)))
         return 0;
     return static_cast<int>(m_keys.size()) - 1;
 }

@@ -13,7 +13,10 @@
 
 namespace {
 
-uint16_t ReadCount(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t ReadCount(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 void AppendCount(std::vector<uint8_t>* bytes, size_t count)
 {
@@ -71,7 +74,7 @@ bool NormalisePath(const std::string& input, std::string* out)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool CShellPidl::IsWellFormed(const uint8_t* data, size_t size)
 {
@@ -107,7 +110,10 @@ void CShellPidl::Copy(const CShellPidl& list)
         m_bytes = list.m_bytes;
 }
 
-void CShellPidl::SetEmpty() { m_bytes.assign(2, 0); }
+void CShellPidl::SetEmpty()
+{
+    m_bytes.assign(2, 0);
+}
 
 void CShellPidl::SetSingle(const CShellPidl& list)
 {
@@ -152,7 +158,10 @@ bool CShellPidl::Split(CShellPidl* parent, CShellPidl* child)
     return true;
 }
 
-bool CShellPidl::Equals(const CShellPidl& list) const { return m_bytes == list.m_bytes; }
+bool CShellPidl::Equals(const CShellPidl& list) const
+{
+    return m_bytes == list.m_bytes;
+}
 
 int CShellPidl::ItemCount() const
 {
@@ -194,7 +203,10 @@ bool CShellPidl::FirstItem(uint8_t* kind, std::string_view* name) const
     return true;
 }
 
-std::unique_ptr<CShellFolder> CShellPidl::BindFolder() const { return CShellFolder::Bind(*this); }
+std::unique_ptr<CShellFolder> CShellPidl::BindFolder() const
+{
+    return CShellFolder::Bind(*this);
+}
 
 bool CShellPidl::ParseName(const std::string& path, uint32_t* attributes)
 {
@@ -225,7 +237,8 @@ bool CShellPidl::ParseName(const std::string& path, uint32_t* attributes)
     }
     if (attributes) {
         uint32_t actual = kAttrFileSystem;
-        if (S_ISDIR(st.st_mode) || (S_ISLNK(st.st_mode) && stat(normal.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
+        if (S_ISDIR(st.st_mode)
+            || (S_ISLNK(st.st_mode) && stat(normal.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
             actual |= kAttrFolder;
         *attributes &= actual;
     }

@@ -15,10 +15,11 @@ namespace {
 // File systems that hold no user files (kernel interfaces, memory-backed
 // scratch, container layers, packaged read-only images).
 constexpr std::array<std::string_view, 30> kPseudoFileSystems = {
-    "autofs", "binfmt_misc", "bpf", "cgroup", "cgroup2", "configfs", "debugfs", "devpts", "devtmpfs",
-    "efivarfs", "fusectl", "fuse.gvfsd-fuse", "fuse.portal", "hugetlbfs", "mqueue", "nsfs", "overlay",
-    "proc", "pstore", "ramfs", "rpc_pipefs", "securityfs", "selinuxfs", "squashfs", "sysfs", "tmpfs",
-    "tracefs", "devfs", "aufs", "nfsd",
+    "autofs",      "binfmt_misc", "bpf",        "cgroup",     "cgroup2",   "configfs",
+    "debugfs",     "devpts",      "devtmpfs",   "efivarfs",   "fusectl",   "fuse.gvfsd-fuse",
+    "fuse.portal", "hugetlbfs",   "mqueue",     "nsfs",       "overlay",   "proc",
+    "pstore",      "ramfs",       "rpc_pipefs", "securityfs", "selinuxfs", "squashfs",
+    "sysfs",       "tmpfs",       "tracefs",    "devfs",      "aufs",      "nfsd",
 };
 
 // Trees where the system mounts its own things.
@@ -28,8 +29,8 @@ constexpr std::array<std::string_view, 8> kSystemTrees = {
 
 bool IsUnder(std::string_view path, std::string_view tree)
 {
-    return path == tree || (path.size() > tree.size() && path.substr(0, tree.size()) == tree
-                               && path[tree.size()] == '/');
+    return path == tree
+        || (path.size() > tree.size() && path.substr(0, tree.size()) == tree && path[tree.size()] == '/');
 }
 
 // Mount table fields escape blanks, tabs, newlines and backslashes as \ooo.
@@ -41,7 +42,8 @@ std::string Unescape(std::string_view field)
     for (size_t i = 0; i < field.size(); ++i) {
         if (field[i] == '\\' && i + 3 < field.size() && isOct(field[i + 1]) && isOct(field[i + 2])
             && isOct(field[i + 3])) {
-            out += static_cast<char>(((field[i + 1] - '0') << 6) | ((field[i + 2] - '0') << 3) | (field[i + 3] - '0'));
+            out += static_cast<char>(((field[i + 1] - '0') << 6) | ((field[i + 2] - '0') << 3)
+                                     | (field[i + 3] - '0'));
             i += 3;
             continue;
         }
@@ -122,7 +124,7 @@ std::string DesktopFromUserDirs(std::string_view text, const std::string& home)
     return {};
 }
 
-} // namespace
+}  // namespace
 
 std::string HomeDirectory()
 {
@@ -161,8 +163,7 @@ std::vector<MountedVolume> ParseMountInfo(std::string_view text)
         pos = end + 1;
         // id parent major:minor root mount-point options [optional...] - type source super-options
         const auto dash = std::find(fields.begin(), fields.end(), std::string_view("-"));
-        if (fields.size() < 5 || dash == fields.end() || fields.end() - dash < 3
-            || dash - fields.begin() < 6)
+        if (fields.size() < 5 || dash == fields.end() || fields.end() - dash < 3 || dash - fields.begin() < 6)
             continue;
         MountedVolume volume;
         volume.mountPoint = Unescape(fields[4]);
@@ -178,29 +179,30 @@ std::vector<MountedVolume> ParseMountInfo(std::string_view text)
 std::vector<MountedVolume> UserVolumes(const std::vector<MountedVolume>& mounts)
 {
     std::vector<MountedVolume> volumes;
-    volumes.push_back(MountedVolume{ "/", {}, {} });
+    volumes.push_back(MountedVolume {"/", {}, {}});
     for (const MountedVolume& m : mounts) {
         if (m.mountPoint == "/") {
             volumes[0] = m;
             continue;
         }
-        if (std::find(kPseudoFileSystems.begin(), kPseudoFileSystems.end(), m.fsType) != kPseudoFileSystems.end())
+        if (std::find(kPseudoFileSystems.begin(), kPseudoFileSystems.end(), m.fsType)
+            != kPseudoFileSystems.end())
             continue;
         const bool removableTree = IsUnder(m.mountPoint, "/run/media");
         if (!removableTree
             && std::any_of(kSystemTrees.begin(), kSystemTrees.end(),
-                [&](std::string_view tree) { return IsUnder(m.mountPoint, tree); }))
+                           [&](std::string_view tree) { return IsUnder(m.mountPoint, tree); }))
             continue;
         // A later mount on the same point hides the earlier one.
         auto same = std::find_if(volumes.begin(), volumes.end(),
-            [&](const MountedVolume& v) { return v.mountPoint == m.mountPoint; });
+                                 [&](const MountedVolume& v) { return v.mountPoint == m.mountPoint; });
         if (same != volumes.end())
             *same = m;
         else
             volumes.push_back(m);
     }
     std::sort(volumes.begin() + 1, volumes.end(),
-        [](const MountedVolume& a, const MountedVolume& b) { return a.mountPoint < b.mountPoint; });
+              [](const MountedVolume& a, const MountedVolume& b) { return a.mountPoint < b.mountPoint; });
     return volumes;
 }
 

@@ -172,7 +172,8 @@ ImageFileFormat FormatOfPath(const std::string& path)
     if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
         return ImageFileFormat::Unknown;
     std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
     if (ext == "ppm")
         return ImageFileFormat::Ppm;
     if (ext == "bmp")
@@ -205,8 +206,8 @@ bool WriteImageFile(CImageBitmap& bitmap, const std::string& path, std::string& 
         error = std::strerror(errno);
         return false;
     }
-    bool ok = format == ImageFileFormat::Ppm ? WritePpm(fd, bitmap)
-                                             : WriteAll(fd, bytes.data(), bytes.size());
+    bool ok
+        = format == ImageFileFormat::Ppm ? WritePpm(fd, bitmap) : WriteAll(fd, bytes.data(), bytes.size());
     if (!ok)
         error = std::strerror(errno);
     if (::close(fd) != 0 && ok) {

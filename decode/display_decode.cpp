@@ -51,13 +51,13 @@ bool DisplayReduces(const DisplayPlan& plan, int displayWidth, int displayHeight
 
 bool DisplayIsDirect(const DisplayPlan& plan, int displayWidth, int displayHeight)
 {
-    const bool forward = (plan.rotation == 0 && !plan.flipHorizontally) ||
-                         (plan.rotation == 2 && plan.flipHorizontally);
+    const bool forward
+        = (plan.rotation == 0 && !plan.flipHorizontally) || (plan.rotation == 2 && plan.flipHorizontally);
     return forward && displayWidth == plan.sourceWidth && displayHeight == plan.sourceHeight;
 }
 
-bool ReducingDecode(const DisplayPlan& plan, CImageBitmap& image, const RowReader& read,
-                    CEvent* cancel, IDecodeProgress* progress)
+bool ReducingDecode(const DisplayPlan& plan, CImageBitmap& image, const RowReader& read, CEvent* cancel,
+                    IDecodeProgress* progress)
 {
     const int W = plan.sourceWidth, H = plan.sourceHeight;
     const Lines lines = LinesOf(plan, image);
@@ -119,8 +119,8 @@ void PlaceSpan(const DisplayPlan& plan, CImageBitmap& image, const Lines& lines,
 // Vertical ramp from `previous` to `current` over lines [begin, end).
 void PlaceRamp(const DisplayPlan& plan, CImageBitmap& image, const Lines& lines,
                const std::vector<uint8_t>& previous, const std::vector<uint8_t>& current,
-               std::vector<double>& increment, std::vector<uint8_t>& ramp,
-               std::vector<uint32_t>& line, int begin, int end)
+               std::vector<double>& increment, std::vector<uint8_t>& ramp, std::vector<uint32_t>& line,
+               int begin, int end)
 {
     const int n = end - begin;
     if (n <= 0)
@@ -139,8 +139,8 @@ void PlaceRamp(const DisplayPlan& plan, CImageBitmap& image, const Lines& lines,
 
 }  // namespace
 
-bool EnlargingDecode(const DisplayPlan& plan, CImageBitmap& image, const RowReader& read,
-                     CEvent* cancel, IDecodeProgress* progress)
+bool EnlargingDecode(const DisplayPlan& plan, CImageBitmap& image, const RowReader& read, CEvent* cancel,
+                     IDecodeProgress* progress)
 {
     const int W = plan.sourceWidth, H = plan.sourceHeight;
     const Lines lines = LinesOf(plan, image);
@@ -191,8 +191,8 @@ bool EnlargingDecode(const DisplayPlan& plan, CImageBitmap& image, const RowRead
     return true;
 }
 
-bool DirectDecode(const DisplayPlan& plan, CImageBitmap& image, const PixelRowReader& read,
-                  CEvent* cancel, IDecodeProgress* progress)
+bool DirectDecode(const DisplayPlan& plan, CImageBitmap& image, const PixelRowReader& read, CEvent* cancel,
+                  IDecodeProgress* progress)
 {
     const int H = plan.sourceHeight;
     if (image.Width() != plan.sourceWidth || image.Height() != H || H <= 0)
@@ -200,8 +200,8 @@ bool DirectDecode(const DisplayPlan& plan, CImageBitmap& image, const PixelRowRe
     for (int j = 0; j < H; ++j) {
         if (Cancelled(cancel))
             return false;
-        const LinePlacement where =
-            PlaceOf(j, plan.rotation, plan.flipHorizontally, plan.flipVertically, image.Width(), H);
+        const LinePlacement where
+            = PlaceOf(j, plan.rotation, plan.flipHorizontally, plan.flipVertically, image.Width(), H);
         {
             PixelLocker lock(image);
             if (!read(image.Row(where.index)))

@@ -41,16 +41,15 @@ bool DisplayIsDirect(const DisplayPlan& plan, int displayWidth, int displayHeigh
 // The three decodes. Each polls `cancel` before every source row and calls
 // `progress` (when given) after it; false when cancelled, stopped or a row
 // could not be read. The image keeps what was written.
-bool ReducingDecode(const DisplayPlan& plan, CImageBitmap& image, const RowReader& read,
-                    CEvent* cancel, IDecodeProgress* progress);
-bool EnlargingDecode(const DisplayPlan& plan, CImageBitmap& image, const RowReader& read,
-                     CEvent* cancel, IDecodeProgress* progress);
-bool DirectDecode(const DisplayPlan& plan, CImageBitmap& image, const PixelRowReader& read,
-                  CEvent* cancel, IDecodeProgress* progress);
+bool ReducingDecode(const DisplayPlan& plan, CImageBitmap& image, const RowReader& read, CEvent* cancel,
+                    IDecodeProgress* progress);
+bool EnlargingDecode(const DisplayPlan& plan, CImageBitmap& image, const RowReader& read, CEvent* cancel,
+                     IDecodeProgress* progress);
+bool DirectDecode(const DisplayPlan& plan, CImageBitmap& image, const PixelRowReader& read, CEvent* cancel,
+                  IDecodeProgress* progress);
 
 // The display size of a w x h image (already exchanged for a quarter turn)
 // asked to fit targetWidth x targetHeight (0: not constrained), keeping its
 // aspect; enlarging is allowed. Worked in extended precision. False when a
 // side comes out below 1 or the image would exceed kMaxDisplayPixels.
-bool FitDisplaySize(int w, int h, int targetWidth, int targetHeight, int& displayWidth,
-                    int& displayHeight);
+bool FitDisplaySize(int w, int h, int targetWidth, int targetHeight, int& displayWidth, int& displayHeight);

@@ -10,7 +10,9 @@ class ExactDivider {
 public:
     explicit ExactDivider(uint32_t divisor)
         : m_divisor(divisor ? divisor : 1),
-          m_reciprocal(m_divisor < 4096 ? (uint64_t(1) << 32) / m_divisor + 1 : 0) {}
+          m_reciprocal(m_divisor < 4096 ? (uint64_t(1) << 32) / m_divisor + 1 : 0)
+    {
+    }
 
     uint32_t Divisor() const { return m_divisor; }
 

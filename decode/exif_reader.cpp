@@ -259,11 +259,17 @@ void CExifReader::DecodeItems(size_t at, int64_t count, ExifEntry& entry)
         case 1: v.unsignedValue = m_data[at]; break;
         case 3: v.unsignedValue = U16(at); break;
         case 4: v.unsignedValue = U32(at); break;
-        case 5: v.unsignedValue = U32(at); v.unsignedDenominator = U32(at + 4); break;
+        case 5:
+            v.unsignedValue = U32(at);
+            v.unsignedDenominator = U32(at + 4);
+            break;
         case 6: v.signedValue = int8_t(m_data[at]); break;
         case 8: v.signedValue = int16_t(U16(at)); break;
         case 9: v.signedValue = int32_t(U32(at)); break;
-        case 10: v.signedValue = int32_t(U32(at)); v.signedDenominator = int32_t(U32(at + 4)); break;
+        case 10:
+            v.signedValue = int32_t(U32(at));
+            v.signedDenominator = int32_t(U32(at + 4));
+            break;
         case 11: {
             const uint32_t bits = U32(at);
             float f;
@@ -308,20 +314,15 @@ std::optional<std::string> CExifReader::FormatValue(const ExifEntry& entry)
     const ExifValue& v = entry.values.front();
     char buf[32];
     switch (entry.type) {
-    case 1: case 3: case 4:
-        std::snprintf(buf, sizeof buf, "%u", v.unsignedValue);
-        break;
-    case 6: case 8: case 9:
-        std::snprintf(buf, sizeof buf, "%i", v.signedValue);
-        break;
-    case 5:
-        std::snprintf(buf, sizeof buf, "%u/%u", v.unsignedValue, v.unsignedDenominator);
-        break;
-    case 10:
-        std::snprintf(buf, sizeof buf, "%i/%i", v.signedValue, v.signedDenominator);
-        break;
-    default:
-        return Fixed6(v.realValue);
+    case 1:
+    case 3:
+    case 4: std::snprintf(buf, sizeof buf, "%u", v.unsignedValue); break;
+    case 6:
+    case 8:
+    case 9: std::snprintf(buf, sizeof buf, "%i", v.signedValue); break;
+    case 5: std::snprintf(buf, sizeof buf, "%u/%u", v.unsignedValue, v.unsignedDenominator); break;
+    case 10: std::snprintf(buf, sizeof buf, "%i/%i", v.signedValue, v.signedDenominator); break;
+    default: return Fixed6(v.realValue);
     }
     return std::string(buf);
 }

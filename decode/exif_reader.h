@@ -15,20 +15,20 @@
 #include <vector>
 
 struct ExifValue {
-    int32_t signedValue = 0;      // types 6, 8, 9; numerator of 10
-    uint32_t unsignedValue = 0;   // types 1, 3, 4; numerator of 5
-    int32_t signedDenominator = 0;    // type 10
-    uint32_t unsignedDenominator = 0; // type 5
-    double realValue = 0;         // types 11, 12
+    int32_t signedValue = 0;           // types 6, 8, 9; numerator of 10
+    uint32_t unsignedValue = 0;        // types 1, 3, 4; numerator of 5
+    int32_t signedDenominator = 0;     // type 10
+    uint32_t unsignedDenominator = 0;  // type 5
+    double realValue = 0;              // types 11, 12
 };
 
 struct ExifEntry {
     uint16_t tag = 0;
     int type = 0;
-    int64_t count = 0;               // the 32-bit TIFF count, unsigned
-    std::vector<ExifValue> values;   // numeric types only; see kMaxDecodedBytes
-    std::string text;                // type 2: count bytes as stored, unterminated
-    std::vector<uint8_t> bytes;      // type 7: count bytes as stored
+    int64_t count = 0;              // the 32-bit TIFF count, unsigned
+    std::vector<ExifValue> values;  // numeric types only; see kMaxDecodedBytes
+    std::string text;               // type 2: count bytes as stored, unterminated
+    std::vector<uint8_t> bytes;     // type 7: count bytes as stored
     bool HasData() const { return !values.empty() || !text.empty() || !bytes.empty(); }
 };
 

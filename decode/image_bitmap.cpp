@@ -48,12 +48,14 @@ bool CImageBitmap::Allocate(int width, int height, bool zeroed)
         if (p == MAP_FAILED)
             return false;
         ::madvise(p, bytes, MADV_HUGEPAGE);
-        m_pixels = std::unique_ptr<uint32_t[], ImagePixelMemory>(static_cast<uint32_t*>(p), ImagePixelMemory{bytes});
+        m_pixels = std::unique_ptr<uint32_t[], ImagePixelMemory>(static_cast<uint32_t*>(p),
+                                                                 ImagePixelMemory {bytes});
     } else {
         void* p = zeroed ? std::calloc(bytes, 1) : std::malloc(bytes);
         if (!p)
             return false;
-        m_pixels = std::unique_ptr<uint32_t[], ImagePixelMemory>(static_cast<uint32_t*>(p), ImagePixelMemory{0});
+        m_pixels
+            = std::unique_ptr<uint32_t[], ImagePixelMemory>(static_cast<uint32_t*>(p), ImagePixelMemory {0});
     }
     m_width = width;
     m_height = height;
@@ -78,19 +80,19 @@ void CImageBitmap::Clear()
     m_pixels.reset();
     std::lock_guard dirty(m_dirtyLock);
     m_width = m_height = 0;
-    m_dirty = DirtyRect{};
+    m_dirty = DirtyRect {};
 }
 
 void CImageBitmap::MarkRow(int y)
 {
     std::lock_guard lock(m_dirtyLock);
-    m_dirty.Unite(DirtyRect{0, y, m_width, y + 1});
+    m_dirty.Unite(DirtyRect {0, y, m_width, y + 1});
 }
 
 void CImageBitmap::MarkColumn(int x)
 {
     std::lock_guard lock(m_dirtyLock);
-    m_dirty.Unite(DirtyRect{x, 0, x + 1, m_height});
+    m_dirty.Unite(DirtyRect {x, 0, x + 1, m_height});
 }
 
 DirtyRect CImageBitmap::GetDirtyRect() const

@@ -44,8 +44,8 @@ int ThumbnailScale(int longer, int size)
 
 // Decodes every row of an open source into the sampler; false on a library
 // failure, cancel, or a thumbnail too large to hold.
-bool SampleRows(CJpegSource& source, int size, CEvent* cancel, std::vector<uint32_t>& pixels,
-                int& width, int& height, std::string& error)
+bool SampleRows(CJpegSource& source, int size, CEvent* cancel, std::vector<uint32_t>& pixels, int& width,
+                int& height, std::string& error)
 {
     const int w = source.OutputWidth(), h = source.OutputHeight();
     if (int64_t(w) * h > kMaxDisplayPixels) {
@@ -84,8 +84,8 @@ bool SampleRows(CJpegSource& source, int size, CEvent* cancel, std::vector<uint3
 
 // The embedded thumbnail of the Exif data, when it is sound: JPEG
 // compression (6) and its bytes within the TIFF data.
-bool ExifThumbnail(const CExifReader& exif, int size, std::vector<uint32_t>& pixels, int& width,
-                   int& height, std::string& error)
+bool ExifThumbnail(const CExifReader& exif, int size, std::vector<uint32_t>& pixels, int& width, int& height,
+                   std::string& error)
 {
     const ExifIfd& ifd1 = exif.Ifd1Dir();
     const ExifEntry* compression = FindEntry(ifd1, kTagCompression, kTypeShort);
@@ -98,9 +98,9 @@ bool ExifThumbnail(const CExifReader& exif, int size, std::vector<uint32_t>& pix
     if (bytes == 0 || uint64_t(at) + bytes > tiff.size())
         return false;
     CJpegSource source;
-    const bool made = source.OpenMemory(tiff.data() + at, bytes) && source.ReadHeader() &&
-                      source.StartDecompress(JCS_RGB, 1) &&
-                      SampleRows(source, size, nullptr, pixels, width, height, error);
+    const bool made = source.OpenMemory(tiff.data() + at, bytes) && source.ReadHeader()
+        && source.StartDecompress(JCS_RGB, 1)
+        && SampleRows(source, size, nullptr, pixels, width, height, error);
     if (!made && error.empty())
         error = source.LastError();
     return made;
@@ -117,10 +117,10 @@ bool ReducedThumbnail(const std::string& path, int size, CEvent* cancel, std::ve
         return false;
     }
     source.SetCancel(cancel);
-    const bool made = source.ReadHeader() &&
-                      source.StartDecompress(
-                          JCS_RGB, ThumbnailScale(std::max(source.ImageWidth(), source.ImageHeight()), size)) &&
-                      SampleRows(source, size, cancel, pixels, width, height, error);
+    const bool made = source.ReadHeader()
+        && source.StartDecompress(JCS_RGB,
+                                  ThumbnailScale(std::max(source.ImageWidth(), source.ImageHeight()), size))
+        && SampleRows(source, size, cancel, pixels, width, height, error);
     if (!made && source.LastError()[0])
         error = source.LastError();
     return made;
@@ -128,8 +128,7 @@ bool ReducedThumbnail(const std::string& path, int size, CEvent* cancel, std::ve
 
 }  // namespace
 
-bool FitDisplaySize(int w, int h, int targetWidth, int targetHeight, int& displayWidth,
-                    int& displayHeight)
+bool FitDisplaySize(int w, int h, int targetWidth, int targetHeight, int& displayWidth, int& displayHeight)
 {
     if (w <= 0 || h <= 0)
         return false;
@@ -239,11 +238,16 @@ bool CJpegDecoder::OpenForDisplay(const DecodeRequest& request, CEvent* cancel)
     const int w = m_source->ImageWidth(), h = m_source->ImageHeight();
     const bool quarter = m_request.rotation & 1;
     int displayWidth = 0, displayHeight = 0;
-    if (!FitDisplaySize(quarter ? h : w, quarter ? w : h, m_request.targetWidth,
-                        m_request.targetHeight, displayWidth, displayHeight))
+    if (!FitDisplaySize(quarter ? h : w, quarter ? w : h, m_request.targetWidth, m_request.targetHeight,
+                        displayWidth, displayHeight))
         return fail("the display size is empty or too large");
-    const DisplayPlan plan{w, h, m_request.rotation, m_request.flipHorizontally,
-                           m_request.flipVertically, m_request.highQuality, m_request.interpolate};
+    const DisplayPlan plan {w,
+                            h,
+                            m_request.rotation,
+                            m_request.flipHorizontally,
+                            m_request.flipVertically,
+                            m_request.highQuality,
+                            m_request.interpolate};
     m_direct = DisplayIsDirect(plan, displayWidth, displayHeight);
     // The library's 32-bit output is its RGB output with the bytes in the
     // bitmap's order, so the direct path gives the same pixels.
@@ -261,16 +265,15 @@ bool CJpegDecoder::Decode(CEvent* cancel, IDecodeProgress* progress)
         return false;
     CJpegSource& source = *m_source;
     source.SetCancel(cancel);
-    const DisplayPlan plan{source.OutputWidth(), source.OutputHeight(), m_request.rotation,
-                           m_request.flipHorizontally, m_request.flipVertically,
-                           m_request.highQuality, m_request.interpolate};
+    const DisplayPlan plan {source.OutputWidth(),       source.OutputHeight(),    m_request.rotation,
+                            m_request.flipHorizontally, m_request.flipVertically, m_request.highQuality,
+                            m_request.interpolate};
     bool done;
     if (m_direct) {
-        done = DirectDecode(plan, m_display,
-                            [&source](uint32_t* pixels) {
-                                return source.ReadScanline(reinterpret_cast<uint8_t*>(pixels));
-                            },
-                            cancel, progress);
+        done = DirectDecode(
+            plan, m_display,
+            [&source](uint32_t* pixels) { return source.ReadScanline(reinterpret_cast<uint8_t*>(pixels)); },
+            cancel, progress);
     } else {
         const RowReader read = [&source](uint8_t* rgb) { return source.ReadScanline(rgb); };
         done = m_reduce ? ReducingDecode(plan, m_display, read, cancel, progress)

@@ -22,25 +22,25 @@ class CJpegSource;
 
 // What the view wants to see.
 struct DecodeRequest {
-    std::string path;            // full path, bytes as the kernel stores them
-    int targetWidth = 0;         // 0: not constrained
-    int targetHeight = 0;        // 0: not constrained
-    int rotation = 0;            // 0 none, 1 clockwise 90, 2 180, 3 counter-clockwise 90
+    std::string path;      // full path, bytes as the kernel stores them
+    int targetWidth = 0;   // 0: not constrained
+    int targetHeight = 0;  // 0: not constrained
+    int rotation = 0;      // 0 none, 1 clockwise 90, 2 180, 3 counter-clockwise 90
     bool flipHorizontally = false;
     bool flipVertically = false;
-    bool highQuality = false;    // average source pixels when reducing
-    bool interpolate = false;    // interpolate linearly when enlarging
+    bool highQuality = false;  // average source pixels when reducing
+    bool interpolate = false;  // interpolate linearly when enlarging
 };
 
 struct ImageInfo {
-    uint32_t fileSize = 0;       // low 32 bits of the size
-    int64_t fileSizeFull = 0;    // the whole size, for reports
-    std::time_t created = 0;     // birth time where known, else change time
+    uint32_t fileSize = 0;     // low 32 bits of the size
+    int64_t fileSizeFull = 0;  // the whole size, for reports
+    std::time_t created = 0;   // birth time where known, else change time
     std::time_t modified = 0;
-    uint8_t attributes = 0;      // 0x01: read-only for this user
-    int imageWidth = 0;          // frame size from the header, unrotated
+    uint8_t attributes = 0;  // 0x01: read-only for this user
+    int imageWidth = 0;      // frame size from the header, unrotated
     int imageHeight = 0;
-    bool color = false;          // components != 1
+    bool color = false;  // components != 1
     CExifReader exif;
     std::vector<std::string> comments;  // every COM segment, in file order
 };
@@ -90,7 +90,7 @@ private:
     std::unique_ptr<CJpegSource> m_source;  // open between OpenForDisplay and the end of Decode
     DecodeRequest m_request;
     bool m_reduce = false;
-    bool m_direct = false;   // the library writes rows straight into the display image
+    bool m_direct = false;     // the library writes rows straight into the display image
     std::string m_lastError;   // display thread
     std::string m_thumbError;  // thumbnail thread
     ImageInfo m_info;

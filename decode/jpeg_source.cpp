@@ -58,7 +58,7 @@ void CJpegSource::SetError(const char* text)
 
 bool CJpegSource::CreateDecompressor()
 {
-    m_info = jpeg_decompress_struct{};
+    m_info = jpeg_decompress_struct {};
     m_info.err = jpeg_std_error(&m_errorManager);
     m_errorManager.error_exit = ErrorExit;
     m_errorManager.output_message = OutputMessage;

@@ -55,7 +55,7 @@ public:
     void SetCancel(CEvent* cancel) { m_cancel = cancel; }
 
     // Guarded library steps; false when the library failed.
-    bool ReadHeader();                         // require-image off; true when a frame header was read
+    bool ReadHeader();  // require-image off; true when a frame header was read
     bool StartDecompress(J_COLOR_SPACE space, int scaleDenom);
     // Once the data of a single Huffman-coded scan has ended early, the library
     // decodes every later block as empty, so its rows settle into one row
@@ -97,11 +97,11 @@ private:
     static CJpegSource& Self(j_common_ptr cinfo);
     static CJpegSource& Self(j_decompress_ptr cinfo);
 
-    jpeg_error_mgr m_errorManager{};
-    jpeg_source_mgr m_sourceManager{};
-    jpeg_progress_mgr m_progress{};
-    jpeg_decompress_struct m_info{};
-    std::jmp_buf m_jump{};
+    jpeg_error_mgr m_errorManager {};
+    jpeg_source_mgr m_sourceManager {};
+    jpeg_progress_mgr m_progress {};
+    jpeg_decompress_struct m_info {};
+    std::jmp_buf m_jump {};
     bool m_created = false;
     int m_fd = -1;
     std::unique_ptr<uint8_t[]> m_buffer;
@@ -111,10 +111,10 @@ private:
     std::vector<std::string>* m_comments = nullptr;
     CEvent* m_cancel = nullptr;
     void (*m_libraryEmitMessage)(j_common_ptr, int) = nullptr;
-    bool m_dataEnded = false;          // the scan's data ran into a marker for good
-    JDIMENSION m_endedIMcuRow = 0;     // the row of blocks being decoded then
-    std::vector<uint8_t> m_lastRow;    // the previous row read after the end
-    bool m_repeating = false;          // the rows have settled
-    JDIMENSION m_repeatedRows = 0;     // rows handed out without the library
+    bool m_dataEnded = false;        // the scan's data ran into a marker for good
+    JDIMENSION m_endedIMcuRow = 0;   // the row of blocks being decoded then
+    std::vector<uint8_t> m_lastRow;  // the previous row read after the end
+    bool m_repeating = false;        // the rows have settled
+    JDIMENSION m_repeatedRows = 0;   // rows handed out without the library
     char m_error[JMSG_LENGTH_MAX] = {};
 };

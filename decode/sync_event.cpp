@@ -74,7 +74,8 @@ int CEvent::WaitAny(CEvent& a, CEvent& b)
     for (;;) {
         {
             std::lock_guard lock(a.m_mutex);
-            if (a.TakeLocked()) return 0;
+            if (a.TakeLocked())
+                return 0;
             a.AddWaiter(&w);
         }
         {

@@ -12,7 +12,9 @@ public:
     enum class Reset { Manual, Automatic };
 
     explicit CEvent(Reset reset = Reset::Manual, bool initiallySet = false)
-        : m_autoReset(reset == Reset::Automatic), m_set(initiallySet) {}
+        : m_autoReset(reset == Reset::Automatic), m_set(initiallySet)
+    {
+    }
     CEvent(const CEvent&) = delete;
     CEvent& operator=(const CEvent&) = delete;
 

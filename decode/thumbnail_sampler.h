@@ -31,8 +31,8 @@ private:
     bool m_valid = false;
     int m_width = 0;
     int m_height = 0;
-    std::vector<int> m_columns;    // source column of each thumbnail column, -1 outside
-    std::vector<int> m_rows;       // source row of each thumbnail row, -1 outside
-    int m_nextRow = 0;             // first thumbnail row not yet filled
+    std::vector<int> m_columns;  // source column of each thumbnail column, -1 outside
+    std::vector<int> m_rows;     // source row of each thumbnail row, -1 outside
+    int m_nextRow = 0;           // first thumbnail row not yet filled
     std::vector<uint32_t> m_pixels;
 };

@@ -15,11 +15,11 @@ namespace {
 
 // The strip's QImage format for each pixel format, in format order.
 constexpr QImage::Format kStripFormats[pixelconv::kFormatCount] = {
-    QImage::Format_BGR888,   // 0: any other screen
-    QImage::Format_Indexed8, // 1: 8 bits, the 233-colour palette
-    QImage::Format_RGB555,   // 2: 16 bits 5-5-5
-    QImage::Format_RGB16,    // 3: 16 bits 5-6-5
-    QImage::Format_RGB32,    // 4: 24 or 32 bits
+    QImage::Format_BGR888,    // 0: any other screen
+    QImage::Format_Indexed8,  // 1: 8 bits, the 233-colour palette
+    QImage::Format_RGB555,    // 2: 16 bits 5-5-5
+    QImage::Format_RGB16,     // 3: 16 bits 5-6-5
+    QImage::Format_RGB32,     // 4: 24 or 32 bits
 };
 
 QList<QRgb> MakeColorTable()
@@ -138,8 +138,8 @@ bool CDisplayBitmap::Blit(QPainter& target, CImageBitmap& image, const BlitParam
 }
 
 // The screen takes the image's own pixels: no conversion, one scaled draw.
-bool CDisplayBitmap::BlitDirect(QPainter& target, CImageBitmap& image, const BlitParams& p, int sx, int sy, int sw,
-                                int sh, int dx, int dy)
+bool CDisplayBitmap::BlitDirect(QPainter& target, CImageBitmap& image, const BlitParams& p, int sx, int sy,
+                                int sw, int sh, int dx, int dy)
 {
     const QImage pixels(reinterpret_cast<const uchar*>(image.Pixels()), image.Width(), image.Height(),
                         qsizetype(image.Width()) * 4, QImage::Format_RGB32);
@@ -162,8 +162,8 @@ bool CDisplayBitmap::BlitDirect(QPainter& target, CImageBitmap& image, const Bli
 
 // Converts the rectangle tile by tile into the strip and draws each tile
 // where it belongs; tiles of one row join edge to edge.
-bool CDisplayBitmap::BlitTiles(QPainter& target, CImageBitmap& image, const BlitParams& p, int sx, int sy, int sw,
-                               int sh, int dx, int dy)
+bool CDisplayBitmap::BlitTiles(QPainter& target, CImageBitmap& image, const BlitParams& p, int sx, int sy,
+                               int sw, int sh, int dx, int dy)
 {
     const int64_t f = p.factor;
     const int tileW = int(std::min<int64_t>(p.reduce ? m_stripWidth * f : m_stripWidth / f, sw));
@@ -172,7 +172,8 @@ bool CDisplayBitmap::BlitTiles(QPainter& target, CImageBitmap& image, const Blit
         return false;  // one enlarged pixel is larger than the strip
 
     const pixelconv::SourcePixels source {image.Pixels(), image.Width(), image.Height()};
-    const pixelconv::StripPixels strip {m_strip.bits(), int(m_strip.bytesPerLine()), m_stripWidth, m_stripHeight};
+    const pixelconv::StripPixels strip {m_strip.bits(), int(m_strip.bytesPerLine()), m_stripWidth,
+                                        m_stripHeight};
     pixelconv::TileJob job;
     job.factor = p.factor;
     job.reduce = p.reduce;

@@ -23,16 +23,16 @@ class QPainter;
 
 // What a caller hands to Blit.
 struct BlitParams {
-    int factor = 1;        // zoom factor, at least 1
-    bool reduce = false;   // false: each pixel as factor x factor; true: every factor-th pixel
-    int sourceX = 0;       // source rectangle in image pixels
+    int factor = 1;       // zoom factor, at least 1
+    bool reduce = false;  // false: each pixel as factor x factor; true: every factor-th pixel
+    int sourceX = 0;      // source rectangle in image pixels
     int sourceY = 0;
     int sourceWidth = 0;
     int sourceHeight = 0;
-    int destX = 0;         // where the source rectangle's top-left corner goes
+    int destX = 0;  // where the source rectangle's top-left corner goes
     int destY = 0;
-    int ditherOffsetX = 0; // the caller's scroll position: keeps the dither
-    int ditherOffsetY = 0; //   pattern fixed to the image while it scrolls
+    int ditherOffsetX = 0;  // the caller's scroll position: keeps the dither
+    int ditherOffsetY = 0;  //   pattern fixed to the image while it scrolls
     bool gammaOn = false;
     std::array<uint8_t, 256> gammaTable {};
 };
@@ -48,11 +48,11 @@ public:
     // (Re)builds the strip for a screen of the given depth. False, leaving the
     // instance empty, when the strip size is not within 1..kMaxStripSize or
     // the strip cannot be allocated.
-    bool Create(int screenDepth, int stripWidth = kDefaultStripSize,
-                int stripHeight = kDefaultStripSize, bool dithering = true);
+    bool Create(int screenDepth, int stripWidth = kDefaultStripSize, int stripHeight = kDefaultStripSize,
+                bool dithering = true);
     // The same with an explicit pixel format (0 to 4).
-    bool CreateFormat(int format, int stripWidth = kDefaultStripSize,
-                      int stripHeight = kDefaultStripSize, bool dithering = true);
+    bool CreateFormat(int format, int stripWidth = kDefaultStripSize, int stripHeight = kDefaultStripSize,
+                      bool dithering = true);
     void Destroy();
 
     // Draws the source rectangle (clipped to the image) at the destination.
@@ -72,8 +72,8 @@ public:
     const QImage& Strip() const { return m_strip; }
 
 private:
-    bool BlitDirect(QPainter& target, CImageBitmap& image, const BlitParams& p, int sx, int sy, int sw, int sh,
-                    int dx, int dy);
+    bool BlitDirect(QPainter& target, CImageBitmap& image, const BlitParams& p, int sx, int sy, int sw,
+                    int sh, int dx, int dy);
     bool BlitTiles(QPainter& target, CImageBitmap& image, const BlitParams& p, int sx, int sy, int sw, int sh,
                    int dx, int dy);
 

@@ -31,7 +31,7 @@ DirtyRect SubtractRect(const DirtyRect& from, const DirtyRect& cut)
     const bool spansX = cut.left <= from.left && cut.right >= from.right;
     const bool spansY = cut.top <= from.top && cut.bottom >= from.bottom;
     if (spansX && spansY)
-        return DirtyRect{};
+        return DirtyRect {};
     DirtyRect r = from;
     if (spansX) {
         if (cut.top <= from.top)
@@ -52,8 +52,8 @@ DirtyRect SubtractRect(const DirtyRect& from, const DirtyRect& cut)
 
 DirtyRect Ordered(const DirtyRect& r)
 {
-    return DirtyRect{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
-                     std::max(r.top, r.bottom)};
+    return DirtyRect {std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
+                      std::max(r.top, r.bottom)};
 }
 
 bool HasPixels(const CImageBitmap* image)
@@ -85,7 +85,7 @@ CImageView::~CImageView() = default;
 void CImageView::SetImage(CImageBitmap* image)
 {
     m_image = image;
-    m_lastDirty = DirtyRect{};
+    m_lastDirty = DirtyRect {};
     m_scrollX = m_scrollY = 0;
     m_reduce = false;
     m_factor = 1;
@@ -228,9 +228,9 @@ QRect CImageView::ImageToClient(const DirtyRect& rect, const QRect& area) const
         return QRect();
     const int f = m_factor;
     if (!m_reduce) {
-        c = DirtyRect{c.left * f, c.top * f, c.right * f, c.bottom * f};
+        c = DirtyRect {c.left * f, c.top * f, c.right * f, c.bottom * f};
     } else {
-        c = DirtyRect{c.left / f, c.top / f, (c.right + f - 1) / f, (c.bottom + f - 1) / f};
+        c = DirtyRect {c.left / f, c.top / f, (c.right + f - 1) / f, (c.bottom + f - 1) / f};
     }
     const int ox = area.left() - m_scrollX, oy = area.top() - m_scrollY;
     const QRect client(c.left + ox, c.top + oy, c.right - c.left, c.bottom - c.top);

@@ -39,9 +39,9 @@ class CImageView : public QWidget {
 public:
     static constexpr int kMaxEnlargeFactor = 20;
     static constexpr int kMaxReduceFactor = 10;
-    static constexpr int kRefreshMs = 100;      // progressive refresh and idle-cursor period
-    static constexpr int kIdleTicks = 15;       // idle ticks after which the next one hides the cursor (1.6 s)
-    static constexpr int kWheelNotch = 120;     // angle delta of one wheel notch
+    static constexpr int kRefreshMs = 100;   // progressive refresh and idle-cursor period
+    static constexpr int kIdleTicks = 15;    // idle ticks after which the next one hides the cursor (1.6 s)
+    static constexpr int kWheelNotch = 120;  // angle delta of one wheel notch
 
     // displayBitmap: the parent's display bitmap (not owned, outlives the
     // view), or nullptr for one of the view's own. The view builds it for its

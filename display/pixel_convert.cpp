@@ -14,135 +14,137 @@ static_assert(std::endian::native == std::endian::little, "pixel words assume a 
 namespace pixelconv {
 namespace {
 
-struct Bgr {
-    uint8_t b, g, r;
-};
+    struct Bgr {
+        uint8_t b, g, r;
+    };
 
-inline Bgr Channels(uint32_t px, const uint8_t* gamma)
-{
-    Bgr c {uint8_t(px), uint8_t(px >> 8), uint8_t(px >> 16)};
-    if (gamma)
-        c = {gamma[c.b], gamma[c.g], gamma[c.r]};
-    return c;
-}
-
-// Keeps the top `bits` bits of v. With dithering the value steps up one
-// level where the dropped fraction exceeds the threshold, so that a flat
-// area averages to v itself instead of growing darker. Threshold 7 never
-// steps: it stands for no dithering.
-constexpr unsigned Quantise(unsigned v, int bits, unsigned threshold8)
-{
-    const int dropped = 8 - bits;
-    unsigned q = v >> dropped;
-    const unsigned fraction = v & ((1u << dropped) - 1);
-    const unsigned threshold = threshold8 >> (3 - dropped);  // 0..7 scaled to the dropped bits
-    if (fraction > threshold && q < (1u << bits) - 1)
-        ++q;
-    return q;
-}
-
-// Each channel's share of the 16-bit value, per threshold of the 2 x 4
-// matrix: three lookups and two ORs per pixel.
-struct Pack16Table {
-    uint16_t blue[8][256];
-    uint16_t green[8][256];
-    uint16_t red[8][256];
-};
-
-// Green keeps five bits in both layouts; in 5-6-5 it sits one bit higher and
-// its lowest bit stays 0, so white is 0xFFDF there.
-constexpr Pack16Table MakePack16Table(int greenShift)
-{
-    Pack16Table t {};
-    for (unsigned th = 0; th < 8; ++th)
-        for (unsigned v = 0; v < 256; ++v) {
-            const unsigned q = Quantise(v, 5, th);
-            t.blue[th][v] = uint16_t(q);
-            t.green[th][v] = uint16_t(q << greenShift);
-            t.red[th][v] = uint16_t(q << (greenShift + 5));
-        }
-    return t;
-}
-constexpr Pack16Table kPack555 = MakePack16Table(5);
-constexpr Pack16Table kPack565 = MakePack16Table(6);
-
-inline uint16_t Pack16Inline(const Pack16Table& table, Bgr c, bool dither, int dx, int dy)
-{
-    const unsigned t = dither ? dither::kBayer2x4[dy & 1][dx & 3] : 7;
-    return uint16_t(table.blue[t][c.b] | table.green[t][c.g] | table.red[t][c.r]);
-}
-
-// Cube level of each value per threshold of the 8 x 8 matrix; threshold 63
-// never steps up (no fraction exceeds 63), so it serves without dithering.
-struct CubeTable {
-    uint8_t level[64][256];
-};
-
-constexpr CubeTable MakeCubeTable()
-{
-    CubeTable t {};
-    for (unsigned th = 0; th < 64; ++th)
-        for (unsigned v = 0; v < 256; ++v)
-            t.level[th][v] = uint8_t(v / 51 + (th < dither::kFraction[v] ? 1 : 0));
-    return t;
-}
-constexpr CubeTable kCube = MakeCubeTable();
-
-inline uint8_t PaletteIndexInline(Bgr c, bool dither, int dx, int dy)
-{
-    if (c.b == c.g && c.g == c.r) {
-        const unsigned v = c.b;
-        // White has an entry of its own; dithering it would speckle white areas.
-        if (v == 255)
-            return dither::kWhiteIndex;
-        unsigned index = dither::kFirstGray + v / 16;
-        if (dither && dither::kBayer4[dy & 3][dx & 3] < (v & 15))
-            ++index;
-        return uint8_t(index);
+    inline Bgr Channels(uint32_t px, const uint8_t* gamma)
+    {
+        Bgr c {uint8_t(px), uint8_t(px >> 8), uint8_t(px >> 16)};
+        if (gamma)
+            c = {gamma[c.b], gamma[c.g], gamma[c.r]};
+        return c;
     }
-    const uint8_t* level = kCube.level[dither ? dither::kBayer8[dy & 7][dx & 7] : 63];
-    return uint8_t(level[c.b] + 6 * level[c.g] + 36 * level[c.r]);
-}
 
-// Runs `store(row, column, pixel, ditherX, ditherY)` for every pixel of the
-// zoomed tile: every factor-th source pixel when reducing, each source pixel
-// `factor` times across and each source row `factor` times down otherwise.
-template <class Store>
-void WalkTile(const SourcePixels& s, const TileJob& t, const StripPixels& d, int outW, int outH, Store store)
-{
-    const int f = t.factor;
-    for (int j = 0; j < outH; ++j) {
-        const int sy = t.reduce ? t.y + j * f : t.y + j / f;
-        const uint32_t* src = s.pixels + size_t(sy) * s.width + t.x;
-        uint8_t* dst = d.bits + size_t(j) * d.bytesPerLine;
-        const int dy = t.ditherY + j;
-        if (t.reduce) {
-            for (int i = 0; i < outW; ++i)
-                store(dst, i, src[size_t(i) * f], t.ditherX + i, dy);
-        } else if (f == 1) {
-            for (int i = 0; i < outW; ++i)
-                store(dst, i, src[i], t.ditherX + i, dy);
-        } else {
-            int i = 0;
-            for (int k = 0; k < t.width; ++k)
-                for (int r = 0; r < f; ++r, ++i)
-                    store(dst, i, src[k], t.ditherX + i, dy);
+    // Keeps the top `bits` bits of v. With dithering the value steps up one
+    // level where the dropped fraction exceeds the threshold, so that a flat
+    // area averages to v itself instead of growing darker. Threshold 7 never
+    // steps: it stands for no dithering.
+    constexpr unsigned Quantise(unsigned v, int bits, unsigned threshold8)
+    {
+        const int dropped = 8 - bits;
+        unsigned q = v >> dropped;
+        const unsigned fraction = v & ((1u << dropped) - 1);
+        const unsigned threshold = threshold8 >> (3 - dropped);  // 0..7 scaled to the dropped bits
+        if (fraction > threshold && q < (1u << bits) - 1)
+            ++q;
+        return q;
+    }
+
+    // Each channel's share of the 16-bit value, per threshold of the 2 x 4
+    // matrix: three lookups and two ORs per pixel.
+    struct Pack16Table {
+        uint16_t blue[8][256];
+        uint16_t green[8][256];
+        uint16_t red[8][256];
+    };
+
+    // Green keeps five bits in both layouts; in 5-6-5 it sits one bit higher and
+    // its lowest bit stays 0, so white is 0xFFDF there.
+    constexpr Pack16Table MakePack16Table(int greenShift)
+    {
+        Pack16Table t {};
+        for (unsigned th = 0; th < 8; ++th)
+            for (unsigned v = 0; v < 256; ++v) {
+                const unsigned q = Quantise(v, 5, th);
+                t.blue[th][v] = uint16_t(q);
+                t.green[th][v] = uint16_t(q << greenShift);
+                t.red[th][v] = uint16_t(q << (greenShift + 5));
+            }
+        return t;
+    }
+    constexpr Pack16Table kPack555 = MakePack16Table(5);
+    constexpr Pack16Table kPack565 = MakePack16Table(6);
+
+    inline uint16_t Pack16Inline(const Pack16Table& table, Bgr c, bool dither, int dx, int dy)
+    {
+        const unsigned t = dither ? dither::kBayer2x4[dy & 1][dx & 3] : 7;
+        return uint16_t(table.blue[t][c.b] | table.green[t][c.g] | table.red[t][c.r]);
+    }
+
+    // Cube level of each value per threshold of the 8 x 8 matrix; threshold 63
+    // never steps up (no fraction exceeds 63), so it serves without dithering.
+    struct CubeTable {
+        uint8_t level[64][256];
+    };
+
+    constexpr CubeTable MakeCubeTable()
+    {
+        CubeTable t {};
+        for (unsigned th = 0; th < 64; ++th)
+            for (unsigned v = 0; v < 256; ++v)
+                t.level[th][v] = uint8_t(v / 51 + (th < dither::kFraction[v] ? 1 : 0));
+        return t;
+    }
+    constexpr CubeTable kCube = MakeCubeTable();
+
+    inline uint8_t PaletteIndexInline(Bgr c, bool dither, int dx, int dy)
+    {
+        if (c.b == c.g && c.g == c.r) {
+            const unsigned v = c.b;
+            // White has an entry of its own; dithering it would speckle white areas.
+            if (v == 255)
+                return dither::kWhiteIndex;
+            unsigned index = dither::kFirstGray + v / 16;
+            if (dither && dither::kBayer4[dy & 3][dx & 3] < (v & 15))
+                ++index;
+            return uint8_t(index);
+        }
+        const uint8_t* level = kCube.level[dither ? dither::kBayer8[dy & 7][dx & 7] : 63];
+        return uint8_t(level[c.b] + 6 * level[c.g] + 36 * level[c.r]);
+    }
+
+    // Runs `store(row, column, pixel, ditherX, ditherY)` for every pixel of the
+    // zoomed tile: every factor-th source pixel when reducing, each source pixel
+    // `factor` times across and each source row `factor` times down otherwise.
+    template <class Store>
+    void WalkTile(const SourcePixels& s, const TileJob& t, const StripPixels& d, int outW, int outH,
+                  Store store)
+    {
+        const int f = t.factor;
+        for (int j = 0; j < outH; ++j) {
+            const int sy = t.reduce ? t.y + j * f : t.y + j / f;
+            const uint32_t* src = s.pixels + size_t(sy) * s.width + t.x;
+            uint8_t* dst = d.bits + size_t(j) * d.bytesPerLine;
+            const int dy = t.ditherY + j;
+            if (t.reduce) {
+                for (int i = 0; i < outW; ++i)
+                    store(dst, i, src[size_t(i) * f], t.ditherX + i, dy);
+            } else if (f == 1) {
+                for (int i = 0; i < outW; ++i)
+                    store(dst, i, src[i], t.ditherX + i, dy);
+            } else {
+                int i = 0;
+                for (int k = 0; k < t.width; ++k)
+                    for (int r = 0; r < f; ++r, ++i)
+                        store(dst, i, src[k], t.ditherX + i, dy);
+            }
         }
     }
-}
 
-bool TileFits(int format, const SourcePixels& s, const TileJob& t, const StripPixels& d, int outW, int outH)
-{
-    if (format < 0 || format >= kFormatCount || !s.pixels || !d.bits || t.factor < 1)
-        return false;
-    if (t.x < 0 || t.y < 0 || t.width < 0 || t.height < 0)
-        return false;
-    if (int64_t(t.x) + t.width > s.width || int64_t(t.y) + t.height > s.height)
-        return false;
-    if (outW > d.width || outH > d.height || int64_t(d.width) * BytesPerPixel(format) > d.bytesPerLine)
-        return false;
-    return true;
-}
+    bool TileFits(int format, const SourcePixels& s, const TileJob& t, const StripPixels& d, int outW,
+                  int outH)
+    {
+        if (format < 0 || format >= kFormatCount || !s.pixels || !d.bits || t.factor < 1)
+            return false;
+        if (t.x < 0 || t.y < 0 || t.width < 0 || t.height < 0)
+            return false;
+        if (int64_t(t.x) + t.width > s.width || int64_t(t.y) + t.height > s.height)
+            return false;
+        if (outW > d.width || outH > d.height || int64_t(d.width) * BytesPerPixel(format) > d.bytesPerLine)
+            return false;
+        return true;
+    }
 
 }  // namespace
 
@@ -169,7 +171,8 @@ uint8_t PaletteIndex(uint8_t blue, uint8_t green, uint8_t red, bool dither, int 
 
 uint16_t Pack16(int format, uint8_t blue, uint8_t green, uint8_t red, bool dither, int ditherX, int ditherY)
 {
-    return Pack16Inline(format == kFormat565 ? kPack565 : kPack555, Bgr {blue, green, red}, dither, ditherX, ditherY);
+    return Pack16Inline(format == kFormat565 ? kPack565 : kPack555, Bgr {blue, green, red}, dither, ditherX,
+                        ditherY);
 }
 
 bool ConvertTile(int format, const SourcePixels& source, const TileJob& tile, const StripPixels& strip)
@@ -206,20 +209,19 @@ bool ConvertTile(int format, const SourcePixels& source, const TileJob& tile, co
         });
         break;
     case kFormat555:
-    case kFormat565:
-    {
+    case kFormat565: {
         const Pack16Table& table = format == kFormat565 ? kPack565 : kPack555;
         WalkTile(source, tile, strip, outW, outH,
                  [gamma, dither, &table](uint8_t* row, int i, uint32_t px, int dx, int dy) {
                      const uint16_t v = Pack16Inline(table, Channels(px, gamma), dither, dx, dy);
                      std::memcpy(row + size_t(i) * 2, &v, 2);
                  });
-    }
-        break;
+    } break;
     case kFormat8:
-        WalkTile(source, tile, strip, outW, outH, [gamma, dither](uint8_t* row, int i, uint32_t px, int dx, int dy) {
-            row[i] = PaletteIndexInline(Channels(px, gamma), dither, dx, dy);
-        });
+        WalkTile(source, tile, strip, outW, outH,
+                 [gamma, dither](uint8_t* row, int i, uint32_t px, int dx, int dy) {
+                     row[i] = PaletteIndexInline(Channels(px, gamma), dither, dx, dy);
+                 });
         break;
     }
     return true;

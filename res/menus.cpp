@@ -4,71 +4,100 @@
 
 namespace res {
 namespace {
-constexpr MenuEntry Popup(const char* title) { return {title, 0}; }
-constexpr MenuEntry Item(int command) { return {nullptr, command}; }
-constexpr MenuEntry Separator() { return {nullptr, kSeparator}; }
+    constexpr MenuEntry Popup(const char* title)
+    {
+        return {title, 0};
+    }
+    constexpr MenuEntry Item(int command)
+    {
+        return {nullptr, command};
+    }
+    constexpr MenuEntry Separator()
+    {
+        return {nullptr, kSeparator};
+    }
 
-constexpr MenuEntry kMainMenu[] = {
-    Popup("&File"),
-    Item(kCmdSmallThumbnails), Item(kCmdBigThumbnails), Item(kCmdList),
-    Separator(),
-    Item(kCmdCopyImage),
-    Separator(),
-    Item(kCmdExit),
-    Popup("&View"),
-    Item(kCmdFullScreen), Item(kCmdNameBar),
-    Separator(),
-    Item(kCmdNoFitting), Item(kCmdFitHorizontally), Item(kCmdFitVertically), Item(kCmdFitBoth),
-    Separator(),
-    Item(kCmdIncreaseGamma), Item(kCmdDecreaseGamma), Item(kCmdResetGamma),
-    Separator(),
-    Item(kCmdNoRotation), Item(kCmdRotateClockwise), Item(kCmdRotateUpsideDown),
-    Item(kCmdRotateCounterClockwise),
-    Separator(),
-    Item(kCmdFlipHorizontally), Item(kCmdFlipVertically),
-    Separator(),
-    Item(kCmdImageProperties),
-    Popup("&Tools"),
-    Item(kCmdAdjustSlideShow), Item(kCmdStartStopSlideShow),
-    Separator(),
-    Item(kCmdOptions),
-    Popup("&Help"),
-    Item(kCmdAbout),
-};
+    constexpr MenuEntry kMainMenu[] = {
+        Popup("&File"),
+        Item(kCmdSmallThumbnails),
+        Item(kCmdBigThumbnails),
+        Item(kCmdList),
+        Separator(),
+        Item(kCmdCopyImage),
+        Separator(),
+        Item(kCmdExit),
+        Popup("&View"),
+        Item(kCmdFullScreen),
+        Item(kCmdNameBar),
+        Separator(),
+        Item(kCmdNoFitting),
+        Item(kCmdFitHorizontally),
+        Item(kCmdFitVertically),
+        Item(kCmdFitBoth),
+        Separator(),
+        Item(kCmdIncreaseGamma),
+        Item(kCmdDecreaseGamma),
+        Item(kCmdResetGamma),
+        Separator(),
+        Item(kCmdNoRotation),
+        Item(kCmdRotateClockwise),
+        Item(kCmdRotateUpsideDown),
+        Item(kCmdRotateCounterClockwise),
+        Separator(),
+        Item(kCmdFlipHorizontally),
+        Item(kCmdFlipVertically),
+        Separator(),
+        Item(kCmdImageProperties),
+        Popup("&Tools"),
+        Item(kCmdAdjustSlideShow),
+        Item(kCmdStartStopSlideShow),
+        Separator(),
+        Item(kCmdOptions),
+        Popup("&Help"),
+        Item(kCmdAbout),
+    };
 
-constexpr MenuEntry kContextMenu[] = {
-    Popup(""),
-    Item(kCmdControlPanel), Item(kCmdFullScreen), Item(kCmdNameBar),
-    Separator(),
-    Item(kCmdCopyImage),
-    Separator(),
-    Item(kCmdNoFitting), Item(kCmdFitHorizontally), Item(kCmdFitVertically), Item(kCmdFitBoth),
-    Separator(),
-    Item(kCmdIncreaseGamma), Item(kCmdDecreaseGamma), Item(kCmdResetGamma),
-    Separator(),
-    Item(kCmdNoRotation), Item(kCmdRotateClockwise), Item(kCmdRotateUpsideDown),
-    Item(kCmdRotateCounterClockwise),
-    Separator(),
-    Item(kCmdFlipHorizontally), Item(kCmdFlipVertically),
-    Separator(),
-    Item(kCmdStartStopSlideShow),
-    Separator(),
-    Item(kCmdImageProperties),
-};
+    constexpr MenuEntry kContextMenu[] = {
+        Popup(""),
+        Item(kCmdControlPanel),
+        Item(kCmdFullScreen),
+        Item(kCmdNameBar),
+        Separator(),
+        Item(kCmdCopyImage),
+        Separator(),
+        Item(kCmdNoFitting),
+        Item(kCmdFitHorizontally),
+        Item(kCmdFitVertically),
+        Item(kCmdFitBoth),
+        Separator(),
+        Item(kCmdIncreaseGamma),
+        Item(kCmdDecreaseGamma),
+        Item(kCmdResetGamma),
+        Separator(),
+        Item(kCmdNoRotation),
+        Item(kCmdRotateClockwise),
+        Item(kCmdRotateUpsideDown),
+        Item(kCmdRotateCounterClockwise),
+        Separator(),
+        Item(kCmdFlipHorizontally),
+        Item(kCmdFlipVertically),
+        Separator(),
+        Item(kCmdStartStopSlideShow),
+        Separator(),
+        Item(kCmdImageProperties),
+    };
 
-struct ContextText {
-    int command;
-    const char* text;
-};
+    struct ContextText {
+        int command;
+        const char* text;
+    };
 
-// The context menu shows these without their mnemonic marks.
-constexpr ContextText kContextTexts[] = {
-    {kCmdFullScreen, "Full Screen\tAlt+Enter"},
-    {kCmdNoFitting, "No fitting\t/"},
-    {kCmdFitHorizontally, "Fit Horizontally"},
-    {kCmdFitVertically, "Fit Vertically"},
-    {kCmdFitBoth, "Fit Both Directions\t*"},
-};
+    // The context menu shows these without their mnemonic marks.
+    constexpr ContextText kContextTexts[] = {
+        {kCmdFullScreen, "Full Screen\tAlt+Enter"}, {kCmdNoFitting, "No fitting\t/"},
+        {kCmdFitHorizontally, "Fit Horizontally"},  {kCmdFitVertically, "Fit Vertically"},
+        {kCmdFitBoth, "Fit Both Directions\t*"},
+    };
 }  // namespace
 
 std::span<const MenuEntry> MainMenu()

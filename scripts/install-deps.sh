@@ -11,7 +11,7 @@ packages=(
   libglib2.0-dev
   xvfb xdotool xclip x11-utils imagemagick
   qt6-qpa-plugins fonts-dejavu-core
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
 )
 
 missing=()

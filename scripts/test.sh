@@ -28,6 +28,15 @@ run_ctest() {
   [ "$rc" -eq 0 ] || status=1
 }
 
+# The committed .clang-format is the house layout; the check counts as one test.
+echo "== format"
+if git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror >/dev/null 2>&1; then
+  passed=$((passed + 1))
+else
+  echo "format check failed; see: git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run"
+  failed=$((failed + 1)); status=1
+fi
+
 build() { bash scripts/build.sh "$@" || { echo "build failed: $1"; status=1; return 1; }; }
 
 if build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMVANE_WERROR=$werror; then

@@ -18,20 +18,20 @@
 struct ImageItem {
     ImageItem* previous = nullptr;  // null at the ends
     ImageItem* next = nullptr;
-    std::string name;               // shown name (valid UTF-8 from a listing); the sort key
-    CShellPidl itemId;              // one-item list inside the loader's folder: the file's identity
-    CJpegDecoder decoder;           // display image, thumbnail and file information
+    std::string name;      // shown name (valid UTF-8 from a listing); the sort key
+    CShellPidl itemId;     // one-item list inside the loader's folder: the file's identity
+    CJpegDecoder decoder;  // display image, thumbnail and file information
 
     // Set as soon as the display image exists at its final size; its rows
     // are decoded after that.
-    CEvent displayReady{CEvent::Reset::Manual};
+    CEvent displayReady {CEvent::Reset::Manual};
     // Set when the display worker is done with the item: its rows are all
     // decoded, or the file could not be opened (displayReady then stays
     // clear). Cleared together with displayReady.
-    CEvent displayDone{CEvent::Reset::Manual};
+    CEvent displayDone {CEvent::Reset::Manual};
     // Set when the thumbnail is made.
-    CEvent thumbnailReady{CEvent::Reset::Manual};
+    CEvent thumbnailReady {CEvent::Reset::Manual};
     // The thumbnail could not be made in this run of the thumbnail worker; the
     // worker does not try again until thumbnails are started again.
-    std::atomic<bool> thumbnailFailed{false};
+    std::atomic<bool> thumbnailFailed {false};
 };

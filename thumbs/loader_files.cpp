@@ -23,7 +23,7 @@ bool IsGone(const std::string& path)
 }  // namespace
 
 void CThumbLoader::CollectPaths(const std::vector<ImageItem*>& items, std::vector<std::string>* paths,
-    std::vector<ImageItem*>* named) const
+                                std::vector<ImageItem*>* named) const
 {
     // Each listed item once, in the order given; a pointer that is repeated
     // or not in the list is left out rather than acted on twice.
@@ -131,7 +131,7 @@ bool CThumbLoader::DragItemsOut(const std::vector<ImageItem*>& items)
 }
 
 bool CThumbLoader::RenameCurrentFolder(const CShellPidl& folder, const std::string& newName,
-    CShellPidl* newRelative)
+                                       CShellPidl* newRelative)
 {
     if (newName.empty())
         return false;

@@ -42,7 +42,8 @@ void SortByName(std::vector<ImageItem*>& items)
     std::vector<Keyed> keyed;
     keyed.reserve(items.size());
     for (ImageItem* item : items)
-        keyed.push_back({QString::fromUtf8(item->name.data(), static_cast<qsizetype>(item->name.size())), item});
+        keyed.push_back(
+            {QString::fromUtf8(item->name.data(), static_cast<qsizetype>(item->name.size())), item});
     std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
         return QString::compare(a.key, b.key, Qt::CaseInsensitive) < 0;
     });

@@ -26,7 +26,7 @@ void CThumbLoader::ClearList()
     StopDisplayWorker();
     {
         std::lock_guard lock(m_displayLock);
-        m_current = m_next = m_previous = ViewRequest{};
+        m_current = m_next = m_previous = ViewRequest {};
         m_decoding = nullptr;
     }
     {

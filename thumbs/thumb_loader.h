@@ -139,7 +139,7 @@ private:
     bool ListFolder();
     void RemoveItems(const std::vector<ImageItem*>& items);
     void CollectPaths(const std::vector<ImageItem*>& items, std::vector<std::string>* paths,
-        std::vector<ImageItem*>* named) const;
+                      std::vector<ImageItem*>* named) const;
     void ClearSlots();
     void RestartWorkers();
     static void ClearDisplay(ImageItem* item);
@@ -182,14 +182,14 @@ private:
     ViewRequest m_previous;
     ImageItem* m_decoding = nullptr;
     std::mutex m_displayLock;
-    CEvent m_displayStop{CEvent::Reset::Manual};
-    CEvent m_displayWork{CEvent::Reset::Automatic};
+    CEvent m_displayStop {CEvent::Reset::Manual};
+    CEvent m_displayWork {CEvent::Reset::Automatic};
     std::thread m_displayThread;
 
     // Thumbnail worker state.
-    CEvent m_thumbStop{CEvent::Reset::Manual};
-    CEvent m_thumbRun{CEvent::Reset::Manual, true};  // clear while paused
-    CEvent m_thumbSettled{CEvent::Reset::Manual};
+    CEvent m_thumbStop {CEvent::Reset::Manual};
+    CEvent m_thumbRun {CEvent::Reset::Manual, true};  // clear while paused
+    CEvent m_thumbSettled {CEvent::Reset::Manual};
     std::thread m_thumbThread;
     bool m_paused = false;
     bool m_thumbsStarted = false;  // a thumbnail run was asked for since the list was made

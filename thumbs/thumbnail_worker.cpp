@@ -126,12 +126,14 @@ void CThumbLoader::ThumbnailLoop()
         } else {
             m_thumbWorking = item;
             const std::string path = ItemPath(item);
-            if (IsPlainFile(path) && item->decoder.MakeThumbnail(path, m_thumbSize, m_exifThumbnails, &m_thumbStop)) {
+            if (IsPlainFile(path)
+                && item->decoder.MakeThumbnail(path, m_thumbSize, m_exifThumbnails, &m_thumbStop)) {
                 item->thumbnailReady.Set();
             } else if (m_thumbStop.IsSet()) {
                 return;  // cut short: the stopper drops the half-made thumbnail
             } else {
-                qCDebug(lcThumbs) << "no thumbnail:" << path.c_str() << item->decoder.ThumbnailError().c_str();
+                qCDebug(lcThumbs) << "no thumbnail:" << path.c_str()
+                                  << item->decoder.ThumbnailError().c_str();
                 item->decoder.Thumbnail().Clear();
                 item->thumbnailFailed = true;
             }

@@ -9,8 +9,8 @@
 #include <vector>
 
 struct CliOption {
-    const char* name;    // "-o", "--size"
-    bool takesValue;     // the next argument is its value
+    const char* name;  // "-o", "--size"
+    bool takesValue;   // the next argument is its value
     // Takes the value (nullptr for a flag); false when the value is unusable.
     std::function<bool(const char* value)> apply;
     const char* complaint;  // why, when apply refuses the value

@@ -16,10 +16,11 @@ constexpr int kMaxSide = 1000000;
 
 int Usage(const char* why)
 {
-    std::fprintf(stderr, "lumvane-cli render: %s\n"
-                         "usage: lumvane-cli render FILE -o OUT [--fit WxH] [--rotate 0|1|2|3] "
-                         "[--flip-h] [--flip-v] [--hq] [--interp]\n"
-                         "  OUT ends in .ppm, .bmp or .png\n",
+    std::fprintf(stderr,
+                 "lumvane-cli render: %s\n"
+                 "usage: lumvane-cli render FILE -o OUT [--fit WxH] [--rotate 0|1|2|3] "
+                 "[--flip-h] [--flip-v] [--hq] [--interp]\n"
+                 "  OUT ends in .ppm, .bmp or .png\n",
                  why);
     return 2;
 }
@@ -42,8 +43,14 @@ int RunRender(int argc, char** argv)
     auto set = [](bool& flag) { return [&flag](const char*) { return flag = true; }; };
     const std::string why = ParseCliArguments(
         argc, argv,
-        {{"-o", true, [&](const char* v) { output = v; return true; }, ""},
-         {"--fit", true, [&](const char* v) { return ParseFit(v, request.targetWidth, request.targetHeight); },
+        {{"-o", true,
+          [&](const char* v) {
+              output = v;
+              return true;
+          },
+          ""},
+         {"--fit", true,
+          [&](const char* v) { return ParseFit(v, request.targetWidth, request.targetHeight); },
           "--fit wants WxH"},
          {"--rotate", true, [&](const char* v) { return ParseCliNumber(v, 0, 3, request.rotation); },
           "--rotate wants 0, 1, 2 or 3"},

@@ -18,9 +18,10 @@ namespace {
 
 int Usage(const char* why)
 {
-    std::fprintf(stderr, "lumvane-cli step: %s\n"
-                         "usage: lumvane-cli step DIR [--fit WxH] [--rotate N] [--flip-h] [--flip-v] [--count K] "
-                         "[--pause MS]\n",
+    std::fprintf(stderr,
+                 "lumvane-cli step: %s\n"
+                 "usage: lumvane-cli step DIR [--fit WxH] [--rotate N] [--flip-h] [--flip-v] [--count K] "
+                 "[--pause MS]\n",
                  why);
     return 2;
 }
@@ -133,7 +134,7 @@ int RunStep(int argc, char** argv)
         const double wait = ShowAndWait(loader, request, &prefetched);
         const bool shown = loader.DisplayImageOf(request.item) != nullptr;
         std::printf("%s: %.1f ms%s%s\n", request.item->name.c_str(), wait, prefetched ? ", prefetched" : "",
-            shown ? "" : ", not decodable");
+                    shown ? "" : ", not decodable");
         if (step > 0) {
             waits.push_back(wait);
             prefetchedCount += prefetched;
@@ -150,7 +151,7 @@ int RunStep(int argc, char** argv)
         median = n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
         longest = sorted.back();
     }
-    std::printf("steps: %zu, prefetched %ld, median wait %.1f ms, max %.1f ms\n", waits.size(), prefetchedCount,
-        median, longest);
+    std::printf("steps: %zu, prefetched %ld, median wait %.1f ms, max %.1f ms\n", waits.size(),
+                prefetchedCount, median, longest);
     return 0;
 }

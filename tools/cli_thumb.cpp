@@ -12,9 +12,10 @@ namespace {
 
 int Usage(const char* why)
 {
-    std::fprintf(stderr, "lumvane-cli thumb: %s\n"
-                         "usage: lumvane-cli thumb FILE -o OUT [--size S] [--exif]\n"
-                         "  S from 1 to 4096 (default 80); OUT ends in .ppm, .bmp or .png\n",
+    std::fprintf(stderr,
+                 "lumvane-cli thumb: %s\n"
+                 "usage: lumvane-cli thumb FILE -o OUT [--size S] [--exif]\n"
+                 "  S from 1 to 4096 (default 80); OUT ends in .ppm, .bmp or .png\n",
                  why);
     return 2;
 }
@@ -26,13 +27,18 @@ int RunThumb(int argc, char** argv)
     std::string path, output;
     int size = 80;
     bool useExif = false;
-    const std::string why = ParseCliArguments(
-        argc, argv,
-        {{"-o", true, [&](const char* v) { output = v; return true; }, ""},
-         {"--size", true, [&](const char* v) { return ParseCliNumber(v, 1, 4096, size); },
-          "--size wants a number from 1 to 4096"},
-         {"--exif", false, [&](const char*) { return useExif = true; }, ""}},
-        "FILE", path);
+    const std::string why
+        = ParseCliArguments(argc, argv,
+                            {{"-o", true,
+                              [&](const char* v) {
+                                  output = v;
+                                  return true;
+                              },
+                              ""},
+                             {"--size", true, [&](const char* v) { return ParseCliNumber(v, 1, 4096, size); },
+                              "--size wants a number from 1 to 4096"},
+                             {"--exif", false, [&](const char*) { return useExif = true; }, ""}},
+                            "FILE", path);
     if (!why.empty())
         return Usage(why.c_str());
     if (output.empty())

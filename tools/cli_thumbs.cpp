@@ -20,10 +20,11 @@ namespace {
 
 int Usage(const char* why)
 {
-    std::fprintf(stderr, "lumvane-cli thumbs: %s\n"
-                         "usage: lumvane-cli thumbs DIR [--size S] [--exif] [-o OUTDIR]\n"
-                         "  S from 1 to 4096 (default 120); writes OUTDIR/NAME.ppm for each thumbnail,\n"
-                         "  NAME being the whole file name (a.jpg gives a.jpg.ppm, a.jpeg a.jpeg.ppm)\n",
+    std::fprintf(stderr,
+                 "lumvane-cli thumbs: %s\n"
+                 "usage: lumvane-cli thumbs DIR [--size S] [--exif] [-o OUTDIR]\n"
+                 "  S from 1 to 4096 (default 120); writes OUTDIR/NAME.ppm for each thumbnail,\n"
+                 "  NAME being the whole file name (a.jpg gives a.jpg.ppm, a.jpeg a.jpeg.ppm)\n",
                  why);
     return 2;
 }
@@ -41,13 +42,18 @@ int RunThumbs(int argc, char** argv)
     std::string dir, outDir;
     int size = kBigThumbnailSize;
     bool useExif = false;
-    const std::string problem = ParseCliArguments(
-        argc, argv,
-        {{"-o", true, [&](const char* v) { outDir = v; return true; }, ""},
-         {"--size", true, [&](const char* v) { return ParseCliNumber(v, 1, 4096, size); },
-          "--size wants a number from 1 to 4096"},
-         {"--exif", false, [&](const char*) { return useExif = true; }, ""}},
-        "DIR", dir);
+    const std::string problem
+        = ParseCliArguments(argc, argv,
+                            {{"-o", true,
+                              [&](const char* v) {
+                                  outDir = v;
+                                  return true;
+                              },
+                              ""},
+                             {"--size", true, [&](const char* v) { return ParseCliNumber(v, 1, 4096, size); },
+                              "--size wants a number from 1 to 4096"},
+                             {"--exif", false, [&](const char*) { return useExif = true; }, ""}},
+                            "DIR", dir);
     if (!problem.empty())
         return Usage(problem.c_str());
 
@@ -77,7 +83,7 @@ int RunThumbs(int argc, char** argv)
             ++failed;
             const std::string& why = item->decoder.ThumbnailError();
             std::fprintf(stderr, "lumvane-cli thumbs: %s: no thumbnail: %s\n", loader.ItemPath(item).c_str(),
-                why.empty() ? "not a regular file" : why.c_str());
+                         why.empty() ? "not a regular file" : why.c_str());
             continue;
         }
         ++made;
@@ -91,6 +97,6 @@ int RunThumbs(int argc, char** argv)
         }
     }
     std::printf("thumbnails: %d made, %d failed, %.3f s, %.1f per second\n", made, failed, seconds,
-        seconds > 0 ? (made + failed) / seconds : 0.0);
+                seconds > 0 ? (made + failed) / seconds : 0.0);
     return 0;
 }

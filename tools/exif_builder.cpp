@@ -158,26 +158,26 @@ Builder& Builder::Thumbnail(std::vector<uint8_t> jpeg)
 }
 
 namespace {
-constexpr uint16_t kExifPointer = 0x8769;
-constexpr uint16_t kInteropPointer = 0xA005;
-constexpr uint16_t kThumbOffset = 513;
+    constexpr uint16_t kExifPointer = 0x8769;
+    constexpr uint16_t kInteropPointer = 0xA005;
+    constexpr uint16_t kThumbOffset = 513;
 
-bool HasTag(const auto& items, uint16_t tag)
-{
-    for (const auto& i : items)
-        if (i.tag == tag)
-            return true;
-    return false;
-}
+    bool HasTag(const auto& items, uint16_t tag)
+    {
+        for (const auto& i : items)
+            if (i.tag == tag)
+                return true;
+        return false;
+    }
 
-// Position of the value field of the first entry with `tag` in the directory at `dir`.
-size_t ValueField(size_t dir, const auto& items, uint16_t tag)
-{
-    for (size_t i = 0; i < items.size(); ++i)
-        if (items[i].tag == tag)
-            return dir + 2 + 12 * i + 8;
-    return 0;
-}
+    // Position of the value field of the first entry with `tag` in the directory at `dir`.
+    size_t ValueField(size_t dir, const auto& items, uint16_t tag)
+    {
+        for (size_t i = 0; i < items.size(); ++i)
+            if (items[i].tag == tag)
+                return dir + 2 + 12 * i + 8;
+        return 0;
+    }
 }  // namespace
 
 // Writes the directory and, after it, the data of its larger entries;
@@ -254,7 +254,8 @@ std::vector<uint8_t> Builder::BuildTiff() const
     return out;
 }
 
-RawTiff::RawTiff(Order order, size_t size, uint32_t ifd0Offset) : m_enc(order), m_bytes(size < 8 ? 8 : size, 0)
+RawTiff::RawTiff(Order order, size_t size, uint32_t ifd0Offset)
+    : m_enc(order), m_bytes(size < 8 ? 8 : size, 0)
 {
     m_bytes[0] = m_bytes[1] = m_enc.Little() ? 'I' : 'M';
     m_enc.Set16(m_bytes, 2, 42);

@@ -83,7 +83,7 @@ private:
         uint16_t tag;
         uint16_t type;
         uint32_t count;
-        std::vector<uint8_t> data;   // items in file order
+        std::vector<uint8_t> data;  // items in file order
     };
     size_t WriteDir(std::vector<uint8_t>& out, const std::vector<Item>& items) const;
 

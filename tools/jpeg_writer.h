@@ -11,8 +11,8 @@ namespace jpegwriter {
 struct RawImage {
     int width = 0;
     int height = 0;
-    int components = 3;            // 3: RGB, 1: gray
-    std::vector<uint8_t> pixels;   // rows top-down, no padding
+    int components = 3;           // 3: RGB, 1: gray
+    std::vector<uint8_t> pixels;  // rows top-down, no padding
     uint8_t* Row(int y) { return pixels.data() + size_t(y) * width * components; }
     const uint8_t* Row(int y) const { return pixels.data() + size_t(y) * width * components; }
 };
@@ -20,10 +20,10 @@ struct RawImage {
 struct EncodeOptions {
     int quality = 90;
     bool progressive = false;
-    bool subsample = true;                       // 4:2:0 chroma when true, 4:4:4 otherwise
-    int restartRows = 0;                         // a restart marker every this many block rows (0: none)
-    std::vector<std::vector<uint8_t>> app1;      // APP1 payloads, identifier included
-    std::vector<std::string> comments;           // COM segments, in order
+    bool subsample = true;                   // 4:2:0 chroma when true, 4:4:4 otherwise
+    int restartRows = 0;                     // a restart marker every this many block rows (0: none)
+    std::vector<std::vector<uint8_t>> app1;  // APP1 payloads, identifier included
+    std::vector<std::string> comments;       // COM segments, in order
 };
 
 std::vector<uint8_t> Encode(const RawImage& image, const EncodeOptions& options = {});

@@ -14,12 +14,14 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"info", RunInfo, "info FILE"},
-    {"render", RunRender, "render FILE -o OUT [--fit WxH] [--rotate 0|1|2|3] [--flip-h] [--flip-v] [--hq] [--interp]"},
+    {"render", RunRender,
+     "render FILE -o OUT [--fit WxH] [--rotate 0|1|2|3] [--flip-h] [--flip-v] [--hq] [--interp]"},
     {"thumb", RunThumb, "thumb FILE -o OUT [--size S] [--exif]"},
     {"list", RunList, "list DIR"},
     {"thumbs", RunThumbs, "thumbs DIR [--size S] [--exif] [-o OUTDIR]"},
     {"step", RunStep, "step DIR [--fit WxH] [--rotate N] [--flip-h] [--flip-v] [--count K] [--pause MS]"},
-    {"blit", RunBlit, "blit FILE -o OUT.png --format 0|1|2|3|4 [--no-dither] [--gamma G] [--zoom N | --zoom 1/N]"},
+    {"blit", RunBlit,
+     "blit FILE -o OUT.png --format 0|1|2|3|4 [--no-dither] [--gamma G] [--zoom N | --zoom 1/N]"},
 };
 
 int Usage()

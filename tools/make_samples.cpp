@@ -112,23 +112,84 @@ std::vector<uint8_t> MakeExif(const Sample& s, const jpegwriter::RawImage& image
 std::vector<Sample> Samples()
 {
     std::vector<Sample> list;
-    list.push_back({"01-meadow-640x480.jpg", 640, 480, 11, 92, false, false,
-                    {"Morning meadow", "Made by Lumvane's sample maker"}, true,
-                    {true, 1, "Lumvane", "Sample Camera LE", "2024:05:18 07:42:10", 250, 56, 100, 180, true}});
-    list.push_back({"02-hills-1600x1200.jpg", 1600, 1200, 23, 90, false, false, {}, true,
-                    {false, 1, "Lumvane", "Sample Camera BE", "2024:06:02 18:15:44", 500, 80, 200, 350, true}});
-    list.push_back({"03-portrait-1200x1600.jpg", 1200, 1600, 37, 90, false, false, {"Portrait format"}, true,
-                    {true, 1, "Lumvane", "Sample Camera LE", "2024:06:03 12:01:09", 1000, 110, 100, 500, true}});
-    list.push_back({"04-turned-1600x1200-orientation-6.jpg", 1600, 1200, 41, 88, false, false,
-                    {"Stored sideways; Orientation 6 says turn it clockwise"}, true,
-                    {false, 6, "Lumvane", "Sample Camera BE", "2024:07:14 09:30:00", 125, 40, 400, 240, true}});
+    list.push_back(
+        {"01-meadow-640x480.jpg",
+         640,
+         480,
+         11,
+         92,
+         false,
+         false,
+         {"Morning meadow", "Made by Lumvane's sample maker"},
+         true,
+         {true, 1, "Lumvane", "Sample Camera LE", "2024:05:18 07:42:10", 250, 56, 100, 180, true}});
+    list.push_back(
+        {"02-hills-1600x1200.jpg",
+         1600,
+         1200,
+         23,
+         90,
+         false,
+         false,
+         {},
+         true,
+         {false, 1, "Lumvane", "Sample Camera BE", "2024:06:02 18:15:44", 500, 80, 200, 350, true}});
+    list.push_back(
+        {"03-portrait-1200x1600.jpg",
+         1200,
+         1600,
+         37,
+         90,
+         false,
+         false,
+         {"Portrait format"},
+         true,
+         {true, 1, "Lumvane", "Sample Camera LE", "2024:06:03 12:01:09", 1000, 110, 100, 500, true}});
+    list.push_back(
+        {"04-turned-1600x1200-orientation-6.jpg",
+         1600,
+         1200,
+         41,
+         88,
+         false,
+         false,
+         {"Stored sideways; Orientation 6 says turn it clockwise"},
+         true,
+         {false, 6, "Lumvane", "Sample Camera BE", "2024:07:14 09:30:00", 125, 40, 400, 240, true}});
     list.push_back({"05-gray-1024x768.jpg", 1024, 768, 53, 88, true, false, {"Grayscale"}, false});
-    list.push_back({"06-progressive-1920x1080.jpg", 1920, 1080, 67, 88, false, true, {"Progressive scan"}, true,
-                    {true, 1, "Lumvane", "Sample Camera LE", "2024:08:21 20:05:31", 60, 28, 800, 240, false}});
-    list.push_back({"07-valley-3000x2000.jpg", 3000, 2000, 79, 88, false, false, {}, true,
-                    {false, 1, "Lumvane", "Sample Camera BE", "2024:09:09 16:47:02", 320, 90, 100, 700, true}});
-    list.push_back({"08-wide-4000x3000.jpg", 4000, 3000, 97, 85, false, false, {"Twelve megapixels"}, true,
-                    {true, 1, "Lumvane", "Sample Camera LE", "2024:10:30 11:11:11", 800, 100, 100, 350, true}});
+    list.push_back(
+        {"06-progressive-1920x1080.jpg",
+         1920,
+         1080,
+         67,
+         88,
+         false,
+         true,
+         {"Progressive scan"},
+         true,
+         {true, 1, "Lumvane", "Sample Camera LE", "2024:08:21 20:05:31", 60, 28, 800, 240, false}});
+    list.push_back(
+        {"07-valley-3000x2000.jpg",
+         3000,
+         2000,
+         79,
+         88,
+         false,
+         false,
+         {},
+         true,
+         {false, 1, "Lumvane", "Sample Camera BE", "2024:09:09 16:47:02", 320, 90, 100, 700, true}});
+    list.push_back(
+        {"08-wide-4000x3000.jpg",
+         4000,
+         3000,
+         97,
+         85,
+         false,
+         false,
+         {"Twelve megapixels"},
+         true,
+         {true, 1, "Lumvane", "Sample Camera LE", "2024:10:30 11:11:11", 800, 100, 100, 350, true}});
     return list;
 }
 

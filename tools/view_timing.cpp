@@ -63,7 +63,7 @@ public:
         m_target = target;
         m_first = m_last = {};
     }
-    bool Complete() const { return m_last != Clock::time_point{}; }
+    bool Complete() const { return m_last != Clock::time_point {}; }
     Clock::time_point First() const { return m_first; }
     Clock::time_point Last() const { return m_last; }
 
@@ -75,9 +75,9 @@ protected:
         if (watched == m_view && event->type() == QEvent::Paint && m_target && m_view->Image() == m_target) {
             const DirtyRect drawn = m_view->LastDirtyRect();
             const auto now = Clock::now();
-            if (!drawn.IsEmpty() && m_first == Clock::time_point{})
+            if (!drawn.IsEmpty() && m_first == Clock::time_point {})
                 m_first = now;
-            if (drawn == DirtyRect{0, 0, m_target->Width(), m_target->Height()} && !Complete())
+            if (drawn == DirtyRect {0, 0, m_target->Width(), m_target->Height()} && !Complete())
                 m_last = now;
         }
         return QObject::eventFilter(watched, event);
@@ -243,7 +243,8 @@ int main(int argc, char** argv)
     }
     if (!times.empty()) {
         std::sort(times.begin(), times.end());
-        std::printf("PageDown, prefetched: median %.0f ms over %zu steps\n", times[times.size() / 2], times.size());
+        std::printf("PageDown, prefetched: median %.0f ms over %zu steps\n", times[times.size() / 2],
+                    times.size());
     }
 
     DecoderOnly(dir.filePath("z-24mp.jpg").toStdString());

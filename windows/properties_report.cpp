@@ -18,22 +18,10 @@ struct ReportText {
 };
 
 constexpr ReportText kTexts[] = {
-    {1, "Name"},
-    {2, "Folder"},
-    {3, "Image Width"},
-    {4, "Image Height"},
-    {5, "File Size"},
-    {6, "File Created"},
-    {7, "Comment"},
-    {8, "File Modified"},
-    {9, "bytes"},
-    {10, "pixels"},
-    {11, "Image Type"},
-    {12, "Read-only file"},
-    {13, "Yes"},
-    {14, "No"},
-    {15, "Color"},
-    {16, "Gray-scale"},
+    {1, "Name"},      {2, "Folder"},       {3, "Image Width"}, {4, "Image Height"},
+    {5, "File Size"}, {6, "File Created"}, {7, "Comment"},     {8, "File Modified"},
+    {9, "bytes"},     {10, "pixels"},      {11, "Image Type"}, {12, "Read-only file"},
+    {13, "Yes"},      {14, "No"},          {15, "Color"},      {16, "Gray-scale"},
 };
 
 std::string Text(int id)
@@ -68,7 +56,7 @@ std::string FormatFileTime(std::time_t time)
     // 0 is what the decoder leaves when it could not read the file's times.
     if (time == 0)
         return {};
-    std::tm local{};
+    std::tm local {};
     if (!localtime_r(&time, &local))
         return {};
     char buf[129];
@@ -84,7 +72,7 @@ std::string FolderOf(const std::string& path)
     if (ec)
         return {};
     absolute = absolute.lexically_normal();
-    if (!absolute.has_filename())   // "dir/": the path names the folder itself
+    if (!absolute.has_filename())  // "dir/": the path names the folder itself
         absolute = absolute.parent_path();
     return absolute.parent_path().native();
 }
@@ -135,7 +123,9 @@ std::vector<ReportRow> BuildPropertiesRows(const std::string& path, const ImageI
     };
     for (const std::string& comment : info.comments)
         AddCommentRows(comment, rows);
-    const auto add = [&rows](const std::string& name, const std::string& text) { rows.push_back({name, text}); };
+    const auto add = [&rows](const std::string& name, const std::string& text) {
+        rows.push_back({name, text});
+    };
     for (auto d : {CExifReader::Ifd0, CExifReader::ExifIfd_, CExifReader::InteropIfd})
         info.exif.ListIfd(d, add);
     return rows;

@@ -42,7 +42,10 @@ private:
     QTemporaryDir m_dir;
 };
 
-inline std::string PathOf(const TempDir& dir) { return dir.path(); }
+inline std::string PathOf(const TempDir& dir)
+{
+    return dir.path();
+}
 
 inline bool MakeFile(const std::string& path, const std::string& content = "x")
 {
@@ -77,8 +80,7 @@ inline std::string ReadAll(const std::string& path)
 // Sets an environment variable for one scope (tests run on one thread).
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, const std::string& value)
-        : m_name(name)
+    ScopedEnv(const char* name, const std::string& value) : m_name(name)
     {
         if (const char* old = getenv(name))
             m_old = old;
@@ -99,4 +101,4 @@ private:
     std::optional<std::string> m_old;
 };
 
-} // namespace browsetest
+}  // namespace browsetest

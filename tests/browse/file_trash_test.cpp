@@ -41,7 +41,10 @@ protected:
         free(real);
     }
 
-    std::string InfoOf(const std::string& trashName) { return ReadAll(m_trash + "/info/" + trashName + ".trashinfo"); }
+    std::string InfoOf(const std::string& trashName)
+    {
+        return ReadAll(m_trash + "/info/" + trashName + ".trashinfo");
+    }
 
     TempDir m_data;
     TempDir m_work;
@@ -60,13 +63,13 @@ TEST_F(FileTrash, AwkwardNamesGoToTheHomeTrashWithTheirPathEncoded)
     };
     const std::string longName = std::string(250, 'l') + ".jpg";
     const Case cases[] = {
-        { "plain", "photo.jpg", "photo.jpg" },
-        { "percent and spaces", "100% sure .jpg", "100%25%20sure%20.jpg" },
-        { "not UTF-8", "caf\xe9.jpg", "caf%E9.jpg" },
-        { "newline", "two\nlines.jpg", "two%0Alines.jpg" },
-        { "leading dash", "-rf.jpg", "-rf.jpg" },
-        { "UTF-8", "\xc3\xa9t\xc3\xa9.jpg", "%C3%A9t%C3%A9.jpg" },
-        { "254 bytes", longName, longName },
+        {"plain", "photo.jpg", "photo.jpg"},
+        {"percent and spaces", "100% sure .jpg", "100%25%20sure%20.jpg"},
+        {"not UTF-8", "caf\xe9.jpg", "caf%E9.jpg"},
+        {"newline", "two\nlines.jpg", "two%0Alines.jpg"},
+        {"leading dash", "-rf.jpg", "-rf.jpg"},
+        {"UTF-8", "\xc3\xa9t\xc3\xa9.jpg", "%C3%A9t%C3%A9.jpg"},
+        {"254 bytes", longName, longName},
     };
     for (const Case& c : cases) {
         const std::string path = m_dir + "/" + c.name;
@@ -94,7 +97,7 @@ TEST_F(FileTrash, AwkwardNamesGoToTheHomeTrashWithTheirPathEncoded)
 
 TEST_F(FileTrash, NamesAlreadyInTheTrashGetAUniqueName)
 {
-    for (const char* content : { "one", "two", "three" }) {
+    for (const char* content : {"one", "two", "three"}) {
         ASSERT_TRUE(MakeFile(m_dir + "/same.jpg", content));
         ASSERT_TRUE(MoveToTrash(m_dir + "/same.jpg"));
     }
@@ -109,7 +112,7 @@ TEST_F(FileTrash, NamesAlreadyInTheTrashGetAUniqueName)
     std::set<std::string> contents;
     for (const std::string& name : files)
         contents.insert(ReadAll(m_trash + "/files/" + name));
-    EXPECT_EQ(contents, (std::set<std::string>{ "one", "two", "three", "stray", "mine" }));
+    EXPECT_EQ(contents, (std::set<std::string> {"one", "two", "three", "stray", "mine"}));
     EXPECT_EQ(Names(m_trash + "/info").size(), 4u);
 }
 
@@ -139,12 +142,9 @@ TEST_F(FileTrash, FailuresKeepTheItemAndLeaveNoInfo)
         std::string path;
     };
     const Case cases[] = {
-        { "missing", m_dir + "/missing.jpg" },
-        { "empty path", "" },
-        { "dot dot", m_dir + "/.." },
-        { "root", "/" },
-        { "the trash itself", m_trash },
-        { "a folder holding the trash", PathOf(m_data) },
+        {"missing", m_dir + "/missing.jpg"}, {"empty path", ""},
+        {"dot dot", m_dir + "/.."},          {"root", "/"},
+        {"the trash itself", m_trash},       {"a folder holding the trash", PathOf(m_data)},
     };
     ASSERT_TRUE(MakeFile(m_dir + "/first.jpg"));
     ASSERT_TRUE(MoveToTrash(m_dir + "/first.jpg"));  // makes the trash
@@ -161,8 +161,7 @@ TEST_F(FileTrash, FailuresKeepTheItemAndLeaveNoInfo)
 // immutable for root, whom permissions do not stop.
 class LockedFolder {
 public:
-    explicit LockedFolder(const std::string& path)
-        : m_path(path)
+    explicit LockedFolder(const std::string& path) : m_path(path)
     {
         if (geteuid() != 0) {
             m_locked = chmod(path.c_str(), 0555) == 0;
@@ -255,4 +254,4 @@ TEST_F(FileTrash, OtherFileSystemUsesItsOwnTrashNeverACopy)
     rmdir(topTrash.c_str());
 }
 
-} // namespace
+}  // namespace

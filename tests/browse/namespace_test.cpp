@@ -78,34 +78,33 @@ TEST(Namespace, ParseNameRoutesThroughComputerAndTheVolume)
 
 TEST(Namespace, MountTableGivesUserVolumesAndTheLongestMountWins)
 {
-    const std::string table =
-        "22 27 0:21 / /proc rw - proc proc rw\n"
-        "27 1 254:0 / / rw - ext4 /dev/vda rw\n"
-        "30 27 0:27 / /dev/shm rw - tmpfs tmpfs rw\n"
-        "40 27 8:1 / /home rw - ext4 /dev/sda1 rw\n"
-        "41 40 8:17 / /home/ann/My\\040Disk rw,nosuid shared:5 - vfat /dev/sdb1 rw\n"
-        "42 27 8:33 / /run/media/ann/STICK rw - exfat /dev/sdc1 rw\n"
-        "43 27 8:34 / /run/user/1000 rw - tmpfs tmpfs rw\n"
-        "44 27 8:35 / /boot/efi rw - vfat /dev/sda2 rw\n"
-        "garbage line\n";
+    const std::string table = "22 27 0:21 / /proc rw - proc proc rw\n"
+                              "27 1 254:0 / / rw - ext4 /dev/vda rw\n"
+                              "30 27 0:27 / /dev/shm rw - tmpfs tmpfs rw\n"
+                              "40 27 8:1 / /home rw - ext4 /dev/sda1 rw\n"
+                              "41 40 8:17 / /home/ann/My\\040Disk rw,nosuid shared:5 - vfat /dev/sdb1 rw\n"
+                              "42 27 8:33 / /run/media/ann/STICK rw - exfat /dev/sdc1 rw\n"
+                              "43 27 8:34 / /run/user/1000 rw - tmpfs tmpfs rw\n"
+                              "44 27 8:35 / /boot/efi rw - vfat /dev/sda2 rw\n"
+                              "garbage line\n";
     const std::vector<MountedVolume> volumes = UserVolumes(ParseMountInfo(table));
     std::vector<std::string> points;
     for (const MountedVolume& v : volumes)
         points.push_back(v.mountPoint);
-    EXPECT_EQ(points, (std::vector<std::string>{ "/", "/home", "/home/ann/My Disk", "/run/media/ann/STICK" }));
+    EXPECT_EQ(points, (std::vector<std::string> {"/", "/home", "/home/ann/My Disk", "/run/media/ann/STICK"}));
 
     struct Case {
         const char* path;
         const char* mount;
     };
     const Case cases[] = {
-        { "/", "/" },
-        { "/etc/hosts", "/" },
-        { "/home", "/home" },
-        { "/homework", "/" },
-        { "/home/ann/My Disk/a.jpg", "/home/ann/My Disk" },
-        { "/home/ann/My Diskette", "/home" },
-        { "/boot/efi/x", "/" },
+        {"/", "/"},
+        {"/etc/hosts", "/"},
+        {"/home", "/home"},
+        {"/homework", "/"},
+        {"/home/ann/My Disk/a.jpg", "/home/ann/My Disk"},
+        {"/home/ann/My Diskette", "/home"},
+        {"/boot/efi/x", "/"},
     };
     for (const Case& c : cases) {
         const int index = LongestMountFor(volumes, c.path);
@@ -199,13 +198,13 @@ TEST(Namespace, ListingKeepsHiddenFoldersAndBadlyEncodedNames)
         std::string shown;
     };
     const Case cases[] = {
-        { latin1, false, "caf\xef\xbf\xbd.jpg" },
-        { ".hidden.jpg", false, ".hidden.jpg" },
-        { "line\nbreak.jpg", false, "line\nbreak.jpg" },
-        { ".hidden folder", true, ".hidden folder" },
-        { "sub", true, "sub" },
-        { "link to sub", true, "link to sub" },
-        { "dangling", false, "dangling" },
+        {latin1, false, "caf\xef\xbf\xbd.jpg"},
+        {".hidden.jpg", false, ".hidden.jpg"},
+        {"line\nbreak.jpg", false, "line\nbreak.jpg"},
+        {".hidden folder", true, ".hidden folder"},
+        {"sub", true, "sub"},
+        {"link to sub", true, "link to sub"},
+        {"dangling", false, "dangling"},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(names.count(c.name)) << c.shown;
@@ -213,7 +212,8 @@ TEST(Namespace, ListingKeepsHiddenFoldersAndBadlyEncodedNames)
         EXPECT_EQ(entry.isFolder, c.isFolder) << c.shown;
         EXPECT_TRUE(entry.isFileSystem) << c.shown;
         EXPECT_EQ(entry.name, c.shown);
-        EXPECT_EQ(GetDisplayName(*listing.BoundFolder(), entry.relative, NameKind::ForParsing), dir + "/" + c.name);
+        EXPECT_EQ(GetDisplayName(*listing.BoundFolder(), entry.relative, NameKind::ForParsing),
+                  dir + "/" + c.name);
     }
     // The badly encoded name parses back to the same item and opens.
     CShellPidl item;
@@ -248,15 +248,15 @@ TEST(Namespace, RenameRefusesBadNamesAndNeverReplaces)
         std::string to;
     };
     const Case refused[] = {
-        { "slash", "a.jpg", "x/y.jpg" },
-        { "NUL", "a.jpg", std::string("x\0y", 3) },
-        { "dot", "a.jpg", "." },
-        { "dot dot", "a.jpg", ".." },
-        { "empty", "a.jpg", "" },
-        { "existing file", "a.jpg", "b.jpg" },
-        { "file over folder", "a.jpg", "folder" },
-        { "folder over empty folder", "folder", "empty" },
-        { "too long", "a.jpg", std::string(300, 'n') },
+        {"slash", "a.jpg", "x/y.jpg"},
+        {"NUL", "a.jpg", std::string("x\0y", 3)},
+        {"dot", "a.jpg", "."},
+        {"dot dot", "a.jpg", ".."},
+        {"empty", "a.jpg", ""},
+        {"existing file", "a.jpg", "b.jpg"},
+        {"file over folder", "a.jpg", "folder"},
+        {"folder over empty folder", "folder", "empty"},
+        {"too long", "a.jpg", std::string(300, 'n')},
     };
     for (const Case& c : refused) {
         CShellPidl item;
@@ -337,12 +337,12 @@ TEST(Namespace, HostileListsDoNotBind)
     entryInComputer.Concat(computer, CShellPidl::MakeItem(kItemEntry, "tmp"));
     CShellPidl unknownKind = CShellPidl::MakeItem('?', "x");
     const Case cases[] = {
-        { "volume outside Computer", volumeAtTop },
-        { "dot dot entry", dotdot },
-        { "entry with slash", slash },
-        { "entry inside Computer", entryInComputer },
-        { "unknown kind", unknownKind },
-        { "nothing", CShellPidl() },
+        {"volume outside Computer", volumeAtTop},
+        {"dot dot entry", dotdot},
+        {"entry with slash", slash},
+        {"entry inside Computer", entryInComputer},
+        {"unknown kind", unknownKind},
+        {"nothing", CShellPidl()},
     };
     for (const Case& c : cases) {
         EXPECT_FALSE(c.list.BindFolder()) << c.what;
@@ -351,4 +351,4 @@ TEST(Namespace, HostileListsDoNotBind)
     }
 }
 
-} // namespace
+}  // namespace

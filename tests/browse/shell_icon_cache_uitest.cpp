@@ -61,12 +61,12 @@ TEST(ShellIconCache, DesktopItemsHaveTheirOwnIcons)
     auto folder = desktop.BindFolder();
     ASSERT_TRUE(folder);
     EXPECT_EQ(CShellIconCache::IconNameOf(*folder, CShellPidl::MakeItem(kItemComputer, "Computer"), false),
-        QStringLiteral("computer"));
+              QStringLiteral("computer"));
     EXPECT_EQ(CShellIconCache::IconNameOf(*folder, CShellPidl::MakeItem(kItemHome, "Home"), false),
-        QStringLiteral("user-home"));
+              QStringLiteral("user-home"));
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -16,18 +16,21 @@ CShellPidl Path(std::initializer_list<std::string_view> names)
     return list;
 }
 
-std::vector<uint8_t> Bytes(const CShellPidl& list) { return { list.Data(), list.Data() + list.Size() }; }
+std::vector<uint8_t> Bytes(const CShellPidl& list)
+{
+    return {list.Data(), list.Data() + list.Size()};
+}
 
 TEST(ShellPidl, ItemsAreLittleEndianCountsEndedByZero)
 {
-    const CShellPidl list = Path({ "ab", "c" });
-    EXPECT_EQ(Bytes(list), (std::vector<uint8_t>{ 5, 0, 'E', 'a', 'b', 4, 0, 'E', 'c', 0, 0 }));
+    const CShellPidl list = Path({"ab", "c"});
+    EXPECT_EQ(Bytes(list), (std::vector<uint8_t> {5, 0, 'E', 'a', 'b', 4, 0, 'E', 'c', 0, 0}));
     EXPECT_EQ(list.ItemCount(), 2);
 
     CShellPidl empty;
     EXPECT_TRUE(empty.IsNull());
     empty.SetEmpty();
-    EXPECT_EQ(Bytes(empty), (std::vector<uint8_t>{ 0, 0 }));
+    EXPECT_EQ(Bytes(empty), (std::vector<uint8_t> {0, 0}));
     EXPECT_TRUE(empty.IsEmpty());
 
     // A count above 255 uses the high byte.
@@ -41,7 +44,7 @@ TEST(ShellPidl, ItemsAreLittleEndianCountsEndedByZero)
 
 TEST(ShellPidl, FromBytesRoundTripsAndRefusesMalformedLists)
 {
-    const CShellPidl list = Path({ "photos", "2024", std::string("\xff\xfe", 2) });
+    const CShellPidl list = Path({"photos", "2024", std::string("\xff\xfe", 2)});
     CShellPidl copy;
     ASSERT_TRUE(copy.FromBytes(list.Data(), list.Size()));
     EXPECT_TRUE(copy.Equals(list));
@@ -51,12 +54,12 @@ TEST(ShellPidl, FromBytesRoundTripsAndRefusesMalformedLists)
         std::vector<uint8_t> bytes;
     };
     const Case bad[] = {
-        { "nothing", {} },
-        { "half a terminator", { 0 } },
-        { "no terminator", { 3, 0, 'E' } },
-        { "count past the end", { 9, 0, 'E', 0, 0 } },
-        { "count of one never advances", { 1, 0, 0, 0 } },
-        { "bytes after the terminator", { 3, 0, 'E', 0, 0, 7 } },
+        {"nothing", {}},
+        {"half a terminator", {0}},
+        {"no terminator", {3, 0, 'E'}},
+        {"count past the end", {9, 0, 'E', 0, 0}},
+        {"count of one never advances", {1, 0, 0, 0}},
+        {"bytes after the terminator", {3, 0, 'E', 0, 0, 7}},
     };
     for (const Case& c : bad) {
         CShellPidl pidl;
@@ -67,12 +70,12 @@ TEST(ShellPidl, FromBytesRoundTripsAndRefusesMalformedLists)
 
 TEST(ShellPidl, ConcatSplitAndSingle)
 {
-    const CShellPidl a = Path({ "one", "two" });
-    const CShellPidl b = Path({ "three" });
+    const CShellPidl a = Path({"one", "two"});
+    const CShellPidl b = Path({"three"});
     CShellPidl joined;
     joined.Concat(a, b);
     EXPECT_EQ(joined.Size(), a.Size() - 2 + b.Size());
-    EXPECT_TRUE(joined.Equals(Path({ "one", "two", "three" })));
+    EXPECT_TRUE(joined.Equals(Path({"one", "two", "three"})));
 
     CShellPidl parent;
     CShellPidl child;
@@ -83,31 +86,31 @@ TEST(ShellPidl, ConcatSplitAndSingle)
     EXPECT_TRUE(source.Equals(a)) << "the source is truncated to its parent";
 
     // Splitting a one-item list gives the Desktop as parent.
-    CShellPidl single = Path({ "only" });
+    CShellPidl single = Path({"only"});
     ASSERT_TRUE(single.Split(&parent, &child));
     EXPECT_TRUE(parent.IsEmpty());
-    EXPECT_TRUE(child.Equals(Path({ "only" })));
+    EXPECT_TRUE(child.Equals(Path({"only"})));
     // The Desktop itself has no parent.
     EXPECT_FALSE(parent.Split(nullptr, &child));
 
     CShellPidl first;
     first.SetSingle(joined);
-    EXPECT_TRUE(first.Equals(Path({ "one" })));
+    EXPECT_TRUE(first.Equals(Path({"one"})));
     first.SetSingle(CShellPidl());
     EXPECT_TRUE(first.IsEmpty());
 
     // Concatenating into one of the operands.
     CShellPidl self = a;
     self.Concat(self, self);
-    EXPECT_TRUE(self.Equals(Path({ "one", "two", "one", "two" })));
+    EXPECT_TRUE(self.Equals(Path({"one", "two", "one", "two"})));
 }
 
 TEST(ShellPidl, EqualsNeedsSameSizeAndBytes)
 {
-    EXPECT_TRUE(Path({ "a", "b" }).Equals(Path({ "a", "b" })));
-    EXPECT_FALSE(Path({ "a" }).Equals(Path({ "a", "b" }))) << "a prefix is not equal";
-    EXPECT_FALSE(Path({ "a", "b" }).Equals(Path({ "a" })));
-    EXPECT_FALSE(Path({ "a" }).Equals(Path({ "b" })));
+    EXPECT_TRUE(Path({"a", "b"}).Equals(Path({"a", "b"})));
+    EXPECT_FALSE(Path({"a"}).Equals(Path({"a", "b"}))) << "a prefix is not equal";
+    EXPECT_FALSE(Path({"a", "b"}).Equals(Path({"a"})));
+    EXPECT_FALSE(Path({"a"}).Equals(Path({"b"})));
     EXPECT_FALSE(CShellPidl().Equals(Path({})));
 }
 
@@ -115,9 +118,13 @@ TEST(ShellPidl, DisplayUtf8ReplacesOnlyBadBytes)
 {
     EXPECT_EQ(DisplayUtf8("plain.jpg"), "plain.jpg");
     EXPECT_EQ(DisplayUtf8("caf\xc3\xa9"), "caf\xc3\xa9");
-    const std::string shown = DisplayUtf8(std::string("a\xff" "b", 3));
-    EXPECT_EQ(shown, "a\xef\xbf\xbd" "b");
+    const std::string shown = DisplayUtf8(std::string("a\xff"
+                                                      "b",
+                                                      3));
+    EXPECT_EQ(shown,
+              "a\xef\xbf\xbd"
+              "b");
     EXPECT_EQ(DisplayUtf8(std::string("\x80", 1)), "\xef\xbf\xbd");
 }
 
-} // namespace
+}  // namespace

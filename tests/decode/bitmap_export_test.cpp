@@ -41,12 +41,12 @@ TEST(PackedDib, HeaderRowsBottomUpAndZeroPadding)
             EXPECT_EQ(dib[i], 0) << i;
         // The first stored row is the image's bottom row (y = 1): blue, green, red.
         const uint8_t* first = dib.data() + 40;
-        EXPECT_EQ(first[0], 1);  // blue of (0, 1)
-        EXPECT_EQ(first[1], 1);  // green
-        EXPECT_EQ(first[2], 0);  // red
+        EXPECT_EQ(first[0], 1);          // blue of (0, 1)
+        EXPECT_EQ(first[1], 1);          // green
+        EXPECT_EQ(first[2], 0);          // red
         EXPECT_EQ(first[3 * 2 + 2], 2);  // red of (2, 1)
         if (width == 3) {
-            EXPECT_EQ((std::vector<uint8_t>(first + 9, first + 12)), (std::vector<uint8_t>{0, 0, 0}));
+            EXPECT_EQ((std::vector<uint8_t>(first + 9, first + 12)), (std::vector<uint8_t> {0, 0, 0}));
         }
         EXPECT_EQ(dib[40 + 12 + 1], 0);  // green of (0, 0) in the second stored row
     }

@@ -47,7 +47,12 @@ TEST(CliArguments, OptionsValuesAndOnePositional)
         bool flag = false;
         const std::string why = ParseCliArguments(
             int(argv.size()), argv.data(),
-            {{"-o", true, [&](const char* v) { output = v; return true; }, ""},
+            {{"-o", true,
+              [&](const char* v) {
+                  output = v;
+                  return true;
+              },
+              ""},
              {"--size", true, [&](const char* v) { return ParseCliNumber(v, 1, 4096, size); }, "bad size"},
              {"--exif", false, [&](const char*) { return flag = true; }, ""}},
             "FILE", file);

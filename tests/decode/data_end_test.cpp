@@ -96,7 +96,7 @@ TEST_P(DataEndFile, MatchesTheLibrarysCompletion)
     for (const int rotation : {0, 1}) {
         SCOPED_TRACE(rotation);
         CJpegDecoder decoder;
-        DecodeRequest request{path};
+        DecodeRequest request {path};
         request.rotation = rotation;
         ASSERT_TRUE(decoder.OpenForDisplay(request));
         ASSERT_TRUE(decoder.Decode(nullptr, nullptr));
@@ -114,16 +114,17 @@ TEST_P(DataEndFile, MatchesTheLibrarysCompletion)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, DataEndFile,
-    testing::Values(DataEnd{"Cut420", [] { return Cut(Tall(), 0.3); }},
-                    DataEnd{"Cut444", [] { return Cut(Tall(false), 0.5); }},
-                    DataEnd{"CutFlat", [] { return Cut(TallFlat(), 0.5); }},
-                    DataEnd{"CutGray", [] { return Cut(Tall(true, 0, false, 1), 0.2); }},
-                    DataEnd{"CutJustBeforeTheEnd", [] { return Cut(Tall(), 0.999); }},
-                    DataEnd{"CutWithRestarts", [] { return Cut(Tall(true, 2), 0.4); }},
-                    DataEnd{"EndMarkerInsideTheScan", [] { return EndMarkerInside(Tall()); }},
-                    DataEnd{"ShortRestartInterval", [] { return ShortRestartInterval(Tall(true, 6)); }},
-                    DataEnd{"CutProgressive", [] { return Cut(Tall(true, 0, true), 0.5); }}),
+INSTANTIATE_TEST_SUITE_P(
+    Files, DataEndFile,
+    testing::Values(DataEnd {"Cut420", [] { return Cut(Tall(), 0.3); }},
+                    DataEnd {"Cut444", [] { return Cut(Tall(false), 0.5); }},
+                    DataEnd {"CutFlat", [] { return Cut(TallFlat(), 0.5); }},
+                    DataEnd {"CutGray", [] { return Cut(Tall(true, 0, false, 1), 0.2); }},
+                    DataEnd {"CutJustBeforeTheEnd", [] { return Cut(Tall(), 0.999); }},
+                    DataEnd {"CutWithRestarts", [] { return Cut(Tall(true, 2), 0.4); }},
+                    DataEnd {"EndMarkerInsideTheScan", [] { return EndMarkerInside(Tall()); }},
+                    DataEnd {"ShortRestartInterval", [] { return ShortRestartInterval(Tall(true, 6)); }},
+                    DataEnd {"CutProgressive", [] { return Cut(Tall(true, 0, true), 0.5); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // 65500 x 65500 pixels claimed over a few hundred bytes: gray below the data,
@@ -133,7 +134,8 @@ TEST(DataEnd, HugeFrameOverLittleData)
 {
     Bytes jpeg = jpegwriter::Encode(Pattern(32, 24));
     const uint8_t kBaselineFrame[] = {0xFF, 0xC0};
-    const auto sof = std::search(jpeg.begin(), jpeg.end(), std::begin(kBaselineFrame), std::end(kBaselineFrame));
+    const auto sof
+        = std::search(jpeg.begin(), jpeg.end(), std::begin(kBaselineFrame), std::end(kBaselineFrame));
     ASSERT_NE(sof, jpeg.end());
     sof[5] = sof[7] = 0xFF;
     sof[6] = sof[8] = 0xDC;  // 65500 both ways

@@ -75,10 +75,22 @@ inline void MapPixel(int w, int h, int rotation, bool flipH, bool flipV, int x, 
 {
     int dw = (rotation & 1) ? h : w, dh = (rotation & 1) ? w : h;
     switch (rotation) {
-    case 0: dx = x; dy = y; break;
-    case 1: dx = h - 1 - y; dy = x; break;
-    case 2: dx = w - 1 - x; dy = h - 1 - y; break;
-    default: dx = y; dy = w - 1 - x; break;
+    case 0:
+        dx = x;
+        dy = y;
+        break;
+    case 1:
+        dx = h - 1 - y;
+        dy = x;
+        break;
+    case 2:
+        dx = w - 1 - x;
+        dy = h - 1 - y;
+        break;
+    default:
+        dx = y;
+        dy = w - 1 - x;
+        break;
     }
     if (flipH)
         dx = dw - 1 - dx;

@@ -64,58 +64,58 @@ struct Recorder : IDecodeProgress {
 TEST(ReducingDecode, AveragesRowsAfterTheFirstRowOfThePreviousLine)
 {
     CImageBitmap b;
-    Rows rows{4, {10, 20, 41, 90}};
-    DisplayPlan plan{4, 4, 0, false, false, true, false};
+    Rows rows {4, {10, 20, 41, 90}};
+    DisplayPlan plan {4, 4, 0, false, false, true, false};
     ASSERT_TRUE(ReducingDecode(plan, Blank(b, 2, 2), rows.Reader(), nullptr, nullptr));
-    EXPECT_EQ(Column0(b), (std::vector<int>{10, 30}));  // row 3 is not used
+    EXPECT_EQ(Column0(b), (std::vector<int> {10, 30}));  // row 3 is not used
 
-    rows = Rows{4, {10, 20, 41, 90}};
+    rows = Rows {4, {10, 20, 41, 90}};
     plan.highQuality = false;
     ASSERT_TRUE(ReducingDecode(plan, Blank(b, 2, 2), rows.Reader(), nullptr, nullptr));
-    EXPECT_EQ(Column0(b), (std::vector<int>{10, 41}));
+    EXPECT_EQ(Column0(b), (std::vector<int> {10, 41}));
 }
 
 TEST(ReducingDecode, RotatedLinesBecomeColumns)
 {
     CImageBitmap b;
-    Rows rows{6, {1, 2, 3, 4, 5, 6}};
+    Rows rows {6, {1, 2, 3, 4, 5, 6}};
     // Rotation 1: source rows become columns from the right; 6 x 6 to 3 x 3.
-    DisplayPlan plan{6, 6, 1, false, false, false, false};
+    DisplayPlan plan {6, 6, 1, false, false, false, false};
     ASSERT_TRUE(ReducingDecode(plan, Blank(b, 3, 3), rows.Reader(), nullptr, nullptr));
     for (int y = 0; y < 3; ++y) {
         EXPECT_EQ((b.Row(y)[2] >> 16) & 255, 1u);
         EXPECT_EQ((b.Row(y)[1] >> 16) & 255, 3u);
         EXPECT_EQ((b.Row(y)[0] >> 16) & 255, 5u);
     }
-    EXPECT_EQ(b.GetDirtyRect(), (DirtyRect{0, 0, 3, 3}));
+    EXPECT_EQ(b.GetDirtyRect(), (DirtyRect {0, 0, 3, 3}));
 }
 
 TEST(EnlargingDecode, RepeatsRowsAndFillsTheLastLine)
 {
     CImageBitmap b;
-    Rows rows{2, {10, 20, 30}};
-    DisplayPlan plan{2, 3, 0, false, false, false, false};
+    Rows rows {2, {10, 20, 30}};
+    DisplayPlan plan {2, 3, 0, false, false, false, false};
     ASSERT_TRUE(EnlargingDecode(plan, Blank(b, 3, 7), rows.Reader(), nullptr, nullptr));
-    EXPECT_EQ(Column0(b), (std::vector<int>{10, 10, 20, 20, 30, 30, 30}));
-    EXPECT_EQ(b.GetDirtyRect(), (DirtyRect{0, 0, 3, 7}));
+    EXPECT_EQ(Column0(b), (std::vector<int> {10, 10, 20, 20, 30, 30, 30}));
+    EXPECT_EQ(b.GetDirtyRect(), (DirtyRect {0, 0, 3, 7}));
 }
 
 TEST(EnlargingDecode, InterpolatesBetweenRowsAndEndsOnTheLastRow)
 {
     CImageBitmap b;
-    Rows rows{2, {10, 21, 0}};
-    DisplayPlan plan{2, 3, 0, false, false, false, true};
+    Rows rows {2, {10, 21, 0}};
+    DisplayPlan plan {2, 3, 0, false, false, false, true};
     ASSERT_TRUE(EnlargingDecode(plan, Blank(b, 4, 6), rows.Reader(), nullptr, nullptr));
-    EXPECT_EQ(Column0(b), (std::vector<int>{10, 15, 21, 10, 0, 0}));
-    EXPECT_EQ(b.GetDirtyRect(), (DirtyRect{0, 0, 4, 6}));
+    EXPECT_EQ(Column0(b), (std::vector<int> {10, 15, 21, 10, 0, 0}));
+    EXPECT_EQ(b.GetDirtyRect(), (DirtyRect {0, 0, 4, 6}));
 }
 
 TEST(EnlargingDecode, OneRowImageCoversEveryLine)
 {
     for (bool interpolate : {false, true}) {
         CImageBitmap b;
-        Rows rows{1, {77}};
-        DisplayPlan plan{1, 1, 3, true, true, false, interpolate};
+        Rows rows {1, {77}};
+        DisplayPlan plan {1, 1, 3, true, true, false, interpolate};
         ASSERT_TRUE(EnlargingDecode(plan, Blank(b, 5, 5), rows.Reader(), nullptr, nullptr));
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 5; ++x)
@@ -136,7 +136,7 @@ TEST_P(DecodeStops, KeepsTheUpperPartAndReportsEveryRowBefore)
     std::vector<int> values(20);
     for (int i = 0; i < 20; ++i)
         values[size_t(i)] = 100 + i;
-    Rows rows{20, values};
+    Rows rows {20, values};
     CImageBitmap b;
     CEvent cancel;
     Recorder progress;
@@ -146,7 +146,7 @@ TEST_P(DecodeStops, KeepsTheUpperPartAndReportsEveryRowBefore)
     } else {
         progress.stopAt = 9;
     }
-    const DisplayPlan plan{20, 20, 0, false, false, false, false};
+    const DisplayPlan plan {20, 20, 0, false, false, false, false};
     const bool done = c.reduce ? ReducingDecode(plan, Blank(b, 10, 10), rows.Reader(), &cancel, &progress)
                                : EnlargingDecode(plan, Blank(b, 20, 20), rows.Reader(), &cancel, &progress);
     EXPECT_FALSE(done);
@@ -162,16 +162,16 @@ TEST_P(DecodeStops, KeepsTheUpperPartAndReportsEveryRowBefore)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DecodeStops,
-                         testing::Values(StopCase{true, true}, StopCase{true, false}, StopCase{false, true},
-                                         StopCase{false, false}));
+                         testing::Values(StopCase {true, true}, StopCase {true, false},
+                                         StopCase {false, true}, StopCase {false, false}));
 
 TEST(DisplayDecode, ReadFailureEndsTheDecode)
 {
     for (bool reduce : {false, true}) {
-        Rows rows{4, {1, 2, 3, 4}};
+        Rows rows {4, {1, 2, 3, 4}};
         rows.failAt = 2;
         CImageBitmap b;
-        const DisplayPlan plan{4, 4, 0, false, false, true, true};
+        const DisplayPlan plan {4, 4, 0, false, false, true, true};
         EXPECT_FALSE(reduce ? ReducingDecode(plan, Blank(b, 2, 2), rows.Reader(), nullptr, nullptr)
                             : EnlargingDecode(plan, Blank(b, 8, 8), rows.Reader(), nullptr, nullptr));
     }
@@ -179,7 +179,7 @@ TEST(DisplayDecode, ReadFailureEndsTheDecode)
 
 TEST(DisplayDecode, ReduceFlagFollowsTheExtentAlongASourceRow)
 {
-    const DisplayPlan plan{1600, 1200, 1, false, false, false, false};
+    const DisplayPlan plan {1600, 1200, 1, false, false, false, false};
     EXPECT_FALSE(DisplayReduces(plan, 1200, 1600));  // the displayed height 1600 is not smaller
     EXPECT_TRUE(DisplayReduces(plan, 1201, 1599));
     EXPECT_TRUE(DisplayReduces({1600, 1200, 0, false, false, false, false}, 1599, 1200));

@@ -58,21 +58,25 @@ TEST_P(ExifByteOrder, EveryTypeDecodesAndFormatsItsFirstItem)
         .Ascii(exifbuilder::Interop, 0x0001, "R98");
     const CExifReader r = Parse(b.Build());
 
-    EXPECT_EQ(List(r, CExifReader::Ifd0), (Rows{{"Bits per Sample", "200"},
-                                               {"Manufacturer", "Maker Inc."},
-                                               {"Orientation", "6"},
-                                               {"Image Width", "4000000000"},
-                                               {"x-Resolution", "72/1"},
-                                               {"Samples per Pixel", "-5"},
-                                               {"Rows per Strip", "-1"},
-                                               {"Strip Byte Count", "-2000000000"},
-                                               {"ExifIFDPointer", std::to_string(r.Ifd0Dir().entries.back().values[0].unsignedValue)}}));
-    EXPECT_EQ(List(r, CExifReader::ExifIfd_), (Rows{{"Exposure Bias", "-1/3"},
-                                                   {"Brightness", "1.500000"},
-                                                   {"Focal Length", "-0.125000"},
-                                                   {"FNumber", "28/10"},
-                                                   {"InteroperabilityIFDPointer", std::to_string(r.ExifDir().entries.back().values[0].unsignedValue)}}));
-    EXPECT_EQ(List(r, CExifReader::InteropIfd), (Rows{{"InteroperabilityIndex", "R98"}}));
+    EXPECT_EQ(
+        List(r, CExifReader::Ifd0),
+        (Rows {{"Bits per Sample", "200"},
+               {"Manufacturer", "Maker Inc."},
+               {"Orientation", "6"},
+               {"Image Width", "4000000000"},
+               {"x-Resolution", "72/1"},
+               {"Samples per Pixel", "-5"},
+               {"Rows per Strip", "-1"},
+               {"Strip Byte Count", "-2000000000"},
+               {"ExifIFDPointer", std::to_string(r.Ifd0Dir().entries.back().values[0].unsignedValue)}}));
+    EXPECT_EQ(List(r, CExifReader::ExifIfd_),
+              (Rows {{"Exposure Bias", "-1/3"},
+                     {"Brightness", "1.500000"},
+                     {"Focal Length", "-0.125000"},
+                     {"FNumber", "28/10"},
+                     {"InteroperabilityIFDPointer",
+                      std::to_string(r.ExifDir().entries.back().values[0].unsignedValue)}}));
+    EXPECT_EQ(List(r, CExifReader::InteropIfd), (Rows {{"InteroperabilityIndex", "R98"}}));
 
     // Every item is kept, not only the shown one.
     const ExifEntry& bias = r.ExifDir().entries[0];
@@ -80,7 +84,7 @@ TEST_P(ExifByteOrder, EveryTypeDecodesAndFormatsItsFirstItem)
     EXPECT_EQ(bias.values[1].signedValue, 5);
     EXPECT_EQ(bias.values[1].signedDenominator, 6);
     EXPECT_EQ(r.Ifd0Dir().entries[0].values[1].unsignedValue, 7u);
-    EXPECT_EQ(r.Ifd0Dir().entries[6].bytes, (std::vector<uint8_t>{'0', '2', '2', '0'}));
+    EXPECT_EQ(r.Ifd0Dir().entries[6].bytes, (std::vector<uint8_t> {'0', '2', '2', '0'}));
     EXPECT_EQ(r.Ifd0Dir().entries[1].text, std::string("Maker Inc.", 11));
     EXPECT_EQ(r.TiffData()[0], GetParam() == Order::Little ? 'I' : 'M');
 }
@@ -112,7 +116,7 @@ TEST_P(ExifByteOrder, EntryWithoutDataKeepsTheFollowingEntriesAndTheLink)
     t.Field(e + 12, 0x0100, 4, 1, 640);
     t.Field(e + 24, 0x0131, 2, 0, 0);
     t.Field(e + 36, 0x0101, 4, 1, 480);
-    t.Field(e + 48, 0x0132, 2, 0xFFFFFFFF, 4);   // data far outside
+    t.Field(e + 48, 0x0132, 2, 0xFFFFFFFF, 4);  // data far outside
     t.Directory(76, 0, 0);
     const CExifReader r = Parse(t.Payload());
     ASSERT_EQ(r.Ifd0Dir().Count(), 5);
@@ -120,9 +124,12 @@ TEST_P(ExifByteOrder, EntryWithoutDataKeepsTheFollowingEntriesAndTheLink)
     EXPECT_FALSE(r.Ifd0Dir().entries[2].HasData());
     EXPECT_FALSE(r.Ifd0Dir().entries[4].HasData());
     EXPECT_EQ(r.Ifd0Dir().entries[4].count, 0xFFFFFFFFll);
-    EXPECT_EQ(List(r, CExifReader::Ifd0), (Rows{{"Orientation", "0"}, {"Image Width", "640"},
-                                               {"Software", ""}, {"Image Length", "480"},
-                                               {"Date and Time", ""}}));
+    EXPECT_EQ(List(r, CExifReader::Ifd0),
+              (Rows {{"Orientation", "0"},
+                     {"Image Width", "640"},
+                     {"Software", ""},
+                     {"Image Length", "480"},
+                     {"Date and Time", ""}}));
 
     EXPECT_EQ(r.Ifd1Dir().Count(), 0);
 
@@ -141,10 +148,18 @@ INSTANTIATE_TEST_SUITE_P(Both, ExifByteOrder, testing::Values(Order::Little, Ord
 TEST(ExifReader, TagNameTable)
 {
     const std::pair<uint16_t, const char*> cases[] = {
-        {0x0001, "InteroperabilityIndex"}, {271, "Manufacturer"}, {306, "Date and Time"},
-        {0x828E, "CFA Pattern"}, {0xA302, "CFA Pattern"}, {0x9214, "Subject Area"},
-        {0x8825, "GPSInfoIFDPointer"}, {0x0214, "Reference Black/White"}, {0xA420, "Image Unique ID"},
-        {0xC4A5, nullptr}, {0, nullptr}, {0xFFFF, nullptr},
+        {0x0001, "InteroperabilityIndex"},
+        {271, "Manufacturer"},
+        {306, "Date and Time"},
+        {0x828E, "CFA Pattern"},
+        {0xA302, "CFA Pattern"},
+        {0x9214, "Subject Area"},
+        {0x8825, "GPSInfoIFDPointer"},
+        {0x0214, "Reference Black/White"},
+        {0xA420, "Image Unique ID"},
+        {0xC4A5, nullptr},
+        {0, nullptr},
+        {0xFFFF, nullptr},
     };
     for (const auto& [tag, name] : cases) {
         SCOPED_TRACE(tag);
@@ -157,15 +172,26 @@ TEST(ExifReader, TagNameTable)
 
 TEST(ExifReader, FormatValueEdgeCases)
 {
-    ExifEntry ascii{.tag = 0x010E, .type = 2, .count = 20, .values = {}, .text = std::string("0123456789\0abcdefghi", 20), .bytes = {}};
+    ExifEntry ascii {.tag = 0x010E,
+                     .type = 2,
+                     .count = 20,
+                     .values = {},
+                     .text = std::string("0123456789\0abcdefghi", 20),
+                     .bytes = {}};
     EXPECT_EQ(CExifReader::FormatValue(ascii), "0123456789");
-    ascii.text = "abc";   // no terminator
+    ascii.text = "abc";  // no terminator
     EXPECT_EQ(CExifReader::FormatValue(ascii), "abc");
-    ExifEntry unknownType{.tag = 0x0112, .type = 13, .count = 1, .values = {ExifValue{}}, .text = {}, .bytes = {}};
+    ExifEntry unknownType {
+        .tag = 0x0112, .type = 13, .count = 1, .values = {ExifValue {}}, .text = {}, .bytes = {}};
     EXPECT_EQ(CExifReader::FormatValue(unknownType), std::nullopt);
-    ExifEntry noData{.tag = 0x0112, .type = 3, .count = 0, .values = {}, .text = {}, .bytes = {}};
+    ExifEntry noData {.tag = 0x0112, .type = 3, .count = 0, .values = {}, .text = {}, .bytes = {}};
     EXPECT_EQ(CExifReader::FormatValue(noData), "");
-    ExifEntry big{.tag = 0x9203, .type = 12, .count = 1, .values = {ExifValue{.realValue = 1e300}}, .text = {}, .bytes = {}};
+    ExifEntry big {.tag = 0x9203,
+                   .type = 12,
+                   .count = 1,
+                   .values = {ExifValue {.realValue = 1e300}},
+                   .text = {},
+                   .bytes = {}};
     EXPECT_EQ(CExifReader::FormatValue(big)->size(), 301u + 7u);
 }
 
@@ -175,29 +201,29 @@ TEST(ExifReader, PayloadsThatAreNotUsableLeaveNoDirectories)
     good.Short(exifbuilder::Ifd0, 0x0112, {3});
     const std::vector<uint8_t> valid = good.Build();
     const std::vector<uint8_t> bad[] = {
-        {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0},                   // 13 bytes
+        {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0},                       // 13 bytes
         {'h', 't', 't', 'p', ':', '/', '/', 'n', 's', '.', 'x', 'm', 'p', '/', 0},  // XMP
         {'E', 'x', 'i', 'f', 0, 0},
     };
     for (const auto& payload : bad) {
         CExifReader r;
         r.ParseApp1(valid.data(), valid.size());
-        r.ParseApp1(payload.data(), payload.size());   // ignored: the first stays
+        r.ParseApp1(payload.data(), payload.size());  // ignored: the first stays
         EXPECT_EQ(r.TiffData().size(), valid.size() - 6);
         EXPECT_EQ(r.Ifd0Dir().Count(), 1);
     }
     const std::vector<uint8_t> broken[] = {
-        {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0},                // IFD0 at the end
-        {'E', 'x', 'i', 'f', 0, 0, 'I', 'M', 42, 0, 8, 0, 0, 0, 0, 0},          // byte order
-        {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 42, 0, 0, 0, 0, 8, 0, 0},          // not 42
+        {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0},        // IFD0 at the end
+        {'E', 'x', 'i', 'f', 0, 0, 'I', 'M', 42, 0, 8, 0, 0, 0, 0, 0},  // byte order
+        {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 42, 0, 0, 0, 0, 8, 0, 0},  // not 42
         {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0},
         {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 0xFE, 0xFF, 0xFF, 0xFF, 0, 0},
-        {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 0xFF, 0xFF},    // 65535 entries
+        {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 0xFF, 0xFF},  // 65535 entries
     };
     for (const auto& payload : broken) {
         CExifReader r;
         r.ParseApp1(valid.data(), valid.size());
-        r.ParseApp1(payload.data(), payload.size());   // replaces the first
+        r.ParseApp1(payload.data(), payload.size());  // replaces the first
         EXPECT_EQ(r.TiffData().size(), payload.size() - 6);
         EXPECT_TRUE(AllEmpty(r));
     }
@@ -206,9 +232,9 @@ TEST(ExifReader, PayloadsThatAreNotUsableLeaveNoDirectories)
 TEST(ExifReader, GpsPointerIsListedAsNumberAndNotFollowed)
 {
     Builder b(Order::Big);
-    b.Long(exifbuilder::Ifd0, 0x8825, {8});   // points at IFD0 itself
+    b.Long(exifbuilder::Ifd0, 0x8825, {8});  // points at IFD0 itself
     const CExifReader r = Parse(b.Build());
-    EXPECT_EQ(List(r, CExifReader::Ifd0), (Rows{{"GPSInfoIFDPointer", "8"}}));
+    EXPECT_EQ(List(r, CExifReader::Ifd0), (Rows {{"GPSInfoIFDPointer", "8"}}));
     EXPECT_EQ(r.ExifDir().Count(), 0);
 }
 
@@ -223,8 +249,8 @@ TEST(ExifReader, HostileEntriesGetNoData)
     };
     const Case cases[] = {
         {4, 0xFFFFFFFF, 0x7FFFFFF0}, {4, 0x40000000, 8}, {5, 0x20000000, 0}, {12, 0x20000000, 8},
-        {3, 0x80000000, 0}, {2, 0xFFFFFFFF, 0}, {7, 0xFFFFFFFF, 8}, {5, 1, 0xFFFFFFFC},
-        {2, 16, 0xFFFFFFF8}, {2, 41, 60}, {4, 2, 0x7FFFFFFF},
+        {3, 0x80000000, 0},          {2, 0xFFFFFFFF, 0}, {7, 0xFFFFFFFF, 8}, {5, 1, 0xFFFFFFFC},
+        {2, 16, 0xFFFFFFF8},         {2, 41, 60},        {4, 2, 0x7FFFFFFF},
     };
     for (Order order : {Order::Little, Order::Big}) {
         for (const Case& c : cases) {
@@ -246,9 +272,9 @@ TEST(ExifReader, HostileEntriesGetNoData)
 TEST(ExifReader, DirectoryCyclesTerminate)
 {
     RawTiff t(Order::Little, 64);
-    const size_t e = t.Directory(8, 2, 8);        // IFD1 link back to IFD0
-    t.Field(e, 0x8769, 4, 1, 8);                   // Exif pointer to IFD0
-    t.Field(e + 12, 0xA005, 4, 1, 8);              // Interop pointer to IFD0
+    const size_t e = t.Directory(8, 2, 8);  // IFD1 link back to IFD0
+    t.Field(e, 0x8769, 4, 1, 8);            // Exif pointer to IFD0
+    t.Field(e + 12, 0xA005, 4, 1, 8);       // Interop pointer to IFD0
     const CExifReader r = Parse(t.Payload());
     EXPECT_EQ(r.Ifd0Dir().Count(), 2);
     EXPECT_EQ(r.Ifd1Dir().Count(), 2);
@@ -274,8 +300,8 @@ TEST(ExifReader, AmplificationIsBounded)
             held += x.values.size() * sizeof(ExifValue) + x.text.size() + x.bytes.size();
     EXPECT_EQ(r.ExifDir().Count(), n);
     EXPECT_LE(held, CExifReader::kMaxDecodedBytes + 4 * size_t(n) * sizeof(ExifValue));
-    EXPECT_EQ(r.Ifd0Dir().entries[0].values.size(), 60000u);   // the first ones whole
-    EXPECT_FALSE(r.ExifDir().entries.back().values.empty());   // the last one still shown
+    EXPECT_EQ(r.Ifd0Dir().entries[0].values.size(), 60000u);  // the first ones whole
+    EXPECT_FALSE(r.ExifDir().entries.back().values.empty());  // the last one still shown
 }
 
 // Random damage to a well-formed payload never reads outside it (the
@@ -283,9 +309,12 @@ TEST(ExifReader, AmplificationIsBounded)
 TEST(ExifReader, RandomDamageIsHarmless)
 {
     Builder b(Order::Little);
-    b.Ascii(exifbuilder::Ifd0, 0x010F, "A maker with a long name").Short(exifbuilder::Ifd0, 0x0112, {6})
-        .Rational(exifbuilder::Exif, 0x829D, {{28, 10}}).Double(exifbuilder::Exif, 0x920A, {5.0})
-        .Ascii(exifbuilder::Interop, 1, "R98").Thumbnail(std::vector<uint8_t>(40, 0xAB));
+    b.Ascii(exifbuilder::Ifd0, 0x010F, "A maker with a long name")
+        .Short(exifbuilder::Ifd0, 0x0112, {6})
+        .Rational(exifbuilder::Exif, 0x829D, {{28, 10}})
+        .Double(exifbuilder::Exif, 0x920A, {5.0})
+        .Ascii(exifbuilder::Interop, 1, "R98")
+        .Thumbnail(std::vector<uint8_t>(40, 0xAB));
     const std::vector<uint8_t> base = b.Build();
     std::mt19937 rng(7);
     for (int round = 0; round < 3000; ++round) {

@@ -70,8 +70,9 @@ std::vector<uint8_t> WithRepeatedScans(const std::vector<uint8_t>& jpeg, int cou
     return out;
 }
 
-const std::vector<uint8_t> kPngStart = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R',
-                                        0, 0, 1, 0, 0, 0, 1, 0, 8, 2, 0, 0, 0, 0x90, 0x77, 0x53, 0xDE};
+const std::vector<uint8_t> kPngStart
+    = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I',  'H',  'D',  'R', 0,
+       0,    1,   0,   0,   0,    1,    0,    8,    2, 0, 0, 0,  0x90, 0x77, 0x53, 0xDE};
 
 struct Hostile {
     const char* name;
@@ -126,24 +127,27 @@ std::vector<Hostile> Cases()
 {
     const auto jpeg = SmallJpeg();
     const auto progressive = SmallJpeg(true);
-    const DecodeRequest own{};
-    const DecodeRequest fitted{"", 100, 100};
+    const DecodeRequest own {};
+    const DecodeRequest fitted {"", 100, 100};
     return {
         {"ZeroBytes", {}, false, own, false, false, false},
         {"Text", std::vector<uint8_t>(100, 'a'), false, own, false, false, false},
         {"Png", kPngStart, false, own, false, false, false},
         {"OnlySoi", {0xFF, 0xD8}, false, own, false, false, false},
-        {"CutInHeader", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + 100), false, own, false, false, false},
+        {"CutInHeader", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + 100), false, own, false, false,
+         false},
         {"CutInData", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + long(jpeg.size() * 2 / 3)), true, own,
          true, true, true},
-        {"ProgressiveCut", std::vector<uint8_t>(progressive.begin(), progressive.begin() + long(progressive.size() / 2)),
-         true, own, true, true, true},
+        {"ProgressiveCut",
+         std::vector<uint8_t>(progressive.begin(), progressive.begin() + long(progressive.size() / 2)), true,
+         own, true, true, true},
         {"CommentLengthZero", WithSegment(jpeg, {0xFF, 0xFE, 0x00, 0x00}), true, own, true, true, true},
         {"App1LengthOne", WithSegment(jpeg, {0xFF, 0xE1, 0x00, 0x01}), true, own, true, true, true},
         {"App1LongerThanFile", WithSegment({0xFF, 0xD8}, {0xFF, 0xE1, 0xFF, 0xFF, 'E', 'x', 'i', 'f', 0, 0}),
          false, own, false, false, false},
         {"HugeAtOwnSize", WithFrameSize(jpeg, 0xC0, 65500, 65500), true, own, false, false, true},
-        {"HugeProgressiveFitted", WithFrameSize(progressive, 0xC2, 65500, 65500), true, fitted, false, false, false},
+        {"HugeProgressiveFitted", WithFrameSize(progressive, 0xC2, 65500, 65500), true, fitted, false, false,
+         false},
         {"ThousandsOfScans", WithRepeatedScans(progressive, 1500), true, own, false, false, false},
         {"ZeroWidth", WithFrameSize(jpeg, 0xC0, 0, 48), false, own, false, false, false},
     };
@@ -170,10 +174,11 @@ TEST(HostileFile, TruncatedDecodeMatchesTheLibrarysCompletion)
 TEST(HostileFile, ShortSegmentsRecordNothingAndEmptyCommentsCount)
 {
     TempDir dir;
-    const auto jpeg = WithSegment(WithSegment(SmallJpeg(), {0xFF, 0xFE, 0x00, 0x02}), {0xFF, 0xFE, 0x00, 0x01});
+    const auto jpeg
+        = WithSegment(WithSegment(SmallJpeg(), {0xFF, 0xFE, 0x00, 0x02}), {0xFF, 0xFE, 0x00, 0x01});
     CJpegDecoder decoder;
     const ImageInfo& info = decoder.ReadInfo(dir.Write("a.jpg", jpeg));
-    EXPECT_EQ(info.comments, std::vector<std::string>{""});
+    EXPECT_EQ(info.comments, std::vector<std::string> {""});
     EXPECT_EQ(info.imageWidth, 64);
 }
 
@@ -185,14 +190,15 @@ TEST(HostileFile, SegmentCutByTheEndOfTheFile)
     const std::vector<uint8_t> comment = {0xFF, 0xD8, 0xFF, 0xFE, 0x03, 0xE8, 'h', 'e', 'l', 'l', 'o'};
     CJpegDecoder decoder;
     const ImageInfo& info = decoder.ReadInfo(dir.Write("c.jpg", comment));
-    EXPECT_EQ(info.comments, std::vector<std::string>{"hello"});
+    EXPECT_EQ(info.comments, std::vector<std::string> {"hello"});
     EXPECT_EQ(info.imageWidth, 0);
 
     // An Exif segment cut inside its directory: the entries that fit are read.
     exifbuilder::Builder exif(exifbuilder::Order::Little);
     exif.Ascii(exifbuilder::Ifd0, 271, "Maker").Short(exifbuilder::Ifd0, 274, {6});
     const std::vector<uint8_t> payload = exif.Build();
-    std::vector<uint8_t> cut = {0xFF, 0xD8, 0xFF, 0xE1, uint8_t((payload.size() + 2) >> 8), uint8_t(payload.size() + 2)};
+    std::vector<uint8_t> cut
+        = {0xFF, 0xD8, 0xFF, 0xE1, uint8_t((payload.size() + 2) >> 8), uint8_t(payload.size() + 2)};
     cut.insert(cut.end(), payload.begin(), payload.end());
     cut.resize(cut.size() - 1);
     CJpegDecoder exifDecoder;

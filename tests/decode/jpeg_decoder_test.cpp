@@ -59,13 +59,15 @@ TEST_P(OwnSize, IsTheLibrarysOutputPixelForPixel)
         for (int y = 0; y < 37; ++y)
             for (int x = 0; x < 61; ++x)
                 ASSERT_EQ(Rgb(image.Row(y)[x]), Rgb(RefPixel(ref, x, y))) << x << "," << y;
-        EXPECT_EQ(image.GetDirtyRect(), (DirtyRect{0, 0, 61, 37}));
+        EXPECT_EQ(image.GetDirtyRect(), (DirtyRect {0, 0, 61, 37}));
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, OwnSize,
-                         testing::Values(Variant{"baseline420", 3, false, true}, Variant{"baseline444", 3, false, false},
-                                         Variant{"progressive", 3, true, true}, Variant{"gray", 1, false, true}),
+                         testing::Values(Variant {"baseline420", 3, false, true},
+                                         Variant {"baseline444", 3, false, false},
+                                         Variant {"progressive", 3, true, true},
+                                         Variant {"gray", 1, false, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Every rotation and flip of a fitted (reduced or enlarged) decode is the
@@ -77,7 +79,8 @@ struct Orientation {
 
 void PrintTo(const Orientation& o, std::ostream* out)
 {
-    *out << o.targetWidth << "x" << o.targetHeight << (o.highQuality ? " hq" : "") << (o.interpolate ? " interp" : "");
+    *out << o.targetWidth << "x" << o.targetHeight << (o.highQuality ? " hq" : "")
+         << (o.interpolate ? " interp" : "");
 }
 
 class Orientations : public testing::TestWithParam<Orientation> {};
@@ -88,9 +91,14 @@ TEST_P(Orientations, MovePixelsExactly)
     TempDir dir;
     const std::string path = dir.Write("a.jpg", jpegwriter::Encode(Pattern(48, 32)));
     auto decode = [&](int rotation, bool flipH, bool flipV, CJpegDecoder& decoder) {
-        DecodeRequest request{path, (rotation & 1) ? o.targetHeight : o.targetWidth,
-                              (rotation & 1) ? o.targetWidth : o.targetHeight, rotation, flipH, flipV,
-                              o.highQuality, o.interpolate};
+        DecodeRequest request {path,
+                               (rotation & 1) ? o.targetHeight : o.targetWidth,
+                               (rotation & 1) ? o.targetWidth : o.targetHeight,
+                               rotation,
+                               flipH,
+                               flipV,
+                               o.highQuality,
+                               o.interpolate};
         ASSERT_TRUE(decoder.OpenForDisplay(request));
         ASSERT_TRUE(decoder.Decode(nullptr, nullptr));
     };
@@ -116,9 +124,9 @@ TEST_P(Orientations, MovePixelsExactly)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Orientations,
-                         testing::Values(Orientation{0, 0, false, false}, Orientation{20, 0, false, false},
-                                         Orientation{20, 0, true, false}, Orientation{0, 70, false, false},
-                                         Orientation{0, 70, false, true}));
+                         testing::Values(Orientation {0, 0, false, false}, Orientation {20, 0, false, false},
+                                         Orientation {20, 0, true, false}, Orientation {0, 70, false, false},
+                                         Orientation {0, 70, false, true}));
 
 TEST(DisplayDecode, RotationCornersOfALargeImage)
 {
@@ -146,10 +154,8 @@ TEST(DisplayDecode, FittedSizesAndReduceFlag)
         int w, h;
         bool reduces;
     } cases[] = {
-        {{path, 64, 0}, 64, 48, true},
-        {{path, 0, 48}, 64, 48, true},
-        {{path, 64, 64, 1}, 48, 64, true},
-        {{path, 1000, 1000}, 1000, 750, false},
+        {{path, 64, 0}, 64, 48, true},      {{path, 0, 48}, 64, 48, true},
+        {{path, 64, 64, 1}, 48, 64, true},  {{path, 1000, 1000}, 1000, 750, false},
         {{path, 0, 0, 3}, 120, 160, false},
     };
     for (const Case& c : cases) {
@@ -161,7 +167,7 @@ TEST(DisplayDecode, FittedSizesAndReduceFlag)
         EXPECT_EQ(Rgb(decoder.DisplayImage().Row(c.h - 1)[c.w - 1]), 0u);  // black until decoded
         EXPECT_TRUE(decoder.DisplayImage().GetDirtyRect().IsEmpty());
         ASSERT_TRUE(decoder.Decode(nullptr, nullptr));
-        EXPECT_EQ(decoder.DisplayImage().GetDirtyRect(), (DirtyRect{0, 0, c.w, c.h}));
+        EXPECT_EQ(decoder.DisplayImage().GetDirtyRect(), (DirtyRect {0, 0, c.w, c.h}));
         EXPECT_FALSE(decoder.Decode(nullptr, nullptr));  // closed after the decode
     }
 }
@@ -207,7 +213,7 @@ TEST(DisplayDecode, CancelKeepsTheUpperPartAndBlackBelow)
         EXPECT_EQ(Rgb(image.Row(10 * scale - 1)[0]), Rgb(RefPixel(ref, 0, 9)));
         for (int y = 10 * scale; y < image.Height(); ++y)
             ASSERT_EQ(Rgb(image.Row(y)[5]), 0u) << y;
-        EXPECT_EQ(image.GetDirtyRect(), (DirtyRect{0, 0, image.Width(), 10 * scale}));
+        EXPECT_EQ(image.GetDirtyRect(), (DirtyRect {0, 0, image.Width(), 10 * scale}));
     }
 }
 
@@ -287,7 +293,7 @@ TEST(FileInfo, SizeTimesAttributesCommentsAndExif)
     EXPECT_EQ(info.imageWidth, 30);
     EXPECT_EQ(info.imageHeight, 20);
     EXPECT_FALSE(info.color);
-    EXPECT_EQ(info.comments, (std::vector<std::string>{"first", "", "cut"}));
+    EXPECT_EQ(info.comments, (std::vector<std::string> {"first", "", "cut"}));
     ASSERT_EQ(info.exif.Ifd0Dir().Count(), 1);
 
     // Read once: later calls return what is there.
@@ -354,12 +360,12 @@ TEST_P(ReducedThumbnail, SamplesTheScaledImage)
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ReducedThumbnail,
-                         testing::Values(ThumbCase{"photo420", 1200, 800, 3, false, true, 120, 8},
-                                         ThumbCase{"photo444", 1203, 797, 3, false, false, 97, 8},
-                                         ThumbCase{"progressive", 997, 1201, 3, true, true, 113, 8},
-                                         ThumbCase{"quarter", 509, 333, 3, false, true, 101, 4},
-                                         ThumbCase{"half", 251, 173, 3, false, true, 77, 2},
-                                         ThumbCase{"gray", 643, 419, 1, false, true, 71, 8}),
+                         testing::Values(ThumbCase {"photo420", 1200, 800, 3, false, true, 120, 8},
+                                         ThumbCase {"photo444", 1203, 797, 3, false, false, 97, 8},
+                                         ThumbCase {"progressive", 997, 1201, 3, true, true, 113, 8},
+                                         ThumbCase {"quarter", 509, 333, 3, false, true, 101, 4},
+                                         ThumbCase {"half", 251, 173, 3, false, true, 77, 2},
+                                         ThumbCase {"gray", 643, 419, 1, false, true, 71, 8}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The main image is blue, the embedded thumbnail red: the colour tells

@@ -20,8 +20,12 @@ using Rows = std::vector<ReportRow>;
 TEST(PropertiesReport, FileSizeGroupsDigitsByThree)
 {
     const std::pair<int64_t, const char*> cases[] = {
-        {0, "0 bytes"}, {999, "999 bytes"}, {1000, "1 000 bytes"}, {1234567, "1 234 567 bytes"},
-        {100000, "100 000 bytes"}, {5000000000, "5 000 000 000 bytes"},
+        {0, "0 bytes"},
+        {999, "999 bytes"},
+        {1000, "1 000 bytes"},
+        {1234567, "1 234 567 bytes"},
+        {100000, "100 000 bytes"},
+        {5000000000, "5 000 000 000 bytes"},
     };
     for (const auto& [size, text] : cases)
         EXPECT_EQ(FormatFileSize(size), text);
@@ -59,13 +63,13 @@ TEST(PropertiesReport, ReportPadsTagsToTheLongestPlusFour)
               "Name              a.jpg\r\n"
               "Read-only file    No\r\n"
               "                  second line\r\n");
-    EXPECT_EQ(FormatReport(rows, "\n").find("No\n"), 24u + 18u);   // second line, column 18
+    EXPECT_EQ(FormatReport(rows, "\n").find("No\n"), 24u + 18u);  // second line, column 18
     EXPECT_EQ(FormatReport({}, "\n"), "");
 }
 
 TEST(PropertiesReport, FolderIsAbsoluteAndNamesKeepTheirBytes)
 {
-    const std::string odd = "caf\xE9 \xFF.jpg";   // not UTF-8
+    const std::string odd = "caf\xE9 \xFF.jpg";  // not UTF-8
     EXPECT_EQ(NameOf("/tmp/x/" + odd), odd);
     EXPECT_EQ(FolderOf("/tmp/x/" + odd), "/tmp/x");
     EXPECT_EQ(FolderOf("/tmp/x/../y/./a.jpg"), "/tmp/y");
@@ -101,7 +105,7 @@ TEST_P(PropertiesRows, FileRowsThenCommentsThenExifOfThreeDirectories)
         .Rational(exifbuilder::Exif, 33437, {{28, 10}})
         .Double(exifbuilder::Exif, 37378, {2.5})
         .Ascii(exifbuilder::Interop, 1, "R98")
-        .Short(exifbuilder::Ifd1, 259, {6});   // the thumbnail's directory is not listed
+        .Short(exifbuilder::Ifd1, 259, {6});  // the thumbnail's directory is not listed
     ImageInfo info;
     const std::vector<uint8_t> payload = b.Build();
     info.exif.ParseApp1(payload.data(), payload.size());
@@ -114,15 +118,28 @@ TEST_P(PropertiesRows, FileRowsThenCommentsThenExifOfThreeDirectories)
 
     Rows rows = BuildPropertiesRows("/photos/2024/a.jpg", info);
     ASSERT_EQ(rows.size(), 9u + 3u + 3u + 3u + 1u);
-    rows[3].value = rows[4].value = "";   // times depend on the zone
+    rows[3].value = rows[4].value = "";  // times depend on the zone
     const std::string exifAt = rows[14].value, interopAt = rows[17].value;
-    EXPECT_EQ(rows, (Rows{{"Name", "a.jpg"}, {"Folder", "/photos/2024"}, {"File Size", "1 234 567 bytes"},
-                          {"File Created", ""}, {"File Modified", ""}, {"Read-only file", "Yes"},
-                          {"Image Width", "640 pixels"}, {"Image Height", "480 pixels"},
-                          {"Image Type", "Color"}, {"Comment", "a"}, {"", "b"}, {"Comment", "second"},
-                          {"Manufacturer", "Maker"}, {"Orientation", "6"}, {"ExifIFDPointer", exifAt},
-                          {"FNumber", "28/10"}, {"Aperture", "2.500000"},
-                          {"InteroperabilityIFDPointer", interopAt}, {"InteroperabilityIndex", "R98"}}));
+    EXPECT_EQ(rows,
+              (Rows {{"Name", "a.jpg"},
+                     {"Folder", "/photos/2024"},
+                     {"File Size", "1 234 567 bytes"},
+                     {"File Created", ""},
+                     {"File Modified", ""},
+                     {"Read-only file", "Yes"},
+                     {"Image Width", "640 pixels"},
+                     {"Image Height", "480 pixels"},
+                     {"Image Type", "Color"},
+                     {"Comment", "a"},
+                     {"", "b"},
+                     {"Comment", "second"},
+                     {"Manufacturer", "Maker"},
+                     {"Orientation", "6"},
+                     {"ExifIFDPointer", exifAt},
+                     {"FNumber", "28/10"},
+                     {"Aperture", "2.500000"},
+                     {"InteroperabilityIFDPointer", interopAt},
+                     {"InteroperabilityIndex", "R98"}}));
 }
 
 // The whole road: a made file through the decoder's information to the rows.
@@ -133,10 +150,11 @@ TEST_P(PropertiesRows, MadeJpegThroughReadInfo)
     exifbuilder::Builder b(GetParam());
     b.Ascii(exifbuilder::Ifd0, 306, "2024:05:06 07:08:09").SShort(exifbuilder::Exif, 0x9204, {-1});
     jpegwriter::EncodeOptions options;
-    options.app1 = {std::vector<uint8_t>{'h', 't', 't', 'p', ':', '/', '/', 'x'}, b.Build()};
+    options.app1 = {std::vector<uint8_t> {'h', 't', 't', 'p', ':', '/', '/', 'x'}, b.Build()};
     options.comments = {"line one\r\nline two", ""};
     const std::string path = dir.path().toStdString() + "/made \xFF.jpg";
-    ASSERT_TRUE(jpegwriter::WriteFile(path, jpegwriter::Encode(jpegwriter::MakePhotoLike(64, 48, 3, true), options)));
+    ASSERT_TRUE(
+        jpegwriter::WriteFile(path, jpegwriter::Encode(jpegwriter::MakePhotoLike(64, 48, 3, true), options)));
 
     CJpegDecoder decoder;
     Rows rows = BuildPropertiesRows(path, decoder.ReadInfo(path));
@@ -147,10 +165,15 @@ TEST_P(PropertiesRows, MadeJpegThroughReadInfo)
     EXPECT_FALSE(rows[3].value.empty());
     EXPECT_EQ(rows[5].value, "No");
     EXPECT_EQ(Rows(rows.begin() + 6, rows.end()),
-              (Rows{{"Image Width", "64 pixels"}, {"Image Height", "48 pixels"}, {"Image Type", "Gray-scale"},
-                    {"Comment", "line one\r"}, {"", "line two"}, {"Comment", ""},
-                    {"Date and Time", "2024:05:06 07:08:09"}, {"ExifIFDPointer", rows[13].value},
-                    {"Exposure Bias", "-1"}}));
+              (Rows {{"Image Width", "64 pixels"},
+                     {"Image Height", "48 pixels"},
+                     {"Image Type", "Gray-scale"},
+                     {"Comment", "line one\r"},
+                     {"", "line two"},
+                     {"Comment", ""},
+                     {"Date and Time", "2024:05:06 07:08:09"},
+                     {"ExifIFDPointer", rows[13].value},
+                     {"Exposure Bias", "-1"}}));
 }
 
 TEST(PropertiesReport, FileThatIsNotJpegKeepsItsFileRows)
@@ -168,11 +191,13 @@ TEST(PropertiesReport, FileThatIsNotJpegKeepsItsFileRows)
 
 INSTANTIATE_TEST_SUITE_P(Both, PropertiesRows,
                          testing::Values(exifbuilder::Order::Little, exifbuilder::Order::Big),
-                         [](const auto& info) { return info.param == exifbuilder::Order::Little ? "Little" : "Big"; });
+                         [](const auto& info) {
+                             return info.param == exifbuilder::Order::Little ? "Little" : "Big";
+                         });
 
 TEST(PropertiesReport, ImageWithoutExifListsNineFileRows)
 {
-    ImageInfo info;   // what an unreadable file leaves
+    ImageInfo info;  // what an unreadable file leaves
     const Rows rows = BuildPropertiesRows("x.jpg", info);
     ASSERT_EQ(rows.size(), 9u);
     EXPECT_EQ(rows[2].value, "0 bytes");

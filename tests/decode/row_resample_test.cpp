@@ -52,7 +52,7 @@ TEST(RowReduce, AverageIsTheMeanOfNeighbours)
     const auto row = Row({10, 21, 100, 0, 255, 254, 3, 3});
     std::vector<uint32_t> out(4);
     ReduceRow(row.data(), 8, out.data(), 4, true);
-    EXPECT_EQ(Reds(out), (std::vector<int>{15, 50, 254, 3}));
+    EXPECT_EQ(Reds(out), (std::vector<int> {15, 50, 254, 3}));
     // Green is value / 2 per pixel, averaged again with truncation.
     EXPECT_EQ((out[0] >> 8) & 255, uint32_t((5 + 10) / 2));
     EXPECT_EQ(out[0] & 255, 7u);
@@ -65,7 +65,7 @@ TEST(RowReduce, AverageOfUnevenSpans)
     const auto row = Row({0, 10, 20, 30, 41});
     std::vector<uint32_t> out(2);
     ReduceRow(row.data(), 5, out.data(), 2, true);
-    EXPECT_EQ(Reds(out), (std::vector<int>{5, 30}));
+    EXPECT_EQ(Reds(out), (std::vector<int> {5, 30}));
 }
 
 struct ExpandCase {
@@ -96,15 +96,14 @@ TEST_P(RowExpand, Reds)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RowExpand,
-    testing::Values(ExpandCase{{10, 20}, 2, false, {10, 20}},
-                    ExpandCase{{10, 20}, 4, false, {10, 10, 20, 20}},
-                    ExpandCase{{10, 21}, 4, true, {10, 15, 21, 21}},
+    testing::Values(ExpandCase {{10, 20}, 2, false, {10, 20}},
+                    ExpandCase {{10, 20}, 4, false, {10, 10, 20, 20}},
+                    ExpandCase {{10, 21}, 4, true, {10, 15, 21, 21}},
                     // Falling ramps truncate the value, not the step.
-                    ExpandCase{{21, 10}, 4, true, {21, 15, 10, 10}},
-                    ExpandCase{{0, 90, 30}, 7, false, {0, 0, 90, 90, 30, 30, 30}},
-                    ExpandCase{{0, 90, 30}, 9, true, {0, 30, 60, 90, 70, 50, 30, 30, 30}},
-                    ExpandCase{{5}, 3, true, {5, 5, 5}},
-                    ExpandCase{{1, 2, 3}, 4, false, {1, 2, 3, 3}}));
+                    ExpandCase {{21, 10}, 4, true, {21, 15, 10, 10}},
+                    ExpandCase {{0, 90, 30}, 7, false, {0, 0, 90, 90, 30, 30, 30}},
+                    ExpandCase {{0, 90, 30}, 9, true, {0, 30, 60, 90, 70, 50, 30, 30, 30}},
+                    ExpandCase {{5}, 3, true, {5, 5, 5}}, ExpandCase {{1, 2, 3}, 4, false, {1, 2, 3, 3}}));
 
 TEST(RowExpand, InterpolatedSpanStartsAtTheSourcePixel)
 {
@@ -144,16 +143,16 @@ TEST_P(LinePlace, FirstLine)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LinePlace,
-                         testing::Values(PlaceCase{0, false, false, {false, 0, false}},
-                                         PlaceCase{1, false, false, {true, 29, false}},
-                                         PlaceCase{2, false, false, {false, 19, true}},
-                                         PlaceCase{3, false, false, {true, 0, true}},
-                                         PlaceCase{0, true, false, {false, 0, true}},
-                                         PlaceCase{0, false, true, {false, 19, false}},
-                                         PlaceCase{1, true, false, {true, 0, false}},
-                                         PlaceCase{1, false, true, {true, 29, true}},
-                                         PlaceCase{2, false, true, {false, 0, true}},
-                                         PlaceCase{3, true, true, {true, 29, false}}));
+                         testing::Values(PlaceCase {0, false, false, {false, 0, false}},
+                                         PlaceCase {1, false, false, {true, 29, false}},
+                                         PlaceCase {2, false, false, {false, 19, true}},
+                                         PlaceCase {3, false, false, {true, 0, true}},
+                                         PlaceCase {0, true, false, {false, 0, true}},
+                                         PlaceCase {0, false, true, {false, 19, false}},
+                                         PlaceCase {1, true, false, {true, 0, false}},
+                                         PlaceCase {1, false, true, {true, 29, true}},
+                                         PlaceCase {2, false, true, {false, 0, true}},
+                                         PlaceCase {3, true, true, {true, 29, false}}));
 
 TEST(LinePlace, WritesAndMarksColumnsAndRows)
 {
@@ -164,12 +163,12 @@ TEST(LinePlace, WritesAndMarksColumnsAndRows)
     PlaceLine(bitmap, {true, 2, true}, column, 2);
     EXPECT_EQ(bitmap.Row(1)[2], 1u);
     EXPECT_EQ(bitmap.Row(0)[2], 2u);
-    EXPECT_EQ(bitmap.GetDirtyRect(), (DirtyRect{2, 0, 3, 2}));
+    EXPECT_EQ(bitmap.GetDirtyRect(), (DirtyRect {2, 0, 3, 2}));
     const uint32_t row[3] = {7, 8, 9};
     PlaceLine(bitmap, {false, 0, true}, row, 3);
     EXPECT_EQ(bitmap.Row(0)[0], 9u);
     EXPECT_EQ(bitmap.Row(0)[2], 7u);
-    EXPECT_EQ(bitmap.GetDirtyRect(), (DirtyRect{0, 0, 3, 2}));
+    EXPECT_EQ(bitmap.GetDirtyRect(), (DirtyRect {0, 0, 3, 2}));
     PlaceLine(bitmap, {false, 5, false}, row, 3);  // outside: ignored
     PlaceLine(bitmap, {true, -1, false}, row, 3);
 }
@@ -211,20 +210,18 @@ TEST_P(DisplaySize, Fits)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DisplaySize,
-    testing::Values(FitCase{1600, 1200, 0, 0, true, 1600, 1200},
-                    FitCase{1600, 1200, 640, 0, true, 640, 480},
-                    FitCase{1600, 1200, 0, 480, true, 640, 480},
-                    FitCase{1600, 1200, 640, 640, true, 640, 480},
-                    FitCase{100, 50, 1000, 1000, true, 1000, 500},
-                    FitCase{1200, 1600, 0, 0, true, 1200, 1600},  // a quarter turn of 1600 x 1200
-                    FitCase{6000, 4000, 1920, 1080, true, 1620, 1080},
-                    FitCase{3, 1000, 1920, 1080, true, 3, 1080},
-                    FitCase{1000, 1, 1, 0, false, 0, 0},        // height rounds to nothing
-                    FitCase{10, 1, 9, 0, true, 9, 1},           // a sliver keeps its one row
-                    FitCase{1, 10, 0, 9, true, 1, 9},
-                    FitCase{65500, 65500, 0, 0, false, 0, 0},   // beyond the pixel limit
-                    FitCase{100, 50, -5, 0, true, 100, 50},     // negative target: unconstrained
-                    FitCase{0, 50, 0, 0, false, 0, 0}));
+    testing::Values(
+        FitCase {1600, 1200, 0, 0, true, 1600, 1200}, FitCase {1600, 1200, 640, 0, true, 640, 480},
+        FitCase {1600, 1200, 0, 480, true, 640, 480}, FitCase {1600, 1200, 640, 640, true, 640, 480},
+        FitCase {100, 50, 1000, 1000, true, 1000, 500},
+        FitCase {1200, 1600, 0, 0, true, 1200, 1600},  // a quarter turn of 1600 x 1200
+        FitCase {6000, 4000, 1920, 1080, true, 1620, 1080}, FitCase {3, 1000, 1920, 1080, true, 3, 1080},
+        FitCase {1000, 1, 1, 0, false, 0, 0},  // height rounds to nothing
+        FitCase {10, 1, 9, 0, true, 9, 1},     // a sliver keeps its one row
+        FitCase {1, 10, 0, 9, true, 1, 9},
+        FitCase {65500, 65500, 0, 0, false, 0, 0},  // beyond the pixel limit
+        FitCase {100, 50, -5, 0, true, 100, 50},    // negative target: unconstrained
+        FitCase {0, 50, 0, 0, false, 0, 0}));
 
 struct ThumbCase {
     int w, h, size, tw, th;
@@ -243,9 +240,9 @@ TEST_P(ThumbnailSize, Fits)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ThumbnailSize,
-                         testing::Values(ThumbCase{375, 250, 160, 160, 107}, ThumbCase{250, 375, 160, 107, 160},
-                                         ThumbCase{10, 10, 80, 80, 80}, ThumbCase{1000, 1, 80, 80, 0},
-                                         ThumbCase{50, 100, 3, 2, 3}));
+                         testing::Values(ThumbCase {375, 250, 160, 160, 107},
+                                         ThumbCase {250, 375, 160, 107, 160}, ThumbCase {10, 10, 80, 80, 80},
+                                         ThumbCase {1000, 1, 80, 80, 0}, ThumbCase {50, 100, 3, 2, 3}));
 
 TEST(ThumbnailSampler, TakesNearestPixelsAndLeavesBlackOutside)
 {
@@ -256,8 +253,8 @@ TEST(ThumbnailSampler, TakesNearestPixelsAndLeavesBlackOutside)
     const auto row1 = Row({5, 6, 7, 8});
     sampler.AddRow(0, row0.data());
     sampler.AddRow(1, row1.data());
-    EXPECT_EQ(Reds(sampler.Pixels()), (std::vector<int>{1, 1, 2, 2, 3, 3, 4, 4, 1, 1, 2, 2, 3, 3, 4, 4,
-                                                        5, 5, 6, 6, 7, 7, 8, 8, 5, 5, 6, 6, 7, 7, 8, 8}));
+    EXPECT_EQ(Reds(sampler.Pixels()), (std::vector<int> {1, 1, 2, 2, 3, 3, 4, 4, 1, 1, 2, 2, 3, 3, 4, 4,
+                                                         5, 5, 6, 6, 7, 7, 8, 8, 5, 5, 6, 6, 7, 7, 8, 8}));
     CThumbnailSampler huge(100000, 100000, 100000);
     EXPECT_FALSE(huge.Valid());
 }

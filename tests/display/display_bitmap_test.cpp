@@ -33,7 +33,8 @@ QRgb SourceRgb(const CImageBitmap& image, int x, int y)
     return image.Row(y)[x] | 0xFF000000u;
 }
 
-QImage Render(CDisplayBitmap& display, CImageBitmap& image, const BlitParams& params, QSize size, bool* ok = nullptr)
+QImage Render(CDisplayBitmap& display, CImageBitmap& image, const BlitParams& params, QSize size,
+              bool* ok = nullptr)
 {
     QImage out(size, QImage::Format_RGB32);
     out.fill(kSentinel);
@@ -63,10 +64,10 @@ TEST(DisplayBitmap, ScreenDepthChoosesTheFormat)
         QImage::Format strip;
     };
     const Row rows[] = {
-        {32, kFormat32, QImage::Format_RGB32},   {24, kFormat32, QImage::Format_RGB32},
-        {16, kFormat565, QImage::Format_RGB16},  {15, kFormat555, QImage::Format_RGB555},
-        {8, kFormat8, QImage::Format_Indexed8},  {30, kFormat24, QImage::Format_BGR888},
-        {4, kFormat24, QImage::Format_BGR888},   {1, kFormat24, QImage::Format_BGR888},
+        {32, kFormat32, QImage::Format_RGB32},  {24, kFormat32, QImage::Format_RGB32},
+        {16, kFormat565, QImage::Format_RGB16}, {15, kFormat555, QImage::Format_RGB555},
+        {8, kFormat8, QImage::Format_Indexed8}, {30, kFormat24, QImage::Format_BGR888},
+        {4, kFormat24, QImage::Format_BGR888},  {1, kFormat24, QImage::Format_BGR888},
         {0, kFormat24, QImage::Format_BGR888},
     };
     for (const Row& r : rows) {
@@ -86,7 +87,8 @@ TEST(DisplayBitmap, ScreenDepthChoosesTheFormat)
 
 TEST(DisplayBitmap, CreateRefusesBadArgumentsAndEndsEmpty)
 {
-    const int rows[][3] = {{5, 256, 256}, {-1, 256, 256}, {4, 0, 256}, {4, 256, -3}, {1, 5000, 16}, {0, 16, INT_MAX}};
+    const int rows[][3]
+        = {{5, 256, 256}, {-1, 256, 256}, {4, 0, 256}, {4, 256, -3}, {1, 5000, 16}, {0, 16, INT_MAX}};
     for (const auto& r : rows) {
         CDisplayBitmap display;
         ASSERT_TRUE(display.CreateFormat(kFormat24, 16, 16));
@@ -172,7 +174,8 @@ TEST(DisplayBitmap, GammaOnThirtyTwoBitsGoesThroughTheStrip)
     for (int y = 0; y < 24; ++y)
         for (int x = 0; x < 40; ++x) {
             const QRgb s = SourceRgb(image, x, y);
-            ASSERT_EQ(out.pixel(x, y), qRgb(p.gammaTable[qRed(s)], p.gammaTable[qGreen(s)], p.gammaTable[qBlue(s)]))
+            ASSERT_EQ(out.pixel(x, y),
+                      qRgb(p.gammaTable[qRed(s)], p.gammaTable[qGreen(s)], p.gammaTable[qBlue(s)]))
                 << x << "," << y;
         }
     EXPECT_NE(display.Strip(), freshStrip);
@@ -207,7 +210,8 @@ TEST(DisplayBitmap, TilesJoinWithoutGaps)
             const QImage tiled = Render(small, image, p, size, &ok);
             ASSERT_TRUE(ok);
             const QImage whole = Render(large, image, p, size);
-            EXPECT_EQ(tiled, whole) << "format " << format << " factor " << z.factor << " reduce " << z.reduce;
+            EXPECT_EQ(tiled, whole) << "format " << format << " factor " << z.factor << " reduce "
+                                    << z.reduce;
             const int w = ZoomedExtent(50, z.factor, z.reduce), h = ZoomedExtent(37, z.factor, z.reduce);
             for (int y = 0; y < size.height(); ++y)
                 for (int x = 0; x < size.width(); ++x) {
@@ -237,7 +241,8 @@ TEST(DisplayBitmap, EightBitsDrawsPaletteColoursInTheDitherPattern)
         for (int y = 0; y < 9; ++y)
             for (int x = 0; x < 12; ++x) {
                 const int index = x < 6 ? PaletteIndex(8, 8, 8, dither, x + 9, y + 7) : 180;
-                ASSERT_EQ(out.pixel(x + 2, y + 1), display.Palette()[index]) << dither << " at " << x << "," << y;
+                ASSERT_EQ(out.pixel(x + 2, y + 1), display.Palette()[index])
+                    << dither << " at " << x << "," << y;
             }
     }
 }

@@ -19,8 +19,8 @@ TEST(DitherTables, PaletteHoldsCubeThenGrays)
         dither::PaletteEntry rgb;
     };
     const Row rows[] = {
-        {0, {0, 0, 0}},     {5, {0, 0, 255}},     {30, {0, 255, 0}},    {180, {255, 0, 0}},
-        {43, {51, 51, 51}}, {215, {255, 255, 255}}, {216, {0, 0, 0}}, {224, {128, 128, 128}},
+        {0, {0, 0, 0}},         {5, {0, 0, 255}},       {30, {0, 255, 0}}, {180, {255, 0, 0}},
+        {43, {51, 51, 51}},     {215, {255, 255, 255}}, {216, {0, 0, 0}},  {224, {128, 128, 128}},
         {231, {240, 240, 240}}, {232, {255, 255, 255}},
     };
     for (const Row& r : rows)
@@ -29,7 +29,8 @@ TEST(DitherTables, PaletteHoldsCubeThenGrays)
 
 TEST(DitherTables, FractionTableRoundsHalfUp)
 {
-    const int rows[][2] = {{0, 0}, {1, 1}, {25, 31}, {26, 33}, {50, 63}, {51, 0}, {102, 0}, {127, 31}, {255, 0}};
+    const int rows[][2]
+        = {{0, 0}, {1, 1}, {25, 31}, {26, 33}, {50, 63}, {51, 0}, {102, 0}, {127, 31}, {255, 0}};
     for (const auto& r : rows)
         EXPECT_EQ(dither::kFraction[r[0]], r[1]) << "v = " << r[0];
 }
@@ -57,7 +58,7 @@ TEST(PaletteIndex, WithoutDithering)
         int index;
     };
     const Row rows[] = {
-        {255, 0, 0, 180},     {255, 255, 255, 232}, {0, 0, 0, 216},   {128, 128, 128, 224},
+        {255, 0, 0, 180},     {255, 255, 255, 232}, {0, 0, 0, 216},     {128, 128, 128, 224},
         {254, 254, 254, 231}, {0, 0, 255, 5},       {100, 200, 50, 54}, {255, 255, 254, 214},
     };
     for (const Row& r : rows)
@@ -109,9 +110,15 @@ TEST(Pack16, WithoutDithering)
         uint16_t value;
     };
     const Row rows[] = {
-        {kFormat565, 255, 255, 255, 0xFFDF}, {kFormat555, 255, 255, 255, 0x7FFF}, {kFormat565, 0, 0, 0, 0},
-        {kFormat555, 255, 0, 0, 0x7C00},     {kFormat565, 0, 255, 0, 0x07C0},    {kFormat555, 0, 255, 0, 0x03E0},
-        {kFormat565, 8, 8, 8, 0x0841},       {kFormat555, 8, 8, 8, 0x0421},      {kFormat565, 7, 7, 7, 0},
+        {kFormat565, 255, 255, 255, 0xFFDF},
+        {kFormat555, 255, 255, 255, 0x7FFF},
+        {kFormat565, 0, 0, 0, 0},
+        {kFormat555, 255, 0, 0, 0x7C00},
+        {kFormat565, 0, 255, 0, 0x07C0},
+        {kFormat555, 0, 255, 0, 0x03E0},
+        {kFormat565, 8, 8, 8, 0x0841},
+        {kFormat555, 8, 8, 8, 0x0421},
+        {kFormat565, 7, 7, 7, 0},
     };
     for (const Row& r : rows)
         EXPECT_EQ(Pack16(r.format, r.b, r.g, r.r, false, 0, 0), r.value)
@@ -173,9 +180,15 @@ struct Source10 {
 struct Strip {
     int width, height, bytesPerLine;
     std::vector<uint8_t> bits;
-    Strip(int w, int h, int bpp) : width(w), height(h), bytesPerLine((w * bpp + 3) / 4 * 4), bits(size_t(bytesPerLine) * h, 0xAB) {}
+    Strip(int w, int h, int bpp)
+        : width(w), height(h), bytesPerLine((w * bpp + 3) / 4 * 4), bits(size_t(bytesPerLine) * h, 0xAB)
+    {
+    }
     StripPixels View() { return {bits.data(), bytesPerLine, width, height}; }
-    const uint8_t* At(int x, int y, int bpp) const { return bits.data() + size_t(y) * bytesPerLine + size_t(x) * bpp; }
+    const uint8_t* At(int x, int y, int bpp) const
+    {
+        return bits.data() + size_t(y) * bytesPerLine + size_t(x) * bpp;
+    }
 };
 
 TEST(ConvertTile, ZoomGeometry)

@@ -48,11 +48,11 @@ TEST_F(FileOperationsTest, RenameItemResortsAndKeepsImages)
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
         WriteJpeg(name);
     ASSERT_TRUE(Open());
-    m_loader.RequestView(ViewRequest{Item("a.jpg"), 32, 32, 0, false, false}, false);
+    m_loader.RequestView(ViewRequest {Item("a.jpg"), 32, 32, 0, false, false}, false);
     ASSERT_TRUE(WaitSlots());
     ImageItem* item = Item("a.jpg");
     ASSERT_TRUE(m_loader.RenameItem(item, "z.JPEG"));
-    EXPECT_EQ(Names(), (std::vector<std::string>{"b.jpg", "c.jpg", "z.JPEG"}));
+    EXPECT_EQ(Names(), (std::vector<std::string> {"b.jpg", "c.jpg", "z.JPEG"}));
     EXPECT_TRUE(Exists(PathOf("z.JPEG")));
     EXPECT_FALSE(Exists(PathOf("a.jpg")));
     EXPECT_EQ(m_loader.ItemPath(item), PathOf("z.JPEG"));
@@ -61,24 +61,24 @@ TEST_F(FileOperationsTest, RenameItemResortsAndKeepsImages)
 
     // A name that is taken is refused; nothing is replaced.
     EXPECT_FALSE(m_loader.RenameItem(item, "b.jpg"));
-    EXPECT_EQ(m_host.renameFailures, std::vector<std::string>{"b.jpg"});
+    EXPECT_EQ(m_host.renameFailures, std::vector<std::string> {"b.jpg"});
     EXPECT_TRUE(Exists(PathOf("z.JPEG")));
     EXPECT_EQ(item->name, "z.JPEG");
     for (const char* bad : {"a/b.jpg", "..", ""})
         EXPECT_FALSE(m_loader.RenameItem(item, bad)) << bad;
-    EXPECT_EQ(Names(), (std::vector<std::string>{"b.jpg", "c.jpg", "z.JPEG"}));
+    EXPECT_EQ(Names(), (std::vector<std::string> {"b.jpg", "c.jpg", "z.JPEG"}));
 }
 
 TEST_F(FileOperationsTest, RenameToAnotherExtensionAsksFirst)
 {
     WriteJpeg("x.jpg");
     ASSERT_TRUE(Open());
-    m_loader.RequestView(ViewRequest{Item("x.jpg"), 32, 32, 0, false, false}, false);
+    m_loader.RequestView(ViewRequest {Item("x.jpg"), 32, 32, 0, false, false}, false);
     ASSERT_TRUE(WaitSlots());
     ImageItem* item = Item("x.jpg");
     m_host.answerRename = false;
     EXPECT_FALSE(m_loader.RenameItem(item, "x.png"));
-    EXPECT_EQ(m_host.renameQuestions, std::vector<std::string>{"x.png"});
+    EXPECT_EQ(m_host.renameQuestions, std::vector<std::string> {"x.png"});
     EXPECT_TRUE(Exists(PathOf("x.jpg")));
     // No: the workers were not even stopped, the decoded image stays.
     EXPECT_NE(m_loader.DisplayImageOf(item), nullptr);
@@ -92,17 +92,13 @@ TEST_F(FileOperationsTest, RenameToAnotherExtensionAsksFirst)
 TEST_F(FileOperationsTest, TrashAwkwardNames)
 {
     const std::vector<std::string> names = {
-        std::string(200, 'l') + ".jpg",
-        "\xff\xfe not utf8.jpg",
-        "new\nline.jpg",
-        "-rf.jpg",
-        "keep.jpg",
+        std::string(200, 'l') + ".jpg", "\xff\xfe not utf8.jpg", "new\nline.jpg", "-rf.jpg", "keep.jpg",
     };
     for (size_t i = 0; i < names.size(); ++i)
         WriteJpeg(names[i], 64, 48, uint32_t(i + 1));
     ASSERT_TRUE(Open());
     m_loader.StartThumbnails(32);
-    m_loader.RequestView(ViewRequest{m_loader.FirstItem(), 32, 32, 0, false, false}, false);
+    m_loader.RequestView(ViewRequest {m_loader.FirstItem(), 32, 32, 0, false, false}, false);
     std::vector<ImageItem*> doomed;
     for (ImageItem* item : Items())
         if (m_loader.ItemPath(item) != PathOf("keep.jpg"))
@@ -119,7 +115,7 @@ TEST_F(FileOperationsTest, TrashAwkwardNames)
     m_host.answerTrash = true;
     EXPECT_TRUE(m_loader.DeleteItems(doomed));
     EXPECT_TRUE(m_host.trashFailures.empty());
-    EXPECT_EQ(Names(), std::vector<std::string>{"keep.jpg"});
+    EXPECT_EQ(Names(), std::vector<std::string> {"keep.jpg"});
     for (const std::string& name : names) {
         if (name == "keep.jpg")
             continue;
@@ -129,7 +125,7 @@ TEST_F(FileOperationsTest, TrashAwkwardNames)
     EXPECT_TRUE(Exists(PathOf("keep.jpg")));
     // The workers go on with what is left.
     ASSERT_TRUE(WaitThumbnails());
-    m_loader.RequestView(ViewRequest{m_loader.FirstItem(), 32, 32, 0, false, false}, true);
+    m_loader.RequestView(ViewRequest {m_loader.FirstItem(), 32, 32, 0, false, false}, true);
     ASSERT_TRUE(WaitSlots());
     EXPECT_NE(m_loader.DisplayImageOf(m_loader.FirstItem()), nullptr);
 
@@ -149,8 +145,8 @@ TEST_F(FileOperationsTest, FileThatCannotBeTrashedStays)
     // b vanished behind our back; a, a duplicate pointer and c go normally.
     ASSERT_EQ(::unlink(PathOf("b.jpg").c_str()), 0);
     EXPECT_TRUE(m_loader.DeleteItems({Item("a.jpg"), Item("b.jpg"), Item("a.jpg"), Item("c.jpg")}));
-    EXPECT_EQ(m_host.trashFailures, (std::vector<std::string>{PathOf("b.jpg")}));
-    EXPECT_EQ(Names(), std::vector<std::string>{"b.jpg"});
+    EXPECT_EQ(m_host.trashFailures, (std::vector<std::string> {PathOf("b.jpg")}));
+    EXPECT_EQ(Names(), std::vector<std::string> {"b.jpg"});
 }
 
 TEST_F(FileOperationsTest, WorkersStartedDuringTheDialogsNeverSeeAFreedItem)
@@ -166,7 +162,7 @@ TEST_F(FileOperationsTest, WorkersStartedDuringTheDialogsNeverSeeAFreedItem)
     m_host.onDialog = [&] {
         if (onReport && m_host.trashFailures.empty())
             return;
-        m_loader.RequestView(ViewRequest{shown, 0, 0, 0, false, false}, false);
+        m_loader.RequestView(ViewRequest {shown, 0, 0, 0, false, false}, false);
         m_loader.StartThumbnails(kBigThumbnailSize);
         // The dialog stays up until the display worker is at work.
         EXPECT_TRUE(shown->displayReady.WaitFor(loadertest::kWait));
@@ -174,14 +170,14 @@ TEST_F(FileOperationsTest, WorkersStartedDuringTheDialogsNeverSeeAFreedItem)
     // The confirmation: the item shown is trashed.
     shown = Item("a.jpg");
     EXPECT_TRUE(m_loader.DeleteItems({Item("a.jpg"), Item("b.jpg")}));
-    EXPECT_EQ(Names(), (std::vector<std::string>{"c.jpg", "d.jpg", "e.jpg"}));
+    EXPECT_EQ(Names(), (std::vector<std::string> {"c.jpg", "d.jpg", "e.jpg"}));
     // The failure report, after e went: the item shown stays.
     ASSERT_EQ(::unlink(PathOf("c.jpg").c_str()), 0);
     shown = Item("d.jpg");
     onReport = true;
     EXPECT_TRUE(m_loader.DeleteItems({Item("e.jpg"), Item("c.jpg")}));
-    EXPECT_EQ(m_host.trashFailures, std::vector<std::string>{PathOf("c.jpg")});
-    EXPECT_EQ(Names(), (std::vector<std::string>{"c.jpg", "d.jpg"}));
+    EXPECT_EQ(m_host.trashFailures, std::vector<std::string> {PathOf("c.jpg")});
+    EXPECT_EQ(Names(), (std::vector<std::string> {"c.jpg", "d.jpg"}));
     EXPECT_EQ(m_loader.CurrentSlot().item, nullptr);
     ASSERT_TRUE(WaitThumbnails());
     EXPECT_NE(m_loader.ThumbnailOf(Item("d.jpg")), nullptr);
@@ -197,8 +193,8 @@ TEST_F(FileOperationsTest, ReadOnlyFolderKeepsItsFiles)
     EXPECT_FALSE(m_loader.DeleteItems({Item("a.jpg")}));
     EXPECT_FALSE(m_loader.RenameItem(Item("a.jpg"), "b.jpg"));
     ::chmod(Dir().c_str(), 0755);
-    EXPECT_EQ(m_host.trashFailures, std::vector<std::string>{PathOf("a.jpg")});
-    EXPECT_EQ(Names(), std::vector<std::string>{"a.jpg"});
+    EXPECT_EQ(m_host.trashFailures, std::vector<std::string> {PathOf("a.jpg")});
+    EXPECT_EQ(Names(), std::vector<std::string> {"a.jpg"});
     EXPECT_TRUE(Exists(PathOf("a.jpg")));
 }
 
@@ -221,7 +217,7 @@ TEST_F(FileOperationsTest, DragOutRemovesOnlyWhatReallyMoved)
         std::filesystem::rename(paths[0], elsewhere.path().toStdString() + "/a.jpg");
     };
     EXPECT_TRUE(m_loader.DragItemsOut({Item("a.jpg"), Item("b.jpg")}));
-    EXPECT_EQ(Names(), (std::vector<std::string>{"b.jpg", "c.jpg"}));
+    EXPECT_EQ(Names(), (std::vector<std::string> {"b.jpg", "c.jpg"}));
     EXPECT_TRUE(Exists(PathOf("b.jpg")));
 }
 
@@ -237,10 +233,11 @@ TEST_F(FileOperationsTest, RenameCurrentFolderFollowsIt)
     m_loader.StartThumbnails(32);
     CShellPidl relative;
     ASSERT_TRUE(m_loader.RenameCurrentFolder(folder, "after", &relative));
-    EXPECT_EQ(GetDisplayName(m_loader.Folder(), NameKind::ForParsing), parent.path().toStdString() + "/after");
+    EXPECT_EQ(GetDisplayName(m_loader.Folder(), NameKind::ForParsing),
+              parent.path().toStdString() + "/after");
     EXPECT_EQ(m_loader.ItemPath(m_loader.FirstItem()), parent.path().toStdString() + "/after/a.jpg");
     ASSERT_TRUE(WaitThumbnails());
-    m_loader.RequestView(ViewRequest{m_loader.FirstItem(), 32, 32, 0, false, false}, false);
+    m_loader.RequestView(ViewRequest {m_loader.FirstItem(), 32, 32, 0, false, false}, false);
     ASSERT_TRUE(WaitSlots());
     EXPECT_NE(m_loader.DisplayImageOf(m_loader.FirstItem()), nullptr);
     EXPECT_NE(m_loader.ThumbnailOf(m_loader.LastItem()), nullptr);

@@ -15,7 +15,8 @@ TEST_F(LoaderTest, ListsJpegFilesOnlySorted)
     ASSERT_EQ(::mkdir(PathOf("f.jpg").c_str(), 0755), 0);
     ASSERT_TRUE(Open());
     // The listing names an invalid byte U+FFFD; it sorts after ASCII.
-    const std::vector<std::string> expected = {".g.jpg", "A.JPG", "b.jpeg", "c.Jpg", "\xef\xbf\xbd\xef\xbf\xbd.jpg"};
+    const std::vector<std::string> expected
+        = {".g.jpg", "A.JPG", "b.jpeg", "c.Jpg", "\xef\xbf\xbd\xef\xbf\xbd.jpg"};
     EXPECT_EQ(Names(), expected);
     EXPECT_EQ(m_loader.ItemCount(), 5);
     EXPECT_EQ(m_loader.LastItem()->name, expected.back());
@@ -33,7 +34,7 @@ TEST_F(LoaderTest, FolderWithoutJpegsIsOpenAndEmpty)
     EXPECT_TRUE(m_loader.ThumbnailsSettledEvent().IsSet());
     m_loader.PauseThumbnails();  // no worker: nothing happens
     EXPECT_FALSE(m_loader.ThumbnailsPaused());
-    m_loader.RequestView(ViewRequest{}, false);
+    m_loader.RequestView(ViewRequest {}, false);
 }
 
 TEST_F(LoaderTest, FolderThatCannotBeOpened)
@@ -57,10 +58,10 @@ TEST_F(LoaderTest, SingleFileThenCompleteFolder)
     EXPECT_EQ(opened->name, "b.jpg");
 
     // The display worker may already decode the file while the folder completes.
-    m_loader.RequestView(ViewRequest{opened, 32, 32, 0, false, false}, false);
+    m_loader.RequestView(ViewRequest {opened, 32, 32, 0, false, false}, false);
     m_loader.StartThumbnails(32);
     EXPECT_EQ(m_loader.CompleteFolder(), opened);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg"}));
+    EXPECT_EQ(Names(), (std::vector<std::string> {"a.jpg", "b.jpg", "c.jpg"}));
     EXPECT_EQ(opened->previous->name, "a.jpg");
     ASSERT_TRUE(opened->displayDone.WaitFor(loadertest::kWait));
     EXPECT_NE(m_loader.DisplayImageOf(opened), nullptr);
@@ -92,12 +93,12 @@ TEST_F(LoaderTest, NameThatIsNotUtf8IsShownReplacedAndOpenedByItsBytes)
     EXPECT_EQ(item->name, shown);
     EXPECT_EQ(m_loader.ItemPath(item), PathOf(raw));
     EXPECT_EQ(m_loader.CompleteFolder(), item);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"b.jpg", shown}));
+    EXPECT_EQ(Names(), (std::vector<std::string> {"b.jpg", shown}));
     const std::string renamed = "\xe9t\xe9.jpg";
     ASSERT_TRUE(m_loader.RenameItem(item, renamed));
     EXPECT_EQ(item->name, "\xef\xbf\xbdt\xef\xbf\xbd.jpg");
     EXPECT_EQ(m_loader.ItemPath(item), PathOf(renamed));
-    m_loader.RequestView(ViewRequest{item, 16, 16, 0, false, false}, false);
+    m_loader.RequestView(ViewRequest {item, 16, 16, 0, false, false}, false);
     ASSERT_TRUE(item->displayDone.WaitFor(loadertest::kWait));
     EXPECT_NE(m_loader.DisplayImageOf(item), nullptr);
 }

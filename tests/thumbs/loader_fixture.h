@@ -17,7 +17,7 @@
 namespace loadertest {
 
 // Generous: the thread tests also run under ThreadSanitizer on a busy machine.
-inline constexpr std::chrono::milliseconds kWait{60000};
+inline constexpr std::chrono::milliseconds kWait {60000};
 
 inline std::vector<uint8_t> MakeJpeg(int width, int height, uint32_t seed)
 {
@@ -117,10 +117,14 @@ protected:
     }
 
     // Waits until the display worker is done with the item.
-    static bool WaitDone(const ViewRequest& slot) { return !slot.item || slot.item->displayDone.WaitFor(kWait); }
+    static bool WaitDone(const ViewRequest& slot)
+    {
+        return !slot.item || slot.item->displayDone.WaitFor(kWait);
+    }
     bool WaitSlots()
     {
-        return WaitDone(m_loader.CurrentSlot()) && WaitDone(m_loader.NextSlot()) && WaitDone(m_loader.PreviousSlot());
+        return WaitDone(m_loader.CurrentSlot()) && WaitDone(m_loader.NextSlot())
+            && WaitDone(m_loader.PreviousSlot());
     }
     bool WaitThumbnails() { return m_loader.ThumbnailsSettledEvent().WaitFor(kWait); }
 

@@ -14,10 +14,11 @@ TEST(NameOrder, JpegExtension)
         bool listed;
     };
     const Case cases[] = {
-        {"A.JPG", true}, {"b.jpeg", true}, {"c.Jpg", true}, {"a.JpEg", true}, {".hidden.jpg", true},
-        {"\xff\xfe.jpg", true},    // not UTF-8, judged by its extension
-        {"d.jpe", false}, {"e.jpg.bak", false}, {"a.jpg.txt", false}, {"jpg", false}, {"ajpg", false},
-        {"a.jpgx", false}, {"a.", false}, {"", false}, {"a.j\xc3\xa9g", false},
+        {"A.JPG", true},         {"b.jpeg", true},       {"c.Jpg", true},      {"a.JpEg", true},
+        {".hidden.jpg", true},   {"\xff\xfe.jpg", true},  // not UTF-8, judged by its extension
+        {"d.jpe", false},        {"e.jpg.bak", false},   {"a.jpg.txt", false}, {"jpg", false},
+        {"ajpg", false},         {"a.jpgx", false},      {"a.", false},        {"", false},
+        {"a.j\xc3\xa9g", false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(HasJpegExtension(c.name), c.listed) << c.name;
@@ -51,7 +52,7 @@ TEST(NameOrder, CaseInsensitiveAndStable)
         {{"IMG_10.jpg", "img_1.jpg", "Img_2.jpg"}, {"img_1.jpg", "IMG_10.jpg", "Img_2.jpg"}},
         // Non-ASCII letters fold too: É and é compare equal and keep their order.
         {{"\xc3\xa9t\xc3\xa9.jpg", "Z.jpg", "\xc3\x89T\xc3\x89.jpg", "e.jpg"},
-            {"e.jpg", "Z.jpg", "\xc3\xa9t\xc3\xa9.jpg", "\xc3\x89T\xc3\x89.jpg"}},
+         {"e.jpg", "Z.jpg", "\xc3\xa9t\xc3\xa9.jpg", "\xc3\x89T\xc3\x89.jpg"}},
         {{}, {}},
         {{"only.jpg"}, {"only.jpg"}},
     };

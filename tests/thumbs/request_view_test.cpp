@@ -11,7 +11,7 @@ using loadertest::LoaderTest;
 
 ViewRequest Fit(ImageItem* item, int w = 32, int h = 32)
 {
-    return ViewRequest{item, w, h, 0, false, false};
+    return ViewRequest {item, w, h, 0, false, false};
 }
 
 class RequestViewTest : public LoaderTest {
@@ -26,7 +26,8 @@ protected:
     // The three slots' items by name ("-" for an empty slot): previous, current, next.
     std::string Window()
     {
-        auto name = [](const ViewRequest& r) { return r.item ? r.item->name.substr(0, 1) : std::string("-"); };
+        auto name
+            = [](const ViewRequest& r) { return r.item ? r.item->name.substr(0, 1) : std::string("-"); };
         return name(m_loader.PreviousSlot()) + name(m_loader.CurrentSlot()) + name(m_loader.NextSlot());
     }
     bool Ready(const std::string& name) { return m_loader.DisplayImageOf(Item(name)) != nullptr; }
@@ -71,12 +72,10 @@ TEST_F(RequestViewTest, WindowMovesForwardAndBackwardKeepingDecodes)
         const char* dropped;
     };
     const Step steps[] = {
-        {"b.jpg", "abc", "e.jpg"},  // forward: the previous is dropped
-        {"c.jpg", "bcd", "a.jpg"},
-        {"b.jpg", "abc", "d.jpg"},  // backward: the next is dropped
-        {"a.jpg", "eab", "c.jpg"},
-        {"e.jpg", "dea", "b.jpg"},  // backward across the start
-        {"a.jpg", "eab", "d.jpg"},  // forward across the end
+        {"b.jpg", "abc", "e.jpg"},                             // forward: the previous is dropped
+        {"c.jpg", "bcd", "a.jpg"}, {"b.jpg", "abc", "d.jpg"},  // backward: the next is dropped
+        {"a.jpg", "eab", "c.jpg"}, {"e.jpg", "dea", "b.jpg"},  // backward across the start
+        {"a.jpg", "eab", "d.jpg"},                             // forward across the end
     };
     for (const Step& s : steps) {
         const ViewRequest request = Fit(Item(s.name));
@@ -87,7 +86,8 @@ TEST_F(RequestViewTest, WindowMovesForwardAndBackwardKeepingDecodes)
         EXPECT_TRUE(Ready(s.name)) << s.name;
         EXPECT_FALSE(Ready(s.dropped)) << s.dropped;
         ASSERT_TRUE(WaitSlots());
-        for (const ViewRequest& slot : {m_loader.PreviousSlot(), m_loader.CurrentSlot(), m_loader.NextSlot()}) {
+        for (const ViewRequest& slot :
+             {m_loader.PreviousSlot(), m_loader.CurrentSlot(), m_loader.NextSlot()}) {
             EXPECT_EQ(slot.targetWidth, 32);
             EXPECT_NE(m_loader.DisplayImageOf(slot.item), nullptr);
         }
@@ -112,12 +112,12 @@ TEST_F(RequestViewTest, OtherSettingsDecodeAgain)
     EXPECT_EQ(m_loader.NextSlot().targetHeight, 24);
 
     // Rotated by a quarter turn, unconstrained: the image at its own size, turned.
-    ViewRequest turned{Item("a.jpg"), 0, 0, 1, true, false};
+    ViewRequest turned {Item("a.jpg"), 0, 0, 1, true, false};
     m_loader.RequestView(turned, false);
     ASSERT_TRUE(WaitSlots());
     EXPECT_EQ(m_loader.DisplayImageOf(Item("a.jpg"))->Width(), 48);
     EXPECT_EQ(m_loader.DisplayImageOf(Item("a.jpg"))->Height(), 64);
-    EXPECT_EQ(m_loader.PreviousSlot(), (ViewRequest{Item("d.jpg"), 0, 0, 1, true, false}));
+    EXPECT_EQ(m_loader.PreviousSlot(), (ViewRequest {Item("d.jpg"), 0, 0, 1, true, false}));
 }
 
 TEST_F(RequestViewTest, MoveAfterSetOptionsDecodesTheNewNeighbour)

@@ -87,7 +87,7 @@ TEST_F(ThumbnailTest, PauseAndResumeWhileDecoding)
     EXPECT_FALSE(m_loader.ThumbnailsPaused());
     m_loader.PauseThumbnails();
     // The display worker goes on while thumbnails are paused.
-    m_loader.RequestView(ViewRequest{Item("img103.jpg"), 64, 64, 0, false, false}, false);
+    m_loader.RequestView(ViewRequest {Item("img103.jpg"), 64, 64, 0, false, false}, false);
     ASSERT_TRUE(WaitSlots());
     m_loader.ResumeThumbnails();
     ASSERT_TRUE(WaitThumbnails());
@@ -117,7 +117,7 @@ TEST_F(ThumbnailTest, DestroyWhileBusyOrPaused)
         if (round % 2)
             loader.PauseThumbnails();
         if (round % 3 == 0)
-            loader.RequestView(ViewRequest{loader.FirstItem(), 0, 0, 0, false, false}, false);
+            loader.RequestView(ViewRequest {loader.FirstItem(), 0, 0, 0, false, false}, false);
     }
 }
 
@@ -136,7 +136,7 @@ TEST_F(ThumbnailTest, PipeWithAJpegNameNeitherBlocksNorStopsTheWorkers)
     EXPECT_TRUE(Item("pipe.jpg")->thumbnailFailed);
     EXPECT_TRUE(Item("link.jpg")->thumbnailFailed);
     for (const char* name : {"pipe.jpg", "link.jpg"}) {
-        m_loader.RequestView(ViewRequest{Item(name), 32, 32, 0, false, false}, false);
+        m_loader.RequestView(ViewRequest {Item(name), 32, 32, 0, false, false}, false);
         ASSERT_TRUE(WaitSlots()) << name;
         EXPECT_EQ(m_loader.DisplayImageOf(Item(name)), nullptr) << name;
     }

@@ -21,7 +21,7 @@ namespace fixture {
 
 // Writes one photo-like JPEG per name into the folder.
 inline void WriteImages(const QString& folder, const std::vector<std::string>& names, int width = 96,
-    int height = 64)
+                        int height = 64)
 {
     uint32_t seed = 1;
     for (const std::string& name : names) {
@@ -46,8 +46,7 @@ inline AppSettings Settings(const QTemporaryDir& dir)
 }
 
 // A main window created and shown on the settings; the test owns it.
-template <typename Frame = CMainFrame>
-std::unique_ptr<Frame> Start(AppSettings& settings)
+template <typename Frame = CMainFrame> std::unique_ptr<Frame> Start(AppSettings& settings)
 {
     auto frame = std::make_unique<Frame>();
     if (!frame->Create(&settings))

@@ -24,7 +24,8 @@ void TestCommandLine::parse_data()
     QTest::addColumn<QByteArray>("path");
     QTest::newRow("nothing") << QByteArray("") << QByteArray("");
     QTest::newRow("blanks only") << QByteArray("   ") << QByteArray("");
-    QTest::newRow("quoted with blanks") << QByteArray("\"/My Photos/a.jpg\"") << QByteArray("/My Photos/a.jpg");
+    QTest::newRow("quoted with blanks")
+        << QByteArray("\"/My Photos/a.jpg\"") << QByteArray("/My Photos/a.jpg");
     QTest::newRow("unquoted with blanks") << QByteArray("/My Photos/a.jpg") << QByteArray("/My Photos/a.jpg");
     QTest::newRow("leading blanks skipped") << QByteArray("   a.jpg") << QByteArray("a.jpg");
     QTest::newRow("blanks before a quote") << QByteArray("  \"a.jpg\"") << QByteArray("a.jpg");
@@ -35,7 +36,8 @@ void TestCommandLine::parse_data()
     QTest::newRow("text after closing quote ignored") << QByteArray("\"a.jpg\" b.jpg") << QByteArray("a.jpg");
     QTest::newRow("quote inside ends the path") << QByteArray("a\"b.jpg") << QByteArray("a");
     QTest::newRow("trailing blanks kept") << QByteArray("a.jpg  ") << QByteArray("a.jpg  ");
-    QTest::newRow("bytes that are not UTF-8") << QByteArray("/tmp/\xff\xfe.jpg") << QByteArray("/tmp/\xff\xfe.jpg");
+    QTest::newRow("bytes that are not UTF-8")
+        << QByteArray("/tmp/\xff\xfe.jpg") << QByteArray("/tmp/\xff\xfe.jpg");
 }
 
 void TestCommandLine::parse()
@@ -59,8 +61,8 @@ void TestCommandLine::defaultsFollowTheScreen()
 {
     // 1023 x 767: each product is taken after its division.
     const AppSettings s = AppSettings::Defaults(1023, 767, "/home/x");
-    QCOMPARE(s.windowRect, (SettingsRect{127, 95, 889, 665}));
-    QCOMPARE(s.propertiesRect, (SettingsRect{170, 127, 680, 508}));
+    QCOMPARE(s.windowRect, (SettingsRect {127, 95, 889, 665}));
+    QCOMPARE(s.propertiesRect, (SettingsRect {170, 127, 680, 508}));
     QCOMPARE(s.mainSplitPos, 255);
     QCOMPARE(s.panelSplitPos, 255);
     QCOMPARE(s.startFolder, std::string("/home/x"));

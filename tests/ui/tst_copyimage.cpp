@@ -59,7 +59,8 @@ class TestCopyImage : public QObject {
 
 private:
     QTemporaryDir m_dir;
-    std::string Write(const char* name, const jpegwriter::RawImage& image, const jpegwriter::EncodeOptions& options)
+    std::string Write(const char* name, const jpegwriter::RawImage& image,
+                      const jpegwriter::EncodeOptions& options)
     {
         const std::string path = (m_dir.path() + "/" + name).toStdString();
         jpegwriter::WriteFile(path, jpegwriter::Encode(image, options));
@@ -137,7 +138,7 @@ private slots:
         QList<int> seen;
         for (const auto& call : values)
             seen << call.at(0).toInt();
-        QCOMPARE(seen, (QList<int>{0, 16, 32, 48, 64, 80, 96}));
+        QCOMPARE(seen, (QList<int> {0, 16, 32, 48, 64, 80, 96}));
     }
 
     // The copy is the stored image: an Orientation tag, like the view's

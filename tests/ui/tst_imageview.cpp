@@ -18,7 +18,8 @@ namespace {
 // blue = the high bits of both.
 uint32_t Code(int x, int y)
 {
-    return 0xFF000000u | (uint32_t(x & 255) << 16) | (uint32_t(y & 255) << 8) | uint32_t(((x >> 8) << 4) | (y >> 8));
+    return 0xFF000000u | (uint32_t(x & 255) << 16) | (uint32_t(y & 255) << 8)
+        | uint32_t(((x >> 8) << 4) | (y >> 8));
 }
 
 std::unique_ptr<CImageBitmap> MakeImage(int w, int h, bool decoded = true)
@@ -116,24 +117,24 @@ void tst_ImageView::geometryAndZoom_data()
     QTest::addColumn<QPoint>("scroll");
     // A 1000 x 800 pane throughout.
     const QRect full(0, 0, 1000, 800);
-    QTest::newRow("small centred, pinned") << QSize(400, 300) << QPoint(50, 50) << false << 1 << 1 << QSize(400, 300)
-                                           << QRect(300, 250, 400, 300) << QPoint(0, 0);
+    QTest::newRow("small centred, pinned") << QSize(400, 300) << QPoint(50, 50) << false << 1 << 1
+                                           << QSize(400, 300) << QRect(300, 250, 400, 300) << QPoint(0, 0);
     QTest::newRow("odd difference") << QSize(401, 301) << QPoint() << false << 1 << 1 << QSize(401, 301)
                                     << QRect(299, 249, 401, 301) << QPoint(0, 0);
-    QTest::newRow("wider, clamped") << QSize(1200, 300) << QPoint(5000, -10) << false << 1 << 1 << QSize(1200, 300)
-                                    << QRect(0, 250, 1000, 300) << QPoint(200, 0);
-    QTest::newRow("centre kept in 2") << QSize(2000, 1000) << QPoint(500, 100) << false << 2 << 2 << QSize(4000, 2000)
-                                      << full << QPoint(1500, 600);
+    QTest::newRow("wider, clamped") << QSize(1200, 300) << QPoint(5000, -10) << false << 1 << 1
+                                    << QSize(1200, 300) << QRect(0, 250, 1000, 300) << QPoint(200, 0);
+    QTest::newRow("centre kept in 2") << QSize(2000, 1000) << QPoint(500, 100) << false << 2 << 2
+                                      << QSize(4000, 2000) << full << QPoint(1500, 600);
     QTest::newRow("narrow stays centred") << QSize(400, 300) << QPoint() << false << 2 << 2 << QSize(800, 600)
                                           << QRect(100, 100, 800, 600) << QPoint(0, 0);
-    QTest::newRow("narrow to wide") << QSize(600, 500) << QPoint() << false << 3 << 3 << QSize(1800, 1500) << full
-                                    << QPoint(400, 350);
+    QTest::newRow("narrow to wide") << QSize(600, 500) << QPoint() << false << 3 << 3 << QSize(1800, 1500)
+                                    << full << QPoint(400, 350);
     QTest::newRow("centre kept in 1/2") << QSize(4000, 2000) << QPoint(1500, 600) << true << 2 << 2
                                         << QSize(2000, 1000) << full << QPoint(500, 100);
     QTest::newRow("reduced 3") << QSize(400, 301) << QPoint() << true << 3 << 3 << QSize(133, 100)
                                << QRect(433, 350, 133, 100) << QPoint(0, 0);
-    QTest::newRow("enlarge limit") << QSize(100, 100) << QPoint() << false << 25 << 20 << QSize(2000, 2000) << full
-                                   << QPoint(500, 600);
+    QTest::newRow("enlarge limit") << QSize(100, 100) << QPoint() << false << 25 << 20 << QSize(2000, 2000)
+                                   << full << QPoint(500, 600);
     QTest::newRow("reduce limit") << QSize(100, 100) << QPoint() << true << 12 << 10 << QSize(10, 10)
                                   << QRect(495, 395, 10, 10) << QPoint(0, 0);
     QTest::newRow("factor 0") << QSize(100, 100) << QPoint() << false << 0 << 1 << QSize(100, 100)
@@ -251,10 +252,10 @@ void tst_ImageView::wheelAccumulates_data()
 {
     QTest::addColumn<QList<int>>("deltas");
     QTest::addColumn<QList<bool>>("notches");
-    QTest::newRow("half notch") << QList<int>{60} << QList<bool>{};
-    QTest::newRow("two halves") << QList<int>{60, 60} << QList<bool>{true};
-    QTest::newRow("two back") << QList<int>{-240} << QList<bool>{false, false};
-    QTest::newRow("remainder kept") << QList<int>{100, 100, -300} << QList<bool>{true, false};
+    QTest::newRow("half notch") << QList<int> {60} << QList<bool> {};
+    QTest::newRow("two halves") << QList<int> {60, 60} << QList<bool> {true};
+    QTest::newRow("two back") << QList<int> {-240} << QList<bool> {false, false};
+    QTest::newRow("remainder kept") << QList<int> {100, 100, -300} << QList<bool> {true, false};
 }
 
 void tst_ImageView::wheelAccumulates()

@@ -153,9 +153,9 @@ void TestMainFrame::pageKeysStopAtTheEnds()
         const char* name;
     };
     const Step steps[] = {
-        {Qt::Key_PageUp, "a.jpg"}, {Qt::Key_PageDown, "b.jpg"}, {Qt::Key_End, "c.jpg"},
-        {Qt::Key_PageDown, "c.jpg"}, {Qt::Key_Home, "a.jpg"}, {Qt::Key_Home, "a.jpg"},
-        {Qt::Key_PageDown, "b.jpg"}, {Qt::Key_PageUp, "a.jpg"}, {Qt::Key_End, "c.jpg"},
+        {Qt::Key_PageUp, "a.jpg"},   {Qt::Key_PageDown, "b.jpg"}, {Qt::Key_End, "c.jpg"},
+        {Qt::Key_PageDown, "c.jpg"}, {Qt::Key_Home, "a.jpg"},     {Qt::Key_Home, "a.jpg"},
+        {Qt::Key_PageDown, "b.jpg"}, {Qt::Key_PageUp, "a.jpg"},   {Qt::Key_End, "c.jpg"},
         {Qt::Key_End, "c.jpg"},
     };
     for (const Step& step : steps) {
@@ -354,10 +354,14 @@ void TestMainFrame::nameBar_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("extension cut") << "x.jpg" << "x";
-    QTest::newRow("last dot only") << "x.y.jpeg" << "x.y";
-    QTest::newRow("leading dot kept") << ".jpg" << ".jpg";
-    QTest::newRow("upper case") << "PHOTO 1.JPG" << "PHOTO 1";
+    QTest::newRow("extension cut") << "x.jpg"
+                                   << "x";
+    QTest::newRow("last dot only") << "x.y.jpeg"
+                                   << "x.y";
+    QTest::newRow("leading dot kept") << ".jpg"
+                                      << ".jpg";
+    QTest::newRow("upper case") << "PHOTO 1.JPG"
+                                << "PHOTO 1";
 }
 
 void TestMainFrame::nameBar()
@@ -469,8 +473,10 @@ void TestMainFrame::acceleratorsOffLetKeysThrough()
     const struct {
         Qt::Key key;
         Qt::KeyboardModifiers modifiers;
-    } keys[] = {{Qt::Key_F4, {}}, {Qt::Key_H, Qt::ControlModifier}, {Qt::Key_F8, {}},
-        {Qt::Key_Slash, Qt::KeypadModifier}};
+    } keys[] = {{Qt::Key_F4, {}},
+                {Qt::Key_H, Qt::ControlModifier},
+                {Qt::Key_F8, {}},
+                {Qt::Key_Slash, Qt::KeypadModifier}};
     for (const auto& k : keys)
         QTest::keyClick(frame.get(), k.key, k.modifiers);
     QCOMPARE(settings.rotation, 1);
@@ -522,8 +528,8 @@ void TestMainFrame::menusAndCheckMarks()
     QList<int> ids;
     for (QAction* action : frame->ContextMenu()->actions())
         ids << (action->isSeparator() ? 0 : action->data().toInt());
-    QCOMPARE(ids, QList<int>({133, 600, 601, 0, 57634, 0, 610, 611, 612, 613, 0, 620, 621, 622, 0, 630, 631,
-                      632, 633, 0, 640, 641, 0, 701, 0, 650}));
+    QCOMPARE(ids, QList<int>({133, 600, 601, 0,   57634, 0,   610, 611, 612, 613, 0,   620, 621,
+                              622, 0,   630, 631, 632,   633, 0,   640, 641, 0,   701, 0,   650}));
     QCOMPARE(QString(ContextMenuText(kCmdFitBoth)), QString("Fit Both Directions\t*"));
 
     // One action per command; the menu text keeps the keys after its tab.

@@ -68,9 +68,9 @@ void tst_SplitBar::firstPaneKeepsSize_data()
 {
     QTest::addColumn<bool>("vertical");
     QTest::addColumn<QList<int>>("extents");  // the rectangle's extent, one layout each
-    QTest::newRow("horizontal grows") << false << QList<int>{300, 600};
-    QTest::newRow("horizontal too small, then grows") << false << QList<int>{300, 50, 0, 500};
-    QTest::newRow("vertical grows and shrinks") << true << QList<int>{300, 700, 200, 20, 300};
+    QTest::newRow("horizontal grows") << false << QList<int> {300, 600};
+    QTest::newRow("horizontal too small, then grows") << false << QList<int> {300, 50, 0, 500};
+    QTest::newRow("vertical grows and shrinks") << true << QList<int> {300, 700, 200, 20, 300};
 }
 
 // The first pane is 100 pixels whenever the rectangle has room for it and the
@@ -102,7 +102,7 @@ void tst_SplitBar::notifiesAfterLayout()
     f.bar->Layout(QRect(0, 0, 400, 700));
     f.bar->Layout(QRect(0, 0, 400, 700));  // unchanged: notified all the same
     const int hw = f.bar->handleWidth();
-    QCOMPARE(seenHeights, (QList<int>{700 - 120 - hw, 700 - 120 - hw}));
+    QCOMPARE(seenHeights, (QList<int> {700 - 120 - hw, 700 - 120 - hw}));
 }
 
 void tst_SplitBar::dragMovesPanesOnRelease()
@@ -180,7 +180,8 @@ void tst_SplitBar::barPaintsItsOwnBackground()
     QVERIFY(!strip.isEmpty());
     for (int y = strip.top(); y <= strip.bottom(); ++y)
         for (int x = strip.left(); x <= strip.right(); ++x)
-            QVERIFY2(image.pixel(x, y) != QColor(Qt::magenta).rgb(), qPrintable(QString("%1,%2").arg(x).arg(y)));
+            QVERIFY2(image.pixel(x, y) != QColor(Qt::magenta).rgb(),
+                     qPrintable(QString("%1,%2").arg(x).arg(y)));
 }
 
 QTEST_MAIN(tst_SplitBar)

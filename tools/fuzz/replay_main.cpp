@@ -33,7 +33,7 @@ int main(int argc, char** argv)
     std::sort(inputs.begin(), inputs.end());
     for (const fs::path& path : inputs) {
         std::ifstream f(path, std::ios::binary);
-        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(f), {}};
+        const std::vector<uint8_t> bytes {std::istreambuf_iterator<char>(f), {}};
         std::printf("%s (%zu bytes)\n", path.c_str(), bytes.size());
         std::fflush(stdout);
         // libFuzzer never passes a null pointer, not even for an empty input.
