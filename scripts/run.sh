@@ -35,18 +35,11 @@ fi
 # Headless: a virtual X server on the first free display number.
 shot=${LUMVANE_SCREENSHOT:-/tmp/lumvane-screenshot.png}
 work=$(mktemp -d /tmp/lumvane-run.XXXXXX)
-xvfb_pid=""; app_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 source scripts/xvfb-lib.sh
+app_pid=""
+trap 'end_session "$work"' EXIT
+
 start_xvfb 1920x1080x24 "$work" || { echo "run.sh: no display and no virtual X server could be started" >&2; exit 1; }
-xvfb_pid=$XVFB_PID
 echo "No display reachable: running Lumvane on the virtual X server $DISPLAY"
 
 "$lumvane" "$target" >"$work/lumvane.log" 2>&1 &

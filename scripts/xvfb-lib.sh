@@ -22,3 +22,13 @@ start_xvfb() {
   unset WAYLAND_DISPLAY
   export QT_QPA_PLATFORM=xcb
 }
+
+# end_session WORKDIR: stops the program under test ($app_pid) and the X
+# server ($XVFB_PID) when they run, and removes WORKDIR. Meant for
+#   trap 'end_session "$work"' EXIT
+end_session() {
+  [ -n "${app_pid:-}" ] && kill -9 "$app_pid" 2>/dev/null || true
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$1"
+}

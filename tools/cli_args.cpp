@@ -1,5 +1,9 @@
 #include "tools/cli_args.h"
 
+#include "decode/bitmap_export.h"
+#include "decode/image_bitmap.h"
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -43,4 +47,22 @@ bool ParseCliNumber(const char* text, int min, int max, int& value)
         return false;
     value = int(v);
     return true;
+}
+
+std::string ImageOutputProblem(const std::string& output)
+{
+    if (output.empty())
+        return "-o OUT is required";
+    if (FormatOfPath(output) == ImageFileFormat::Unknown)
+        return "OUT must end in .ppm, .bmp or .png";
+    return {};
+}
+
+bool WriteCliImage(const char* command, CImageBitmap& image, const std::string& output)
+{
+    std::string error;
+    if (WriteImageFile(image, output, error))
+        return true;
+    std::fprintf(stderr, "lumvane-cli %s: %s: %s\n", command, output.c_str(), error.c_str());
+    return false;
 }

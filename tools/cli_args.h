@@ -24,3 +24,13 @@ std::string ParseCliArguments(int argc, char** argv, const std::vector<CliOption
 
 // A whole decimal number from min to max, without sign or spaces.
 bool ParseCliNumber(const char* text, int min, int max, int& value);
+
+class CImageBitmap;
+
+// Why OUT cannot name the image file to write ("-o OUT is required", or a
+// wrong extension), or an empty string when it can.
+std::string ImageOutputProblem(const std::string& output);
+
+// Writes the image in the format OUT's extension names. On failure prints
+// "lumvane-cli COMMAND: OUT: why" on stderr and returns false.
+bool WriteCliImage(const char* command, CImageBitmap& image, const std::string& output);

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include "decode/bitmap_export.h"
 #include "decode/jpeg_decoder.h"
 #include "tools/cli_args.h"
 #include "tools/cli_commands.h"
@@ -61,10 +60,8 @@ int RunRender(int argc, char** argv)
         "FILE", request.path);
     if (!why.empty())
         return Usage(why.c_str());
-    if (output.empty())
-        return Usage("-o OUT is required");
-    if (FormatOfPath(output) == ImageFileFormat::Unknown)
-        return Usage("OUT must end in .ppm, .bmp or .png");
+    if (const std::string problem = ImageOutputProblem(output); !problem.empty())
+        return Usage(problem.c_str());
 
     CJpegDecoder decoder;
     if (!decoder.OpenForDisplay(request) || !decoder.Decode(nullptr, nullptr)) {
@@ -72,10 +69,5 @@ int RunRender(int argc, char** argv)
                      decoder.LastError().c_str());
         return 1;
     }
-    std::string error;
-    if (!WriteImageFile(decoder.DisplayImage(), output, error)) {
-        std::fprintf(stderr, "lumvane-cli render: %s: %s\n", output.c_str(), error.c_str());
-        return 1;
-    }
-    return 0;
+    return WriteCliImage("render", decoder.DisplayImage(), output) ? 0 : 1;
 }

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <string>
 
-#include "decode/bitmap_export.h"
 #include "decode/jpeg_decoder.h"
 #include "tools/cli_args.h"
 #include "tools/cli_commands.h"
@@ -41,20 +40,13 @@ int RunThumb(int argc, char** argv)
                             "FILE", path);
     if (!why.empty())
         return Usage(why.c_str());
-    if (output.empty())
-        return Usage("-o OUT is required");
-    if (FormatOfPath(output) == ImageFileFormat::Unknown)
-        return Usage("OUT must end in .ppm, .bmp or .png");
+    if (const std::string problem = ImageOutputProblem(output); !problem.empty())
+        return Usage(problem.c_str());
 
     CJpegDecoder decoder;
     if (!decoder.MakeThumbnail(path, size, useExif, nullptr)) {
         std::fprintf(stderr, "lumvane-cli thumb: %s: %s\n", path.c_str(), decoder.ThumbnailError().c_str());
         return 1;
     }
-    std::string error;
-    if (!WriteImageFile(decoder.Thumbnail(), output, error)) {
-        std::fprintf(stderr, "lumvane-cli thumb: %s: %s\n", output.c_str(), error.c_str());
-        return 1;
-    }
-    return 0;
+    return WriteCliImage("thumb", decoder.Thumbnail(), output) ? 0 : 1;
 }

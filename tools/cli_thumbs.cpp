@@ -11,7 +11,6 @@
 #include <string>
 
 #include "browse/shell_pidl.h"
-#include "decode/bitmap_export.h"
 #include "thumbs/thumb_loader.h"
 #include "tools/cli_args.h"
 #include "tools/cli_commands.h"
@@ -90,11 +89,8 @@ int RunThumbs(int argc, char** argv)
         if (outDir.empty() || thumb->IsNull())
             continue;
         const std::string out = outDir + "/" + BaseName(loader.ItemPath(item)) + ".ppm";
-        std::string error;
-        if (!WriteImageFile(*thumb, out, error)) {
-            std::fprintf(stderr, "lumvane-cli thumbs: %s: %s\n", out.c_str(), error.c_str());
+        if (!WriteCliImage("thumbs", *thumb, out))
             return 1;
-        }
     }
     std::printf("thumbnails: %d made, %d failed, %.3f s, %.1f per second\n", made, failed, seconds,
                 seconds > 0 ? (made + failed) / seconds : 0.0);

@@ -12,14 +12,9 @@ set -euo pipefail
 lumvane=$(readlink -f "$1")
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
-XVFB_PID=""
+source "$root/scripts/xvfb-lib.sh"
 app_pid=""
-cleanup() {
-    [ -n "$app_pid" ] && kill -9 "$app_pid" 2>/dev/null || true
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'end_session "$work"' EXIT
 
 fail() {
     echo "FAIL: $*" >&2
@@ -27,7 +22,6 @@ fail() {
     exit 1
 }
 
-source "$root/scripts/xvfb-lib.sh"
 source "$root/tests/hostile_folder.sh"
 start_xvfb 1280x1024x24 "$work" || fail "no X server could be started"
 export XDG_RUNTIME_DIR="$work" HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"

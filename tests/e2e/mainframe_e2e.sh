@@ -6,18 +6,11 @@ set -euo pipefail
 lumvane=$(readlink -f "$1")
 samples=$(cd "$(dirname "$0")/../../samples" && pwd)
 work=$(mktemp -d)
-xvfb_pid=""
-app_pid=""
-cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
+app_pid=""
+trap 'end_session "$work"' EXIT
+
 start_xvfb 1024x768x24 "$work" || { echo "FAIL: no X server could be started" >&2; exit 1; }
-xvfb_pid=$XVFB_PID
 export XDG_RUNTIME_DIR="$work"
 
 mkdir "$work/photos"

@@ -11,14 +11,9 @@ for tool in Xvfb xdpyinfo xdotool xclip import convert identify; do
 done
 
 work=$(mktemp -d /tmp/lumvane-e2e.XXXXXX)
-xvfb_pid=""; app_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
+app_pid=""
+trap 'end_session "$work"' EXIT
 
 fail() {
   echo "FAIL: $*"
@@ -37,9 +32,7 @@ until_ok() {
   echo "ok: $what"
 }
 
-source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
 start_xvfb 1280x1024x24 "$work" || fail "no X server could be started"
-xvfb_pid=$XVFB_PID
 
 # a.jpg: red left half, blue right half. b.jpg: green top, yellow bottom.
 mkdir "$work/images"
