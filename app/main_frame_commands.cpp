@@ -8,7 +8,7 @@
 
 #include "app/copy_image.h"
 #include "app/main_frame.h"
-#include "app/slide_show_dialog.h"
+#include "windows/slide_show_dialog.h"
 #include "display/image_view.h"
 #include "res/accelerators.h"
 #include "res/command_table.h"

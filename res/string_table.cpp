@@ -8,6 +8,22 @@ namespace {
     };
 
     constexpr StringEntry kStrings[] = {
+        {1, "Name"},
+        {2, "Folder"},
+        {3, "Image Width"},
+        {4, "Image Height"},
+        {5, "File Size"},
+        {6, "File Created"},
+        {7, "Comment"},
+        {8, "File Modified"},
+        {9, "bytes"},
+        {10, "pixels"},
+        {11, "Image Type"},
+        {12, "Read-only file"},
+        {13, "Yes"},
+        {14, "No"},
+        {15, "Color"},
+        {16, "Gray-scale"},
         {17, "Lumvane.1"},
         {18, "Lumvane"},
         {19, "seconds"},
@@ -17,6 +33,7 @@ namespace {
         {23,
          "The new file name has neither 'JPG' nor 'JPEG' extension and will not be recognized by Lumvane. Do "
          "you wish to apply changes?"},
+        {24, "Do you want to %s %i item(s) to %s?"},
         {25, "move"},
         {26, "copy"},
         {57344, "Lumvane"},

@@ -12,6 +12,7 @@ enum StringId : int {
     kStrNewFolder = 21,         // "New Folder"
     kStrCantCreateFolder = 22,  // "Can't create folder"
     kStrRenameExtension = 23,   // the rename-extension question
+    kStrConfirmDrop = 24,       // "Do you want to %s %i item(s) to %s?"
     kStrMove = 25,              // "move"
     kStrCopy = 26,              // "copy"
     kStrAppTitle = 57344,       // "Lumvane"

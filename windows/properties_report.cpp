@@ -7,29 +7,13 @@
 #include <system_error>
 
 #include "decode/jpeg_decoder.h"
+#include "res/string_table.h"
 
 namespace {
 
-// The report's texts with their string-table numbers. The string table
-// itself lives with the windows; the core keeps its own copy of these.
-struct ReportText {
-    int id;
-    const char* text;
-};
-
-constexpr ReportText kTexts[] = {
-    {1, "Name"},      {2, "Folder"},       {3, "Image Width"}, {4, "Image Height"},
-    {5, "File Size"}, {6, "File Created"}, {7, "Comment"},     {8, "File Modified"},
-    {9, "bytes"},     {10, "pixels"},      {11, "Image Type"}, {12, "Read-only file"},
-    {13, "Yes"},      {14, "No"},          {15, "Color"},      {16, "Gray-scale"},
-};
-
 std::string Text(int id)
 {
-    for (const ReportText& t : kTexts)
-        if (t.id == id)
-            return t.text;
-    return {};
+    return res::String(id);
 }
 
 std::string Pixels(int n)

@@ -1,4 +1,4 @@
-#include "app/slide_show_dialog.h"
+#include "windows/slide_show_dialog.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

@@ -9,7 +9,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/slide_show_dialog.h"
+#include "windows/slide_show_dialog.h"
 #include "main_frame_fixture.h"
 #include "res/command_table.h"
 
