@@ -28,6 +28,7 @@ private slots:
     void startWithMissingFile();
     void pageKeysStopAtTheEnds();
     void pageDownAfterStartWithFileListsTheFolder();
+    void stepKeysPassAFileThatCannotBeShown();
     void zoomWithFitBothSuspendsFitting();
     void zoomWithoutFittingAndLimits();
     void fitSuspendedRules();
@@ -181,6 +182,35 @@ void TestMainFrame::pageDownAfterStartWithFileListsTheFolder()
     QCOMPARE(frame->Loader()->ItemCount(), 3);
     QCOMPARE(CurrentName(*frame), QString("c.jpg"));
     QVERIFY(!frame->ControlPanelShown());
+}
+
+// Regression: with the panel hidden, stepping stopped for good at a file
+// that cannot be decoded, since the view forwarded keys only with an image.
+void TestMainFrame::stepKeysPassAFileThatCannotBeShown()
+{
+    SetUpFolder({"a.jpg", "c.jpg"});
+    QFile broken(m_dir.path() + "/b.jpg");
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("\xff\xd8\xff\xe0 not a header");
+    broken.close();
+    AppSettings settings = Settings(m_dir);
+    settings.commandLineFile = PathIn(m_dir, "a.jpg");
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    QVERIFY(!frame->ControlPanelShown());
+    const std::pair<Qt::Key, const char*> steps[] = {
+        {Qt::Key_PageDown, "b.jpg"}, {Qt::Key_PageDown, "c.jpg"}, {Qt::Key_PageUp, "b.jpg"},
+        {Qt::Key_Home, "a.jpg"},     {Qt::Key_End, "c.jpg"},      {Qt::Key_PageUp, "b.jpg"},
+        {Qt::Key_End, "c.jpg"},
+    };
+    for (const auto& [key, name] : steps) {
+        QTest::keyClick(frame->ImageView(), key);
+        QCOMPARE(CurrentName(*frame), QString(name));
+        if (QString(name) == "b.jpg") {
+            QTest::qWait(3 * CMainFrame::kImageTimerMs);
+            QVERIFY(!frame->ImageView()->Image());
+        }
+    }
 }
 
 void TestMainFrame::zoomWithFitBothSuspendsFitting()
