@@ -148,10 +148,7 @@ void CMainFrame::ApplyLoaderOptions()
     m_view->SetImage(nullptr);
     m_loader->SetOptions(m_settings->highQualitySubsampling, m_settings->zoomInterpolation,
                          m_settings->exifThumbnails);
-    if (m_settings->thumbnailMode != 2)
-        m_loader->StartThumbnails(ThumbnailSize());
-    if (!ControlPanelShown())
-        m_loader->PauseThumbnails();
+    StartThumbnails();
     ShowImage(m_currentItem, true);
 }
 
@@ -338,7 +335,7 @@ void CMainFrame::ShowControlPanel(bool show)
         const CShellPidl folder = m_loader->Folder();
         OnFolderChosen(folder);
     }
-    if (m_settings->thumbnailMode == 2)
+    if (m_settings->thumbnailMode == ThumbnailMode::List)
         m_loader->PauseThumbnails();
     else
         m_loader->ResumeThumbnails();
@@ -357,9 +354,14 @@ void CMainFrame::CompleteFolder()
     m_currentItem = m_loader->CompleteFolder();
 }
 
-int CMainFrame::ThumbnailSize() const
+// Thumbnails are made unless the pane lists names, and wait while the pane
+// is hidden.
+void CMainFrame::StartThumbnails()
 {
-    return m_settings->thumbnailMode == 1 ? kBigThumbnailSize : kSmallThumbnailSize;
+    if (m_settings->thumbnailMode != ThumbnailMode::List)
+        m_loader->StartThumbnails(ThumbnailSizeOf(m_settings->thumbnailMode));
+    if (!ControlPanelShown())
+        m_loader->PauseThumbnails();
 }
 
 void CMainFrame::OnFolderChosen(const CShellPidl& folder)
@@ -367,8 +369,7 @@ void CMainFrame::OnFolderChosen(const CShellPidl& folder)
     ClearImage();
     if (!m_loader->OpenFolder(folder))
         return;
-    if (m_settings->thumbnailMode != 2)
-        m_loader->StartThumbnails(ThumbnailSize());
+    StartThumbnails();
     ShowImage(m_loader->FirstItem(), false);
 }
 

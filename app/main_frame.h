@@ -135,13 +135,13 @@ private:
     // Asks for the fitted image again when the view's size changed.
     void CheckViewSize();
     void CompleteFolder();
-    int ThumbnailSize() const;
+    void StartThumbnails();
     // Commands (main_frame_commands.cpp).
     void CreateActions();
     void BuildMenus();
     void SetFitMode(bool horizontally, bool vertically);
     void SetRotation(int rotation);
-    void SetThumbnailMode(int mode);
+    void SetThumbnailMode(ThumbnailMode mode);
     void ToggleNameBar();
     void ToggleFullScreen();
     void AdjustSlideShow();

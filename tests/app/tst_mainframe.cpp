@@ -337,9 +337,9 @@ void TestMainFrame::commandsWithoutImageOnlyChangeSettings()
     frame->RunCommand(kCmdFlipVertically);
     QCOMPARE(int(settings.flipVertically), 1);
     frame->RunCommand(kCmdBigThumbnails);
-    QCOMPARE(settings.thumbnailMode, 1);
+    QCOMPARE(settings.thumbnailMode, ThumbnailMode::Big);
     frame->RunCommand(kCmdList);
-    QCOMPARE(settings.thumbnailMode, 2);
+    QCOMPARE(settings.thumbnailMode, ThumbnailMode::List);
     QVERIFY(frame->Action(kCmdList)->isChecked());
     // A zoom step before any image exists only suspends fitting.
     frame->OnViewKey(Qt::Key_Plus, Qt::KeypadModifier);
@@ -511,7 +511,7 @@ void TestMainFrame::acceleratorsOffLetKeysThrough()
         QTest::keyClick(frame.get(), k.key, k.modifiers);
     QCOMPARE(settings.rotation, 1);
     QCOMPARE(int(settings.flipHorizontally), 1);
-    QCOMPARE(settings.thumbnailMode, 1);
+    QCOMPARE(settings.thumbnailMode, ThumbnailMode::Big);
     QCOMPARE(int(settings.fitHorizontally + settings.fitVertically), 0);
     QTest::keyClick(frame.get(), Qt::Key_Asterisk, Qt::KeypadModifier);
     QCOMPARE(int(settings.fitHorizontally + settings.fitVertically), 2);
