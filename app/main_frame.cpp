@@ -12,6 +12,7 @@
 #include "app/wait_cursor.h"
 #include "display/image_view.h"
 #include "res/string_table.h"
+#include "res/toolbar_icons.h"
 #include "thumbs/thumb_loader.h"
 
 namespace {
@@ -52,7 +53,7 @@ int ScreenDepth()
 CMainFrame::CMainFrame() : m_loader(std::make_unique<CThumbLoader>())
 {
     setWindowTitle(QString::fromUtf8(res::String(res::kStrAppTitle)));
-    setWindowIcon(QIcon(QStringLiteral(":/res/icon_128.png")));
+    setWindowIcon(res::AppIcon());
 }
 
 CMainFrame::~CMainFrame()
