@@ -344,18 +344,19 @@ QString CThumbView::FitLabel(const QString& name, int cellWidth, const QFontMetr
     if (fits)
         return name;
     const int room = cellWidth - metrics.horizontalAdvance(QStringLiteral("...")) - 2 * kCellMargin;
-    // The widest prefix that fits: prefix widths grow with their length.
+    // The widest prefix that fits: prefix widths grow with their length. A
+    // cut between the halves of a surrogate pair is no cut: half a pair has
+    // no width of its own and would show as a broken glyph.
     qsizetype low = 0, high = name.size();
     while (low < high) {
         const qsizetype mid = (low + high + 1) / 2;
-        if (metrics.horizontalAdvance(name.left(mid)) <= room)
-            low = mid;
+        const bool splitsPair = mid < name.size() && name.at(mid - 1).isHighSurrogate();
+        const qsizetype candidate = splitsPair ? mid + 1 : mid;
+        if (metrics.horizontalAdvance(name.left(candidate)) <= room)
+            low = candidate;
         else
             high = mid - 1;
     }
-    // Half a surrogate pair would show as a broken glyph.
-    if (low > 0 && name.at(low - 1).isHighSurrogate())
-        --low;
     return name.left(low);
 }
 
