@@ -20,6 +20,7 @@ CLabelTip::CLabelTip(QWidget* owner, QWidget* target)
     setBackgroundRole(QPalette::ToolTipBase);
     setForegroundRole(QPalette::ToolTipText);
     setAutoFillBackground(true);
+    setCursor(Qt::ArrowCursor);
 }
 
 void CLabelTip::ShowText(const QString& text, int x, int y)
