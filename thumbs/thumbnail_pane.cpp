@@ -55,7 +55,13 @@ CThumbView::CThumbView(CThumbLoader* loader, CDisplayBitmap* bitmap, QWidget* pa
     UpdateScrollBar();
 }
 
-CThumbView::~CThumbView() = default;
+CThumbView::~CThumbView()
+{
+    // The edit and the bar die later, with the base class; a focus change on
+    // the way must not call back into this part of the object.
+    m_renameEdit->disconnect(this);
+    horizontalScrollBar()->disconnect(this);
+}
 
 void CThumbView::SetMode(bool thumbnails, int size)
 {

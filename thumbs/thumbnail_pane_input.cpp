@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 
 #include "res/menus.h"
 #include "thumbs/image_item.h"
@@ -270,13 +271,16 @@ void CThumbView::contextMenuEvent(QContextMenuEvent* event)
 void CThumbView::ShowMenu(int entry, QPoint globalPos)
 {
     m_labelTip->HideTip();
-    QMenu menu(this);
+    // Without a parent: the pane may be destroyed while the menu's own event
+    // loop runs, and a child would then be deleted twice.
+    QMenu menu;
     for (const res::ThumbnailMenuItem& item : res::ThumbnailMenu())
         menu.addAction(QString::fromUtf8(item.text))->setData(item.command);
+    const QPointer<CThumbView> self(this);
     const unsigned generation = m_generation;
     const QAction* chosen = menu.exec(globalPos);
-    // The menu runs its own event loop, in which the pane may be rebuilt.
-    if (!chosen || generation != m_generation)
+    // In that loop the pane may also have been rebuilt.
+    if (!self || !chosen || generation != m_generation)
         return;
     const int command = chosen->data().toInt();
     if (command == res::kCmdThumbRename) {

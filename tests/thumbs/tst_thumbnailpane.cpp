@@ -464,6 +464,12 @@ private slots:
         m_pane->Rebuild();  // a rebuild drops the edit without a word
         QVERIFY(!edit->isVisible());
         QCOMPARE(m_notes.size(), sent + 1);
+        // So does destroying the pane in the middle of an edit.
+        m_pane->SelectItem(Item(1), false);
+        Click(View(), Label(1));
+        QVERIFY(edit->isVisible());
+        m_pane.reset();
+        QCOMPARE(m_notes.size(), sent + 1);
     }
 
     void modeChangeKeepsTheAnchor()
