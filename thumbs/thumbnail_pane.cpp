@@ -18,10 +18,8 @@
 #include "thumbs/thumb_loader.h"
 
 namespace {
-// The cell's margin around the thumbnail and the label.
-constexpr int kCellMargin = 3;
-// Space between the thumbnail's square and the label.
-constexpr int kLabelGap = 4;
+// A thumbnail row is the square, the label and this much more.
+constexpr int kThumbnailRowExtra = 8;
 }  // namespace
 
 CThumbView::CThumbView(CThumbLoader* loader, CDisplayBitmap* bitmap, QWidget* parent)
@@ -119,7 +117,8 @@ void CThumbView::MeasureEntries()
 {
     const QFontMetrics fm(font());
     const int fontHeight = fm.height();
-    m_rowHeight = m_thumbMode ? m_thumbSize + fontHeight + 2 * kLabelGap : std::max(m_iconSize, fontHeight);
+    m_rowHeight
+        = m_thumbMode ? m_thumbSize + fontHeight + kThumbnailRowExtra : std::max(m_iconSize, fontHeight);
     for (PaneEntry& e : m_entries) {
         e.labelWidth = fm.horizontalAdvance(e.label);
         e.cellWidth

@@ -53,6 +53,8 @@ public:
     static constexpr int kDragScrollMs = 100;  // scrolls at the edges while drag-selecting
     static constexpr int kDragScrollEdge = 4;  // pixels from an edge that scroll
     static constexpr int kWheelNotch = 120;
+    static constexpr int kCellMargin = 3;  // thumbnail mode: around the picture and the label
+    static constexpr int kLabelGap = 4;    // thumbnail mode: from the picture's square to the label
 
     CThumbView(CThumbLoader* loader, CDisplayBitmap* bitmap, QWidget* parent = nullptr);
     ~CThumbView() override;
@@ -84,7 +86,7 @@ public:
     // The item's cell in viewport coordinates; empty when it has no entry.
     QRect CellRect(const ImageItem* item) const;
     // Top of the label in a cell whose top is `rowTop`.
-    int LabelTop(int rowTop) const { return m_thumbMode ? rowTop + m_thumbSize + 4 : rowTop; }
+    int LabelTop(int rowTop) const { return m_thumbMode ? rowTop + m_thumbSize + kLabelGap : rowTop; }
     // What the label of an entry of this cell width shows: the name, or its
     // leading characters that fit followed by "..." (then *cut is set).
     static QString FitLabel(const QString& name, int cellWidth, const QFontMetrics& metrics, bool* cut);
@@ -109,6 +111,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;

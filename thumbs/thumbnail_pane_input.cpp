@@ -178,6 +178,12 @@ void CThumbView::mousePressEvent(QMouseEvent* event)
     }
 }
 
+// The second press of a double click is a press like any other.
+void CThumbView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    mousePressEvent(event);
+}
+
 void CThumbView::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint pos = event->position().toPoint();
@@ -246,9 +252,9 @@ void CThumbView::TrackLabelTip(QPoint point)
         const PaneEntry& e = m_entries[static_cast<size_t>(entry)];
         const QRect cell = EntryRect(entry);
         const int labelTop = LabelTop(cell.top());
-        if (e.cellWidth - 6 < e.labelWidth && point.y() >= labelTop
+        if (e.cellWidth - 2 * kCellMargin < e.labelWidth && point.y() >= labelTop
             && point.x() < cell.left() + e.cellWidth) {
-            const QPoint at = viewport()->mapToGlobal(QPoint(cell.left() + 3, labelTop));
+            const QPoint at = viewport()->mapToGlobal(QPoint(cell.left() + kCellMargin, labelTop));
             m_labelTip->ShowText(e.label, at.x(), at.y());
             return;
         }
@@ -326,6 +332,7 @@ void CThumbView::StartRename(int entry)
     ScrollIntoView(entry);
     const PaneEntry& e = m_entries[static_cast<size_t>(entry)];
     const QRect cell = EntryRect(entry);
+    // The edit's text starts about where the label's did.
     int left = cell.left() + (m_thumbMode ? 4 : m_iconSize + 1);
     int width = std::max(e.labelWidth + fontMetrics().height(), e.cellWidth);
     const int client = ClientWidth();
