@@ -98,6 +98,11 @@ namespace {
         {kCmdFitHorizontally, "Fit Horizontally"},  {kCmdFitVertically, "Fit Vertically"},
         {kCmdFitBoth, "Fit Both Directions\t*"},
     };
+
+    constexpr ThumbnailMenuItem kThumbnailMenu[] = {
+        {kCmdThumbRename, "Rename"},
+        {kCmdThumbDelete, "Delete"},
+    };
 }  // namespace
 
 std::span<const MenuEntry> MainMenu()
@@ -108,6 +113,11 @@ std::span<const MenuEntry> MainMenu()
 std::span<const MenuEntry> ContextMenu()
 {
     return kContextMenu;
+}
+
+std::span<const ThumbnailMenuItem> ThumbnailMenu()
+{
+    return kThumbnailMenu;
 }
 
 const char* ContextMenuText(int command)

@@ -20,4 +20,13 @@ std::span<const MenuEntry> ContextMenu();  // menu 141, one pop-up
 // A menu text as the context menu shows it: the "&" marks removed.
 const char* ContextMenuText(int command);
 
+// Menu 150, the thumbnail pane's context menu: its commands with their texts.
+constexpr int kCmdThumbRename = 910;
+constexpr int kCmdThumbDelete = 911;
+struct ThumbnailMenuItem {
+    int command;
+    const char* text;
+};
+std::span<const ThumbnailMenuItem> ThumbnailMenu();
+
 }  // namespace res
