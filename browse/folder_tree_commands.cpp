@@ -10,11 +10,12 @@
 #include "res/string_table.h"
 
 #include <QContextMenuEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <cerrno>
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace {
@@ -142,7 +143,10 @@ void CFolderTree::contextMenuEvent(QContextMenuEvent* event)
     QTreeWidgetItem* item = nullptr;
     QPoint at;
     if (event->reason() == QContextMenuEvent::Mouse) {
-        item = itemAt(event->pos());
+        // Anywhere on a row counts, also beside a short label.
+        const int left = header()->sectionViewportPosition(0);
+        const int x = std::clamp(event->pos().x(), left, left + std::max(header()->sectionSize(0), 1) - 1);
+        item = itemAt(QPoint(x, event->pos().y()));
         at = event->globalPos();
     } else if ((item = currentItem())) {
         at = viewport()->mapToGlobal(visualItemRect(item).bottomLeft());
