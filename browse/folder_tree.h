@@ -43,8 +43,8 @@ struct FolderNotify {
     const CFolderListing* listing = nullptr;  // kind 1: the chosen folder, enumerated
     const CShellPidl* folder = nullptr;       // kind 0: full list of the folder being renamed
     const std::string* newName = nullptr;     // kind 0: the typed name (UTF-8)
-    CShellPidl newList;  // kind 0: the receiver fills it with the new one-item relative list when it renamed
-                         // the folder
+    // kind 0: the receiver fills it with the new one-item relative list when it renamed the folder
+    CShellPidl newList;
 };
 
 class CFolderTree : public QTreeWidget {

@@ -51,7 +51,9 @@ protected:
 
 // The main window's part: records choices and renames the shown folder.
 struct Receiver {
+    const QTreeWidget* tree = nullptr;
     std::vector<CShellPidl> chosen;
+    std::vector<QTreeWidgetItem*> currentAtChoice;
     int renames = 0;
     bool acceptRename = true;
 
@@ -59,6 +61,7 @@ struct Receiver {
     {
         if (n->kind == 1) {
             chosen.push_back(n->listing->Folder());
+            currentAtChoice.push_back(tree->currentItem());
             return;
         }
         ++renames;
@@ -166,6 +169,7 @@ void TestFolderTree::init()
     m_dir = std::make_unique<TempDir>();
     m_tree = std::make_unique<TestTree>();
     m_receiver = Receiver();
+    m_receiver.tree = m_tree.get();
     QObject::connect(
         m_tree.get(), &CFolderTree::FolderNotified, m_tree.get(), [this](FolderNotify* n) { m_receiver(n); },
         Qt::DirectConnection);
@@ -203,7 +207,12 @@ void TestFolderTree::selectPidlReachesDeepFolderAndNotifiesOnce()
     CShellPidl missing;
     missing.Concat(full, CShellPidl::MakeItem(kItemEntry, "nothing"));
     QVERIFY(!m_tree->SelectPidl(missing, true));
-    QCOMPARE(m_tree->currentItem()->text(0), QString("b"));
+    QTreeWidgetItem* b = m_tree->currentItem();
+    QCOMPARE(b->text(0), QString("b"));
+    // The receiver hears of the choice before the selection moves.
+    m_tree->setCurrentItem(b->child(0));
+    QCOMPARE(m_receiver.currentAtChoice.back(), b);
+    QCOMPARE(m_tree->currentItem(), b->child(0));
 }
 
 void TestFolderTree::desktopRootDoesNotNotify()
