@@ -122,6 +122,8 @@ CFolderItem* CFolderTree::NewItem(const std::string& label, const CShellPidl& re
 CShellPidl CFolderTree::GetItemPidl(QTreeWidgetItem* item) const
 {
     CShellPidl full;
+    if (!item)
+        return full;
     full.SetEmpty();
     std::vector<const CFolderItem*> chain;
     for (QTreeWidgetItem* up = item; up && up->parent(); up = up->parent())
@@ -279,7 +281,8 @@ void CFolderTree::MoveSelectionOff(QTreeWidgetItem* item)
     if (!item || !item->parent() || !IsAtOrBelow(currentItem(), item))
         return;
     setCurrentItem(item->parent());
-    scrollToItem(currentItem());
+    if (currentItem())
+        scrollToItem(currentItem());
 }
 
 void CFolderTree::RemoveItem(QTreeWidgetItem* item)

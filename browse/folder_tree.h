@@ -66,7 +66,8 @@ public:
     // the selection was refused.
     bool SelectPidl(const CShellPidl& full, bool notify);
 
-    // The full list of an item: the empty list for the Desktop root.
+    // The full list of an item: the empty list for the Desktop root, nothing
+    // for no item.
     CShellPidl GetItemPidl(QTreeWidgetItem* item) const;
     // A file-system folder below a file-system folder: not the Desktop, not
     // a volume, not a folder shown directly under the Desktop.
