@@ -87,6 +87,16 @@ namespace {
         Item(kCmdImageProperties),
     };
 
+    constexpr PaneMenuEntry kFolderTreeMenu[] = {
+        {kCmdNewFolder, "New Folder"}, {kSeparator, nullptr},        {kCmdRenameFolder, "Rename"},
+        {kSeparator, nullptr},         {kCmdDeleteFolder, "Delete"},
+    };
+
+    constexpr PaneMenuEntry kThumbnailMenu[] = {
+        {kCmdRenameImage, "Rename"},
+        {kCmdDeleteImage, "Delete"},
+    };
+
     struct ContextText {
         int command;
         const char* text;
@@ -97,11 +107,6 @@ namespace {
         {kCmdFullScreen, "Full Screen\tAlt+Enter"}, {kCmdNoFitting, "No fitting\t/"},
         {kCmdFitHorizontally, "Fit Horizontally"},  {kCmdFitVertically, "Fit Vertically"},
         {kCmdFitBoth, "Fit Both Directions\t*"},
-    };
-
-    constexpr ThumbnailMenuItem kThumbnailMenu[] = {
-        {kCmdThumbRename, "Rename"},
-        {kCmdThumbDelete, "Delete"},
     };
 }  // namespace
 
@@ -115,7 +120,12 @@ std::span<const MenuEntry> ContextMenu()
     return kContextMenu;
 }
 
-std::span<const ThumbnailMenuItem> ThumbnailMenu()
+std::span<const PaneMenuEntry> FolderTreeMenu()
+{
+    return kFolderTreeMenu;
+}
+
+std::span<const PaneMenuEntry> ThumbnailMenu()
 {
     return kThumbnailMenu;
 }

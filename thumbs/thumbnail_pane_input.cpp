@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 
+#include "res/command_table.h"
 #include "res/menus.h"
 #include "thumbs/image_item.h"
 #include "thumbs/label_tip.h"
@@ -280,7 +281,7 @@ void CThumbView::ShowMenu(int entry, QPoint globalPos)
     // Without a parent: the pane may be destroyed while the menu's own event
     // loop runs, and a child would then be deleted twice.
     QMenu menu;
-    for (const res::ThumbnailMenuItem& item : res::ThumbnailMenu())
+    for (const res::PaneMenuEntry& item : res::ThumbnailMenu())
         menu.addAction(QString::fromUtf8(item.text))->setData(item.command);
     const QPointer<CThumbView> self(this);
     const unsigned generation = m_generation;
@@ -289,7 +290,7 @@ void CThumbView::ShowMenu(int entry, QPoint globalPos)
     if (!self || !chosen || generation != m_generation)
         return;
     const int command = chosen->data().toInt();
-    if (command == res::kCmdThumbRename) {
+    if (command == res::kCmdRenameImage) {
         SelectAlone(entry, true, false);
         if (generation == m_generation && m_anchor >= 0)
             StartRename(m_anchor);
@@ -300,9 +301,9 @@ void CThumbView::ShowMenu(int entry, QPoint globalPos)
 
 void CThumbView::RunCommand(int command)
 {
-    if (command == res::kCmdThumbDelete)
+    if (command == res::kCmdDeleteImage)
         NotifyWithSelection(kNotifyDelete);
-    else if (command == res::kCmdThumbRename && m_anchor >= 0)
+    else if (command == res::kCmdRenameImage && m_anchor >= 0)
         StartRename(m_anchor);
 }
 
@@ -313,7 +314,7 @@ void CThumbView::keyPressEvent(QKeyEvent* event)
         return;
     }
     if (event->key() == Qt::Key_Delete) {
-        RunCommand(res::kCmdThumbDelete);
+        RunCommand(res::kCmdDeleteImage);
         return;
     }
     for (const KeyMove& move : kKeyMoves) {
