@@ -8,12 +8,15 @@
 #include <QPaintEvent>
 #include <QScreen>
 
+#include "app/control_panel.h"
 #include "app/split_bar.h"
 #include "app/wait_cursor.h"
+#include "browse/folder_tree.h"
 #include "display/image_view.h"
 #include "res/string_table.h"
 #include "res/toolbar_icons.h"
 #include "thumbs/thumb_loader.h"
+#include "thumbs/thumbnail_pane.h"
 
 namespace {
 
@@ -93,12 +96,12 @@ bool CMainFrame::Create(AppSettings* settings)
                          m_settings->exifThumbnails);
     m_view->SetGamma(kGammaOff);
 
-    // The control panel's place: the folder tree, the thumbnails and the
-    // toolbar go here. Created hidden.
-    m_controlPanel = new QWidget;
-    m_controlPanel->setObjectName(QStringLiteral("controlPanel"));
-    m_controlPanel->setAutoFillBackground(true);
+    m_controlPanel = new CControlPanel(m_loader.get(), &m_displayBitmap, m_settings->panelSplitPos);
     m_controlPanel->hide();
+    if (!m_controlPanel->Create([this](int id) { return Action(id); }))
+        return false;
+    ConnectPanes();
+    ApplyThumbnailMode();
 
     m_mainSplitBar = new CSplitBar(m_controlPanel, m_view, false, m_settings->mainSplitPos, m_client);
     connect(m_mainSplitBar, &CSplitBar::LaidOut, this, &CMainFrame::OnSplitterLaidOut, Qt::DirectConnection);
@@ -190,7 +193,8 @@ bool CMainFrame::OpenStartPath()
     if (pidl.ParseName(folder, &attributes)) {
         if ((attributes & (kAttrFileSystem | kAttrFolder)) != (kAttrFileSystem | kAttrFolder))
             return false;
-        OnFolderChosen(pidl);
+        // The tree's notification opens the folder and shows its first image.
+        m_controlPanel->FolderTree()->SelectPidl(pidl, true);
     }
     ShowControlPanel(true);
     return true;
@@ -292,8 +296,8 @@ void CMainFrame::ShowImage(ImageItem* item, bool force)
     }
     m_loader->RequestView(request, m_fitSuspended);
 
-    // The thumbnail pane selects the item and the properties window shows it
-    // once those exist.
+    if (ControlPanelShown())
+        m_controlPanel->ThumbnailPane()->SelectItem(item, false);
     m_slideTicks = 0;
     InvalidateNameBar();
 }
@@ -305,6 +309,7 @@ void CMainFrame::ClearImage()
     m_slideShowRunning = false;
     m_view->SetImage(nullptr);
     m_view->update();
+    m_controlPanel->ThumbnailPane()->Clear();
     InvalidateNameBar();
     UpdateSlideTimer();
     UpdateActions();
@@ -320,8 +325,7 @@ void CMainFrame::ShowControlPanel(bool show)
     if (show == ControlPanelShown())
         return;
     if (!show) {
-        QWidget* focus = QApplication::focusWidget();
-        const bool focusInPanel = focus && (focus == m_controlPanel || m_controlPanel->isAncestorOf(focus));
+        const bool focusInPanel = m_controlPanel->HasFocusInside();
         m_controlPanel->hide();
         menuBar()->hide();
         if (focusInPanel)
@@ -331,16 +335,20 @@ void CMainFrame::ShowControlPanel(bool show)
     }
     if (m_folderPending) {
         CompleteFolder();
-        // The folder tree selects the loader's folder, which opens it anew
-        // and starts its thumbnails.
+        if (m_settings->thumbnailMode != ThumbnailMode::List)
+            m_loader->StartThumbnails(ThumbnailSizeOf(m_settings->thumbnailMode));
+        // The folder tree selects the loader's folder, whose notification
+        // opens it anew and shows its first image.
         const CShellPidl folder = m_loader->Folder();
-        OnFolderChosen(folder);
+        m_controlPanel->FolderTree()->SelectPidl(folder, true);
     }
     if (m_settings->thumbnailMode == ThumbnailMode::List)
         m_loader->PauseThumbnails();
     else
         m_loader->ResumeThumbnails();
     m_controlPanel->show();
+    if (m_currentItem)
+        m_controlPanel->ThumbnailPane()->SelectItem(m_currentItem, false);
     menuBar()->show();
     if (m_client)
         OnClientResized(m_client->width(), m_client->height());
@@ -363,15 +371,6 @@ void CMainFrame::StartThumbnails()
         m_loader->StartThumbnails(ThumbnailSizeOf(m_settings->thumbnailMode));
     if (!ControlPanelShown())
         m_loader->PauseThumbnails();
-}
-
-void CMainFrame::OnFolderChosen(const CShellPidl& folder)
-{
-    ClearImage();
-    if (!m_loader->OpenFolder(folder))
-        return;
-    StartThumbnails();
-    ShowImage(m_loader->FirstItem(), false);
 }
 
 void CMainFrame::timerEvent(QTimerEvent* event)

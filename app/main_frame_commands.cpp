@@ -195,6 +195,7 @@ void CMainFrame::SetThumbnailMode(ThumbnailMode mode)
         m_loader->PauseThumbnails();
     else
         StartThumbnails();
+    ApplyThumbnailMode();
 }
 
 void CMainFrame::ToggleNameBar()

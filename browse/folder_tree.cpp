@@ -208,9 +208,11 @@ bool CFolderTree::Populate(QTreeWidgetItem* item)
 
 bool CFolderTree::ChildrenSorted(QTreeWidgetItem* item) const
 {
-    // The shell's own order is kept for the Desktop, virtual folders and
-    // what they hold directly (volumes, Home); deeper folders go by label.
-    return item && IsFileSystemFolder(item->parent());
+    // The Desktop's and Computer's own order is kept (Computer and Home
+    // first, the root volume before the others). A directory lists in the
+    // file system's order, which means nothing to a user, so the children of
+    // every file-system folder go by label, volumes and Home included.
+    return item && (IsFileSystemFolder(item) || IsFileSystemFolder(item->parent()));
 }
 
 void CFolderTree::InsertSorted(QTreeWidgetItem* parent, QTreeWidgetItem* child)

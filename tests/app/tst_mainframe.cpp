@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/control_panel.h"
 #include "main_frame_fixture.h"
 #include "res/command_table.h"
 #include "res/menus.h"

@@ -232,6 +232,13 @@ void TestFolderTree::childrenOrder()
             expected << QString::fromStdString(entry.name);
     QCOMPARE(Labels(m_tree->topLevelItem(0)), expected);
     QVERIFY(expected.indexOf("aaa") > expected.indexOf("Computer"));
+    // Home, directly below the Desktop, is a directory: its folders go by
+    // label, not in the file system's order.
+    for (const char* name : {"n", "m"})
+        QVERIFY(mkdir((m_env->path() + "/home/" + name).c_str(), 0700) == 0);
+    QTreeWidgetItem* home = Child(m_tree->topLevelItem(0), "Home");
+    m_tree->expandItem(home);
+    QCOMPARE(Labels(home), QStringList({"aaa", "m", "n", "zzz"}));
     // A folder without subfolders loses its expand button.
     QTreeWidgetItem* empty = Child(folder, "empty");
     QCOMPARE(empty->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
