@@ -18,21 +18,7 @@ source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
 app_pid=""
 trap 'end_session "$work"' EXIT
 
-fail() {
-  echo "FAIL: $*"
-  [ -f "$work/screen.png" ] && cp "$work/screen.png" /tmp/lumvane-browse-failure.png \
-    && echo "last screenshot: /tmp/lumvane-browse-failure.png"
-  exit 1
-}
-until_ok() {
-  local limit=$1 what=$2; shift 2
-  local end=$((SECONDS + limit))
-  until "$@"; do
-    [ $SECONDS -lt $end ] || fail "$what (waited ${limit}s)"
-    sleep 0.2
-  done
-  echo "ok: $what"
-}
+source "$(dirname "$0")/e2e-lib.sh"
 
 start_xvfb 1280x1024x24 "$work" || fail "no X server could be started"
 # The trash and the desktop of this run are its own.
