@@ -101,6 +101,7 @@ bool CMainFrame::Create(AppSettings* settings)
 
     m_mainSplitBar = new CSplitBar(m_controlPanel, m_view, false, m_settings->mainSplitPos, m_client);
     connect(m_mainSplitBar, &CSplitBar::LaidOut, this, &CMainFrame::OnSplitterLaidOut, Qt::DirectConnection);
+    CreatePropertiesWindow();
 
     BuildMenus();
     menuBar()->hide();
@@ -294,8 +295,9 @@ void CMainFrame::ShowImage(ImageItem* item, bool force)
     }
     m_loader->RequestView(request, m_fitSuspended);
 
-    // The thumbnail pane selects the item and the properties window shows it
-    // once those exist.
+    // The thumbnail pane selects the item once it exists.
+    if (m_propertiesWnd && m_propertiesWnd->isVisible())
+        ShowPropertiesOf(item);
     m_slideTicks = 0;
     InvalidateNameBar();
 }
@@ -308,6 +310,7 @@ void CMainFrame::ClearImage()
     m_view->SetImage(nullptr);
     m_view->update();
     InvalidateNameBar();
+    ShowPropertiesOf(nullptr);
     UpdateSlideTimer();
     UpdateActions();
 }
