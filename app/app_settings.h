@@ -24,6 +24,16 @@ struct SettingsRect {
     bool operator==(const SettingsRect&) const = default;
 };
 
+// How the thumbnail pane shows the folder: thumbnails of 80 or 120 pixels,
+// or a list of names with small icons.
+enum class ThumbnailMode : int32_t { Small = 0, Big = 1, List = 2 };
+
+// The thumbnail size of a mode in pixels; 0 for the list.
+constexpr int ThumbnailSizeOf(ThumbnailMode mode)
+{
+    return mode == ThumbnailMode::Small ? 80 : mode == ThumbnailMode::Big ? 120 : 0;
+}
+
 struct AppSettings {
     uint8_t dithering = 1;
     uint8_t highQualitySubsampling = 1;
@@ -45,7 +55,7 @@ struct AppSettings {
     int32_t rotation = 0;  // 0 none, 1 clockwise, 2 upside-down, 3 counter-clockwise
     uint8_t flipHorizontally = 0;
     uint8_t flipVertically = 0;
-    int32_t thumbnailMode = 0;    // 0 small thumbnails, 1 big thumbnails, 2 list
+    ThumbnailMode thumbnailMode = ThumbnailMode::Small;
     SettingsRect propertiesRect;  // where the properties window is created
 
     // The defaults for a primary screen of width x height pixels.

@@ -8,11 +8,15 @@
 #include <QPaintEvent>
 #include <QScreen>
 
+#include "app/control_panel.h"
 #include "app/split_bar.h"
 #include "app/wait_cursor.h"
+#include "browse/folder_tree.h"
 #include "display/image_view.h"
 #include "res/string_table.h"
+#include "res/toolbar_icons.h"
 #include "thumbs/thumb_loader.h"
+#include "thumbs/thumbnail_pane.h"
 
 namespace {
 
@@ -52,7 +56,7 @@ int ScreenDepth()
 CMainFrame::CMainFrame() : m_loader(std::make_unique<CThumbLoader>())
 {
     setWindowTitle(QString::fromUtf8(res::String(res::kStrAppTitle)));
-    setWindowIcon(QIcon(QStringLiteral(":/res/icon_128.png")));
+    setWindowIcon(res::AppIcon());
 }
 
 CMainFrame::~CMainFrame()
@@ -92,12 +96,12 @@ bool CMainFrame::Create(AppSettings* settings)
                          m_settings->exifThumbnails);
     m_view->SetGamma(kGammaOff);
 
-    // The control panel's place: the folder tree, the thumbnails and the
-    // toolbar go here. Created hidden.
-    m_controlPanel = new QWidget;
-    m_controlPanel->setObjectName(QStringLiteral("controlPanel"));
-    m_controlPanel->setAutoFillBackground(true);
+    m_controlPanel = new CControlPanel(m_loader.get(), &m_displayBitmap, m_settings->panelSplitPos);
     m_controlPanel->hide();
+    if (!m_controlPanel->Create([this](int id) { return Action(id); }))
+        return false;
+    ConnectPanes();
+    ApplyThumbnailMode();
 
     m_mainSplitBar = new CSplitBar(m_controlPanel, m_view, false, m_settings->mainSplitPos, m_client);
     connect(m_mainSplitBar, &CSplitBar::LaidOut, this, &CMainFrame::OnSplitterLaidOut, Qt::DirectConnection);
@@ -149,10 +153,8 @@ void CMainFrame::ApplyLoaderOptions()
     m_view->SetImage(nullptr);
     m_loader->SetOptions(m_settings->highQualitySubsampling, m_settings->zoomInterpolation,
                          m_settings->exifThumbnails);
-    if (m_settings->thumbnailMode != 2)
-        m_loader->StartThumbnails(ThumbnailSize());
-    if (!ControlPanelShown())
-        m_loader->PauseThumbnails();
+    StartThumbnails();
+    m_controlPanel->ThumbnailPane()->Rebuild();
     ShowImage(m_currentItem, true);
 }
 
@@ -193,7 +195,8 @@ bool CMainFrame::OpenStartPath()
     if (pidl.ParseName(folder, &attributes)) {
         if ((attributes & (kAttrFileSystem | kAttrFolder)) != (kAttrFileSystem | kAttrFolder))
             return false;
-        OnFolderChosen(pidl);
+        // The tree's notification opens the folder and shows its first image.
+        m_controlPanel->FolderTree()->SelectPidl(pidl, true);
     }
     ShowControlPanel(true);
     return true;
@@ -295,7 +298,8 @@ void CMainFrame::ShowImage(ImageItem* item, bool force)
     }
     m_loader->RequestView(request, m_fitSuspended);
 
-    // The thumbnail pane selects the item once it exists.
+    if (ControlPanelShown())
+        m_controlPanel->ThumbnailPane()->SelectItem(item, false);
     if (m_propertiesWnd && m_propertiesWnd->isVisible())
         ShowPropertiesOf(item);
     m_slideTicks = 0;
@@ -309,6 +313,7 @@ void CMainFrame::ClearImage()
     m_slideShowRunning = false;
     m_view->SetImage(nullptr);
     m_view->update();
+    m_controlPanel->ThumbnailPane()->Clear();
     InvalidateNameBar();
     ShowPropertiesOf(nullptr);
     UpdateSlideTimer();
@@ -325,8 +330,7 @@ void CMainFrame::ShowControlPanel(bool show)
     if (show == ControlPanelShown())
         return;
     if (!show) {
-        QWidget* focus = QApplication::focusWidget();
-        const bool focusInPanel = focus && (focus == m_controlPanel || m_controlPanel->isAncestorOf(focus));
+        const bool focusInPanel = m_controlPanel->HasFocusInside();
         m_controlPanel->hide();
         menuBar()->hide();
         if (focusInPanel)
@@ -336,16 +340,20 @@ void CMainFrame::ShowControlPanel(bool show)
     }
     if (m_folderPending) {
         CompleteFolder();
-        // The folder tree selects the loader's folder, which opens it anew
-        // and starts its thumbnails.
+        if (m_settings->thumbnailMode != ThumbnailMode::List)
+            m_loader->StartThumbnails(ThumbnailSizeOf(m_settings->thumbnailMode));
+        // The folder tree selects the loader's folder, whose notification
+        // opens it anew and shows its first image.
         const CShellPidl folder = m_loader->Folder();
-        OnFolderChosen(folder);
+        m_controlPanel->FolderTree()->SelectPidl(folder, true);
     }
-    if (m_settings->thumbnailMode == 2)
+    if (m_settings->thumbnailMode == ThumbnailMode::List)
         m_loader->PauseThumbnails();
     else
         m_loader->ResumeThumbnails();
     m_controlPanel->show();
+    if (m_currentItem)
+        m_controlPanel->ThumbnailPane()->SelectItem(m_currentItem, false);
     menuBar()->show();
     if (m_client)
         OnClientResized(m_client->width(), m_client->height());
@@ -360,19 +368,14 @@ void CMainFrame::CompleteFolder()
     m_currentItem = m_loader->CompleteFolder();
 }
 
-int CMainFrame::ThumbnailSize() const
+// Thumbnails are made unless the pane lists names, and wait while the pane
+// is hidden.
+void CMainFrame::StartThumbnails()
 {
-    return m_settings->thumbnailMode == 1 ? kBigThumbnailSize : kSmallThumbnailSize;
-}
-
-void CMainFrame::OnFolderChosen(const CShellPidl& folder)
-{
-    ClearImage();
-    if (!m_loader->OpenFolder(folder))
-        return;
-    if (m_settings->thumbnailMode != 2)
-        m_loader->StartThumbnails(ThumbnailSize());
-    ShowImage(m_loader->FirstItem(), false);
+    if (m_settings->thumbnailMode != ThumbnailMode::List)
+        m_loader->StartThumbnails(ThumbnailSizeOf(m_settings->thumbnailMode));
+    if (!ControlPanelShown())
+        m_loader->PauseThumbnails();
 }
 
 void CMainFrame::timerEvent(QTimerEvent* event)

@@ -24,6 +24,7 @@
 #include "display/display_bitmap.h"
 #include "thumbs/loader_host.h"
 
+class CControlPanel;
 class CImageBitmap;
 class CImageView;
 class CSplitBar;
@@ -31,7 +32,9 @@ class CThumbLoader;
 class QAction;
 class QKeyEvent;
 class QMenu;
+struct FolderNotify;
 struct ImageItem;
+struct ThumbPaneNotify;
 
 class CMainFrame : public QMainWindow, public ILoaderHost {
     Q_OBJECT
@@ -86,7 +89,8 @@ public:
     void OnViewKey(int key, Qt::KeyboardModifiers modifiers);
     void OnWheelNotch(bool forward);
     void OnContextMenu(const QPoint& globalPos);
-    void OnFolderChosen(const CShellPidl& folder);
+    void OnFolderNotify(FolderNotify* notify);
+    void OnThumbPaneNotify(ThumbPaneNotify* notify);
     void OnSplitterLaidOut();
 
     // State, for the panes to come and for tests.
@@ -103,7 +107,7 @@ public:
     int NameBarHeight() const { return m_nameBarHeight; }
     CImageView* ImageView() const { return m_view; }
     CThumbLoader* Loader() const { return m_loader.get(); }
-    QWidget* ControlPanel() const { return m_controlPanel; }
+    CControlPanel* ControlPanel() const { return m_controlPanel; }
     QWidget* ClientArea() const { return m_client; }
     QMenu* ContextMenu() const { return m_contextMenu; }
     QWidget* PropertiesWindow() const { return m_propertiesWnd; }
@@ -137,13 +141,18 @@ private:
     // Asks for the fitted image again when the view's size changed.
     void CheckViewSize();
     void CompleteFolder();
-    int ThumbnailSize() const;
+    void OpenFolder(const CShellPidl& folder);
+    void RemoveItems(const ThumbPaneNotify& notify);
+    void StartThumbnails();
+    void ApplyThumbnailMode();
+    // Control panel (main_frame_panes.cpp).
+    void ConnectPanes();
     // Commands (main_frame_commands.cpp).
     void CreateActions();
     void BuildMenus();
     void SetFitMode(bool horizontally, bool vertically);
     void SetRotation(int rotation);
-    void SetThumbnailMode(int mode);
+    void SetThumbnailMode(ThumbnailMode mode);
     void ToggleNameBar();
     void ToggleFullScreen();
     void AdjustSlideShow();
@@ -165,7 +174,7 @@ private:
     std::unique_ptr<CThumbLoader> m_loader;
     QWidget* m_client = nullptr;
     CImageView* m_view = nullptr;
-    QWidget* m_controlPanel = nullptr;
+    CControlPanel* m_controlPanel = nullptr;
     CSplitBar* m_mainSplitBar = nullptr;
     QPointer<QWidget> m_propertiesWnd;
     QPointer<QWidget> m_aboutWnd;

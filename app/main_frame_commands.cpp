@@ -98,9 +98,9 @@ void CMainFrame::UpdateActions()
         if (QAction* action = Action(id))
             action->setChecked(on);
     };
-    check(kCmdSmallThumbnails, s.thumbnailMode == 0);
-    check(kCmdBigThumbnails, s.thumbnailMode == 1);
-    check(kCmdList, s.thumbnailMode == 2);
+    check(kCmdSmallThumbnails, s.thumbnailMode == ThumbnailMode::Small);
+    check(kCmdBigThumbnails, s.thumbnailMode == ThumbnailMode::Big);
+    check(kCmdList, s.thumbnailMode == ThumbnailMode::List);
     check(kCmdFullScreen, s.fullScreen);
     check(kCmdNameBar, m_nameBarVisible);
     // The fit marks show the fit flags, whether or not fitting is suspended.
@@ -122,9 +122,9 @@ void CMainFrame::RunCommand(int id)
     AppSettings& s = *m_settings;
     switch (id) {
     case kCmdControlPanel: ShowControlPanel(!ControlPanelShown()); break;
-    case kCmdSmallThumbnails: SetThumbnailMode(0); break;
-    case kCmdBigThumbnails: SetThumbnailMode(1); break;
-    case kCmdList: SetThumbnailMode(2); break;
+    case kCmdSmallThumbnails: SetThumbnailMode(ThumbnailMode::Small); break;
+    case kCmdBigThumbnails: SetThumbnailMode(ThumbnailMode::Big); break;
+    case kCmdList: SetThumbnailMode(ThumbnailMode::List); break;
     case kCmdCopyImage:
         CopyImageToClipboard(m_currentItem ? m_loader->ItemPath(m_currentItem) : std::string(), this);
         break;
@@ -186,19 +186,16 @@ void CMainFrame::SetRotation(int rotation)
     ShowImage(m_currentItem, true);
 }
 
-void CMainFrame::SetThumbnailMode(int mode)
+void CMainFrame::SetThumbnailMode(ThumbnailMode mode)
 {
-    AppSettings& s = *m_settings;
-    if (s.thumbnailMode == mode)
+    if (m_settings->thumbnailMode == mode)
         return;
-    s.thumbnailMode = mode;
-    if (mode == 2) {
+    m_settings->thumbnailMode = mode;
+    if (mode == ThumbnailMode::List)
         m_loader->PauseThumbnails();
-        return;
-    }
-    m_loader->StartThumbnails(ThumbnailSize());
-    if (!ControlPanelShown())
-        m_loader->PauseThumbnails();
+    else
+        StartThumbnails();
+    ApplyThumbnailMode();
 }
 
 void CMainFrame::ToggleNameBar()

@@ -2,13 +2,12 @@
 // dialogs and a drag of file URLs.
 
 #include <QDrag>
-#include <QFile>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QUrl>
 
 #include "app/main_frame.h"
 #include "browse/shell_pidl.h"
+#include "browse/uri_list.h"
 #include "res/string_table.h"
 
 namespace {
@@ -65,13 +64,11 @@ void CMainFrame::ReportTrashFailure(const std::string& path, const std::string& 
 
 ILoaderHost::DragResult CMainFrame::RunDrag(const std::vector<std::string>& paths)
 {
-    QList<QUrl> urls;
-    for (const std::string& path : paths)
-        urls << QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path)));
-    if (urls.isEmpty())
+    if (paths.empty())
         return DragResult::None;
     auto* data = new QMimeData;
-    data->setUrls(urls);
+    // Built from the raw bytes, so names that are not UTF-8 arrive intact.
+    data->setData(QStringLiteral("text/uri-list"), EncodeUriList(paths));
     QDrag drag(this);
     drag.setMimeData(data);
     switch (drag.exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction)) {

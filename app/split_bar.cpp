@@ -95,6 +95,17 @@ bool CSplitBar::eventFilter(QObject* watched, QEvent* event)
     if (watched == handle(1)) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+            // The handle keeps the offset of the grab point inside the bar;
+            // a press at the bar's edge makes that offset 0, so the bar's
+            // left (top) edge follows the pointer itself.
+            const QPointF at = mouse->position();
+            if ((IsVertical() ? at.x() : at.y()) != 0) {
+                QMouseEvent atEdge(type, IsVertical() ? QPointF(0, at.y()) : QPointF(at.x(), 0),
+                                   mouse->scenePosition(), mouse->globalPosition(), mouse->button(),
+                                   mouse->buttons(), mouse->modifiers());
+                QApplication::sendEvent(watched, &atEdge);
+                return true;
+            }
             m_dragging = true;
             m_dragCancelled = m_restoreOnMove = false;
             qApp->installEventFilter(this);

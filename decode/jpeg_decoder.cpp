@@ -153,7 +153,10 @@ bool FitDisplaySize(int w, int h, int targetWidth, int targetHeight, int& displa
         dh = th;
         dw = std::trunc(th * aspect + 0.5L);
     }
-    if (dw < 1 || dh < 1 || dw * dh > Real(kMaxDisplayPixels))
+    // A side that rounds to nothing keeps one pixel, so a sliver still shows.
+    dw = std::max(dw, Real(1));
+    dh = std::max(dh, Real(1));
+    if (dw * dh > Real(kMaxDisplayPixels))
         return false;
     displayWidth = int(dw);
     displayHeight = int(dh);

@@ -1,5 +1,7 @@
 #include "decode/thumbnail_sampler.h"
 
+#include <algorithm>
+
 #include "decode/jpeg_decoder.h"
 #include "decode/row_resample.h"
 
@@ -29,13 +31,16 @@ CThumbnailSampler::CThumbnailSampler(int width, int height, int size)
         m_width = int(double(width) / height * size + 0.5);
         m_height = size;
     }
+    // A sliver keeps at least one pixel across; its step then follows the
+    // long side, so the thumbnail still spans the whole image.
+    const bool sliver = m_width == 0 || m_height == 0;
+    m_width = std::max(m_width, 1);
+    m_height = std::max(m_height, 1);
     if (int64_t(m_width) * m_height > kMaxDisplayPixels)
         return;
     m_valid = true;
-    if (m_width == 0 || m_height == 0)
-        return;
     // One step for both axes, so the thumbnail keeps the image's aspect.
-    const double step = double(width) / m_width;
+    const double step = sliver ? double(std::max(width, height)) / size : double(width) / m_width;
     m_columns = SourceIndices(m_width, step, width);
     m_rows = SourceIndices(m_height, step, height);
     m_pixels.assign(size_t(m_width) * m_height, 0xFF000000u);

@@ -399,7 +399,12 @@ void CImageView::wheelEvent(QWheelEvent* event)
 
 void CImageView::keyPressEvent(QKeyEvent* event)
 {
-    if (!m_image) {
+    // The stepping keys go on without an image, so a file that cannot be
+    // decoded never stops a user stepping through the folder.
+    const int key = event->key();
+    const bool step
+        = key == Qt::Key_PageUp || key == Qt::Key_PageDown || key == Qt::Key_Home || key == Qt::Key_End;
+    if (!m_image && !step) {
         QWidget::keyPressEvent(event);
         return;
     }

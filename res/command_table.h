@@ -32,6 +32,13 @@ enum CommandId : int {
     kCmdStartStopSlideShow = 701,
     kCmdOptions = 702,
     kCmdAbout = 800,
+    // The panes' own context-menu commands (menus 149 and 150); the panes run
+    // them, so they have no main-window action.
+    kCmdNewFolder = 900,
+    kCmdRenameFolder = 901,
+    kCmdDeleteFolder = 902,
+    kCmdRenameImage = 910,
+    kCmdDeleteImage = 911,
     kCmdCopyImage = 57634,
 };
 

@@ -87,6 +87,16 @@ namespace {
         Item(kCmdImageProperties),
     };
 
+    constexpr PaneMenuEntry kFolderTreeMenu[] = {
+        {kCmdNewFolder, "New Folder"}, {kSeparator, nullptr},        {kCmdRenameFolder, "Rename"},
+        {kSeparator, nullptr},         {kCmdDeleteFolder, "Delete"},
+    };
+
+    constexpr PaneMenuEntry kThumbnailMenu[] = {
+        {kCmdRenameImage, "Rename"},
+        {kCmdDeleteImage, "Delete"},
+    };
+
     struct ContextText {
         int command;
         const char* text;
@@ -108,6 +118,16 @@ std::span<const MenuEntry> MainMenu()
 std::span<const MenuEntry> ContextMenu()
 {
     return kContextMenu;
+}
+
+std::span<const PaneMenuEntry> FolderTreeMenu()
+{
+    return kFolderTreeMenu;
+}
+
+std::span<const PaneMenuEntry> ThumbnailMenu()
+{
+    return kThumbnailMenu;
 }
 
 const char* ContextMenuText(int command)

@@ -1,7 +1,9 @@
 #pragma once
 // Menu 132 (the main menu: File, View, Tools, Help) and menu 141 (the image
 // view's context menu) as tables of entries: a pop-up title opens a new
-// pop-up, a command adds its item, kSeparator a separator.
+// pop-up, a command adds its item, kSeparator a separator. Menus 149 (the
+// folder tree's) and 150 (the thumbnail pane's) are single pop-ups whose
+// items carry their own texts.
 
 #include <span>
 
@@ -19,5 +21,13 @@ std::span<const MenuEntry> ContextMenu();  // menu 141, one pop-up
 
 // A menu text as the context menu shows it: the "&" marks removed.
 const char* ContextMenuText(int command);
+
+struct PaneMenuEntry {
+    int command;       // the command, or kSeparator
+    const char* text;  // null for a separator
+};
+
+std::span<const PaneMenuEntry> FolderTreeMenu();  // menu 149
+std::span<const PaneMenuEntry> ThumbnailMenu();   // menu 150
 
 }  // namespace res

@@ -71,7 +71,7 @@ void TestCommandLine::defaultsFollowTheScreen()
     // five-second forward slide show that repeats.
     QCOMPARE(int(s.fullScreen), 1);
     QCOMPARE(int(s.fitHorizontally + s.fitVertically), 2);
-    QCOMPARE(int(s.thumbnailMode), 0);
+    QCOMPARE(s.thumbnailMode, ThumbnailMode::Small);
     QCOMPARE(int(s.slideDelay), 5);
     QCOMPARE(int(s.slideBackward), 0);
     QCOMPARE(int(s.slideRepeat), 1);

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/control_panel.h"
 #include "main_frame_fixture.h"
 #include "res/command_table.h"
 #include "res/menus.h"
@@ -28,6 +29,7 @@ private slots:
     void startWithMissingFile();
     void pageKeysStopAtTheEnds();
     void pageDownAfterStartWithFileListsTheFolder();
+    void stepKeysPassAFileThatCannotBeShown();
     void zoomWithFitBothSuspendsFitting();
     void zoomWithoutFittingAndLimits();
     void fitSuspendedRules();
@@ -183,6 +185,35 @@ void TestMainFrame::pageDownAfterStartWithFileListsTheFolder()
     QVERIFY(!frame->ControlPanelShown());
 }
 
+// Regression: with the panel hidden, stepping stopped for good at a file
+// that cannot be decoded, since the view forwarded keys only with an image.
+void TestMainFrame::stepKeysPassAFileThatCannotBeShown()
+{
+    SetUpFolder({"a.jpg", "c.jpg"});
+    QFile broken(m_dir.path() + "/b.jpg");
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("\xff\xd8\xff\xe0 not a header");
+    broken.close();
+    AppSettings settings = Settings(m_dir);
+    settings.commandLineFile = PathIn(m_dir, "a.jpg");
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    QVERIFY(!frame->ControlPanelShown());
+    const std::pair<Qt::Key, const char*> steps[] = {
+        {Qt::Key_PageDown, "b.jpg"}, {Qt::Key_PageDown, "c.jpg"}, {Qt::Key_PageUp, "b.jpg"},
+        {Qt::Key_Home, "a.jpg"},     {Qt::Key_End, "c.jpg"},      {Qt::Key_PageUp, "b.jpg"},
+        {Qt::Key_End, "c.jpg"},
+    };
+    for (const auto& [key, name] : steps) {
+        QTest::keyClick(frame->ImageView(), key);
+        QCOMPARE(CurrentName(*frame), QString(name));
+        if (QString(name) == "b.jpg") {
+            QTest::qWait(3 * CMainFrame::kImageTimerMs);
+            QVERIFY(!frame->ImageView()->Image());
+        }
+    }
+}
+
 void TestMainFrame::zoomWithFitBothSuspendsFitting()
 {
     SetUpFolder();
@@ -307,9 +338,9 @@ void TestMainFrame::commandsWithoutImageOnlyChangeSettings()
     frame->RunCommand(kCmdFlipVertically);
     QCOMPARE(int(settings.flipVertically), 1);
     frame->RunCommand(kCmdBigThumbnails);
-    QCOMPARE(settings.thumbnailMode, 1);
+    QCOMPARE(settings.thumbnailMode, ThumbnailMode::Big);
     frame->RunCommand(kCmdList);
-    QCOMPARE(settings.thumbnailMode, 2);
+    QCOMPARE(settings.thumbnailMode, ThumbnailMode::List);
     QVERIFY(frame->Action(kCmdList)->isChecked());
     // A zoom step before any image exists only suspends fitting.
     frame->OnViewKey(Qt::Key_Plus, Qt::KeypadModifier);
@@ -481,7 +512,7 @@ void TestMainFrame::acceleratorsOffLetKeysThrough()
         QTest::keyClick(frame.get(), k.key, k.modifiers);
     QCOMPARE(settings.rotation, 1);
     QCOMPARE(int(settings.flipHorizontally), 1);
-    QCOMPARE(settings.thumbnailMode, 1);
+    QCOMPARE(settings.thumbnailMode, ThumbnailMode::Big);
     QCOMPARE(int(settings.fitHorizontally + settings.fitVertically), 0);
     QTest::keyClick(frame.get(), Qt::Key_Asterisk, Qt::KeypadModifier);
     QCOMPARE(int(settings.fitHorizontally + settings.fitVertically), 2);

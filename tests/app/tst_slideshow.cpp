@@ -10,6 +10,8 @@
 #include <QTimer>
 
 #include "windows/slide_show_dialog.h"
+#include "app/control_panel.h"
+#include "browse/folder_tree.h"
 #include "main_frame_fixture.h"
 #include "res/command_table.h"
 
@@ -191,7 +193,7 @@ void TestSlideShow::folderChangeStopsIt()
     QVERIFY(frame->Action(kCmdStartStopSlideShow)->isChecked());
     CShellPidl other;
     QVERIFY(other.ParseName(m_single.path().toStdString()));
-    frame->OnFolderChosen(other);
+    QVERIFY(frame->ControlPanel()->FolderTree()->SelectPidl(other, true));
     QVERIFY(!frame->SlideShowRunning());
     QVERIFY(!frame->Action(kCmdStartStopSlideShow)->isChecked());
     QCOMPARE(CurrentName(*frame), QString("only.jpg"));

@@ -60,6 +60,7 @@ private slots:
     void notifiesAfterLayout();
     void dragMovesPanesOnRelease();
     void altCancelsDrag();
+    void barEdgeFollowsThePointer();
     void hiddenFirstPaneComesBackAtItsSize();
     void barPaintsItsOwnBackground();
 };
@@ -120,13 +121,15 @@ void tst_SplitBar::dragMovesPanesOnRelease()
     QCOMPARE(f.first->width(), 100);
     QCOMPARE(laidOut.count(), 0);
     SendMouse(handle, QEvent::MouseButtonRelease, grab + QPoint(80, 0), Qt::LeftButton, Qt::NoButton);
-    QCOMPARE(f.first->width(), 180);
-    QCOMPARE(f.bar->Size(), 180);
+    // The bar's left edge is where the pointer is, not where it was grabbed.
+    const int edge = 100 + grab.x() + 80;
+    QCOMPARE(f.first->width(), edge);
+    QCOMPARE(f.bar->Size(), edge);
     QCOMPARE(laidOut.count(), 1);
 
     // The dragged size is kept through later layouts.
     f.bar->Layout(QRect(0, 0, 600, 300));
-    QCOMPARE(f.first->width(), 180);
+    QCOMPARE(f.first->width(), edge);
 }
 
 void tst_SplitBar::altCancelsDrag()
@@ -147,7 +150,23 @@ void tst_SplitBar::altCancelsDrag()
     SendMouse(handle, QEvent::MouseButtonPress, grab, Qt::LeftButton, Qt::LeftButton);
     SendMouse(handle, QEvent::MouseMove, grab + QPoint(0, 30), Qt::NoButton, Qt::LeftButton);
     SendMouse(handle, QEvent::MouseButtonRelease, grab + QPoint(0, 30), Qt::LeftButton, Qt::NoButton);
-    QCOMPARE(f.bar->Size(), 130);
+    QCOMPARE(f.bar->Size(), 100 + grab.y() + 30);
+}
+
+// Regression: the bar kept the offset of its grab point (grabbed on its
+// bottom row and moved to y = 300, it ended at 297).
+void tst_SplitBar::barEdgeFollowsThePointer()
+{
+    Fixture f(false, 100, 600);
+    QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
+    QSplitterHandle* handle = f.bar->handle(1);
+    const QPoint grab(20, handle->height() - 1);
+    const QPoint target = handle->mapFrom(f.bar, QPoint(20, 300));
+    SendMouse(handle, QEvent::MouseButtonPress, grab, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(handle, QEvent::MouseMove, target, Qt::NoButton, Qt::LeftButton);
+    SendMouse(handle, QEvent::MouseButtonRelease, target, Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(f.bar->Size(), 300);
+    QCOMPARE(handle->y(), 300);
 }
 
 void tst_SplitBar::hiddenFirstPaneComesBackAtItsSize()

@@ -16,6 +16,13 @@ for f in "${HOSTILE_GOOD[@]}"; do
     expect 0 render "$f" -o "$out/r.ppm" --fit 200x200 --rotate 1
     expect 0 thumb "$f" -o "$out/t.ppm" --exif
 done
+# Slivers: the thumbnail's short side is one pixel, both sizes, Exif or not.
+for f in "$dir/7-thin.jpg" "$dir/8-wide.jpg"; do
+    for size in 80 120; do
+        expect 0 thumb "$f" -o "$out/t.ppm" --size "$size"
+        matches "^P6 ($size 1|1 $size) 255" "$(head -c 15 "$out/t.ppm" | tr '\n' ' ')" "thumbnail of $f at $size"
+    done
+done
 # Broken files: the report always; a picture where the data allows one,
 # else 1 with a reason.
 for f in "${HOSTILE_BROKEN[@]}"; do
@@ -47,15 +54,15 @@ for f in "${HOSTILE_OTHER[@]}"; do
     expect 1 thumb "$f" -o "$out/t.ppm"
 done
 
-# The folder: 12 images listed (the FIFO included, the folder not), and
+# The folder: 14 images listed (the FIFO included, the folder not), and
 # thumbnails and steps across them all.
 expect 0 list "$dir"
-same 12 "$(printf '%s\n' "$OUT" | grep -c '\.jpg$')" "listed images"
+same 14 "$(printf '%s\n' "$OUT" | grep -c '\.jpg$')" "listed images"
 printf '%s\n' "$OUT" | grep -q '^f\.jpg$' && fail "the folder f.jpg is listed"
 expect 0 thumbs "$dir" -o "$out/thumbs"
 matches '^thumbnails: [0-9]+ made, [0-9]+ failed' "$(last_line)" "thumbs summary"
 expect 0 step "$dir" --fit 1280x1024
-same "steps: 11," "$(last_line | cut -d' ' -f1-2)" "steps across the folder"
+same "steps: 13," "$(last_line | cut -d' ' -f1-2)" "steps across the folder"
 expect 0 step "$dir" --fit 640x480 --rotate 1 --flip-h --pause 20
 matches '^5-huge\.jpg: [0-9.]+ ms' "$(printf '%s\n' "$OUT" | grep '^5-huge')" "huge header shown"
 matches '^p\.jpg: .*not decodable$' "$(printf '%s\n' "$OUT" | grep '^p\.jpg')" "FIFO"

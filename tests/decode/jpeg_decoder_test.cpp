@@ -426,4 +426,36 @@ TEST(Thumbnail, CancelStopsTheReducedDecode)
     EXPECT_TRUE(decoder.Thumbnail().IsNull());
 }
 
+// Thin images: the short side of the thumbnail rounds to nothing and is
+// kept at one pixel; the long side takes the size. Regression: a 16 x 65500
+// photo crashed the thumbnail sampler.
+TEST(Thumbnail, ExtremeAspectsKeepOnePixelAcross)
+{
+    struct Shape {
+        int w, h;
+    };
+    const Shape shapes[] = {{1, 3000}, {3000, 1}, {16, 65500}, {65500, 16}};
+    TempDir dir;
+    for (const Shape& shape : shapes) {
+        // The Exif thumbnail has the same shape, scaled down.
+        const int tw = std::max(1, shape.w / 10), th = std::max(1, shape.h / 10);
+        exifbuilder::Builder exif(exifbuilder::Order::Little);
+        exif.Ascii(exifbuilder::Ifd0, 271, "Maker").Thumbnail(jpegwriter::Encode(Solid(tw, th, 255, 0, 0)));
+        jpegwriter::EncodeOptions options;
+        options.app1 = {exif.Build()};
+        const std::string path
+            = dir.Write("thin.jpg", jpegwriter::Encode(Solid(shape.w, shape.h, 0, 0, 255), options));
+        for (int size : {80, 120}) {
+            for (bool useExif : {false, true}) {
+                CJpegDecoder decoder;
+                ASSERT_TRUE(decoder.MakeThumbnail(path, size, useExif, nullptr))
+                    << shape.w << "x" << shape.h << " size " << size << " exif " << useExif;
+                const CImageBitmap& thumb = decoder.Thumbnail();
+                EXPECT_EQ(std::max(thumb.Width(), thumb.Height()), size);
+                EXPECT_EQ(std::min(thumb.Width(), thumb.Height()), 1);
+            }
+        }
+    }
+}
+
 }  // namespace

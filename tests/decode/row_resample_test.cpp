@@ -216,8 +216,9 @@ INSTANTIATE_TEST_SUITE_P(
         FitCase {100, 50, 1000, 1000, true, 1000, 500},
         FitCase {1200, 1600, 0, 0, true, 1200, 1600},  // a quarter turn of 1600 x 1200
         FitCase {6000, 4000, 1920, 1080, true, 1620, 1080}, FitCase {3, 1000, 1920, 1080, true, 3, 1080},
-        FitCase {1000, 1, 1, 0, false, 0, 0},  // height rounds to nothing
-        FitCase {10, 1, 9, 0, true, 9, 1},     // a sliver keeps its one row
+        FitCase {1000, 1, 1, 0, true, 1, 1},  // height rounds to nothing: one row
+        FitCase {16, 65500, 200, 200, true, 1, 200}, FitCase {65500, 16, 200, 200, true, 200, 1},
+        FitCase {10, 1, 9, 0, true, 9, 1},  // a sliver keeps its one row
         FitCase {1, 10, 0, 9, true, 1, 9},
         FitCase {65500, 65500, 0, 0, false, 0, 0},  // beyond the pixel limit
         FitCase {100, 50, -5, 0, true, 100, 50},    // negative target: unconstrained
@@ -242,7 +243,8 @@ TEST_P(ThumbnailSize, Fits)
 INSTANTIATE_TEST_SUITE_P(Cases, ThumbnailSize,
                          testing::Values(ThumbCase {375, 250, 160, 160, 107},
                                          ThumbCase {250, 375, 160, 107, 160}, ThumbCase {10, 10, 80, 80, 80},
-                                         ThumbCase {1000, 1, 80, 80, 0}, ThumbCase {50, 100, 3, 2, 3}));
+                                         ThumbCase {1000, 1, 80, 80, 1}, ThumbCase {1, 1000, 80, 1, 80},
+                                         ThumbCase {2, 8188, 120, 1, 120}, ThumbCase {50, 100, 3, 2, 3}));
 
 TEST(ThumbnailSampler, TakesNearestPixelsAndLeavesBlackOutside)
 {

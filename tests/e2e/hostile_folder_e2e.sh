@@ -120,6 +120,27 @@ step F4 KP_Add KP_Add Next Next Next Next Next Next F4 ctrl+c End Prior ctrl+c H
 screenshot "rotating, zooming and copying"
 escape_ends
 
+echo "the control panel"
+# The pane makes the thumbnails of every item; the view follows clicks,
+# ranges and toggles; the pane scrolls to the end and back, in every mode.
+start "$dir"
+own_clipboard
+sleep 3
+screenshot "the thumbnails of a hostile folder"
+click() { xdotool mousemove "$1" "$2" ${3:+keydown "$3"} click 1 ${3:+keyup "$3"}; step shift; }
+click 700 150
+step End
+for _ in $(seq 12); do xdotool mousemove 800 150 click 5; done
+step Right
+for _ in $(seq 12); do xdotool mousemove 800 150 click 4; done
+step Home Down Down Right Up
+click 500 150 shift
+click 900 250 ctrl
+click 400 100 ctrl
+step F9 End Home F8 End F7
+screenshot "the pane scrolled, selected and switched"
+escape_ends
+
 echo "a broken file"
 # A broken file alone; Space lists its folder.
 start "$HOSTILE_ZERO"

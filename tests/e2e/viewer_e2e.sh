@@ -17,7 +17,7 @@ trap 'end_session "$work"' EXIT
 
 fail() {
   echo "FAIL: $*"
-  [ -f "$work/shot.png" ] && cp "$work/shot.png" /tmp/lumvane-e2e-failure.png && echo "last screenshot: /tmp/lumvane-e2e-failure.png"
+  [ -f "$work/screen.png" ] && cp "$work/screen.png" /tmp/lumvane-e2e-failure.png && echo "last screenshot: /tmp/lumvane-e2e-failure.png"
   exit 1
 }
 
@@ -40,7 +40,12 @@ convert -size 240x320 xc:'#ff0000' -size 240x320 xc:'#0000ff' +append -quality 9
 convert -size 480x160 xc:'#00ff00' -size 480x160 xc:'#ffff00' -append -quality 95 "$work/images/b.jpg"
 convert -size 480x320 xc:'#ff00ff' -quality 95 "$work/images/c.jpg"
 
-shot() { import -window root "$work/shot.png"; }
+# The image view's part of the screen: below the control panel, whose
+# thumbnails show the same colours (the panel takes the top third).
+shot() {
+  import -window root "$work/screen.png"
+  convert "$work/screen.png" -crop 1280x664+0+360 +repage "$work/shot.png"
+}
 # box COLOUR: "width height x y" of everything near the colour, "none" without it.
 box() {
   local mean
@@ -81,9 +86,9 @@ at_least() {
   c=($(box "$1"))
   [ "${c[0]}" != none ] && near "${c[0]}" "$2" && [ "${c[1]}" -ge $(($3 - 3)) ]
 }
-top_strip() { shot; convert "$work/shot.png" -crop 1280x24+0+0 +repage -format '%#' info:; }
+top_strip() { shot; convert "$work/screen.png" -crop 1280x24+0+0 +repage -format '%#' info:; }
 top_strip_is() { [ "$(top_strip)" = "$1" ]; }
-top_strip_dark() { shot; [ "$(convert "$work/shot.png" -crop 1280x24+0+0 -format '%[fx:mean<0.05]' info:)" = 1 ]; }
+top_strip_dark() { shot; [ "$(convert "$work/screen.png" -crop 1280x24+0+0 -format '%[fx:mean<0.05]' info:)" = 1 ]; }
 window_shown() { xdotool search --onlyvisible --name '^Lumvane$' >/dev/null 2>&1; }
 clipboard_has_image() {
   xclip -selection clipboard -t TARGETS -o >"$work/targets" 2>/dev/null || return 1

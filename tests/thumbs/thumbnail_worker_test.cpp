@@ -30,6 +30,7 @@ TEST_F(ThumbnailTest, EveryItemMadeOrFailedOnce)
 {
     MakeFolder(6);
     WriteJpeg("tall.jpg", 48, 64, 9);
+    WriteJpeg("thin.jpg", 16, 8000, 10);  // a sliver: one pixel across
     WriteBytes("text.jpg", "just text");
     WriteBytes("empty.jpg", "");
     ASSERT_TRUE(Open());
@@ -43,14 +44,14 @@ TEST_F(ThumbnailTest, EveryItemMadeOrFailedOnce)
         if (!thumb)
             continue;
         // The longer side takes the size, the shorter keeps the proportion.
-        const bool tall = item->name == "tall.jpg";
-        EXPECT_EQ(thumb->Width(), tall ? 30 : 40) << item->name;
-        EXPECT_EQ(thumb->Height(), tall ? 40 : 30) << item->name;
+        const int across = item->name == "thin.jpg" ? 1 : item->name == "tall.jpg" ? 30 : 40;
+        EXPECT_EQ(thumb->Width(), across) << item->name;
+        EXPECT_EQ(thumb->Height(), across == 40 ? 30 : 40) << item->name;
     }
     // Started again, every thumbnail is made again at the new size.
     m_loader.StartThumbnails(kSmallThumbnailSize);
     ASSERT_TRUE(WaitThumbnails());
-    EXPECT_EQ(CountReady(), 7);
+    EXPECT_EQ(CountReady(), 8);
     EXPECT_EQ(m_loader.ThumbnailOf(Item("img100.jpg"))->Width(), kSmallThumbnailSize);
 }
 

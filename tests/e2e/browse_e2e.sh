@@ -1,0 +1,159 @@
+#!/usr/bin/env bash
+# The browsing half end to end: the real program started on a folder with the
+# control panel shown, under an X server of its own, driven with xdotool.
+# Thumbnails appear; a click shows that image; the arrows move; F9 lists and
+# F7 shows thumbnails again; a name is edited in place and the file renamed
+# on disk; two selected images go to the trash; a folder clicked in the tree
+# shows its images.
+#   browse_e2e.sh LUMVANE [LUMVANE_CLI]
+set -euo pipefail
+
+lumvane=$(realpath "$1")
+for tool in Xvfb xdotool import convert; do
+  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (scripts/install-deps.sh)"; exit 1; }
+done
+
+work=$(mktemp -d /tmp/lumvane-browse.XXXXXX)
+source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
+app_pid=""
+trap 'end_session "$work"' EXIT
+
+fail() {
+  echo "FAIL: $*"
+  [ -f "$work/screen.png" ] && cp "$work/screen.png" /tmp/lumvane-browse-failure.png \
+    && echo "last screenshot: /tmp/lumvane-browse-failure.png"
+  exit 1
+}
+until_ok() {
+  local limit=$1 what=$2; shift 2
+  local end=$((SECONDS + limit))
+  until "$@"; do
+    [ $SECONDS -lt $end ] || fail "$what (waited ${limit}s)"
+    sleep 0.2
+  done
+  echo "ok: $what"
+}
+
+start_xvfb 1280x1024x24 "$work" || fail "no X server could be started"
+# The trash and the desktop of this run are its own.
+export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work"
+mkdir -p "$HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
+
+# One colour per image, so each thumbnail and each shown image is found by it.
+photos="$work/photos"
+mkdir -p "$photos/sub"
+convert -size 320x240 xc:'#ff0000' -quality 95 "$photos/a.jpg"
+convert -size 320x240 xc:'#0000ff' -quality 95 "$photos/b.jpg"
+convert -size 320x240 xc:'#00ff00' -quality 95 "$photos/c.jpg"
+convert -size 320x240 xc:'#ff00ff' -quality 95 "$photos/d.jpg"
+convert -size 320x240 xc:'#ffff00' -quality 95 "$photos/sub/e.jpg"
+convert -size 320x240 xc:'#00ffff' -quality 95 "$photos/sub/f.jpg"
+
+red='rgb(255,0,0)' blue='rgb(0,0,255)' green='rgb(0,255,0)' magenta='rgb(255,0,255)'
+yellow='rgb(255,255,0)' cyan='rgb(0,255,255)'
+
+# The screen's parts at 1280 x 1024: the control panel takes the top third
+# (the tree the left quarter of it), the image view the rest.
+shot() { import -window root "$work/screen.png"; }
+# box REGION COLOUR: "width height x y" (screen coordinates) of the colour
+# within REGION (WxH+X+Y), or "none".
+box() {
+  local region=$1 colour=$2 offset_x offset_y
+  offset_x=$(cut -d+ -f2 <<<"$region"); offset_y=$(cut -d+ -f3 <<<"$region")
+  convert "$work/screen.png" -crop "$region" +repage -fuzz 12% -fill black +opaque "$colour" "$work/part.png"
+  if [ "$(convert "$work/part.png" -format '%[fx:mean]' info:)" = 0 ]; then echo none; return; fi
+  convert "$work/part.png" -trim -format '%w %h %X %Y' info: | tr -d '+' \
+    | awk -v x="$offset_x" -v y="$offset_y" '{ print $1, $2, $3 + x, $4 + y }'
+}
+pane_region=960x300+320+40
+view_region=1280x620+0+370
+# A strip of the tree right of its labels: only the selection's colour is there.
+tree_strip=8x280+270+50
+in_pane() { shot; [ "$(box "$pane_region" "$1")" != none ]; }
+not_in_pane() { shot; [ "$(box "$pane_region" "$1")" = none ]; }
+thumbnails_of() { shot; local c; for c in "$@"; do [ "$(box "$pane_region" "$c")" != none ] || return 1; done; }
+shown() { shot; local b; b=($(box "$view_region" "$1")); [ "${b[0]}" != none ] && [ "${b[0]}" -gt 100 ]; }
+# click_thumbnail COLOUR [MODIFIER]: clicks the middle of that thumbnail.
+click_thumbnail() {
+  shot
+  local b
+  b=($(box "$pane_region" "$1"))
+  [ "${b[0]}" != none ] || fail "no thumbnail in $1"
+  xdotool mousemove $((b[2] + b[0] / 2)) $((b[3] + b[1] / 2))
+  if [ -n "${2:-}" ]; then xdotool keydown "$2" click 1 keyup "$2"; else xdotool click 1; fi
+}
+# label_point COLOUR: a point on the label below that thumbnail.
+label_point() {
+  shot
+  local b
+  b=($(box "$pane_region" "$1"))
+  echo "$((b[2] + b[0] / 2)) $((b[3] + b[1] + 18))"
+}
+app_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
+window_shown() { xdotool search --onlyvisible --name '^Lumvane$' >/dev/null 2>&1; }
+
+cd "$work"
+"$lumvane" "$photos" >"$work/lumvane.log" 2>&1 &
+app_pid=$!
+until_ok 20 "the window is shown" window_shown
+xdotool mousemove 640 1000
+until_ok 20 "the thumbnails of the folder appear" thumbnails_of "$red" "$blue" "$green" "$magenta"
+until_ok 10 "the first image is shown" shown "$red"
+
+click_thumbnail "$green"
+until_ok 10 "a click on a thumbnail shows that image" shown "$green"
+xdotool key Down
+until_ok 10 "Down moves to the next image" shown "$magenta"
+xdotool key Up
+until_ok 10 "Up moves back" shown "$green"
+
+xdotool key F9
+until_ok 10 "F9 lists the names instead of thumbnails" not_in_pane "$green"
+xdotool key F7
+until_ok 20 "F7 shows the thumbnails again" thumbnails_of "$red" "$blue" "$green" "$magenta"
+
+# A click on the label of the selected image edits its name in place.
+read -r lx ly <<<"$(label_point "$green")"
+xdotool mousemove "$lx" "$ly" click 1
+sleep 0.5
+xdotool key ctrl+a type --delay 20 'renamed.jpg'
+xdotool key Return
+renamed() { [ -f "$photos/renamed.jpg" ] && [ ! -e "$photos/c.jpg" ]; }
+until_ok 10 "the name edited in place renames the file" renamed
+
+# Two images selected with Shift go to the trash after the confirmation.
+click_thumbnail "$red"
+until_ok 10 "a.jpg is shown" shown "$red"
+click_thumbnail "$blue" shift
+xdotool key Delete
+sleep 1
+xdotool key Return
+trashed() {
+  [ -f "$XDG_DATA_HOME/Trash/files/a.jpg" ] && [ -f "$XDG_DATA_HOME/Trash/files/b.jpg" ] \
+    && [ ! -e "$photos/a.jpg" ] && [ ! -e "$photos/b.jpg" ]
+}
+until_ok 10 "Delete moves both selected images to the trash" trashed
+closed_up() { not_in_pane "$red" && not_in_pane "$blue" && in_pane "$magenta" && in_pane "$green"; }
+until_ok 10 "the list closes up" closed_up
+until_ok 10 "the image after the deleted ones is shown" shown "$magenta"
+
+# The tree shows the folder selected; its subfolder is the row below it
+# (scrolled into view first).
+xdotool mousemove 150 200
+for _ in 1 2 3; do xdotool click 5; done
+sleep 0.5
+shot
+selected=$(box "$tree_strip" 'rgb(48,140,198)')
+read -r _ row_h _ row_y <<<"$selected"
+[ "$selected" != none ] && [ "$row_h" -gt 5 ] || fail "no selected folder in the tree"
+xdotool mousemove 150 $((row_y + row_h + row_h / 2)) click 1
+until_ok 10 "a click on a folder in the tree shows its images" shown "$yellow"
+until_ok 20 "and its thumbnails" thumbnails_of "$yellow" "$cyan"
+
+xdotool key Escape
+until_ok 10 "ESC ends the program" app_ended
+status=0; wait "$app_pid" || status=$?
+app_pid=""
+[ "$status" -eq 0 ] || fail "the program exited with status $status"
+echo "ok: exit status 0"
+echo "PASS"
