@@ -29,5 +29,6 @@ for size in 16 22 24 32 48 64 128 256; do
 done
 [ -f "$prefix/share/icons/hicolor/scalable/apps/lumvane.svg" ] || fail "no scalable icon"
 [ -f "$prefix/share/doc/lumvane/README.md" ] || fail "no README"
-"$prefix/bin/lumvane-cli" 2>&1 | grep -q "^usage:" || fail "the installed lumvane-cli does not run"
+usage=$("$prefix/bin/lumvane-cli" 2>&1 || true)
+grep -q "^usage:" <<<"$usage" || fail "the installed lumvane-cli does not run"
 echo "PASS"
