@@ -7,7 +7,10 @@
 start_xvfb() {
   local screen=$1 work=$2
   rm -f "$work/xvfb-display"
-  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$work/xvfb-display" >"$work/xvfb.log" 2>&1 &
+  XVFB_LOG="$work/xvfb.log"
+  # -noreset: the server does not reset when its last client leaves, so a
+  # program started right after another one ended never finds it resetting.
+  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$work/xvfb-display" >"$XVFB_LOG" 2>&1 &
   XVFB_PID=$!
   local end=$((SECONDS + 10))
   until [ -s "$work/xvfb-display" ]; do
@@ -21,6 +24,17 @@ start_xvfb() {
   export DISPLAY=":$(head -n 1 "$work/xvfb-display")"
   unset WAYLAND_DISPLAY
   export QT_QPA_PLATFORM=xcb
+}
+
+# xvfb_report: says whether the virtual X server still runs, with the end of
+# its log, for a test's failure message.
+xvfb_report() {
+  if [ -n "${XVFB_PID:-}" ] && kill -0 "$XVFB_PID" 2>/dev/null; then
+    echo "the X server $DISPLAY still runs"
+  else
+    echo "the X server $DISPLAY has ended; its log:"
+    tail -n 20 "$XVFB_LOG" 2>/dev/null
+  fi
 }
 
 # end_session WORKDIR: stops the program under test ($app_pid) and the X

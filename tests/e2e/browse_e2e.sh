@@ -9,18 +9,8 @@
 set -euo pipefail
 
 lumvane=$(realpath "$1")
-for tool in Xvfb xdotool import convert; do
-  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (scripts/install-deps.sh)"; exit 1; }
-done
-
-work=$(mktemp -d /tmp/lumvane-browse.XXXXXX)
-source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
-app_pid=""
-trap 'end_session "$work"' EXIT
-
 source "$(dirname "$0")/e2e-lib.sh"
-
-start_xvfb 1280x1024x24 "$work" || fail "no X server could be started"
+e2e_begin browse 1280x1024x24 xdotool convert
 # The trash and the desktop of this run are its own.
 export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work"
 mkdir -p "$HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"

@@ -19,6 +19,7 @@ trap 'end_session "$work"' EXIT
 fail() {
     echo "FAIL: $*" >&2
     [ -s "$work/app.log" ] && tail -n 20 "$work/app.log" >&2
+    xvfb_report >&2
     exit 1
 }
 

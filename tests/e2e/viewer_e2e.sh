@@ -6,18 +6,8 @@
 set -euo pipefail
 
 lumvane=$(realpath "$1")
-for tool in Xvfb xdpyinfo xdotool xclip import convert identify; do
-  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (scripts/install-deps.sh)"; exit 1; }
-done
-
-work=$(mktemp -d /tmp/lumvane-e2e.XXXXXX)
-source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
-app_pid=""
-trap 'end_session "$work"' EXIT
-
 source "$(dirname "$0")/e2e-lib.sh"
-
-start_xvfb 1280x1024x24 "$work" || fail "no X server could be started"
+e2e_begin viewer 1280x1024x24 xdpyinfo xdotool xclip convert identify
 
 # a.jpg: red left half, blue right half. b.jpg: green top, yellow bottom.
 mkdir "$work/images"

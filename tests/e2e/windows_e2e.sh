@@ -8,33 +8,8 @@
 set -euo pipefail
 
 lumvane=$(realpath "$1")
-for tool in Xvfb xdotool xclip convert; do
-  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (scripts/install-deps.sh)"; exit 1; }
-done
-
-work=$(mktemp -d /tmp/lumvane-e2e.XXXXXX)
-source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
-app_pid=""
-trap 'end_session "$work"' EXIT
-
-fail() {
-  echo "FAIL: $*"
-  import -window root /tmp/lumvane-e2e-failure.png 2>/dev/null && echo "screenshot: /tmp/lumvane-e2e-failure.png"
-  exit 1
-}
-
-# until_ok SECONDS WHAT COMMAND...: polls COMMAND every 0.2 s.
-until_ok() {
-  local limit=$1 what=$2; shift 2
-  local end=$((SECONDS + limit))
-  until "$@"; do
-    [ $SECONDS -lt $end ] || fail "$what (waited ${limit}s)"
-    sleep 0.2
-  done
-  echo "ok: $what"
-}
-
-start_xvfb 1280x1024x24 "$work" || fail "no X server could be started"
+source "$(dirname "$0")/e2e-lib.sh"
+e2e_begin windows 1280x1024x24 xdotool xclip convert
 # The association must not touch the user's own files, should anything ask.
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
 
