@@ -12,6 +12,8 @@
 
 #include <QRect>
 
+#include "decode/jpeg_decoder.h"
+
 // A rectangle as left, top, right, bottom (right and bottom exclusive),
 // in screen coordinates.
 struct SettingsRect {
@@ -40,7 +42,9 @@ struct AppSettings {
     uint8_t zoomInterpolation = 1;
     uint8_t exitByEsc = 1;
     uint8_t exifThumbnails = 0;
-    int32_t slideDelay = 5;  // seconds, 1 to 10 when set by the dialog
+    uint8_t autoOrient = 1;         // upright by the Exif Orientation tag
+    uint8_t useColourProfiles = 1;  // true colours from embedded ICC profiles
+    int32_t slideDelay = 5;         // seconds, 1 to 10 when set by the dialog
     uint8_t slideBackward = 0;
     uint8_t slideRepeat = 1;
     uint8_t fullScreen = 1;
@@ -56,6 +60,9 @@ struct AppSettings {
     uint8_t flipHorizontally = 0;
     uint8_t flipVertically = 0;
     ThumbnailMode thumbnailMode = ThumbnailMode::Small;
+
+    // The picture options as the decoders take them.
+    PictureOptions Picture() const { return {autoOrient != 0, useColourProfiles != 0}; }
     SettingsRect propertiesRect;  // where the properties window is created
 
     // The defaults for a primary screen of width x height pixels.

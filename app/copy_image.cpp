@@ -73,7 +73,7 @@ QMimeData* MakeCopyImageData(const QImage& image, const std::vector<uint8_t>& bm
         image, QByteArray(reinterpret_cast<const char*>(bmpFile.data()), qsizetype(bmpFile.size())));
 }
 
-void CopyImageToClipboard(const std::string& path, QWidget* parent)
+void CopyImageToClipboard(const std::string& path, QWidget* parent, const PictureOptions& picture)
 {
     if (path.empty())
         return;
@@ -88,6 +88,7 @@ void CopyImageToClipboard(const std::string& path, QWidget* parent)
     CJpegDecoder decoder;
     DecodeRequest request;
     request.path = path;  // own size, rotation 0, every flag clear
+    request.picture = picture;
     CCopyProgress progress(window.Bar());
     if (!decoder.OpenForDisplay(request)) {
         // The picture on the clipboard must never be another one than the

@@ -36,5 +36,6 @@ QMimeData* MakeCopyImageData(const QImage& image, const std::vector<uint8_t>& bm
 // the kernel stores them); empty when there is no current item, and then
 // nothing happens. `parent` owns the progress window (may be null). When the
 // file can't be opened at all, the clipboard is emptied, so that no earlier
-// copy is pasted in its place.
-void CopyImageToClipboard(const std::string& path, QWidget* parent);
+// copy is pasted in its place. The picture options make the copy upright and
+// in true colours, as the view shows the photo before it is turned.
+void CopyImageToClipboard(const std::string& path, QWidget* parent, const PictureOptions& picture = {});

@@ -94,6 +94,7 @@ bool CMainFrame::Create(AppSettings* settings)
     m_loader->SetHost(this);
     m_loader->SetOptions(m_settings->highQualitySubsampling, m_settings->zoomInterpolation,
                          m_settings->exifThumbnails);
+    m_loader->SetPictureOptions(m_settings->Picture());
     m_view->SetGamma(kGammaOff);
 
     m_controlPanel = new CControlPanel(m_loader.get(), &m_displayBitmap, m_settings->panelSplitPos);
@@ -153,6 +154,7 @@ void CMainFrame::ApplyLoaderOptions()
     m_view->SetImage(nullptr);
     m_loader->SetOptions(m_settings->highQualitySubsampling, m_settings->zoomInterpolation,
                          m_settings->exifThumbnails);
+    m_loader->SetPictureOptions(m_settings->Picture());
     StartThumbnails();
     m_controlPanel->ThumbnailPane()->Rebuild();
     ShowImage(m_currentItem, true);

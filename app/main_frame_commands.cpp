@@ -126,7 +126,8 @@ void CMainFrame::RunCommand(int id)
     case kCmdBigThumbnails: SetThumbnailMode(ThumbnailMode::Big); break;
     case kCmdList: SetThumbnailMode(ThumbnailMode::List); break;
     case kCmdCopyImage:
-        CopyImageToClipboard(m_currentItem ? m_loader->ItemPath(m_currentItem) : std::string(), this);
+        CopyImageToClipboard(m_currentItem ? m_loader->ItemPath(m_currentItem) : std::string(), this,
+                             m_settings->Picture());
         break;
     case kCmdExit: close(); return;
     case kCmdFullScreen: ToggleFullScreen(); break;

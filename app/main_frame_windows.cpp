@@ -65,6 +65,8 @@ void CMainFrame::OnOptionsCommand()
     dialog.zoomInterpolation = m_settings->zoomInterpolation;
     dialog.exitByEsc = m_settings->exitByEsc;
     dialog.exifThumbnails = m_settings->exifThumbnails;
+    dialog.autoOrient = m_settings->autoOrient;
+    dialog.useColourProfiles = m_settings->useColourProfiles;
     dialog.associate = association.IsAssociated();
     if (dialog.exec() != QDialog::Accepted)
         return;

@@ -194,7 +194,8 @@ const ImageInfo& CJpegDecoder::ReadInfo(const std::string& path)
     return m_info;
 }
 
-bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif, CEvent* cancel)
+bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif, CEvent* cancel,
+                                 const PictureOptions& picture)
 {
     const ImageInfo& info = ReadInfo(path);
     std::vector<uint32_t> pixels;
@@ -206,6 +207,10 @@ bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif
     if (!made)
         return false;
     m_thumbError.clear();  // what the Exif thumbnail lacked no longer matters
+    // The thumbnail is small: turning the finished pixels costs less than
+    // placing every decoded row.
+    if (picture.autoOrient)
+        OrientPixels(pixels, width, height, UprightOf(ExifOrientationTag(info.exif)));
 
     m_thumbnail.Clear();
     if (width == 0 || height == 0)
@@ -232,23 +237,28 @@ bool CJpegDecoder::OpenForDisplay(const DecodeRequest& request, CEvent* cancel)
         m_display.Clear();
         return false;
     };
-    if (!m_source->OpenFile(m_request.path, nullptr, nullptr))
+    // The Exif data is read with the header only when the orientation is
+    // wanted; the decode stays one pass over the file.
+    CExifReader exif;
+    if (!m_source->OpenFile(m_request.path, m_request.picture.autoOrient ? &exif : nullptr, nullptr))
         return fail(m_source->LastError());
     m_source->SetCancel(cancel);
     if (!m_source->ReadHeader())
         return fail(m_source->LastError());
+    const Orientation asked {m_request.rotation, m_request.flipHorizontally, m_request.flipVertically};
+    m_placement = m_request.picture.autoOrient ? Compose(UprightOf(ExifOrientationTag(exif)), asked) : asked;
     // At scale 1/1 the output size is the frame size.
     const int w = m_source->ImageWidth(), h = m_source->ImageHeight();
-    const bool quarter = m_request.rotation & 1;
+    const bool quarter = m_placement.rotation & 1;
     int displayWidth = 0, displayHeight = 0;
     if (!FitDisplaySize(quarter ? h : w, quarter ? w : h, m_request.targetWidth, m_request.targetHeight,
                         displayWidth, displayHeight))
         return fail("the display size is empty or too large");
     const DisplayPlan plan {w,
                             h,
-                            m_request.rotation,
-                            m_request.flipHorizontally,
-                            m_request.flipVertically,
+                            m_placement.rotation,
+                            m_placement.flipHorizontally,
+                            m_placement.flipVertically,
                             m_request.highQuality,
                             m_request.interpolate};
     m_direct = DisplayIsDirect(plan, displayWidth, displayHeight);
@@ -268,8 +278,8 @@ bool CJpegDecoder::Decode(CEvent* cancel, IDecodeProgress* progress)
         return false;
     CJpegSource& source = *m_source;
     source.SetCancel(cancel);
-    const DisplayPlan plan {source.OutputWidth(),       source.OutputHeight(),    m_request.rotation,
-                            m_request.flipHorizontally, m_request.flipVertically, m_request.highQuality,
+    const DisplayPlan plan {source.OutputWidth(),         source.OutputHeight(),      m_placement.rotation,
+                            m_placement.flipHorizontally, m_placement.flipVertically, m_request.highQuality,
                             m_request.interpolate};
     bool done;
     if (m_direct) {

@@ -14,11 +14,20 @@
 #include <string>
 #include <vector>
 
+#include "decode/exif_orientation.h"
 #include "decode/exif_reader.h"
 #include "decode/image_bitmap.h"
 
 class CEvent;
 class CJpegSource;
+
+// How a photo is rendered beyond its stored pixels. Both off gives the
+// pixels and the orientation as stored.
+struct PictureOptions {
+    bool autoOrient = false;        // upright as the Exif Orientation tag says
+    bool useColourProfile = false;  // converted to sRGB from an embedded ICC profile
+    bool operator==(const PictureOptions&) const = default;
+};
 
 // What the view wants to see.
 struct DecodeRequest {
@@ -30,6 +39,9 @@ struct DecodeRequest {
     bool flipVertically = false;
     bool highQuality = false;  // average source pixels when reducing
     bool interpolate = false;  // interpolate linearly when enlarging
+    // With autoOrient the rotation and flips act on the upright photo; the
+    // decode composes both into the one rotation and flip it applies.
+    PictureOptions picture {};
 };
 
 struct ImageInfo {
@@ -66,7 +78,10 @@ public:
     // Fills the information once; later calls return what is there.
     const ImageInfo& ReadInfo(const std::string& path);
     // Fills the thumbnail with the image fitted to a size x size square.
-    bool MakeThumbnail(const std::string& path, int size, bool useExif, CEvent* cancel);
+    // The picture options turn it upright and convert its colours like the
+    // display image.
+    bool MakeThumbnail(const std::string& path, int size, bool useExif, CEvent* cancel,
+                       const PictureOptions& picture = {});
     // Opens the file and creates the display image at its final size, black.
     // A signalled cancel stops the library's absorbing of a progressive
     // file's scans, which happens here, before the first row.
@@ -78,6 +93,9 @@ public:
     CImageBitmap& Thumbnail() { return m_thumbnail; }
     const DecodeRequest& Request() const { return m_request; }
     bool Reduces() const { return m_reduce; }
+    // The rotation and flips the display decode applies: the request's,
+    // composed with the Exif orientation when it asks to be upright.
+    const Orientation& Placement() const { return m_placement; }
     // Why the last failed OpenForDisplay or Decode failed, for tools and logs.
     const std::string& LastError() const { return m_lastError; }
     // Why the last MakeThumbnail failed. Kept apart from LastError because the
@@ -90,6 +108,7 @@ private:
     std::unique_ptr<CJpegSource> m_source;  // open between OpenForDisplay and the end of Decode
     DecodeRequest m_request;
     bool m_reduce = false;
+    Orientation m_placement;
     bool m_direct = false;     // the library writes rows straight into the display image
     std::string m_lastError;   // display thread
     std::string m_thumbError;  // thumbnail thread

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6opengl6-dev libgl-dev
-  libjpeg62-turbo-dev libjpeg-turbo-progs
+  libjpeg62-turbo-dev libjpeg-turbo-progs liblcms2-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libglib2.0-dev libglib2.0-bin
   desktop-file-utils appstream xdg-utils

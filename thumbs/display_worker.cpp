@@ -180,6 +180,7 @@ void CThumbLoader::DecodeSlot(const ViewRequest& slot, const std::string& path)
     request.flipVertically = slot.flipVertically;
     request.highQuality = m_highQuality;
     request.interpolate = m_interpolate;
+    request.picture = m_picture;
 
     // A failed earlier open may have left a bitmap behind; nobody shows it.
     item->decoder.DisplayImage().Clear();

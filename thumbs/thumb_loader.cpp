@@ -209,6 +209,13 @@ void CThumbLoader::SetOptions(bool highQuality, bool interpolate, bool exifThumb
     m_exifThumbnails = exifThumbnails;
 }
 
+void CThumbLoader::SetPictureOptions(const PictureOptions& picture)
+{
+    StopThumbnailWorker();
+    StopDisplayWorker();
+    m_picture = picture;
+}
+
 // --- Shared by the file operations ---
 
 void CThumbLoader::ClearDisplay(ImageItem* item)

@@ -80,6 +80,10 @@ public:
     // Stops both workers and stores the flags; restarts nothing (the caller
     // starts thumbnails and requests the view again).
     void SetOptions(bool highQuality, bool interpolate, bool exifThumbnails);
+    // The same for how photos are rendered (upright, true colours): stops
+    // both workers, stores, restarts nothing.
+    void SetPictureOptions(const PictureOptions& picture);
+    const PictureOptions& Picture() const { return m_picture; }
 
     // --- Display ---
     // Puts the request in the current slot and its neighbours in the next and
@@ -166,6 +170,7 @@ private:
     bool m_highQuality = false;
     bool m_interpolate = false;
     bool m_exifThumbnails = false;
+    PictureOptions m_picture;
 
     // The list.
     ImageItem* m_first = nullptr;

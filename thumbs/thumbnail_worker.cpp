@@ -127,7 +127,8 @@ void CThumbLoader::ThumbnailLoop()
             m_thumbWorking = item;
             const std::string path = ItemPath(item);
             if (IsPlainFile(path)
-                && item->decoder.MakeThumbnail(path, m_thumbSize, m_exifThumbnails, &m_thumbStop)) {
+                && item->decoder.MakeThumbnail(path, m_thumbSize, m_exifThumbnails, &m_thumbStop,
+                                               m_picture)) {
                 item->thumbnailReady.Set();
             } else if (m_thumbStop.IsSet()) {
                 return;  // cut short: the stopper drops the half-made thumbnail

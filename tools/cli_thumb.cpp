@@ -13,7 +13,7 @@ int Usage(const char* why)
 {
     std::fprintf(stderr,
                  "lumvane-cli thumb: %s\n"
-                 "usage: lumvane-cli thumb FILE -o OUT [--size S] [--exif]\n"
+                 "usage: lumvane-cli thumb FILE -o OUT [--size S] [--exif] [--auto-orient]\n"
                  "  S from 1 to 4096 (default 80); OUT ends in .ppm, .bmp or .png\n",
                  why);
     return 2;
@@ -26,25 +26,27 @@ int RunThumb(int argc, char** argv)
     std::string path, output;
     int size = 80;
     bool useExif = false;
-    const std::string why
-        = ParseCliArguments(argc, argv,
-                            {{"-o", true,
-                              [&](const char* v) {
-                                  output = v;
-                                  return true;
-                              },
-                              ""},
-                             {"--size", true, [&](const char* v) { return ParseCliNumber(v, 1, 4096, size); },
-                              "--size wants a number from 1 to 4096"},
-                             {"--exif", false, [&](const char*) { return useExif = true; }, ""}},
-                            "FILE", path);
+    PictureOptions picture;
+    const std::string why = ParseCliArguments(
+        argc, argv,
+        {{"-o", true,
+          [&](const char* v) {
+              output = v;
+              return true;
+          },
+          ""},
+         {"--size", true, [&](const char* v) { return ParseCliNumber(v, 1, 4096, size); },
+          "--size wants a number from 1 to 4096"},
+         {"--exif", false, [&](const char*) { return useExif = true; }, ""},
+         {"--auto-orient", false, [&](const char*) { return picture.autoOrient = true; }, ""}},
+        "FILE", path);
     if (!why.empty())
         return Usage(why.c_str());
     if (const std::string problem = ImageOutputProblem(output); !problem.empty())
         return Usage(problem.c_str());
 
     CJpegDecoder decoder;
-    if (!decoder.MakeThumbnail(path, size, useExif, nullptr)) {
+    if (!decoder.MakeThumbnail(path, size, useExif, nullptr, picture)) {
         std::fprintf(stderr, "lumvane-cli thumb: %s: %s\n", path.c_str(), decoder.ThumbnailError().c_str());
         return 1;
     }

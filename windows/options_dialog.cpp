@@ -1,5 +1,7 @@
 #include "windows/options_dialog.h"
 
+#include <iterator>
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QPushButton>
@@ -10,9 +12,16 @@
 namespace {
 // The boxes in the order of the dialog and of its data exchange.
 constexpr const char* kBoxTexts[] = {
-    "Enable Dithering", "Enable High-quality Subsampling",     "Zoom with Interpolation",
-    "Exit by ESC key",  "Allow to use Exif to get thumbnails", "Associate with *.JPG and *.JPEG Files",
+    "Enable Dithering",
+    "Enable High-quality Subsampling",
+    "Zoom with Interpolation",
+    "Exit by ESC key",
+    "Allow to use Exif to get thumbnails",
+    "Rotate by Exif orientation",
+    "Use embedded colour profiles",
+    "Associate with *.JPG and *.JPEG Files",
 };
+static_assert(std::size(kBoxTexts) == COptionsDlg::kBoxCount);
 }  // namespace
 
 COptionsDlg::COptionsDlg(QWidget* parent) : QDialog(parent)
@@ -32,9 +41,10 @@ COptionsDlg::COptionsDlg(QWidget* parent) : QDialog(parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-std::array<int*, 6> COptionsDlg::Members()
+std::array<int*, COptionsDlg::kBoxCount> COptionsDlg::Members()
 {
-    return {&dithering, &highQualitySubsampling, &zoomInterpolation, &exitByEsc, &exifThumbnails, &associate};
+    return {&dithering,  &highQualitySubsampling, &zoomInterpolation, &exitByEsc, &exifThumbnails,
+            &autoOrient, &useColourProfiles,      &associate};
 }
 
 void COptionsDlg::showEvent(QShowEvent* event)
@@ -74,6 +84,10 @@ void ApplyOptions(const COptionsDlg& dialog, AppSettings& s, const OptionsEffect
         effects.renewDecoding();
     changed(s.exitByEsc, dialog.exitByEsc);
     if (changed(s.exifThumbnails, dialog.exifThumbnails))
+        effects.renewDecoding();
+    if (changed(s.autoOrient, dialog.autoOrient))
+        effects.renewDecoding();
+    if (changed(s.useColourProfiles, dialog.useColourProfiles))
         effects.renewDecoding();
     // Another program may have changed the association while the dialog
     // was open: only a box that differs from the platform's answer acts.

@@ -1,9 +1,9 @@
 #pragma once
-// The "Options" dialog: five option flags of the settings and whether
-// Lumvane is the desktop's handler of JPEG files, as six check boxes; and
+// The "Options" dialog: seven option flags of the settings and whether
+// Lumvane is the desktop's handler of JPEG files, as eight check boxes; and
 // ApplyOptions, which carries the answer out.
 //
-// The caller sets the six members before exec() and reads them back after
+// The caller sets the eight members before exec() and reads them back after
 // it returns Accepted. User-interface thread only.
 
 #include <array>
@@ -25,10 +25,15 @@ public:
     int zoomInterpolation = 0;
     int exitByEsc = 0;
     int exifThumbnails = 0;
+    // Start as the settings' defaults do: on.
+    int autoOrient = 1;
+    int useColourProfiles = 1;
     int associate = 0;
 
     // The check boxes from top to bottom, for tests.
-    const std::array<QCheckBox*, 6>& Boxes() const { return m_boxes; }
+    static constexpr size_t kBoxCount = 8;
+    static constexpr size_t kAssociateBox = kBoxCount - 1;
+    const std::array<QCheckBox*, kBoxCount>& Boxes() const { return m_boxes; }
 
     void accept() override;
 
@@ -36,9 +41,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    std::array<int*, 6> Members();
+    std::array<int*, kBoxCount> Members();
 
-    std::array<QCheckBox*, 6> m_boxes {};
+    std::array<QCheckBox*, kBoxCount> m_boxes {};
     bool m_initialised = false;
 };
 
@@ -54,7 +59,7 @@ struct OptionsEffects {
 
 // Stores every member of an accepted dialog that differs from the settings,
 // in the dialog's order, and runs its effect: the display bitmap for
-// dithering, one renewal per changed decode option, nothing more for "Exit
-// by ESC key" (read at the next ESC). The association is asked again and
+// dithering, one renewal per changed decode or picture option, nothing more
+// for "Exit by ESC key" (read at the next ESC). The association is asked again and
 // changed only when the box differs from it. No change, no effect.
 void ApplyOptions(const COptionsDlg& dialog, AppSettings& settings, const OptionsEffects& effects);

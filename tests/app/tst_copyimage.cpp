@@ -124,6 +124,31 @@ private slots:
         }
     }
 
+    // A photo stored sideways is copied upright when the option asks for it,
+    // pixel for pixel the stored one turned a quarter clockwise.
+    void copyIsUprightByExifOrientation()
+    {
+        jpegwriter::EncodeOptions options = Options(100, false);
+        options.app1.push_back(
+            exifbuilder::Builder(exifbuilder::Order::Big).Short(exifbuilder::Ifd0, 274, {6}).Build());
+        const auto bytes = jpegwriter::Encode(Pattern(6, 4), options);
+        const std::string path = (m_dir.path() + "/sideways.jpg").toStdString();
+        QVERIFY(jpegwriter::WriteFile(path, bytes));
+        const jpegwriter::RawImage stored = jpegwriter::DecodeReference(bytes);
+
+        CopyImageToClipboard(path, nullptr, {true, false});
+        QImage image = qvariant_cast<QImage>(QApplication::clipboard()->mimeData()->imageData());
+        QCOMPARE(image.size(), QSize(4, 6));
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 6; ++x) {
+                const uint8_t* want = stored.Row(y) + 3 * x;
+                QCOMPARE(image.pixel(3 - y, x), qRgb(want[0], want[1], want[2]));
+            }
+        CopyImageToClipboard(path, nullptr, {false, false});
+        image = qvariant_cast<QImage>(QApplication::clipboard()->mimeData()->imageData());
+        QCOMPARE(image.size(), QSize(6, 4));
+    }
+
     void progressEverySixteenRows()
     {
         QProgressBar bar;
