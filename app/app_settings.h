@@ -13,6 +13,7 @@
 #include <QRect>
 
 #include "decode/jpeg_decoder.h"
+#include "thumbs/sort_order.h"
 
 // A rectangle as left, top, right, bottom (right and bottom exclusive),
 // in screen coordinates.
@@ -60,6 +61,7 @@ struct AppSettings {
     uint8_t flipHorizontally = 0;
     uint8_t flipVertically = 0;
     ThumbnailMode thumbnailMode = ThumbnailMode::Small;
+    SortOrder sortOrder;  // the folder's order until the user picks one
 
     // The picture options as the decoders take them.
     PictureOptions Picture() const { return {autoOrient != 0, useColourProfiles != 0}; }

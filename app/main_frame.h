@@ -153,6 +153,7 @@ private:
     void SetFitMode(bool horizontally, bool vertically);
     void SetRotation(int rotation);
     void SetThumbnailMode(ThumbnailMode mode);
+    void SetSortCommand(int id);
     void ToggleNameBar();
     void ToggleFullScreen();
     void AdjustSlideShow();

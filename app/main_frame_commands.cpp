@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "app/control_panel.h"
 #include "app/copy_image.h"
 #include "app/main_frame.h"
 #include "windows/slide_show_dialog.h"
@@ -14,6 +15,7 @@
 #include "res/command_table.h"
 #include "res/menus.h"
 #include "thumbs/thumb_loader.h"
+#include "thumbs/thumbnail_pane.h"
 
 using namespace res;
 
@@ -113,6 +115,9 @@ void CMainFrame::UpdateActions()
     check(kCmdFlipHorizontally, s.flipHorizontally);
     check(kCmdFlipVertically, s.flipVertically);
     check(kCmdStartStopSlideShow, m_slideShowRunning);
+    for (int k = 0; k < 4; ++k)
+        check(kCmdSortByName + k, s.sortOrder.key == SortKey(k));
+    check(kCmdSortReverse, s.sortOrder.reverse);
 }
 
 void CMainFrame::RunCommand(int id)
@@ -152,6 +157,11 @@ void CMainFrame::RunCommand(int id)
         ShowImage(m_currentItem, true);
         break;
     case kCmdImageProperties: OnImagePropertiesCommand(); break;
+    case kCmdSortByName:
+    case kCmdSortByDateTaken:
+    case kCmdSortByDateModified:
+    case kCmdSortBySize:
+    case kCmdSortReverse: SetSortCommand(id); break;
     case kCmdAdjustSlideShow: AdjustSlideShow(); break;
     case kCmdStartStopSlideShow:
         m_slideShowRunning = !m_slideShowRunning;
@@ -185,6 +195,28 @@ void CMainFrame::SetRotation(int rotation)
     m_settings->rotation = rotation;
     m_fitSuspended = false;
     ShowImage(m_currentItem, true);
+}
+
+// A sort command re-orders the list; the image shown, its prefetched
+// neighbours and the thumbnails made stay, and the pane follows the new
+// order with the shown image selected.
+void CMainFrame::SetSortCommand(int id)
+{
+    SortOrder order = m_settings->sortOrder;
+    if (id == kCmdSortReverse) {
+        order.reverse = !order.reverse;
+    } else {
+        order.key = SortKey(id - kCmdSortByName);
+        // An order picked from the menu compares names as people count.
+        order.natural = true;
+    }
+    if (order == m_settings->sortOrder)
+        return;
+    m_settings->sortOrder = order;
+    m_loader->SetSortOrder(order);
+    m_controlPanel->ThumbnailPane()->Rebuild();
+    if (m_currentItem && ControlPanelShown())
+        m_controlPanel->ThumbnailPane()->SelectItem(m_currentItem, false);
 }
 
 void CMainFrame::SetThumbnailMode(ThumbnailMode mode)

@@ -28,6 +28,12 @@ enum CommandId : int {
     kCmdFlipHorizontally = 640,
     kCmdFlipVertically = 641,
     kCmdImageProperties = 650,
+    // The sort orders of the folder's photos (a group), and reversing it.
+    kCmdSortByName = 660,
+    kCmdSortByDateTaken = 661,
+    kCmdSortByDateModified = 662,
+    kCmdSortBySize = 663,
+    kCmdSortReverse = 664,
     kCmdAdjustSlideShow = 700,
     kCmdStartStopSlideShow = 701,
     kCmdOptions = 702,

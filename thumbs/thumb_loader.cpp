@@ -171,6 +171,12 @@ void CThumbLoader::Sort()
         StartThumbnailWorker(m_paused);
 }
 
+void CThumbLoader::SetSortOrder(const SortOrder& order)
+{
+    m_sortOrder = order;
+    Sort();
+}
+
 void CThumbLoader::SortList()
 {
     if (m_count < 2)
@@ -179,7 +185,7 @@ void CThumbLoader::SortList()
     items.reserve(static_cast<size_t>(m_count));
     for (ImageItem* item = m_first; item; item = item->next)
         items.push_back(item);
-    SortByName(items);
+    SortItems(items, m_sortOrder, [this](const ImageItem* item) { return ItemPath(item); });
     ImageItem* previous = nullptr;
     for (ImageItem* item : items) {
         item->previous = previous;

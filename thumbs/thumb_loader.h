@@ -26,6 +26,7 @@
 #include "thumbs/image_item.h"
 #include "thumbs/loader_host.h"
 #include "thumbs/name_order.h"
+#include "thumbs/sort_order.h"
 #include "thumbs/view_request.h"
 
 class CImageBitmap;
@@ -62,9 +63,13 @@ public:
     // when the folder can't be listed). May run while the display worker runs,
     // but before any thumbnail worker was started.
     ImageItem* CompleteFolder();
-    // Orders the list by name without regard to case; equal names keep order.
-    // A running thumbnail worker is stopped meanwhile and goes on after.
+    // Orders the list by the sort order (at first by name without regard to
+    // case; equal names keep order). A running thumbnail worker is stopped
+    // meanwhile and goes on after.
     void Sort();
+    // Sets the order and sorts the list by it.
+    void SetSortOrder(const SortOrder& order);
+    const SortOrder& Order() const { return m_sortOrder; }
 
     ImageItem* FirstItem() const { return m_first; }
     ImageItem* LastItem() const { return m_last; }
@@ -171,6 +176,7 @@ private:
     bool m_interpolate = false;
     bool m_exifThumbnails = false;
     PictureOptions m_picture;
+    SortOrder m_sortOrder;
 
     // The list.
     ImageItem* m_first = nullptr;
