@@ -1,5 +1,7 @@
 #include "app/main_frame.h"
 
+#include <cmath>
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QIcon>
@@ -240,7 +242,7 @@ void CMainFrame::CheckViewSize()
 {
     // The fitted size depends on the view's size; ask again only when that
     // size really changed, since every request restarts the decode.
-    const QSize size = m_view->size();
+    const QSize size = m_view->DeviceSize();
     if (size == m_lastViewSize)
         return;
     m_lastViewSize = size;
@@ -286,7 +288,7 @@ void CMainFrame::ShowImage(ImageItem* item, bool force)
     m_currentItem = item;
     const int w = m_view->ClientWidth();
     const int h = m_view->ClientHeight();
-    m_lastViewSize = m_view->size();
+    m_lastViewSize = m_view->DeviceSize();
 
     ViewRequest request;
     request.item = item;
@@ -343,7 +345,7 @@ void CMainFrame::ShowControlPanel(bool show)
     if (m_folderPending) {
         CompleteFolder();
         if (m_settings->thumbnailMode != ThumbnailMode::List)
-            m_loader->StartThumbnails(ThumbnailSizeOf(m_settings->thumbnailMode));
+            m_loader->StartThumbnails(ThumbnailPixels());
         // The folder tree selects the loader's folder, whose notification
         // opens it anew and shows its first image.
         const CShellPidl folder = m_loader->Folder();
@@ -372,10 +374,17 @@ void CMainFrame::CompleteFolder()
 
 // Thumbnails are made unless the pane lists names, and wait while the pane
 // is hidden.
+int CMainFrame::ThumbnailPixels() const
+{
+    // Thumbnails are made at the pixels the pane shows them with, so they
+    // stay sharp on a high-density screen.
+    return int(std::lround(ThumbnailSizeOf(m_settings->thumbnailMode) * devicePixelRatioF()));
+}
+
 void CMainFrame::StartThumbnails()
 {
     if (m_settings->thumbnailMode != ThumbnailMode::List)
-        m_loader->StartThumbnails(ThumbnailSizeOf(m_settings->thumbnailMode));
+        m_loader->StartThumbnails(ThumbnailPixels());
     if (!ControlPanelShown())
         m_loader->PauseThumbnails();
 }

@@ -144,6 +144,7 @@ private:
     void OpenFolder(const CShellPidl& folder);
     void RemoveItems(const ThumbPaneNotify& notify);
     void StartThumbnails();
+    int ThumbnailPixels() const;
     void ApplyThumbnailMode();
     // Control panel (main_frame_panes.cpp).
     void ConnectPanes();

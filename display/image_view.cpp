@@ -99,10 +99,34 @@ QSize CImageView::GetZoomedSize() const
                  pixelconv::ZoomedExtent(m_image->Height(), m_factor, m_reduce));
 }
 
+QSize CImageView::DeviceSize() const
+{
+    const qreal r = Ratio();
+    return r == 1 ? size() : QSize(qRound(width() * r), qRound(height() * r));
+}
+
+QRect CImageView::ToDevice(const QRect& logical) const
+{
+    const qreal r = Ratio();
+    if (r == 1)
+        return logical;
+    return QRectF(logical.x() * r, logical.y() * r, logical.width() * r, logical.height() * r)
+        .toAlignedRect();
+}
+
+QRect CImageView::ToLogical(const QRect& device) const
+{
+    const qreal r = Ratio();
+    if (r == 1)
+        return device;
+    return QRectF(device.x() / r, device.y() / r, device.width() / r, device.height() / r).toAlignedRect();
+}
+
 QRect CImageView::ImageArea() const
 {
     const QSize z = GetZoomedSize();
-    const int cw = width(), ch = height();
+    const QSize client = DeviceSize();
+    const int cw = client.width(), ch = client.height();
     const int left = z.width() < cw ? (cw - z.width()) / 2 : 0;
     const int top = z.height() < ch ? (ch - z.height()) / 2 : 0;
     return QRect(left, top, std::min(z.width(), cw), std::min(z.height(), ch));
@@ -111,9 +135,12 @@ QRect CImageView::ImageArea() const
 void CImageView::ScrollTo(int x, int y, bool repaintAll)
 {
     const QSize z = GetZoomedSize();
-    x = width() < z.width() ? std::clamp(x, 0, z.width() - width()) : 0;
-    y = height() < z.height() ? std::clamp(y, 0, z.height() - height()) : 0;
-    if (repaintAll) {
+    const QSize client = DeviceSize();
+    x = client.width() < z.width() ? std::clamp(x, 0, z.width() - client.width()) : 0;
+    y = client.height() < z.height() ? std::clamp(y, 0, z.height() - client.height()) : 0;
+    // Contents move by whole logical pixels only; on a high-density screen
+    // the image is painted again instead.
+    if (repaintAll || Ratio() != 1) {
         m_scrollX = x;
         m_scrollY = y;
         update();
@@ -136,7 +163,8 @@ void CImageView::SetZoom(bool reduce, int factor)
     if (reduce == m_reduce && factor == m_factor)
         return;
     const QSize oldSize = GetZoomedSize();
-    const int cw = width(), ch = height();
+    const QSize client = DeviceSize();
+    const int cw = client.width(), ch = client.height();
     // The image point at the pane's centre, as a fraction of the old zoomed
     // extent; the middle when the image was narrower than the pane (or empty).
     const long long centreX = m_scrollX + cw / 2, centreY = m_scrollY + ch / 2;
@@ -168,9 +196,14 @@ void CImageView::paintEvent(QPaintEvent* event)
         painter.fillRect(event->rect(), Qt::black);
         return;
     }
+    // Painting in device pixels: with the ratio undone, an image pixel is
+    // drawn on exactly one screen pixel, without scaling.
+    const qreal ratio = Ratio();
+    if (ratio != 1)
+        painter.scale(1 / ratio, 1 / ratio);
     const QRect area = ImageArea();
     for (const QRect& r : event->region())
-        PaintRect(painter, r, area);
+        PaintRect(painter, ToDevice(r), area);
 }
 
 // Paints one rectangle of the pane: the bands and the not yet decoded part of
@@ -241,7 +274,7 @@ void CImageView::InvalidateImageRect(const DirtyRect& rect)
 {
     const QRect r = ImageToClient(rect, ImageArea());
     if (!r.isEmpty())
-        update(r);
+        update(ToLogical(r));
 }
 
 void CImageView::RefreshDirty()
@@ -353,12 +386,12 @@ void CImageView::mousePressEvent(QMouseEvent* event)
     setCursor(Qt::ClosedHandCursor);
     m_cursorHidden = false;
     m_dragging = true;
-    m_anchor = event->position().toPoint();
+    m_anchor = DevicePos(event->position());
 }
 
 void CImageView::mouseMoveEvent(QMouseEvent* event)
 {
-    const QPoint pos = event->position().toPoint();
+    const QPoint pos = DevicePos(event->position());
     if (m_dragging) {
         ScrollTo(m_scrollX + m_anchor.x() - pos.x(), m_scrollY + m_anchor.y() - pos.y(), false);
         m_anchor = pos;

@@ -64,11 +64,17 @@ public:
     // The size of the zoomed image: width x factor, or width / factor when
     // reducing; empty without an image.
     QSize GetZoomedSize() const;
+    // The view works in device pixels: on a high-density screen (a device
+    // pixel ratio above 1) the image is fitted to and drawn on the screen's
+    // own pixels, one image pixel to one screen pixel at zoom 1. Scroll
+    // positions, the image area and the client size are all device pixels.
+    //
     // The part of the pane the zoomed image occupies (centred when smaller).
     QRect ImageArea() const;
     // The client size the parent fits images to.
-    int ClientWidth() const { return width(); }
-    int ClientHeight() const { return height(); }
+    int ClientWidth() const { return DeviceSize().width(); }
+    int ClientHeight() const { return DeviceSize().height(); }
+    QSize DeviceSize() const;
 
     // Clamps (x, y) to the zoomed image and scrolls there. repaintAll
     // repaints the whole pane; otherwise the contents move and only the
@@ -119,6 +125,10 @@ protected:
 
 private:
     void PaintRect(QPainter& painter, const QRect& paintRect, const QRect& area);
+    qreal Ratio() const { return devicePixelRatioF(); }
+    QRect ToDevice(const QRect& logical) const;
+    QRect ToLogical(const QRect& device) const;
+    QPoint DevicePos(const QPointF& logical) const { return (logical * Ratio()).toPoint(); }
     void TickIdleCursor();
     void InvalidateImageRect(const DirtyRect& rect);
     QRect ImageToClient(const DirtyRect& rect, const QRect& area) const;

@@ -1,5 +1,7 @@
 #include "thumbs/thumbnail_pane.h"
 
+#include <cmath>
+
 #include <algorithm>
 
 #include <QCursor>
@@ -305,17 +307,24 @@ void CThumbView::DrawThumbnailCell(QPainter& painter, PaneEntry& entry, int x, i
     CImageBitmap* thumb = m_loader ? m_loader->ThumbnailOf(entry.item) : nullptr;
     if (!thumb || thumb->IsNull())
         return;
+    // On a high-density screen the thumbnail is made at the screen's own
+    // pixels (its size times the ratio) and drawn one to one on them, in
+    // the same logical square as at 100 %.
+    const qreal ratio = viewport()->devicePixelRatioF();
+    const auto device = [ratio](qreal logical) { return int(std::lround(logical * ratio)); };
+    const int square = device(m_thumbSize);
     BlitParams p;
     p.sourceWidth = thumb->Width();
     p.sourceHeight = thumb->Height();
-    p.destX = x + kCellMargin + (cw - p.sourceWidth - 2 * kCellMargin) / 2;
-    p.destY = y + kCellMargin + (m_thumbSize - p.sourceHeight) / 2;
+    p.destX = device(x + kCellMargin) + (device(cw - 2 * kCellMargin) - p.sourceWidth) / 2;
+    p.destY = device(y + kCellMargin) + (square - p.sourceHeight) / 2;
+    painter.save();
+    if (ratio != 1)
+        painter.scale(1 / ratio, 1 / ratio);
     // A thumbnail made for another size must not spill into its neighbours.
-    const bool oversize = p.sourceWidth > m_thumbSize || p.sourceHeight > m_thumbSize;
-    if (oversize) {
-        painter.save();
-        painter.setClipRect(QRect(x + kCellMargin, y + kCellMargin, m_thumbSize, m_thumbSize));
-    }
+    if (p.sourceWidth > square || p.sourceHeight > square)
+        painter.setClipRect(QRect(device(x + kCellMargin), device(y + kCellMargin), square, square),
+                            Qt::IntersectClip);
     if (!m_bitmap || !m_bitmap->Blit(painter, *thumb, p)) {
         // No display bitmap for the screen yet: the thumbnail's pixels are
         // in the screen's 32-bit layout already.
@@ -324,8 +333,7 @@ void CThumbView::DrawThumbnailCell(QPainter& painter, PaneEntry& entry, int x, i
                            thumb->Width() * 4, QImage::Format_RGB32);
         painter.drawImage(p.destX, p.destY, image);
     }
-    if (oversize)
-        painter.restore();
+    painter.restore();
 }
 
 void CThumbView::DrawListCell(QPainter& painter, PaneEntry& entry, int x, int y)

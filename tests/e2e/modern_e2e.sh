@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The viewer end to end for today's photos: a phone photo stored sideways
+# (Exif Orientation 6) shows upright, pixel for pixel the display decode of
+# lumvane-cli, at 100 % and on a screen at 200 % scaling; a folder that
+# another program changes keeps the pane current.
+#   modern_e2e.sh LUMVANE LUMVANE_CLI
+set -euo pipefail
+
+lumvane=$(realpath "$1")
+cli=$(realpath "$2")
+source "$(dirname "$0")/e2e-lib.sh"
+e2e_begin modern 1280x1024x24 xdotool convert compare
+photo=$(realpath "$(dirname "$0")/../../samples/04-turned-1600x1200-orientation-6.jpg")
+
+window_shown() { xdotool search --onlyvisible --name '^Lumvane$' >/dev/null 2>&1; }
+stop_app() {
+  kill "$app_pid" 2>/dev/null || true
+  wait "$app_pid" 2>/dev/null || true
+  app_pid=""
+}
+# same_pixels EXPECTED.ppm GEOMETRY: the screen's GEOMETRY (WxH+X+Y) is the
+# expected picture, every pixel.
+same_pixels() {
+  import -window root "$work/screen.png"
+  convert "$work/screen.png" -crop "$2" +repage "$work/part.png"
+  [ "$(compare -metric AE "$1" "$work/part.png" null: 2>&1)" = 0 ]
+}
+
+# Started with the file, full screen without the panel: the view is the
+# whole 1280 x 1024 screen. The options' defaults: high-quality
+# subsampling, upright by the Exif orientation.
+"$cli" render "$photo" -o "$work/upright.ppm" --fit 1280x1024 --hq --interp --auto-orient
+[ "$(identify -format '%w %h' "$work/upright.ppm")" = "768 1024" ] || fail "the upright render is not 768 x 1024"
+for scale in 1 2; do
+  QT_SCALE_FACTOR=$scale "$lumvane" "$photo" >"$work/lumvane-$scale.log" 2>&1 &
+  app_pid=$!
+  until_ok 20 "the window is shown at scale $scale" window_shown
+  xdotool mousemove 1279 1023
+  until_ok 30 "the sideways photo shows upright at scale $scale, pixel for pixel" \
+    same_pixels "$work/upright.ppm" 768x1024+256+0
+  stop_app
+done
+echo "PASS"
