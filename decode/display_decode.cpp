@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 
+#include "decode/colour_profile.h"
 #include "decode/exact_divider.h"
 #include "decode/image_bitmap.h"
 #include "decode/jpeg_decoder.h"
@@ -93,6 +94,10 @@ bool ReducingDecode(const DisplayPlan& plan, CImageBitmap& image, const RowReade
                     accumulated = 0;
                 }
                 ReduceRow(row.data(), W, line.data(), lines.length, plan.highQuality);
+                if (plan.lineColour) {
+                    auto* bytes = reinterpret_cast<uint8_t*>(line.data());
+                    plan.lineColour->Apply(bytes, bytes, lines.length);
+                }
                 Place(plan, image, d, line.data(), lines.length);
                 previous = d;
             }

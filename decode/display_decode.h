@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 
+class CColourTransform;
 class CEvent;
 class CImageBitmap;
 class IDecodeProgress;
@@ -22,6 +23,10 @@ struct DisplayPlan {
     bool flipVertically = false;
     bool highQuality = false;  // average when reducing
     bool interpolate = false;  // ramp when enlarging
+    // The reducing decode converts each reduced line (blue, green, red,
+    // unused) with this before placing it: fewer pixels than the source
+    // rows. Null: the lines are placed as they are.
+    const CColourTransform* lineColour = nullptr;
 };
 
 // Reads the next source row into `rgb` (3 x W bytes); false on a failure.

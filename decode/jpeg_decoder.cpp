@@ -9,6 +9,7 @@
 
 #include <QLoggingCategory>
 
+#include "decode/colour_profile.h"
 #include "decode/display_decode.h"
 #include "decode/jpeg_source.h"
 #include "decode/sync_event.h"
@@ -108,8 +109,8 @@ bool ExifThumbnail(const CExifReader& exif, int size, std::vector<uint32_t>& pix
 
 // The file decoded at the library scale that keeps it at least `size` on
 // its longer side, then sampled.
-bool ReducedThumbnail(const std::string& path, int size, CEvent* cancel, std::vector<uint32_t>& pixels,
-                      int& width, int& height, std::string& error)
+bool ReducedThumbnail(const std::string& path, int size, bool useProfile, CEvent* cancel,
+                      std::vector<uint32_t>& pixels, int& width, int& height, std::string& error)
 {
     CJpegSource source;
     if (!source.OpenFile(path, nullptr, nullptr)) {
@@ -117,6 +118,7 @@ bool ReducedThumbnail(const std::string& path, int size, CEvent* cancel, std::ve
         return false;
     }
     source.SetCancel(cancel);
+    source.SetColourManaged(useProfile);
     const bool made = source.ReadHeader()
         && source.StartDecompress(JCS_RGB,
                                   ThumbnailScale(std::max(source.ImageWidth(), source.ImageHeight()), size))
@@ -124,6 +126,16 @@ bool ReducedThumbnail(const std::string& path, int size, CEvent* cancel, std::ve
     if (!made && source.LastError()[0])
         error = source.LastError();
     return made;
+}
+
+// The Exif thumbnail shows the photo's colours in the photo's profile; the
+// main image's conversion applies to it too.
+void ConvertExifThumbnail(const std::vector<uint8_t>& profile, std::vector<uint32_t>& pixels)
+{
+    if (const auto transform = ColourTransformFor(profile, RowLayout::Bgrx, RowLayout::Bgrx)) {
+        auto* bytes = reinterpret_cast<uint8_t*>(pixels.data());
+        transform->Apply(bytes, bytes, int(pixels.size()));
+    }
 }
 
 }  // namespace
@@ -185,6 +197,7 @@ const ImageInfo& CJpegDecoder::ReadInfo(const std::string& path)
     if (!source.OpenFile(path, &m_info.exif, &m_info.comments))
         return m_info;
     if (source.ReadHeader()) {
+        m_info.iccProfile = source.IccProfile();
         m_info.imageWidth = source.ImageWidth();
         m_info.imageHeight = source.ImageHeight();
         m_info.color = source.Components() != 1;
@@ -203,7 +216,10 @@ bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif
     m_thumbError.clear();
     bool made = useExif && ExifThumbnail(info.exif, size, pixels, width, height, m_thumbError);
     if (!made)
-        made = ReducedThumbnail(path, size, cancel, pixels, width, height, m_thumbError);
+        made = ReducedThumbnail(path, size, picture.useColourProfile, cancel, pixels, width, height,
+                                m_thumbError);
+    else if (picture.useColourProfile)
+        ConvertExifThumbnail(info.iccProfile, pixels);
     if (!made)
         return false;
     m_thumbError.clear();  // what the Exif thumbnail lacked no longer matters
@@ -243,6 +259,7 @@ bool CJpegDecoder::OpenForDisplay(const DecodeRequest& request, CEvent* cancel)
     if (!m_source->OpenFile(m_request.path, m_request.picture.autoOrient ? &exif : nullptr, nullptr))
         return fail(m_source->LastError());
     m_source->SetCancel(cancel);
+    m_source->SetColourManaged(m_request.picture.useColourProfile);
     if (!m_source->ReadHeader())
         return fail(m_source->LastError());
     const Orientation asked {m_request.rotation, m_request.flipHorizontally, m_request.flipVertically};
@@ -262,13 +279,18 @@ bool CJpegDecoder::OpenForDisplay(const DecodeRequest& request, CEvent* cancel)
                             m_request.highQuality,
                             m_request.interpolate};
     m_direct = DisplayIsDirect(plan, displayWidth, displayHeight);
+    m_reduce = DisplayReduces(plan, displayWidth, displayHeight);
+    m_lineColour.reset();
+    if (m_reduce && m_request.picture.useColourProfile && m_source->Components() == 3) {
+        m_lineColour = ColourTransformFor(m_source->IccProfile(), RowLayout::Bgrx, RowLayout::Bgrx);
+        m_source->SetColourManaged(false);
+    }
     // The library's 32-bit output is its RGB output with the bytes in the
     // bitmap's order, so the direct path gives the same pixels.
     if (!m_source->StartDecompress(m_direct ? JCS_EXT_BGRX : JCS_RGB, 1))
         return fail(m_source->LastError());
     if (!m_display.CreateBlack(displayWidth, displayHeight))
         return fail("out of memory");
-    m_reduce = DisplayReduces(plan, displayWidth, displayHeight);
     return true;
 }
 
@@ -280,7 +302,7 @@ bool CJpegDecoder::Decode(CEvent* cancel, IDecodeProgress* progress)
     source.SetCancel(cancel);
     const DisplayPlan plan {source.OutputWidth(),         source.OutputHeight(),      m_placement.rotation,
                             m_placement.flipHorizontally, m_placement.flipVertically, m_request.highQuality,
-                            m_request.interpolate};
+                            m_request.interpolate,        m_lineColour.get()};
     bool done;
     if (m_direct) {
         done = DirectDecode(

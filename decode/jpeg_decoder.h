@@ -18,6 +18,7 @@
 #include "decode/exif_reader.h"
 #include "decode/image_bitmap.h"
 
+class CColourTransform;
 class CEvent;
 class CJpegSource;
 
@@ -55,6 +56,7 @@ struct ImageInfo {
     bool color = false;  // components != 1
     CExifReader exif;
     std::vector<std::string> comments;  // every COM segment, in file order
+    std::vector<uint8_t> iccProfile;    // the embedded ICC profile; empty when none
 };
 
 // Called after each source row of Decode; returning false stops the decode.
@@ -109,6 +111,9 @@ private:
     DecodeRequest m_request;
     bool m_reduce = false;
     Orientation m_placement;
+    // A reducing decode of an RGB photo converts its reduced lines rather
+    // than its source rows: the same colours for a fraction of the work.
+    std::shared_ptr<const CColourTransform> m_lineColour;
     bool m_direct = false;     // the library writes rows straight into the display image
     std::string m_lastError;   // display thread
     std::string m_thumbError;  // thumbnail thread

@@ -1,6 +1,7 @@
 #include "decode/jpeg_source.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -12,6 +13,7 @@
 
 #include <jerror.h>
 
+#include "decode/colour_profile.h"
 #include "decode/exif_reader.h"
 #include "decode/sync_event.h"
 
@@ -87,6 +89,9 @@ bool CJpegSource::CreateDecompressor()
     }
     m_sourceManager.bytes_in_buffer = 0;
     m_sourceManager.next_input_byte = nullptr;
+    // ICC profiles come in APP2 segments; the library keeps them for
+    // IccProfile. Files without one pay nothing.
+    jpeg_save_markers(&m_info, JPEG_APP0 + 2, 0xFFFF);
     return true;
 }
 
@@ -159,6 +164,10 @@ void CJpegSource::Close()
     m_lastRow = {};
     m_repeating = false;
     m_repeatedRows = 0;
+    m_fromCmyk = false;
+    m_cmykInverted = false;
+    m_cmykRow = {};
+    m_transform.reset();
 }
 
 // The guarded steps: setjmp is taken in each step's own frame, and nothing
@@ -176,13 +185,59 @@ bool CJpegSource::ReadHeader()
     return false;
 }
 
+std::vector<uint8_t> CJpegSource::IccProfile()
+{
+    if (!m_created)
+        return {};
+    JOCTET* data = nullptr;
+    unsigned int length = 0;
+    if (setjmp(m_jump))
+        return {};
+    // The library checks the chunks' numbers and count; a broken set is
+    // no profile.
+    if (!jpeg_read_icc_profile(&m_info, &data, &length))
+        return {};
+    std::vector<uint8_t> profile(data, data + length);
+    std::free(data);
+    return profile;
+}
+
+// Decides how rows reach the caller: as the library gives them, converted
+// in place from the embedded profile, or from CMYK samples. Runs before the
+// guarded start, so nothing here jumps.
+void CJpegSource::ChooseColourConversion(J_COLOR_SPACE space)
+{
+    m_asked = space;
+    m_fromCmyk = false;
+    m_transform.reset();
+    if (space != JCS_RGB && space != JCS_EXT_BGRX)
+        return;
+    const RowLayout rows = space == JCS_RGB ? RowLayout::Rgb : RowLayout::Bgrx;
+    const bool cmyk = m_info.jpeg_color_space == JCS_CMYK || m_info.jpeg_color_space == JCS_YCCK;
+    const bool rgb = m_info.num_components == 3;
+    if (!cmyk && !rgb)
+        return;
+    m_fromCmyk = cmyk;
+    // Adobe's CMYK files, nearly all there are, store the inks inverted;
+    // they say so with their APP14 marker.
+    m_cmykInverted = cmyk && m_info.saw_Adobe_marker;
+    if (!m_colourManaged)
+        return;
+    const std::vector<uint8_t> profile = IccProfile();
+    if (profile.empty())
+        return;
+    m_transform = ColourTransformFor(
+        profile, cmyk ? (m_cmykInverted ? RowLayout::CmykInverted : RowLayout::Cmyk) : rows, rows);
+}
+
 bool CJpegSource::StartDecompress(J_COLOR_SPACE space, int scaleDenom)
 {
     if (!m_created)
         return false;
+    ChooseColourConversion(space);
     if (setjmp(m_jump))
         return false;
-    m_info.out_color_space = space;
+    m_info.out_color_space = m_fromCmyk ? JCS_CMYK : space;
     m_info.scale_num = 1;
     m_info.scale_denom = unsigned(scaleDenom);
     return jpeg_start_decompress(&m_info) != FALSE;
@@ -192,6 +247,26 @@ bool CJpegSource::ReadScanline(uint8_t* row)
 {
     if (!m_created)
         return false;
+    if (!m_fromCmyk) {
+        if (!ReadRawScanline(row))
+            return false;
+        if (m_transform)
+            m_transform->Apply(row, row, OutputWidth());
+        return true;
+    }
+    m_cmykRow.resize(size_t(m_info.output_width) * 4);
+    if (!ReadRawScanline(m_cmykRow.data()))
+        return false;
+    const RowLayout rows = m_asked == JCS_RGB ? RowLayout::Rgb : RowLayout::Bgrx;
+    if (m_transform)
+        m_transform->Apply(m_cmykRow.data(), row, OutputWidth());
+    else
+        ConvertCmykPlain(m_cmykRow.data(), m_cmykInverted, row, rows, OutputWidth());
+    return true;
+}
+
+bool CJpegSource::ReadRawScanline(uint8_t* row)
+{
     const size_t bytes = size_t(m_info.output_width) * size_t(m_info.output_components);
     if (m_repeating) {
         if (m_info.output_scanline + m_repeatedRows >= m_info.output_height)

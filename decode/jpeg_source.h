@@ -22,6 +22,7 @@
 
 #include <jpeglib.h>
 
+class CColourTransform;
 class CEvent;
 class CExifReader;
 
@@ -54,8 +55,23 @@ public:
     // event fails the step under way with "cancelled".
     void SetCancel(CEvent* cancel) { m_cancel = cancel; }
 
+    // With colour management on, StartDecompress converts the rows from the
+    // file's embedded ICC profile to sRGB (see colour_profile.h). Set before
+    // StartDecompress; off by default.
+    void SetColourManaged(bool on) { m_colourManaged = on; }
+    // True when the rows are converted from an embedded profile.
+    bool ConvertsColour() const { return m_transform != nullptr; }
+
     // Guarded library steps; false when the library failed.
     bool ReadHeader();  // require-image off; true when a frame header was read
+    // The ICC profile of the APP2 segments read with the header, put
+    // together from its chunks; empty when there is none or its chunks do
+    // not fit together.
+    std::vector<uint8_t> IccProfile();
+    // Starts the decode to rows of `space`: JCS_RGB or JCS_EXT_BGRX (or any
+    // space the library converts to). A CMYK or YCCK file asked for RGB rows
+    // is decoded as CMYK and converted here, through its profile when it has
+    // one and colour management is on, else by the plain formula.
     bool StartDecompress(J_COLOR_SPACE space, int scaleDenom);
     // Once the data of a single Huffman-coded scan has ended early, the library
     // decodes every later block as empty, so its rows settle into one row
@@ -78,6 +94,8 @@ public:
 private:
     bool CreateDecompressor();
     bool ReadLibraryScanline(uint8_t* row);
+    bool ReadRawScanline(uint8_t* row);
+    void ChooseColourConversion(J_COLOR_SPACE space);
     void NoteEndOfData();
     void NoteRowAfterTheEnd(const uint8_t* row, size_t bytes);
     void SetError(const char* text);
@@ -116,5 +134,11 @@ private:
     std::vector<uint8_t> m_lastRow;  // the previous row read after the end
     bool m_repeating = false;        // the rows have settled
     JDIMENSION m_repeatedRows = 0;   // rows handed out without the library
+    bool m_colourManaged = false;
+    bool m_fromCmyk = false;          // CMYK samples converted into the asked rows
+    bool m_cmykInverted = false;      // stored inverted, as Adobe writes CMYK
+    J_COLOR_SPACE m_asked = JCS_RGB;  // what the caller's rows hold
+    std::vector<uint8_t> m_cmykRow;   // the library's CMYK row
+    std::shared_ptr<const CColourTransform> m_transform;
     char m_error[JMSG_LENGTH_MAX] = {};
 };

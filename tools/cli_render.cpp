@@ -18,7 +18,7 @@ int Usage(const char* why)
     std::fprintf(stderr,
                  "lumvane-cli render: %s\n"
                  "usage: lumvane-cli render FILE -o OUT [--fit WxH] [--rotate 0|1|2|3] "
-                 "[--flip-h] [--flip-v] [--hq] [--interp] [--auto-orient]\n"
+                 "[--flip-h] [--flip-v] [--hq] [--interp] [--auto-orient] [--colour-profile]\n"
                  "  OUT ends in .ppm, .bmp or .png\n",
                  why);
     return 2;
@@ -57,7 +57,8 @@ int RunRender(int argc, char** argv)
          {"--flip-v", false, set(request.flipVertically), ""},
          {"--hq", false, set(request.highQuality), ""},
          {"--interp", false, set(request.interpolate), ""},
-         {"--auto-orient", false, set(request.picture.autoOrient), ""}},
+         {"--auto-orient", false, set(request.picture.autoOrient), ""},
+         {"--colour-profile", false, set(request.picture.useColourProfile), ""}},
         "FILE", request.path);
     if (!why.empty())
         return Usage(why.c_str());

@@ -11,11 +11,12 @@ namespace {
 
 int Usage(const char* why)
 {
-    std::fprintf(stderr,
-                 "lumvane-cli thumb: %s\n"
-                 "usage: lumvane-cli thumb FILE -o OUT [--size S] [--exif] [--auto-orient]\n"
-                 "  S from 1 to 4096 (default 80); OUT ends in .ppm, .bmp or .png\n",
-                 why);
+    std::fprintf(
+        stderr,
+        "lumvane-cli thumb: %s\n"
+        "usage: lumvane-cli thumb FILE -o OUT [--size S] [--exif] [--auto-orient] [--colour-profile]\n"
+        "  S from 1 to 4096 (default 80); OUT ends in .ppm, .bmp or .png\n",
+        why);
     return 2;
 }
 

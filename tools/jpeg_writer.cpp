@@ -46,7 +46,7 @@ std::vector<uint8_t> Encode(const RawImage& image, const EncodeOptions& options)
     cinfo.image_width = image.width;
     cinfo.image_height = image.height;
     cinfo.input_components = image.components;
-    cinfo.in_color_space = image.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    cinfo.in_color_space = image.components == 1 ? JCS_GRAYSCALE : image.components == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, options.quality, TRUE);
     if (image.components == 3 && !options.subsample) {
@@ -60,6 +60,8 @@ std::vector<uint8_t> Encode(const RawImage& image, const EncodeOptions& options)
     jpeg_start_compress(&cinfo, TRUE);
     for (const auto& payload : options.app1)
         jpeg_write_marker(&cinfo, JPEG_APP0 + 1, payload.data(), payload.size());
+    if (!options.iccProfile.empty())
+        jpeg_write_icc_profile(&cinfo, options.iccProfile.data(), unsigned(options.iccProfile.size()));
     for (const auto& text : options.comments)
         jpeg_write_marker(&cinfo, JPEG_COM, reinterpret_cast<const JOCTET*>(text.data()), text.size());
     while (cinfo.next_scanline < cinfo.image_height) {

@@ -11,7 +11,7 @@ namespace jpegwriter {
 struct RawImage {
     int width = 0;
     int height = 0;
-    int components = 3;           // 3: RGB, 1: gray
+    int components = 3;           // 3: RGB, 1: gray, 4: CMYK (written as is, with the Adobe marker)
     std::vector<uint8_t> pixels;  // rows top-down, no padding
     uint8_t* Row(int y) { return pixels.data() + size_t(y) * width * components; }
     const uint8_t* Row(int y) const { return pixels.data() + size_t(y) * width * components; }
@@ -24,6 +24,7 @@ struct EncodeOptions {
     int restartRows = 0;                     // a restart marker every this many block rows (0: none)
     std::vector<std::vector<uint8_t>> app1;  // APP1 payloads, identifier included
     std::vector<std::string> comments;       // COM segments, in order
+    std::vector<uint8_t> iccProfile;         // APP2 ICC_PROFILE chunks (split by the library past 64 KiB)
 };
 
 std::vector<uint8_t> Encode(const RawImage& image, const EncodeOptions& options = {});
