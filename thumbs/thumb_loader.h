@@ -132,6 +132,10 @@ public:
     bool RenameCurrentFolder(const CShellPidl& folder, const std::string& newName, CShellPidl* newRelative);
 
 private:
+    // Both workers stopped while one file operation changes the list or its
+    // files, started again on every way out (loader_files.cpp).
+    class WorkersStopped;
+
     void ClearList();
     void SortList();  // only while the thumbnail worker is stopped
     void AppendItem(std::unique_ptr<ImageItem> item);
