@@ -123,21 +123,21 @@ bool CThumbLoader::DragItemsOut(const std::vector<ImageItem*>& items)
     CollectPaths(items, &paths, &named);
     if (paths.empty())
         return false;
-    // The workers keep running during the drag.
-    if (m_host->RunDrag(paths) != ILoaderHost::DragResult::Moved)
-        return false;
-    WorkersStopped stopped(*this);
-    // The drop target did the move; an item leaves the list only when its
-    // file is really gone from here. The loader itself never deletes a file.
+    // The workers keep running during the drag. Whatever the drop target
+    // then reports, an item leaves the list only when its file is really
+    // gone from here: a target may have moved a part and reported failure.
+    // The loader itself never deletes a file.
+    m_host->RunDrag(paths);
     std::vector<ImageItem*> gone;
     for (size_t i = 0; i < paths.size(); ++i)
         if (IsGone(paths[i]))
             gone.push_back(named[i]);
-    if (!gone.empty()) {
-        ClearSlots();
-        RemoveItems(gone);
-    }
-    return !gone.empty();
+    if (gone.empty())
+        return false;
+    WorkersStopped stopped(*this);
+    ClearSlots();
+    RemoveItems(gone);
+    return true;
 }
 
 bool CThumbLoader::RenameCurrentFolder(const CShellPidl& folder, const std::string& newName,
