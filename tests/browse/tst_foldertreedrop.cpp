@@ -29,17 +29,25 @@ public:
     std::vector<TransferResult> transfers;
     std::function<Qt::DropAction(const QMimeData&)> receiver;
     QByteArray dragged;
+    int drags = 0;
 
-    // Presses the left button at `pos` and starts a drag from there.
+    // Presses the left button at `pos` and moves away with it held, as a
+    // user starts a drag.
     void DragFrom(const QPoint& pos)
     {
-        QMouseEvent press(QEvent::MouseButtonPress, pos, viewport()->mapToGlobal(pos), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(viewport(), &press);
-        startDrag(Qt::CopyAction | Qt::MoveAction);
-        QMouseEvent release(QEvent::MouseButtonRelease, pos, viewport()->mapToGlobal(pos), Qt::LeftButton,
-                            Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(viewport(), &release);
+        dragged.clear();
+        drags = 0;
+        const auto send = [this](QEvent::Type type, const QPoint& at, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, at, viewport()->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+            QApplication::sendEvent(viewport(), &event);
+        };
+        send(QEvent::MouseButtonPress, pos, Qt::LeftButton);
+        const int step = QApplication::startDragDistance() + 2;
+        // A drag takes the moves and the release that follow it.
+        for (int i = 1; i <= 3 && !drags; ++i)
+            send(QEvent::MouseMove, pos + QPoint(step * i, 0), Qt::LeftButton);
+        if (!drags)
+            send(QEvent::MouseButtonRelease, pos + QPoint(step * 3, 0), Qt::NoButton);
     }
 
 protected:
@@ -59,6 +67,7 @@ protected:
     Qt::DropAction RunDrag(QMimeData* data) override
     {
         std::unique_ptr<QMimeData> owned(data);
+        ++drags;
         dragged = data->data(QStringLiteral("text/uri-list"));
         return receiver ? receiver(*data) : Qt::IgnoreAction;
     }
