@@ -121,6 +121,20 @@ fresh
 expect 0 copy --progress "$src/album" "$dst"
 same "progress: 8/8 bytes, 2/2 files" "$(printf '%s\n' "$ERR" | tail -n 1)" "last progress line"
 
+# The hostile folder (a FIFO, broken files, odd names): copied and moved
+# whole but for the FIFO, which is reported, never opened, and stays.
+source "$(dirname "$0")/../hostile_folder.sh"
+make_hostile_folder "$WORK/hostile" "$(dirname "$0")/../../samples" || fail "could not make the folder"
+rm -rf "$dst" && mkdir -p "$dst"
+expect 1 copy "$WORK/hostile" "$dst"
+same "lumvane-cli copy: $WORK/hostile/p.jpg: A FIFO, device or socket is not copied" "$ERR" "FIFO reported"
+same "$(cd "$WORK/hostile" && find . ! -name p.jpg | sort | md5sum)" "$(cd "$dst/hostile" && find . | sort | md5sum)" \
+    "hostile copy"
+cmp -s "$WORK/hostile/7-thin.jpg" "$dst/hostile/7-thin.jpg" || fail "hostile copy bytes"
+rm -rf "$dst" && mkdir -p "$dst"
+expect 0 move "$WORK/hostile" "$dst"
+[ -p "$dst/hostile/p.jpg" ] || fail "a FIFO moved within one file system goes with its folder"
+
 # A second file system (a tmpfs, where mount namespaces can be had) that is
 # too small: the move stops at the file that does not fit; what moved stays
 # moved, the rest stays where it was, nothing is lost and nothing is left.
