@@ -69,9 +69,11 @@ ILoaderHost::DragResult CMainFrame::RunDrag(const std::vector<std::string>& path
     auto* data = new QMimeData;
     // Built from the raw bytes, so names that are not UTF-8 arrive intact.
     data->setData(QStringLiteral("text/uri-list"), EncodeUriList(paths));
-    QDrag drag(this);
-    drag.setMimeData(data);
-    switch (drag.exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction)) {
+    // On the heap: Qt deletes a drag itself once the drop is finished, which
+    // with another program as the target may be after exec returns.
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    switch (drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction)) {
     case Qt::MoveAction: return DragResult::Moved;
     case Qt::CopyAction: return DragResult::Copied;
     default: return DragResult::None;

@@ -70,6 +70,10 @@ CFolderTree::CFolderTree(QWidget* parent) : QTreeWidget(parent)
     setEditTriggers(QAbstractItemView::SelectedClicked);
     setUniformRowHeights(true);
     setRootIsDecorated(true);
+    // The drags and drops are the tree's own (folder_tree_drop.cpp).
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDropIndicatorShown(false);
+    viewport()->setAcceptDrops(true);
     QItemSelectionModel* old = selectionModel();
     setSelectionModel(new CFolderSelectionModel(model(), this));
     delete old;
@@ -369,6 +373,13 @@ void CFolderTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
     // that knows a row is on screen, so the icon state changes here.
     if (CFolderItem* item = FolderItem(itemFromIndex(index)))
         const_cast<CFolderTree*>(this)->PrepareIcons(item);
+    if (m_dropHighlight.isValid() && index.siblingAtColumn(0) == QModelIndex(m_dropHighlight)) {
+        // The drop target is drawn as if selected.
+        QStyleOptionViewItem highlighted = option;
+        highlighted.state |= QStyle::State_Selected;
+        QTreeWidget::drawRow(painter, highlighted, index);
+        return;
+    }
     QTreeWidget::drawRow(painter, option, index);
 }
 

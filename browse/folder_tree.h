@@ -10,6 +10,14 @@
 // The context menu (149) carries New Folder, Rename and Delete; renames are
 // edited in place, and the shown folder is renamed by the parent (kind 0).
 //
+// Drag and drop (folder_tree_drop.cpp): a folder dragged out travels as a
+// text/uri-list, and leaves the tree when the receiver really moved it.
+// Files and folders dropped on a file-system folder (from the tree, the
+// thumbnail pane or another program) are moved there, or copied with Ctrl
+// or Shift, after the user confirms. While something is dragged over it,
+// the tree scrolls at its top and bottom rows and opens a folder the cursor
+// rests on.
+//
 // Ownership: every item owns its data (relative list, icon slots); items
 // below the Desktop root live only while their parent is expanded, so keep
 // no QTreeWidgetItem pointer across anything that may collapse a folder.
@@ -20,9 +28,11 @@
 // synchronously: receivers connect with Qt::DirectConnection and have acted
 // when the emit returns.
 
+#include "browse/file_transfer.h"
 #include "browse/shell_icon_cache.h"
 #include "browse/shell_pidl.h"
 
+#include <QBasicTimer>
 #include <QIcon>
 #include <QPersistentModelIndex>
 #include <QPointer>
@@ -36,6 +46,7 @@ class CFolderListing;
 class CFolderItem;
 class CFolderSelectionModel;
 class QMenu;
+class QMimeData;
 
 // The record of a folder notification; valid only during the signal.
 struct FolderNotify {
@@ -95,6 +106,19 @@ public:
     // enabled as the commands allow. Owned by the caller.
     std::unique_ptr<QMenu> CreateContextMenu(QTreeWidgetItem* item);
 
+    // Drag and drop: the hover step runs every 150 ms while something is
+    // dragged over the tree; a folder the cursor rests on opens at the sixth
+    // further step.
+    static constexpr int kHoverTickMs = 150;
+    static constexpr int kHoverOpenTicks = 6;
+    // Lists the item's folder anew and inserts the subfolders it does not
+    // show yet, sorted; nothing when the item was never expanded.
+    void RefreshChildren(QTreeWidgetItem* item);
+    // The folder drawn as the drop target, or null.
+    QTreeWidgetItem* DropHighlight() const;
+    // String 24 made up: "Do you want to move 2 item(s) to /photos?".
+    static QString ConfirmTransferText(bool copy, size_t count, const std::string& destination);
+
     // The name New Folder tries at attempt 1 ("New Folder"), 2 to 5
     // ("New Folder 2" ...), and after that the name carrying `now`'s day of
     // the year and time of day ("New Folder 032141507").
@@ -113,6 +137,14 @@ protected:
     virtual void ShowError(const QString& text);
     // Shows the context menu at a screen point; the chosen action or null.
     virtual QAction* ExecContextMenu(QMenu* menu, const QPoint& globalPos);
+    // Asks whether the dropped items may be moved (copied) to `destination`.
+    virtual bool ConfirmTransfer(bool copy, const std::vector<std::string>& sources,
+                                 const std::string& destination);
+    // Carries out a confirmed drop, with progress, questions and messages.
+    virtual TransferResult RunTransfer(TransferKind kind, const std::vector<std::string>& sources,
+                                       const std::string& target);
+    // Runs the drag of a folder (owns `data`) and returns what the drop did.
+    virtual Qt::DropAction RunDrag(QMimeData* data);
 
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                  const QModelIndex& index) const override;
@@ -122,6 +154,12 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
 
 protected slots:
     void commitData(QWidget* editor) override;
@@ -164,6 +202,15 @@ private:
     bool RenameItem(CFolderItem* item, const std::string& newName, std::string* error);
     void CancelEditing(QTreeWidgetItem* under);
 
+    // Drag and drop.
+    QTreeWidgetItem* DropTargetAt(const QPoint& pos) const;
+    bool IsOnLabel(QTreeWidgetItem* item, const QPoint& pos) const;
+    void Hover(const QPoint& pos);
+    void EndHover();
+    void HoverStep();
+    void SetDropHighlight(QTreeWidgetItem* item);
+    static Qt::DropAction ActionFor(Qt::KeyboardModifiers modifiers, Qt::DropActions possible);
+
     bool m_notify = true;
     bool m_inSelectionChange = false;
     CShellIconCache m_icons;
@@ -177,4 +224,15 @@ private:
     QPointer<QWidget> m_editor;
     QString m_pendingText;
     bool m_hasPending = false;
+    // Drag and drop: where the left button went down, the folder being
+    // dragged out, the folder under the cursor (at m_hoverPos) now and at the
+    // last step, and the one drawn as the target.
+    QPoint m_pressPos;
+    QPersistentModelIndex m_draggedItem;
+    QPersistentModelIndex m_hoverItem;
+    QPersistentModelIndex m_lastHoverItem;
+    QPersistentModelIndex m_dropHighlight;
+    QPoint m_hoverPos;
+    int m_hoverTicks = 0;
+    QBasicTimer m_hoverTimer;
 };

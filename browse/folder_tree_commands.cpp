@@ -117,6 +117,8 @@ void CFolderTree::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
+    // A drag that starts here carries the folder pressed, whichever is selected.
+    m_pressPos = event->position().toPoint();
     QTreeWidget::mousePressEvent(event);
 }
 

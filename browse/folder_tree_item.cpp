@@ -5,8 +5,9 @@
 CFolderItem::CFolderItem(const QString& label, const CShellPidl& relative, bool fileSystem)
     : QTreeWidgetItem(QStringList(label), kType), fileSystem(fileSystem), relative(relative)
 {
-    // The tree refuses the edit of folders that cannot be renamed.
-    setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable);
+    // The tree refuses the edit of folders that cannot be renamed, and the
+    // drag of folders without a path.
+    setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable | Qt::ItemIsDragEnabled);
 }
 
 QVariant CFolderItem::data(int column, int role) const

@@ -1,6 +1,15 @@
 #include "browse/uri_list.h"
 
 #include <QList>
+#include <QSysInfo>
+
+namespace {
+QByteArray LocalHostName()
+{
+    static const QByteArray name = QSysInfo::machineHostName().toUtf8();
+    return name;
+}
+}  // namespace
 
 QByteArray EncodeUriList(const std::vector<std::string>& paths)
 {
@@ -21,11 +30,13 @@ std::vector<std::string> DecodeUriList(const QByteArray& list)
         if (line.isEmpty() || line.startsWith('#') || !line.startsWith("file://"))
             continue;
         QByteArray rest = line.mid(7);
-        // file:///path or file://localhost/path; other hosts are not ours.
-        if (rest.startsWith("localhost/"))
-            rest = rest.mid(9);
-        if (!rest.startsWith('/'))
+        // file:///path, or file://HOST/path with this machine's name (some
+        // programs write it) or localhost; other hosts are not ours.
+        const qsizetype slash = rest.indexOf('/');
+        const QByteArray host = rest.left(slash);
+        if (slash < 0 || (!host.isEmpty() && host != "localhost" && host != LocalHostName()))
             continue;
+        rest = rest.mid(slash);
         const QByteArray path = QByteArray::fromPercentEncoding(rest);
         if (path.contains('\0'))
             continue;

@@ -22,6 +22,25 @@ bool IsGone(const std::string& path)
 }
 }  // namespace
 
+class CThumbLoader::WorkersStopped {
+public:
+    explicit WorkersStopped(CThumbLoader& loader) : m_loader(loader) { Again(); }
+    ~WorkersStopped() { m_loader.RestartWorkers(); }
+    WorkersStopped(const WorkersStopped&) = delete;
+    WorkersStopped& operator=(const WorkersStopped&) = delete;
+
+    // The host's dialogs run the window's timers, which may have started a
+    // worker again meanwhile: stopped once more before the list changes.
+    void Again()
+    {
+        m_loader.StopDisplayWorker();
+        m_loader.StopThumbnailWorker();
+    }
+
+private:
+    CThumbLoader& m_loader;
+};
+
 void CThumbLoader::CollectPaths(const std::vector<ImageItem*>& items, std::vector<std::string>* paths,
                                 std::vector<ImageItem*>* named) const
 {
@@ -47,8 +66,7 @@ bool CThumbLoader::RenameItem(ImageItem* item, const std::string& newName)
         return false;
     if (!HasJpegExtension(newName) && !(m_host && m_host->AskRenameWithoutJpegExtension(newName)))
         return false;
-    StopDisplayWorker();
-    StopThumbnailWorker();
+    WorkersStopped stopped(*this);
     CShellPidl absolute;
     absolute.Concat(m_folderId, item->itemId);
     CShellPidl newRelative;
@@ -63,7 +81,6 @@ bool CThumbLoader::RenameItem(ImageItem* item, const std::string& newName)
         if (m_host)
             m_host->ReportRenameFailure(newName, why);
     }
-    RestartWorkers();
     return renamed;
 }
 
@@ -71,8 +88,7 @@ bool CThumbLoader::DeleteItems(const std::vector<ImageItem*>& items)
 {
     if (items.empty() || !m_host)
         return false;
-    StopDisplayWorker();
-    StopThumbnailWorker();
+    WorkersStopped stopped(*this);
     std::vector<std::string> paths;
     std::vector<ImageItem*> named;
     CollectPaths(items, &paths, &named);
@@ -89,16 +105,12 @@ bool CThumbLoader::DeleteItems(const std::vector<ImageItem*>& items)
         }
     }
     // Items leave the list only after every report, so that the host's
-    // dialogs never see a freed item. The dialogs run the window's timers,
-    // which may have started a worker again meanwhile: stop it before the
-    // list changes.
+    // dialogs never see a freed item.
     if (!trashed.empty()) {
-        StopDisplayWorker();
-        StopThumbnailWorker();
+        stopped.Again();
         ClearSlots();
         RemoveItems(trashed);
     }
-    RestartWorkers();
     return !trashed.empty();
 }
 
@@ -111,23 +123,21 @@ bool CThumbLoader::DragItemsOut(const std::vector<ImageItem*>& items)
     CollectPaths(items, &paths, &named);
     if (paths.empty())
         return false;
-    // The workers keep running during the drag.
-    if (m_host->RunDrag(paths) != ILoaderHost::DragResult::Moved)
-        return false;
-    StopDisplayWorker();
-    StopThumbnailWorker();
-    // The drop target did the move; an item leaves the list only when its
-    // file is really gone from here. The loader itself never deletes a file.
+    // The workers keep running during the drag. Whatever the drop target
+    // then reports, an item leaves the list only when its file is really
+    // gone from here: a target may have moved a part and reported failure.
+    // The loader itself never deletes a file.
+    m_host->RunDrag(paths);
     std::vector<ImageItem*> gone;
     for (size_t i = 0; i < paths.size(); ++i)
         if (IsGone(paths[i]))
             gone.push_back(named[i]);
-    if (!gone.empty()) {
-        ClearSlots();
-        RemoveItems(gone);
-    }
-    RestartWorkers();
-    return !gone.empty();
+    if (gone.empty())
+        return false;
+    WorkersStopped stopped(*this);
+    ClearSlots();
+    RemoveItems(gone);
+    return true;
 }
 
 bool CThumbLoader::RenameCurrentFolder(const CShellPidl& folder, const std::string& newName,
@@ -135,8 +145,7 @@ bool CThumbLoader::RenameCurrentFolder(const CShellPidl& folder, const std::stri
 {
     if (newName.empty())
         return false;
-    StopDisplayWorker();
-    StopThumbnailWorker();
+    WorkersStopped stopped(*this);
     CShellPidl renamed = folder;
     CShellPidl relative;
     std::string why;
@@ -153,6 +162,5 @@ bool CThumbLoader::RenameCurrentFolder(const CShellPidl& folder, const std::stri
     } else if (m_host) {
         m_host->ReportRenameFailure(newName, why);
     }
-    RestartWorkers();
     return ok;
 }

@@ -133,14 +133,19 @@ public:
     // destroyed; the others stay and the host is told why. The caller drops
     // its pointers to these items before. True when any item left the list.
     bool DeleteItems(const std::vector<ImageItem*>& items);
-    // Lets the host drag the items' files out. When the drop moved them, the
-    // items whose files are gone leave the list; true when any did.
+    // Lets the host drag the items' files out. Afterwards the items whose
+    // files are gone leave the list, whatever the drop reported; true when
+    // any did.
     bool DragItemsOut(const std::vector<ImageItem*>& items);
     // Renames the folder the list shows. On success `newRelative` (may be
     // null) gets its new one-item list and the loader follows the new name.
     bool RenameCurrentFolder(const CShellPidl& folder, const std::string& newName, CShellPidl* newRelative);
 
 private:
+    // Both workers stopped while one file operation changes the list or its
+    // files, started again on every way out (loader_files.cpp).
+    class WorkersStopped;
+
     void ClearList();
     void SortList();  // only while the thumbnail worker is stopped
     void AppendItem(std::unique_ptr<ImageItem> item);

@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 
-std::string ParseCliArguments(int argc, char** argv, const std::vector<CliOption>& options,
-                              const char* positionalName, std::string& positional)
+std::string ParseCliArgumentList(int argc, char** argv, const std::vector<CliOption>& options,
+                                 const char* positionalName, size_t maxPositionals,
+                                 std::vector<std::string>& positionals)
 {
-    bool havePositional = false;
     bool optionsEnded = false;  // after "--" every argument is positional
     for (int i = 0; i < argc; ++i) {
         const char* a = argv[i];
@@ -27,14 +27,23 @@ std::string ParseCliArguments(int argc, char** argv, const std::vector<CliOption
             optionsEnded = true;
         } else if (!optionsEnded && a[0] == '-' && a[1]) {
             return std::string("unknown or incomplete option ") + a;
-        } else if (!havePositional) {
-            positional = a;
-            havePositional = true;
+        } else if (positionals.size() < maxPositionals) {
+            positionals.push_back(a);
         } else {
             return std::string("more than one ") + positionalName;
         }
     }
-    return havePositional ? std::string() : std::string(positionalName) + " is required";
+    return positionals.empty() ? std::string(positionalName) + " is required" : std::string();
+}
+
+std::string ParseCliArguments(int argc, char** argv, const std::vector<CliOption>& options,
+                              const char* positionalName, std::string& positional)
+{
+    std::vector<std::string> positionals;
+    const std::string why = ParseCliArgumentList(argc, argv, options, positionalName, 1, positionals);
+    if (!positionals.empty())
+        positional = positionals.front();
+    return why;
 }
 
 bool ParseCliNumber(const char* text, int min, int max, int& value)

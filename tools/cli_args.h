@@ -1,6 +1,6 @@
 #pragma once
-// Argument parsing shared by the lumvane-cli subcommands that take one
-// positional argument and a few options.
+// Argument parsing shared by the lumvane-cli subcommands that take a few
+// options and one positional argument (or several).
 //
 // Thread rules: plain functions over their arguments.
 
@@ -21,6 +21,12 @@ struct CliOption {
 // Returns an empty string on success, else the reason for a usage message.
 std::string ParseCliArguments(int argc, char** argv, const std::vector<CliOption>& options,
                               const char* positionalName, std::string& positional);
+
+// The same for up to `maxPositionals` positional arguments, kept in order;
+// at least one is required.
+std::string ParseCliArgumentList(int argc, char** argv, const std::vector<CliOption>& options,
+                                 const char* positionalName, size_t maxPositionals,
+                                 std::vector<std::string>& positionals);
 
 // A whole decimal number from min to max, without sign or spaces.
 bool ParseCliNumber(const char* text, int min, int max, int& value);

@@ -9,3 +9,5 @@ int RunList(int argc, char** argv);
 int RunThumbs(int argc, char** argv);
 int RunStep(int argc, char** argv);
 int RunBlit(int argc, char** argv);
+int RunCopy(int argc, char** argv);
+int RunMove(int argc, char** argv);

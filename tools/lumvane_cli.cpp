@@ -1,4 +1,5 @@
-// lumvane-cli: the decoding, display and loading core from the command line.
+// lumvane-cli: the decoding, display, loading and file-transfer core from the
+// command line.
 
 #include <cstdio>
 #include <cstring>
@@ -22,6 +23,10 @@ constexpr Command kCommands[] = {
     {"step", RunStep, "step DIR [--fit WxH] [--rotate N] [--flip-h] [--flip-v] [--count K] [--pause MS]"},
     {"blit", RunBlit,
      "blit FILE -o OUT.png --format 0|1|2|3|4 [--no-dither] [--gamma G] [--zoom N | --zoom 1/N]"},
+    {"copy", RunCopy,
+     "copy [--on-collision ask|skip|replace|keep-both|cancel] [--progress] [--] SOURCE... TARGETDIR"},
+    {"move", RunMove,
+     "move [--on-collision ask|skip|replace|keep-both|cancel] [--progress] [--] SOURCE... TARGETDIR"},
 };
 
 int Usage()

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QString>
+#include <QSysInfo>
+
 #include "browse/uri_list.h"
 
 namespace {
@@ -33,6 +36,9 @@ TEST(UriList, ReadsWhatOtherProgramsDrop)
                                "file:///nul%00.jpg\r\n"
                                "\r\n";
     EXPECT_EQ(DecodeUriList(dropped), (std::vector<std::string> {"/a/b.jpg", "/c/d.jpg"}));
+    // This machine named as the host is this machine.
+    const QByteArray named = "file://" + QSysInfo::machineHostName().toUtf8() + "/g/h%FF.jpg\r\n";
+    EXPECT_EQ(DecodeUriList(named), std::vector<std::string> {"/g/h\xff.jpg"});
     EXPECT_TRUE(DecodeUriList("").empty());
 }
 

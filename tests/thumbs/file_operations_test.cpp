@@ -219,6 +219,16 @@ TEST_F(FileOperationsTest, DragOutRemovesOnlyWhatReallyMoved)
     EXPECT_TRUE(m_loader.DragItemsOut({Item("a.jpg"), Item("b.jpg")}));
     EXPECT_EQ(Names(), (std::vector<std::string> {"b.jpg", "c.jpg"}));
     EXPECT_TRUE(Exists(PathOf("b.jpg")));
+
+    // A target that moved b but stopped before c reports no move: b still
+    // leaves the list, c stays.
+    m_host.dragResult = ILoaderHost::DragResult::None;
+    m_host.onDrag = [&](const std::vector<std::string>& paths) {
+        ASSERT_EQ(paths.size(), 2u);
+        std::filesystem::rename(paths[0], elsewhere.path().toStdString() + "/b.jpg");
+    };
+    EXPECT_TRUE(m_loader.DragItemsOut({Item("b.jpg"), Item("c.jpg")}));
+    EXPECT_EQ(Names(), std::vector<std::string> {"c.jpg"});
 }
 
 TEST_F(FileOperationsTest, RenameCurrentFolderFollowsIt)

@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# Drag and drop end to end: the real program under an X server of its own,
+# driven with xdotool. A thumbnail dragged onto a folder of the tree is moved
+# there after the confirmation and leaves the pane; dragged with Ctrl held,
+# it is copied; a folder dragged within the tree moves and leaves its place.
+#   transfer_e2e.sh LUMVANE [LUMVANE_CLI]
+set -euo pipefail
+
+lumvane=$(realpath "$1")
+for tool in Xvfb xdotool import convert; do
+  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (scripts/install-deps.sh)"; exit 1; }
+done
+
+work=$(mktemp -d /tmp/lumvane-transfer.XXXXXX)
+source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
+app_pid=""
+trap 'end_session "$work"' EXIT
+
+source "$(dirname "$0")/e2e-lib.sh"
+
+start_xvfb 1280x1024x24 "$work" || fail "no X server could be started"
+export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work"
+mkdir -p "$HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
+
+# One colour per image, so each thumbnail is found by it. The folders
+# "into" and "other" are the rows below the shown folder in the tree.
+photos="$work/photos"
+mkdir -p "$photos/into" "$photos/other"
+convert -size 320x240 xc:'#ff0000' -quality 95 "$photos/a.jpg"
+convert -size 320x240 xc:'#0000ff' -quality 95 "$photos/b.jpg"
+convert -size 320x240 xc:'#00ff00' -quality 95 "$photos/c.jpg"
+red='rgb(255,0,0)' blue='rgb(0,0,255)' green='rgb(0,255,0)'
+selection='rgb(48,140,198)'
+
+shot() { import -window root "$work/screen.png"; }
+# box REGION COLOUR: "width height x y" (screen coordinates) of the colour
+# within REGION (WxH+X+Y), or "none".
+box() {
+  local region=$1 colour=$2 offset_x offset_y
+  offset_x=$(cut -d+ -f2 <<<"$region"); offset_y=$(cut -d+ -f3 <<<"$region")
+  convert "$work/screen.png" -crop "$region" +repage -fuzz 12% -fill black +opaque "$colour" "$work/part.png"
+  if [ "$(convert "$work/part.png" -format '%[fx:mean]' info:)" = 0 ]; then echo none; return; fi
+  convert "$work/part.png" -trim -format '%w %h %X %Y' info: | tr -d '+' \
+    | awk -v x="$offset_x" -v y="$offset_y" '{ print $1, $2, $3 + x, $4 + y }'
+}
+pane_region=960x300+320+40
+# A strip of the tree right of its labels: only the selection's colour is there.
+tree_strip=8x300+288+40
+in_pane() { shot; [ "$(box "$pane_region" "$1")" != none ]; }
+not_in_pane() { shot; [ "$(box "$pane_region" "$1")" = none ]; }
+window_shown() { xdotool search --onlyvisible --name '^Lumvane$' >/dev/null 2>&1; }
+question_shown() { [ "$(xdotool search --onlyvisible --name '^Lumvane$' 2>/dev/null | wc -l)" -ge 2 ]; }
+question_gone() { ! question_shown; }
+app_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
+
+# centre_of COLOUR: the middle of that thumbnail.
+centre_of() {
+  shot
+  local b
+  b=($(box "$pane_region" "$1"))
+  [ "${b[0]}" != none ] || fail "no thumbnail in $1"
+  echo "$((b[2] + b[0] / 2)) $((b[3] + b[1] / 2))"
+}
+
+# The rows of the tree: the shown folder is selected; its subfolders follow
+# in order, one row each.
+read_rows() {
+  shot
+  local b
+  b=($(box "$tree_strip" "$selection"))
+  [ "${b[0]}" != none ] || fail "no selected folder in the tree"
+  row_h=${b[1]} row_y=${b[3]}
+}
+# highlighted Y: a row at Y is drawn as a drop target (or selected).
+highlighted() {
+  shot
+  convert "$work/screen.png" -crop "8x4+288+$(($1 - 2))" +repage -fuzz 12% -fill black +opaque "$selection" \
+    "$work/part.png"
+  [ "$(convert "$work/part.png" -format '%[fx:mean]' info:)" != 0 ]
+}
+
+# drag FROM_X FROM_Y TO_Y [ctrl]: presses at the point, moves slowly into
+# the tree, then along the row at TO_Y until its label is under the cursor
+# (the row is drawn as the drop target), and releases there.
+drag() {
+  local x0=$1 y0=$2 y1=$3 key=${4:-} x i
+  xdotool mousemove "$x0" "$y0"; sleep 0.3
+  xdotool mousedown 1; sleep 0.3
+  for i in 1 2 3 4 5 6 7 8; do
+    xdotool mousemove $((x0 + (30 - x0) * i / 8)) $((y0 + (y1 - y0) * i / 8)); sleep 0.15
+  done
+  [ -z "$key" ] || { xdotool keydown "$key"; sleep 0.2; }
+  for x in $(seq 40 12 280); do
+    xdotool mousemove "$x" "$y1"; sleep 0.1
+    xdotool mousemove "$((x + 1))" "$y1"; sleep 0.15
+    highlighted "$y1" && break
+  done
+  xdotool mouseup 1
+  [ -z "$key" ] || xdotool keyup "$key"
+}
+
+# confirm: the question comes up and is answered Yes (its default).
+confirm() {
+  until_ok 10 "the move/copy question is asked" question_shown
+  sleep 0.3
+  xdotool key Return
+  until_ok 10 "the question is answered" question_gone
+}
+
+cd "$work"
+"$lumvane" "$photos" >"$work/lumvane.log" 2>&1 &
+app_pid=$!
+until_ok 20 "the window is shown" window_shown
+xdotool mousemove 640 1000
+thumbnails() { in_pane "$red" && in_pane "$blue" && in_pane "$green"; }
+until_ok 20 "the thumbnails of the folder appear" thumbnails
+# The shown folder is the tree's bottom row: scrolled up into the middle.
+xdotool mousemove 150 200
+for _ in 1 2 3; do xdotool click 5; done
+sleep 0.5
+read_rows
+into_y=$((row_y + row_h + row_h / 2))
+other_y=$((row_y + 2 * row_h + row_h / 2))
+
+# A move: select the red image, then drag it onto "into".
+read -r x y <<<"$(centre_of "$red")"
+xdotool mousemove "$x" "$y" click 1; sleep 0.5
+drag "$x" "$y" "$into_y"
+confirm
+moved() { [ -f "$photos/into/a.jpg" ] && [ ! -e "$photos/a.jpg" ]; }
+until_ok 10 "the dropped image is moved into the folder" moved
+until_ok 10 "and leaves the pane" not_in_pane "$red"
+
+# A copy: the blue image with Ctrl held over the tree.
+read -r x y <<<"$(centre_of "$blue")"
+xdotool mousemove "$x" "$y" click 1; sleep 0.5
+drag "$x" "$y" "$other_y" ctrl
+confirm
+copied() { [ -f "$photos/other/b.jpg" ] && [ -f "$photos/b.jpg" ]; }
+until_ok 10 "with Ctrl the image is copied" copied
+cmp -s "$photos/other/b.jpg" "$photos/b.jpg" || fail "the copy differs from the original"
+in_pane "$blue" || fail "a copied image left the pane"
+
+# A folder dragged within the tree: "other" onto "into".
+read_rows
+drag 190 "$other_y" "$into_y"
+confirm
+folder_moved() { [ -f "$photos/into/other/b.jpg" ] && [ ! -e "$photos/other" ]; }
+until_ok 10 "a folder dragged in the tree is moved" folder_moved
+[ -z "$(find "$photos" -name '.lumvane-*')" ] || fail "a temporary file was left"
+
+xdotool key Escape
+until_ok 10 "ESC ends the program" app_ended
+status=0; wait "$app_pid" || status=$?
+app_pid=""
+[ "$status" -eq 0 ] || fail "the program exited with status $status"
+echo "ok: exit status 0"
+echo "PASS"
