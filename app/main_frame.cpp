@@ -370,6 +370,7 @@ void CMainFrame::CompleteFolder()
     const CWaitCursor wait;
     m_folderPending = false;
     m_currentItem = m_loader->CompleteFolder();
+    WatchShownFolder();
 }
 
 // Thumbnails are made unless the pane lists names, and wait while the pane

@@ -17,6 +17,8 @@
 
 #include <map>
 #include <memory>
+#include <set>
+#include <string>
 
 #include "app/app_settings.h"
 #include "app/view_steps.h"
@@ -25,6 +27,7 @@
 #include "thumbs/loader_host.h"
 
 class CControlPanel;
+class CFolderWatcher;
 class CImageBitmap;
 class CImageView;
 class CSplitBar;
@@ -146,6 +149,9 @@ private:
     void StartThumbnails();
     int ThumbnailPixels() const;
     void ApplyThumbnailMode();
+    // Folders that stay current (main_frame_watch.cpp).
+    void WatchShownFolder();
+    void OnFolderChanged(const std::set<std::string>& rewritten, bool overflowed);
     // Control panel (main_frame_panes.cpp).
     void ConnectPanes();
     // Commands (main_frame_commands.cpp).
@@ -192,4 +198,9 @@ private:
     QBasicTimer m_slideTimer;  // timer 1
     std::map<int, QAction*> m_actions;
     QMenu* m_contextMenu = nullptr;
+    CFolderWatcher* m_watcher = nullptr;
+    // Set while a pane's notification is carried out (its dialogs and drags
+    // run nested event loops); folder changes wait for its end.
+    bool m_paneOperation = false;
+    std::set<std::string> m_deferredRewritten;
 };

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include <QScopedValueRollback>
+
 #include "app/control_panel.h"
 #include "app/main_frame.h"
 #include "browse/folder_listing.h"
@@ -36,6 +38,7 @@ void CMainFrame::OpenFolder(const CShellPidl& folder)
 {
     ClearImage();
     const bool opened = m_loader->OpenFolder(folder);
+    WatchShownFolder();
     if (opened)
         StartThumbnails();
     m_controlPanel->ThumbnailPane()->Rebuild();
@@ -45,6 +48,7 @@ void CMainFrame::OpenFolder(const CShellPidl& folder)
 
 void CMainFrame::OnFolderNotify(FolderNotify* notify)
 {
+    const QScopedValueRollback busy(m_paneOperation, true);
     if (notify->kind == 1) {
         if (notify->listing)
             OpenFolder(notify->listing->Folder());
@@ -54,11 +58,13 @@ void CMainFrame::OnFolderNotify(FolderNotify* notify)
     // clear the image the view holds; the image is asked for again after.
     m_view->SetImage(nullptr);
     m_loader->RenameCurrentFolder(*notify->folder, *notify->newName, &notify->newList);
+    WatchShownFolder();
     ShowImage(m_currentItem, true);
 }
 
 void CMainFrame::OnThumbPaneNotify(ThumbPaneNotify* notify)
 {
+    const QScopedValueRollback busy(m_paneOperation, true);
     switch (notify->code) {
     case 0:
         m_fitSuspended = false;

@@ -79,6 +79,7 @@ CFolderTree::CFolderTree(QWidget* parent) : QTreeWidget(parent)
     delete old;
     connect(this, &QTreeWidget::itemExpanded, this, &CFolderTree::OnItemExpanded);
     connect(this, &QTreeWidget::itemCollapsed, this, &CFolderTree::OnItemCollapsed);
+    SetUpFolderWatch();
 }
 
 CFolderTree::~CFolderTree() = default;

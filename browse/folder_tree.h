@@ -1,8 +1,10 @@
 #pragma once
 // CFolderTree: the folders of the namespace from the Desktop down, shown as a
 // tree beside the thumbnail pane. A folder's children are listed when it is
-// first expanded and dropped when it is collapsed, so a later expansion sees
-// folders made meanwhile; the tree never watches the file system.
+// first expanded and dropped when it is collapsed. While they are shown, the
+// children of expanded file-system folders are kept current
+// (folder_tree_watch.cpp): folders that other programs create or remove
+// there appear or leave within a moment.
 //
 // Choosing a folder lists it before the selection moves: a folder that
 // cannot be listed can be neither expanded nor selected, and the tree stays
@@ -36,14 +38,18 @@
 #include <QIcon>
 #include <QPersistentModelIndex>
 #include <QPointer>
+#include <QSet>
 #include <QTreeWidget>
 #include <ctime>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CFolderListing;
 class CFolderItem;
+class QFileSystemWatcher;
+class QTimer;
 class CFolderSelectionModel;
 class QMenu;
 class QMimeData;
@@ -111,6 +117,8 @@ public:
     // further step.
     static constexpr int kHoverTickMs = 150;
     static constexpr int kHoverOpenTicks = 6;
+    // How long changes to watched folders gather before the tree follows.
+    static constexpr int kFolderBatchMs = 250;
     // Lists the item's folder anew and inserts the subfolders it does not
     // show yet, sorted; nothing when the item was never expanded.
     void RefreshChildren(QTreeWidgetItem* item);
@@ -202,6 +210,13 @@ private:
     bool RenameItem(CFolderItem* item, const std::string& newName, std::string* error);
     void CancelEditing(QTreeWidgetItem* under);
 
+    // Keeping the open folders current (folder_tree_watch.cpp).
+    void SetUpFolderWatch();
+    void CollectExpanded(QTreeWidgetItem* item, std::vector<std::pair<QTreeWidgetItem*, QString>>& out) const;
+    void WatchExpandedFolders();
+    void UpdateChangedFolders();
+    void UpdateChildren(QTreeWidgetItem* item);
+
     // Drag and drop.
     QTreeWidgetItem* DropTargetAt(const QPoint& pos) const;
     bool IsOnLabel(QTreeWidgetItem* item, const QPoint& pos) const;
@@ -235,4 +250,8 @@ private:
     QPoint m_hoverPos;
     int m_hoverTicks = 0;
     QBasicTimer m_hoverTimer;
+    // The expanded folders watched, and the changed ones of the batch.
+    QFileSystemWatcher* m_folderWatch = nullptr;
+    QTimer* m_folderBatch = nullptr;
+    QSet<QString> m_changedFolders;
 };

@@ -17,12 +17,14 @@
 
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "browse/shell_pidl.h"
 #include "decode/sync_event.h"
+#include "thumbs/folder_changes.h"
 #include "thumbs/image_item.h"
 #include "thumbs/loader_host.h"
 #include "thumbs/name_order.h"
@@ -123,6 +125,17 @@ public:
     // Set when the thumbnail worker has ended by itself: every item has its
     // thumbnail or failed once in this run. Cleared when a worker starts.
     CEvent& ThumbnailsSettledEvent() { return m_thumbSettled; }
+
+    // --- A folder that other programs change ---
+    // Lists the folder again and compares it with the list: `rewritten`
+    // names (bytes) the files whose contents changed, which get new items.
+    // Changes nothing; false when the folder cannot be listed.
+    bool CheckFolder(const std::set<std::string>& rewritten, FolderChanges* changes) const;
+    // Takes the changes in: the gone and rewritten items leave the list and
+    // are destroyed (the caller drops its pointers to them before), the new
+    // ones join it in their sorted place. The other items keep their
+    // thumbnails and decoded images; the workers stop meanwhile and go on.
+    void ApplyFolderChanges(FolderChanges& changes);
 
     // --- File operations (each stops the workers and starts them again) ---
     // Renames the item's file; asks the host first when the new name has no

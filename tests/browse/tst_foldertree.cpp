@@ -125,6 +125,7 @@ private slots:
     void selectPidlReachesDeepFolderAndNotifiesOnce();
     void childrenOrder();
     void collapseThenExpandSeesNewFolder();
+    void expandedFoldersFollowTheFileSystem();
     void unlistableFolderIsRefused();
     void contextMenu();
     void newFolder();
@@ -265,6 +266,34 @@ void TestFolderTree::collapseThenExpandSeesNewFolder()
     m_tree->collapseItem(parent);
     QCOMPARE(m_tree->currentItem(), parent);
     QCOMPARE(m_receiver.chosen.size(), before + 1);
+}
+
+// Other programs create and remove folders under expanded ones: the tree
+// follows, and a removed folder that held the selection hands it up.
+void TestFolderTree::expandedFoldersFollowTheFileSystem()
+{
+    QVERIFY(Mkdir("w") && Mkdir("w/one"));
+    QTreeWidgetItem* w = Child(Open(m_dir->path()), "w");
+    m_tree->expandItem(w);
+    QCOMPARE(Labels(w), QStringList({"one"}));
+    QVERIFY(Mkdir("w/two") && Mkdir("w/a new one"));
+    QTRY_COMPARE(Labels(w), QStringList({"a new one", "one", "two"}));
+    QVERIFY(rmdir(Dir("w/one").c_str()) == 0);
+    QTRY_COMPARE(Labels(w), QStringList({"a new one", "two"}));
+    // A file is not a folder: nothing changes for it.
+    QVERIFY(browsetest::MakeFile(Dir("w/photo.jpg")));
+    m_tree->setCurrentItem(Child(w, "two"));
+    const size_t before = m_receiver.chosen.size();
+    QVERIFY(rmdir(Dir("w/two").c_str()) == 0);
+    QTRY_COMPARE(m_tree->currentItem(), w);
+    QCOMPARE(Labels(w), QStringList({"a new one"}));
+    QCOMPARE(m_receiver.chosen.size(), before + 1);
+    QVERIFY(m_receiver.chosen.back().Equals(Parse(Dir("w"))));
+    // Collapsed, the folder is no longer followed; expanded again, it lists anew.
+    m_tree->collapseItem(w);
+    QVERIFY(Mkdir("w/later"));
+    m_tree->expandItem(w);
+    QCOMPARE(Labels(w), QStringList({"a new one", "later"}));
 }
 
 void TestFolderTree::unlistableFolderIsRefused()

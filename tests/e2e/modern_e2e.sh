@@ -40,4 +40,24 @@ for scale in 1 2; do
     same_pixels "$work/upright.ppm" 768x1024+256+0
   stop_app
 done
+# A folder shown with its panel: the pane takes the top third of the screen
+# right of the tree. A JPEG copied in by another program shows up there.
+mkdir "$work/photos"
+convert -size 320x240 xc:'#ff0000' -quality 95 "$work/photos/a.jpg"
+convert -size 320x240 xc:'#0000ff' -quality 95 "$work/new.jpg"
+pane_colour() {
+  import -window root "$work/screen.png"
+  convert "$work/screen.png" -crop 960x300+320+40 +repage -fuzz 12% -fill black +opaque "$1" "$work/pane.png"
+  [ "$(convert "$work/pane.png" -format '%[fx:mean>0]' info:)" = 1 ]
+}
+(cd "$work/photos" && exec "$lumvane" "$work/photos" >"$work/lumvane-folder.log" 2>&1) &
+app_pid=$!
+until_ok 20 "the folder's window is shown" window_shown
+until_ok 20 "the first photo's thumbnail is in the pane" pane_colour 'rgb(255,0,0)'
+pane_colour 'rgb(0,0,255)' && fail "a blue thumbnail before the blue photo came"
+cp "$work/new.jpg" "$work/photos/b.jpg"
+until_ok 10 "the JPEG copied into the folder shows up in the pane" pane_colour 'rgb(0,0,255)'
+rm "$work/photos/a.jpg"
+until_ok 10 "the deleted JPEG leaves the pane" eval '! pane_colour "rgb(255,0,0)"'
+stop_app
 echo "PASS"

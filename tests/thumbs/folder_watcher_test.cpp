@@ -1,0 +1,158 @@
+// A folder that other programs change, on a real file system: the watcher
+// reports bursts in a few coalesced batches naming the rewritten files, and
+// the loader takes in what is new, gone and rewritten while the other items
+// keep their thumbnails and decoded images.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+
+#include "tests/thumbs/loader_fixture.h"
+#include "thumbs/folder_watcher.h"
+#include "thumbs/image_item.h"
+
+using namespace loadertest;
+
+namespace {
+
+struct Batch {
+    std::set<std::string> rewritten;
+    bool overflowed;
+};
+
+// Runs the event loop until `done` holds; false when it never did.
+bool RunUntil(const std::function<bool()>& done)
+{
+    QDeadlineTimer deadline(kWait);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    return true;
+}
+
+class FolderWatcherTest : public LoaderTest {
+protected:
+    void Watch()
+    {
+        ASSERT_TRUE(m_watcher.Watch(Dir()));
+        QObject::connect(&m_watcher, &CFolderWatcher::Changed,
+                         [this](const std::set<std::string>& names, bool overflowed) {
+                             m_batches.push_back({names, overflowed});
+                         });
+    }
+
+    int m_argc = 1;
+    char m_name[8] = "watcher";
+    char* m_argv[1] = {m_name};
+    QCoreApplication m_app {m_argc, m_argv};
+    CFolderWatcher m_watcher;
+    std::vector<Batch> m_batches;
+};
+
+}  // namespace
+
+TEST_F(FolderWatcherTest, BurstIsCoalescedIntoFewBatches)
+{
+    Watch();
+    // A camera import: two thousand files written one after another.
+    constexpr int kFiles = 2000;
+    const auto started = std::chrono::steady_clock::now();
+    const std::vector<uint8_t> bytes = MakeJpeg(16, 16, 1);
+    for (int i = 0; i < kFiles; ++i) {
+        jpegwriter::WriteFile(PathOf("IMG_" + std::to_string(i) + ".jpg"), bytes);
+        if (i % 100 == 0)
+            QCoreApplication::processEvents();
+    }
+    const auto burst = std::chrono::steady_clock::now() - started;
+    // Every file is named once all batches are in.
+    std::set<std::string> seen;
+    ASSERT_TRUE(RunUntil([&] {
+        for (const Batch& b : m_batches)
+            seen.insert(b.rewritten.begin(), b.rewritten.end());
+        return int(seen.size()) == kFiles
+            || std::any_of(m_batches.begin(), m_batches.end(), [](const Batch& b) { return b.overflowed; });
+    }));
+    // One batch per wait at most, and the wait is not stretched by the stream.
+    const auto waits
+        = std::chrono::duration_cast<std::chrono::milliseconds>(burst).count() / CFolderWatcher::kBatchMs;
+    EXPECT_LE(int(m_batches.size()), int(waits) + 2);
+    EXPECT_GE(m_batches.size(), 1u);
+}
+
+TEST_F(FolderWatcherTest, RewrittenFilesAreNamedCreatedAndDeletedOnesAreNot)
+{
+    WriteJpeg("kept.jpg");
+    WriteJpeg("gone.jpg");
+    Watch();
+    // Rewritten in place (truncated and written), and by a save that moves
+    // a new file over the old name.
+    WriteJpeg("kept.jpg", 32, 32, 2);
+    WriteJpeg("new.tmp", 20, 20, 3);
+    std::filesystem::rename(PathOf("new.tmp"), PathOf("gone.jpg"));
+    ASSERT_TRUE(RunUntil([&] { return !m_batches.empty(); }));
+    EXPECT_TRUE(m_batches[0].rewritten.count("kept.jpg"));
+    EXPECT_TRUE(m_batches[0].rewritten.count("gone.jpg"));
+
+    m_batches.clear();
+    std::filesystem::remove(PathOf("gone.jpg"));
+    ASSERT_TRUE(RunUntil([&] { return !m_batches.empty(); }));
+    EXPECT_TRUE(m_batches[0].rewritten.empty());
+
+    EXPECT_FALSE(m_watcher.Watch(PathOf("no such folder")));
+    EXPECT_TRUE(m_watcher.Path().empty());
+    EXPECT_TRUE(m_watcher.Watch(""));
+}
+
+TEST_F(LoaderTest, FolderChangesKeepWhatStays)
+{
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"})
+        WriteJpeg(name);
+    ASSERT_TRUE(Open());
+    m_loader.StartThumbnails(kSmallThumbnailSize);
+    ASSERT_TRUE(WaitThumbnails());
+    ImageItem* a = Item("a.jpg");
+    ImageItem* c = Item("c.jpg");
+    ViewRequest request;
+    request.item = a;
+    m_loader.RequestView(request, false);
+    ASSERT_TRUE(WaitSlots());
+    ASSERT_TRUE(m_loader.DisplayImageOf(a));
+
+    FolderChanges none;
+    ASSERT_TRUE(m_loader.CheckFolder({}, &none));
+    EXPECT_TRUE(none.Empty());
+
+    // b is deleted, c rewritten, e and a file of another kind created.
+    std::filesystem::remove(PathOf("b.jpg"));
+    WriteJpeg("c.jpg", 30, 20, 7);
+    WriteJpeg("e.jpg");
+    WriteBytes("notes.txt", "not a photo");
+    FolderChanges changes;
+    ASSERT_TRUE(m_loader.CheckFolder({"c.jpg", "notes.txt"}, &changes));
+    EXPECT_EQ(changes.removed.size(), 2u);
+    ASSERT_EQ(changes.added.size(), 2u);
+    ASSERT_EQ(changes.replaced.size(), 1u);
+    EXPECT_EQ(changes.replaced[0].first, c);
+    EXPECT_EQ(changes.Successor(a), a);
+    EXPECT_EQ(changes.Successor(Item("b.jpg")), nullptr);
+    ImageItem* newC = changes.Successor(c);
+    ASSERT_NE(newC, c);
+
+    m_loader.ApplyFolderChanges(changes);
+    EXPECT_EQ(Names(), (std::vector<std::string> {"a.jpg", "c.jpg", "d.jpg", "e.jpg"}));
+    EXPECT_EQ(Item("c.jpg"), newC);
+    // The unchanged item keeps its picture and thumbnail; the new ones get theirs.
+    EXPECT_TRUE(m_loader.DisplayImageOf(a));
+    EXPECT_TRUE(m_loader.ThumbnailOf(a));
+    ASSERT_TRUE(WaitThumbnails());
+    for (ImageItem* item : Items())
+        EXPECT_TRUE(m_loader.ThumbnailOf(item)) << item->name;
+    EXPECT_EQ(m_loader.ThumbnailOf(newC)->Height(), 53);  // the new picture: 30 x 20, not 64 x 48
+}
