@@ -139,7 +139,7 @@ ImageItem* CThumbLoader::CompleteFolder()
         return nullptr;
     // No thumbnail worker is expected yet; should one run, it must not walk
     // the links while they change.
-    const bool restart = m_thumbThread.joinable() && m_thumbsStarted;
+    const bool restart = ThumbnailWorkerRunning() && m_thumbsStarted;
     StopThumbnailWorker();
     if (!ListFolder()) {
         if (restart)
@@ -164,7 +164,7 @@ ImageItem* CThumbLoader::CompleteFolder()
 void CThumbLoader::Sort()
 {
     // The thumbnail worker walks the links: it must not run while they change.
-    const bool restart = m_thumbThread.joinable() && m_thumbsStarted;
+    const bool restart = ThumbnailWorkerRunning() && m_thumbsStarted;
     StopThumbnailWorker();
     SortList();
     if (restart)
