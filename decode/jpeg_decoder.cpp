@@ -109,7 +109,7 @@ bool ExifThumbnail(const CExifReader& exif, int size, std::vector<uint32_t>& pix
 // The file decoded at the library scale that keeps it at least `size` on
 // its longer side, then sampled.
 bool ReducedThumbnail(const std::string& path, int size, CEvent* cancel, std::vector<uint32_t>& pixels,
-                      int& width, int& height, std::string& error)
+                      int& width, int& height, std::string& error, bool& skippedScans)
 {
     CJpegSource source;
     if (!source.OpenFile(path, nullptr, nullptr)) {
@@ -117,12 +117,15 @@ bool ReducedThumbnail(const std::string& path, int size, CEvent* cancel, std::ve
         return false;
     }
     source.SetCancel(cancel);
+    // A progressive file's scans are read only as far as they change the
+    // reduced pixels; the rest is never decoded.
     const bool made = source.ReadHeader()
-        && source.StartDecompress(JCS_RGB,
-                                  ThumbnailScale(std::max(source.ImageWidth(), source.ImageHeight()), size))
+        && source.StartReducedDecompress(
+            JCS_RGB, ThumbnailScale(std::max(source.ImageWidth(), source.ImageHeight()), size))
         && SampleRows(source, size, cancel, pixels, width, height, error);
     if (!made && source.LastError()[0])
         error = source.LastError();
+    skippedScans = made && source.SkippedScans();
     return made;
 }
 
@@ -200,9 +203,10 @@ bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif
     std::vector<uint32_t> pixels;
     int width = 0, height = 0;
     m_thumbError.clear();
+    m_thumbSkippedScans = false;
     bool made = useExif && ExifThumbnail(info.exif, size, pixels, width, height, m_thumbError);
     if (!made)
-        made = ReducedThumbnail(path, size, cancel, pixels, width, height, m_thumbError);
+        made = ReducedThumbnail(path, size, cancel, pixels, width, height, m_thumbError, m_thumbSkippedScans);
     if (!made)
         return false;
     m_thumbError.clear();  // what the Exif thumbnail lacked no longer matters

@@ -83,6 +83,9 @@ public:
     // Why the last MakeThumbnail failed. Kept apart from LastError because the
     // loader makes thumbnails and display images of one file on two threads.
     const std::string& ThumbnailError() const { return m_thumbError; }
+    // True when the last MakeThumbnail left scans of a progressive file
+    // unread, its pixels being fixed by the scans before (tools and tests).
+    bool ThumbnailSkippedScans() const { return m_thumbSkippedScans; }
 
 private:
     CImageBitmap m_display;
@@ -93,6 +96,7 @@ private:
     bool m_direct = false;     // the library writes rows straight into the display image
     std::string m_lastError;   // display thread
     std::string m_thumbError;  // thumbnail thread
+    bool m_thumbSkippedScans = false;
     ImageInfo m_info;
     std::mutex m_infoLock;
     bool m_infoRead = false;
