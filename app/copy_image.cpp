@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QScreen>
 
+#include "app/clipboard_image_data.h"
 #include "app/wait_cursor.h"
 #include "decode/bitmap_export.h"
 
@@ -68,11 +69,8 @@ bool CCopyProgress::Progress(int totalRows, int row)
 
 QMimeData* MakeCopyImageData(const QImage& image, const std::vector<uint8_t>& bmpFile)
 {
-    auto* data = new QMimeData;
-    data->setImageData(image);
-    data->setData(QStringLiteral("image/bmp"),
-                  QByteArray(reinterpret_cast<const char*>(bmpFile.data()), qsizetype(bmpFile.size())));
-    return data;
+    return new CClipboardImageData(
+        image, QByteArray(reinterpret_cast<const char*>(bmpFile.data()), qsizetype(bmpFile.size())));
 }
 
 void CopyImageToClipboard(const std::string& path, QWidget* parent)
@@ -92,8 +90,10 @@ void CopyImageToClipboard(const std::string& path, QWidget* parent)
     request.path = path;  // own size, rotation 0, every flag clear
     CCopyProgress progress(window.Bar());
     if (!decoder.OpenForDisplay(request)) {
-        // Nothing to copy: an empty image would only wipe the clipboard.
+        // The picture on the clipboard must never be another one than the
+        // user asked for: a file that can't be decoded empties it.
         qCDebug(lcCopy) << "can't open" << QByteArray::fromStdString(path);
+        QApplication::clipboard()->clear();
         return;
     }
     if (!decoder.Decode(nullptr, &progress))

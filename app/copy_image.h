@@ -27,13 +27,14 @@ private:
     QProgressBar* m_bar;
 };
 
-// The clipboard data of an image: the image itself (other programs receive
-// it as PNG) and the packed 24-bit DIB with a BMP file header as "image/bmp".
-// The caller owns the result.
+// The clipboard data of an image: PNG (encoded at once on a thread of its
+// own) and the packed 24-bit DIB with a BMP file header as "image/bmp"; the
+// image itself for Lumvane. The caller owns the result.
 QMimeData* MakeCopyImageData(const QImage& image, const std::vector<uint8_t>& bmpFile);
 
 // The Copy Image command. `path` is the current file's full path (bytes as
 // the kernel stores them); empty when there is no current item, and then
 // nothing happens. `parent` owns the progress window (may be null). When the
-// file can't be opened at all, the clipboard keeps what it held.
+// file can't be opened at all, the clipboard is emptied, so that no earlier
+// copy is pasted in its place.
 void CopyImageToClipboard(const std::string& path, QWidget* parent);

@@ -105,6 +105,7 @@ bool CMainFrame::Create(AppSettings* settings)
 
     m_mainSplitBar = new CSplitBar(m_controlPanel, m_view, false, m_settings->mainSplitPos, m_client);
     connect(m_mainSplitBar, &CSplitBar::LaidOut, this, &CMainFrame::OnSplitterLaidOut, Qt::DirectConnection);
+    CreatePropertiesWindow();
 
     BuildMenus();
     menuBar()->hide();
@@ -153,6 +154,7 @@ void CMainFrame::ApplyLoaderOptions()
     m_loader->SetOptions(m_settings->highQualitySubsampling, m_settings->zoomInterpolation,
                          m_settings->exifThumbnails);
     StartThumbnails();
+    m_controlPanel->ThumbnailPane()->Rebuild();
     ShowImage(m_currentItem, true);
 }
 
@@ -298,6 +300,8 @@ void CMainFrame::ShowImage(ImageItem* item, bool force)
 
     if (ControlPanelShown())
         m_controlPanel->ThumbnailPane()->SelectItem(item, false);
+    if (m_propertiesWnd && m_propertiesWnd->isVisible())
+        ShowPropertiesOf(item);
     m_slideTicks = 0;
     InvalidateNameBar();
 }
@@ -311,6 +315,7 @@ void CMainFrame::ClearImage()
     m_view->update();
     m_controlPanel->ThumbnailPane()->Clear();
     InvalidateNameBar();
+    ShowPropertiesOf(nullptr);
     UpdateSlideTimer();
     UpdateActions();
 }

@@ -110,6 +110,8 @@ public:
     CControlPanel* ControlPanel() const { return m_controlPanel; }
     QWidget* ClientArea() const { return m_client; }
     QMenu* ContextMenu() const { return m_contextMenu; }
+    QWidget* PropertiesWindow() const { return m_propertiesWnd; }
+    QWidget* AboutWindow() const { return m_aboutWnd; }
 
     // ILoaderHost: the loader's questions and the drag, as dialogs and QDrag.
     bool AskRenameWithoutJpegExtension(const std::string& newName) override;
@@ -154,6 +156,12 @@ private:
     void ToggleNameBar();
     void ToggleFullScreen();
     void AdjustSlideShow();
+    // The auxiliary windows and Options (main_frame_windows.cpp).
+    void CreatePropertiesWindow();
+    void ShowPropertiesOf(ImageItem* item);
+    void OnImagePropertiesCommand();
+    void OnOptionsCommand();
+    void OnAboutCommand();
     // Keys and steps (main_frame_keys.cpp).
     bool TranslateKeypadKey(const QKeyEvent& key);
     bool ApplyEscapeRule();

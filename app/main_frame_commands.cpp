@@ -150,14 +150,14 @@ void CMainFrame::RunCommand(int id)
         s.flipVertically = !s.flipVertically;
         ShowImage(m_currentItem, true);
         break;
-    case kCmdImageProperties: break;
+    case kCmdImageProperties: OnImagePropertiesCommand(); break;
     case kCmdAdjustSlideShow: AdjustSlideShow(); break;
     case kCmdStartStopSlideShow:
         m_slideShowRunning = !m_slideShowRunning;
         UpdateSlideTimer();
         break;
-    case kCmdOptions: break;
-    case kCmdAbout: break;
+    case kCmdOptions: OnOptionsCommand(); break;
+    case kCmdAbout: OnAboutCommand(); break;
     default: return;
     }
     UpdateActions();

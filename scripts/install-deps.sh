@@ -8,7 +8,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6opengl6-dev libgl-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libglib2.0-dev
+  libglib2.0-dev libglib2.0-bin
+  desktop-file-utils appstream xdg-utils
   xvfb xdotool xclip x11-utils imagemagick
   qt6-qpa-plugins fonts-dejavu-core
   clang libclang-rt-14-dev clang-format

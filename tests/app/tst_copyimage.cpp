@@ -9,7 +9,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "app/clipboard_image_data.h"
 #include "app/copy_image.h"
+#include "app/png_encoder.h"
 #include "tools/exif_builder.h"
 #include "tools/jpeg_writer.h"
 
@@ -156,31 +158,92 @@ private slots:
         QCOMPARE(int32_t(Le32(bmp, 22)), 20);
     }
 
-    void nothingToCopyLeavesTheClipboard_data()
+    void noCurrentItemLeavesTheClipboard()
     {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<bool>("current");
-        QTest::newRow("no current item") << QByteArray() << false;
-        QTest::newRow("not a JPEG") << QByteArray("GIF89a, not a JPEG") << true;
-        QTest::newRow("empty file") << QByteArray() << true;
-    }
-    void nothingToCopyLeavesTheClipboard()
-    {
-        QFETCH(QByteArray, content);
-        QFETCH(bool, current);
-        std::string path;
-        if (current) {
-            path = (m_dir.path() + "/bad.jpg").toStdString();
-            QVERIFY(jpegwriter::WriteFile(path, std::vector<uint8_t>(content.begin(), content.end())));
-        }
         SetClipboardText("kept");
         QSignalSpy changes(QApplication::clipboard(), &QClipboard::dataChanged);
-        CopyImageToClipboard(path, nullptr);
+        CopyImageToClipboard(std::string(), nullptr);
         QCOMPARE(changes.count(), 0);
         QCOMPARE(QApplication::clipboard()->text(), QString("kept"));
+    }
+
+    // Regression: a file that could not be decoded left the previous copy on
+    // the clipboard, so the user pasted another picture than the one shown.
+    void undecodableFileEmptiesTheClipboard_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("not a JPEG") << QByteArray("GIF89a, not a JPEG");
+        QTest::newRow("empty file") << QByteArray();
+        QTest::newRow("SOI only") << QByteArray("\xff\xd8", 2);
+    }
+    void undecodableFileEmptiesTheClipboard()
+    {
+        QFETCH(QByteArray, content);
+        CopyImageToClipboard(Write("good.jpg", jpegwriter::MakePhotoLike(16, 8, 2), Options(90, true)),
+                             nullptr);
+        QVERIFY(QApplication::clipboard()->mimeData()->hasImage());
+        const std::string path = (m_dir.path() + "/bad.jpg").toStdString();
+        QVERIFY(jpegwriter::WriteFile(path, std::vector<uint8_t>(content.begin(), content.end())));
+        CopyImageToClipboard(path, nullptr);
+        const QMimeData* data = QApplication::clipboard()->mimeData();
+        QVERIFY(!data || (!data->hasImage() && data->formats().isEmpty()));
         QVERIFY(!QApplication::overrideCursor());
         for (QWidget* w : QApplication::topLevelWidgets())
             QVERIFY(!w->isVisible());
+    }
+
+    // Regression: pasting a large copy as PNG encoded it on request on the
+    // window thread, freezing the viewer. The PNG is now made at once on a
+    // thread of its own, and only PNG and BMP are offered.
+    void pngIsReadyWithoutARequest()
+    {
+        const auto bytes = jpegwriter::Encode(jpegwriter::MakePhotoLike(301, 203, 4), Options(95, false));
+        const std::string path = (m_dir.path() + "/png.jpg").toStdString();
+        QVERIFY(jpegwriter::WriteFile(path, bytes));
+        CopyImageToClipboard(path, nullptr);
+        const auto* data = qobject_cast<const CClipboardImageData*>(QApplication::clipboard()->mimeData());
+        QVERIFY(data);
+        QCOMPARE(data->formats(), (QStringList {"image/png", "image/bmp"}));
+        QTRY_VERIFY(data->PngReady());
+        QImage png;
+        QVERIFY(png.loadFromData(data->data("image/png"), "PNG"));
+        const QImage copied = qvariant_cast<QImage>(data->imageData());
+        QCOMPARE(png.size(), QSize(301, 203));
+        QCOMPARE(png.convertToFormat(QImage::Format_RGB32), copied.convertToFormat(QImage::Format_RGB32));
+    }
+
+    // The PNG encoder's output against Qt's reader, for sizes around its bands.
+    void pngRoundTrips_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("1 x 1") << QSize(1, 1);
+        QTest::newRow("1 x 9") << QSize(1, 9);
+        QTest::newRow("77 x 3") << QSize(77, 3);
+        QTest::newRow("640 x 480") << QSize(640, 480);
+    }
+    void pngRoundTrips()
+    {
+        QFETCH(QSize, size);
+        QImage image(size, QImage::Format_RGB32);
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x)
+                image.setPixel(x, y, qRgb(x * 7 + y, y * 13 - x, (x ^ y) * 3));
+        QImage back;
+        QVERIFY(back.loadFromData(EncodePngFast(image), "PNG"));
+        QCOMPARE(back.convertToFormat(QImage::Format_RGB32), image);
+        QVERIFY(EncodePngFast(QImage()).isEmpty());
+    }
+
+    // Replaced while the PNG is still being encoded: the encode stops and
+    // nothing is left running.
+    void destroyWhileEncoding()
+    {
+        QImage big(4000, 3000, QImage::Format_RGB32);
+        big.fill(qRgb(10, 200, 30));
+        for (int i = 0; i < 3; ++i)
+            delete new CClipboardImageData(big, QByteArray("BM"));
+        std::atomic<bool> cancel {true};
+        QVERIFY(EncodePngFast(big, &cancel).isEmpty());
     }
 
     // A file cut short copies the rows decoded so far over black.
