@@ -16,6 +16,7 @@
 #include "res/string_table.h"
 #include "res/toolbar_icons.h"
 #include "thumbs/thumb_loader.h"
+#include "thumbs/thumbnail_cache.h"
 #include "thumbs/thumbnail_pane.h"
 
 namespace {
@@ -94,6 +95,7 @@ bool CMainFrame::Create(AppSettings* settings)
     m_loader->SetHost(this);
     m_loader->SetOptions(m_settings->highQualitySubsampling, m_settings->zoomInterpolation,
                          m_settings->exifThumbnails);
+    ApplyThumbnailCache();
     m_view->SetGamma(kGammaOff);
 
     m_controlPanel = new CControlPanel(m_loader.get(), &m_displayBitmap, m_settings->panelSplitPos);
@@ -153,9 +155,18 @@ void CMainFrame::ApplyLoaderOptions()
     m_view->SetImage(nullptr);
     m_loader->SetOptions(m_settings->highQualitySubsampling, m_settings->zoomInterpolation,
                          m_settings->exifThumbnails);
+    ApplyThumbnailCache();
     StartThumbnails();
     m_controlPanel->ThumbnailPane()->Rebuild();
     ShowImage(m_currentItem, true);
+}
+
+void CMainFrame::ApplyThumbnailCache()
+{
+    const std::string root = CThumbnailCache::DefaultRoot();
+    m_loader->SetThumbnailCache(m_settings->sharedThumbnailCache && !root.empty()
+                                    ? std::make_shared<CThumbnailCache>(root)
+                                    : nullptr);
 }
 
 // Opens the command-line file alone, or the start folder. A command-line

@@ -72,6 +72,8 @@ public:
     // Hands changed decode options to the loader, restarts the thumbnails
     // and asks for the current image again.
     void ApplyLoaderOptions();
+    // Hands the loader the shared thumbnail cache when the option is on.
+    void ApplyThumbnailCache();
 
     // Runs one command by number, as its menu item, key or button would.
     void RunCommand(int id);

@@ -223,6 +223,47 @@ bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif
     return true;
 }
 
+bool CJpegDecoder::DecodeReduced(const std::string& path, int minSize, CEvent* cancel, ReducedImage* out)
+{
+    m_thumbError.clear();
+    m_thumbSkippedScans = false;
+    CJpegSource source;
+    if (!source.OpenFile(path, nullptr, nullptr)) {
+        m_thumbError = source.LastError();
+        return false;
+    }
+    source.SetCancel(cancel);
+    auto fail = [&](const char* why) {
+        m_thumbError = source.LastError()[0] ? source.LastError() : why;
+        return false;
+    };
+    if (!source.ReadHeader())
+        return fail("no image in the file");
+    const int scale = ThumbnailScale(std::max(source.ImageWidth(), source.ImageHeight()), minSize);
+    // The library's 32-bit output has the bitmap's byte order.
+    if (!source.StartReducedDecompress(JCS_EXT_BGRX, scale))
+        return fail("cannot decode");
+    const int w = source.OutputWidth(), h = source.OutputHeight();
+    if (w <= 0 || h <= 0 || int64_t(w) * h > kMaxReducedPixels) {
+        m_thumbError = "too large to filter";
+        return false;
+    }
+    QImage pixels(w, h, QImage::Format_RGB32);
+    if (pixels.isNull())
+        return fail("out of memory");
+    for (int y = 0; y < h; ++y) {
+        if (cancel && cancel->IsSet())
+            return fail("cancelled");
+        if (!source.ReadScanline(pixels.scanLine(y)))
+            return fail("cannot decode");
+    }
+    m_thumbSkippedScans = source.SkippedScans();
+    out->pixels = std::move(pixels);
+    out->imageWidth = source.ImageWidth();
+    out->imageHeight = source.ImageHeight();
+    return true;
+}
+
 bool CJpegDecoder::OpenForDisplay(const DecodeRequest& request, CEvent* cancel)
 {
     m_request = request;

@@ -35,6 +35,7 @@
 
 class CImageBitmap;
 class CShellFolder;
+class CThumbnailCache;
 
 // Thumbnail sizes of "Small Thumbnails" and "Big Thumbnails".
 inline constexpr int kSmallThumbnailSize = 80;
@@ -125,6 +126,10 @@ public:
     // However many there are, at most one per core decodes at a time.
     void SetThumbnailThreads(int threads);
     int ThumbnailThreadCount() const;
+    // The shared thumbnail cache (null: none): thumbnails are looked up there
+    // before decoding and stored there after. Stops the thumbnail worker; the
+    // next start of thumbnails uses it.
+    void SetThumbnailCache(std::shared_ptr<const CThumbnailCache> cache);
     // Called on a thumbnail thread, under the thumbnail lock, with each item
     // the moment it is handed out to be made. For tools and tests; set only
     // while no thumbnail worker runs.
@@ -181,6 +186,7 @@ private:
     ImageItem* ClaimNextItem(size_t slot);
     bool IsClaimed(const ImageItem* item) const;  // thumbnail lock held
     bool MakeThumbnailOf(ImageItem* item);
+    bool MakeThroughCache(ImageItem* item, const std::string& path);  // cached_thumbnail.cpp
     void ReleaseItem(size_t slot);
     void ThreadEnded(bool byItself);
 
@@ -218,6 +224,7 @@ private:
     bool m_thumbsStarted = false;  // a thumbnail run was asked for since the list was made
     int m_thumbSize = kBigThumbnailSize;
     CDecodeGate m_gate;
+    std::shared_ptr<const CThumbnailCache> m_cache;  // set while the thumbnail worker is stopped
     // Guarded by the thumbnail lock: where the pane looks, and the walk that
     // hands out the items from there.
     std::mutex m_thumbLock;

@@ -205,7 +205,9 @@ void CThumbLoader::ThreadEnded(bool byItself)
 bool CThumbLoader::MakeThumbnailOf(ImageItem* item)
 {
     const std::string path = ItemPath(item);
-    if (IsPlainFile(path) && item->decoder.MakeThumbnail(path, m_thumbSize, m_exifThumbnails, &m_thumbStop)) {
+    if (IsPlainFile(path)
+        && (m_cache ? MakeThroughCache(item, path)
+                    : item->decoder.MakeThumbnail(path, m_thumbSize, m_exifThumbnails, &m_thumbStop))) {
         item->thumbnailReady.Set();
         return true;
     }
