@@ -40,6 +40,8 @@ class CThumbnailCache;
 // Thumbnail sizes of "Small Thumbnails" and "Big Thumbnails".
 inline constexpr int kSmallThumbnailSize = 80;
 inline constexpr int kBigThumbnailSize = 120;
+// The thumbnail pixels held at once unless set otherwise.
+inline constexpr int64_t kDefaultThumbnailBudget = int64_t(128) << 20;
 
 class CThumbLoader {
 public:
@@ -115,6 +117,8 @@ public:
     // The item's thumbnail when its thumbnail-ready event is set, else null.
     CImageBitmap* ThumbnailOf(ImageItem* item);
     // Where the thumbnail worker goes on (the first column the pane shows).
+    // With the budget below nearly spent, the thumbnails farthest from there
+    // are dropped first; the worker makes them again when they come near.
     void SetThumbnailStart(ImageItem* item);
     int ThumbnailSize() const { return m_thumbSize; }
     // Set when the thumbnail worker has ended by itself: every item has its
@@ -126,6 +130,12 @@ public:
     // However many there are, at most one per core decodes at a time.
     void SetThumbnailThreads(int threads);
     int ThumbnailThreadCount() const;
+    // The most bytes of thumbnail pixels held at once. The worker makes
+    // thumbnails only as far ahead of the start item as a third of it holds,
+    // and stops while the next one would pass it; SetThumbnailStart makes room.
+    void SetThumbnailBudget(int64_t bytes);
+    // The bytes of thumbnail pixels held now.
+    int64_t ThumbnailBytes();
     // The shared thumbnail cache (null: none): thumbnails are looked up there
     // before decoding and stored there after. Stops the thumbnail worker; the
     // next start of thumbnails uses it.
@@ -184,11 +194,18 @@ private:
     void ThumbnailLoop(size_t slot);
     bool WaitWhilePaused();
     ImageItem* ClaimNextItem(size_t slot);
+    int64_t Reach() const;                         // thumbnail lock held
+    bool OutOfReach(const ImageItem* item) const;  // thumbnail lock held
+    void Publish(ImageItem* item);
+    void Forget(ImageItem* item);
+    void TrimThumbnails();  // thumbnail lock held
+    void WakeThumbnailThreads();
+    int64_t ThumbnailEstimate() const { return int64_t(m_thumbSize) * m_thumbSize * 4; }
     bool IsClaimed(const ImageItem* item) const;  // thumbnail lock held
     bool MakeThumbnailOf(ImageItem* item);
     bool MakeThroughCache(ImageItem* item, const std::string& path);  // cached_thumbnail.cpp
     void ReleaseItem(size_t slot);
-    void ThreadEnded(bool byItself);
+    void ThreadEnded(size_t slot, bool byItself);
 
     // Options.
     bool m_highQuality = false;
@@ -225,8 +242,8 @@ private:
     int m_thumbSize = kBigThumbnailSize;
     CDecodeGate m_gate;
     std::shared_ptr<const CThumbnailCache> m_cache;  // set while the thumbnail worker is stopped
-    // Guarded by the thumbnail lock: where the pane looks, and the walk that
-    // hands out the items from there.
+    // Guarded by the thumbnail lock: where the pane looks, the walk that
+    // hands out the items from there, and the thumbnails held.
     std::mutex m_thumbLock;
     ImageItem* m_thumbStart = nullptr;
     ImageItem* m_walkStart = nullptr;        // the start item the walk follows
@@ -234,6 +251,10 @@ private:
     int m_walkSettled = 0;                   // items in a row found made, failed or taken
     int m_thumbRunning = 0;                  // threads not yet ended
     std::vector<ImageItem*> m_thumbWorking;  // per thread; read by the stopper after the joins
+    std::vector<char> m_thumbEnded;          // per thread: it has ended by itself
+    std::vector<ImageItem*> m_made;          // the items whose thumbnails are held
+    int64_t m_thumbBytes = 0;                // their pixels
+    int64_t m_thumbBudget = kDefaultThumbnailBudget;
     ThumbnailTrace m_thumbTrace;
 
     ILoaderHost* m_host = nullptr;

@@ -58,7 +58,13 @@ void CThumbLoader::StartThumbnails(int size)
     for (ImageItem* item = m_first; item; item = item->next) {
         item->thumbnailReady.Reset();
         item->thumbnailFailed = false;
+        item->thumbnailBytes = 0;
         item->decoder.Thumbnail().Clear();
+    }
+    {
+        std::lock_guard lock(m_thumbLock);
+        m_made.clear();
+        m_thumbBytes = 0;
     }
     m_thumbSize = size;
     m_thumbsStarted = true;
@@ -86,12 +92,6 @@ CImageBitmap* CThumbLoader::ThumbnailOf(ImageItem* item)
     return item && item->thumbnailReady.IsSet() ? &item->decoder.Thumbnail() : nullptr;
 }
 
-void CThumbLoader::SetThumbnailStart(ImageItem* item)
-{
-    std::lock_guard lock(m_thumbLock);
-    m_thumbStart = item;
-}
-
 void CThumbLoader::StartThumbnailWorker(bool paused)
 {
     StopThumbnailWorker();
@@ -106,6 +106,7 @@ void CThumbLoader::StartThumbnailWorker(bool paused)
         m_walkSettled = 0;
         m_thumbRunning = threads;
         m_thumbWorking.assign(size_t(threads), nullptr);
+        m_thumbEnded.assign(size_t(threads), 0);
     }
     m_gate.SetCores(HardwareCores());
     m_paused = paused;
@@ -168,9 +169,17 @@ ImageItem* CThumbLoader::ClaimNextItem(size_t slot)
     }
     // When every item in a row was found made, failed or taken by another
     // thread, a whole round had nothing to do: the thread ends instead of
-    // spinning on files that cannot be decoded.
+    // spinning on files that cannot be decoded. It also ends at the first item
+    // too far ahead to keep, or when the next thumbnail would not fit.
+    int taken = 0;
+    for (const ImageItem* working : m_thumbWorking)
+        taken += working != nullptr;
+    if (m_thumbBytes + ThumbnailEstimate() * (taken + 1) > m_thumbBudget)
+        return nullptr;
     while (m_walkSettled < m_count) {
         ImageItem* item = m_walkItem ? m_walkItem : m_first;
+        if (OutOfReach(item))
+            return nullptr;
         m_walkItem = item->next;
         if (item->thumbnailReady.IsSet() || item->thumbnailFailed || IsClaimed(item)) {
             ++m_walkSettled;
@@ -191,11 +200,13 @@ void CThumbLoader::ReleaseItem(size_t slot)
     m_thumbWorking[slot] = nullptr;
 }
 
-void CThumbLoader::ThreadEnded(bool byItself)
+void CThumbLoader::ThreadEnded(size_t slot, bool byItself)
 {
     std::lock_guard lock(m_thumbLock);
-    // The last thread to end by itself tells that the run is over; a stop
-    // wins, since the stopper then drops what was cut short.
+    m_thumbEnded[slot] = byItself;
+    // The last thread to end by itself tells that the run is over, as far as
+    // the budget goes; a stop wins, since the stopper then drops what was cut
+    // short.
     if (--m_thumbRunning == 0 && byItself && !m_thumbStop.IsSet())
         m_thumbSettled.Set();
 }
@@ -208,7 +219,7 @@ bool CThumbLoader::MakeThumbnailOf(ImageItem* item)
     if (IsPlainFile(path)
         && (m_cache ? MakeThroughCache(item, path)
                     : item->decoder.MakeThumbnail(path, m_thumbSize, m_exifThumbnails, &m_thumbStop))) {
-        item->thumbnailReady.Set();
+        Publish(item);
         return true;
     }
     if (m_thumbStop.IsSet())
@@ -223,7 +234,7 @@ void CThumbLoader::ThumbnailLoop(size_t slot)
 {
     for (;;) {
         if (m_thumbStop.IsSet() || !WaitWhilePaused() || !m_gate.EnterThumbnail())
-            return ThreadEnded(false);
+            return ThreadEnded(slot, false);
         // A pause that came while this thread waited for a core holds it
         // before the next item.
         if (!m_thumbRun.IsSet()) {
@@ -233,12 +244,12 @@ void CThumbLoader::ThumbnailLoop(size_t slot)
         ImageItem* item = ClaimNextItem(slot);
         if (!item) {
             m_gate.LeaveThumbnail();
-            return ThreadEnded(true);
+            return ThreadEnded(slot, true);
         }
         const bool settled = MakeThumbnailOf(item);
         m_gate.LeaveThumbnail();
         if (!settled)
-            return ThreadEnded(false);  // the item stays recorded for the stopper
+            return ThreadEnded(slot, false);  // the item stays recorded for the stopper
         ReleaseItem(slot);
     }
 }
