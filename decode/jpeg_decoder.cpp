@@ -197,14 +197,33 @@ const ImageInfo& CJpegDecoder::ReadInfo(const std::string& path)
     return m_info;
 }
 
+const CExifReader* CJpegDecoder::KeptExif()
+{
+    std::lock_guard lock(m_infoLock);
+    return m_infoRead ? &m_info.exif : nullptr;
+}
+
 bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif, CEvent* cancel)
 {
-    const ImageInfo& info = ReadInfo(path);
     std::vector<uint32_t> pixels;
     int width = 0, height = 0;
     m_thumbError.clear();
     m_thumbSkippedScans = false;
-    bool made = useExif && ExifThumbnail(info.exif, size, pixels, width, height, m_thumbError);
+    bool made = false;
+    if (useExif) {
+        // The information, once read, is kept for the properties; the Exif
+        // data a thumbnail needs is read for it alone, so that a folder of
+        // thousands of files does not hold every file's Exif data.
+        CExifReader read;
+        const CExifReader* exif = KeptExif();
+        if (!exif) {
+            CJpegSource source;
+            if (source.OpenFile(path, &read, nullptr))
+                source.ReadHeader();
+            exif = &read;
+        }
+        made = ExifThumbnail(*exif, size, pixels, width, height, m_thumbError);
+    }
     if (!made)
         made = ReducedThumbnail(path, size, cancel, pixels, width, height, m_thumbError, m_thumbSkippedScans);
     if (!made)

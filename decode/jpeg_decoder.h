@@ -107,6 +107,9 @@ public:
     bool ThumbnailSkippedScans() const { return m_thumbSkippedScans; }
 
 private:
+    // The Exif data of the information when it was read (then fixed), else null.
+    const CExifReader* KeptExif();
+
     CImageBitmap m_display;
     CImageBitmap m_thumbnail;
     std::unique_ptr<CJpegSource> m_source;  // open between OpenForDisplay and the end of Decode
