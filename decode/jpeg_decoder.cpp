@@ -109,7 +109,7 @@ bool ExifThumbnail(const CExifReader& exif, int size, std::vector<uint32_t>& pix
 // The file decoded at the library scale that keeps it at least `size` on
 // its longer side, then sampled.
 bool ReducedThumbnail(const std::string& path, int size, CEvent* cancel, std::vector<uint32_t>& pixels,
-                      int& width, int& height, std::string& error)
+                      int& width, int& height, std::string& error, bool& skippedScans)
 {
     CJpegSource source;
     if (!source.OpenFile(path, nullptr, nullptr)) {
@@ -117,12 +117,15 @@ bool ReducedThumbnail(const std::string& path, int size, CEvent* cancel, std::ve
         return false;
     }
     source.SetCancel(cancel);
+    // A progressive file's scans are read only as far as they change the
+    // reduced pixels; the rest is never decoded.
     const bool made = source.ReadHeader()
-        && source.StartDecompress(JCS_RGB,
-                                  ThumbnailScale(std::max(source.ImageWidth(), source.ImageHeight()), size))
+        && source.StartReducedDecompress(
+            JCS_RGB, ThumbnailScale(std::max(source.ImageWidth(), source.ImageHeight()), size))
         && SampleRows(source, size, cancel, pixels, width, height, error);
     if (!made && source.LastError()[0])
         error = source.LastError();
+    skippedScans = made && source.SkippedScans();
     return made;
 }
 
@@ -194,15 +197,35 @@ const ImageInfo& CJpegDecoder::ReadInfo(const std::string& path)
     return m_info;
 }
 
+const CExifReader* CJpegDecoder::KeptExif()
+{
+    std::lock_guard lock(m_infoLock);
+    return m_infoRead ? &m_info.exif : nullptr;
+}
+
 bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif, CEvent* cancel)
 {
-    const ImageInfo& info = ReadInfo(path);
     std::vector<uint32_t> pixels;
     int width = 0, height = 0;
     m_thumbError.clear();
-    bool made = useExif && ExifThumbnail(info.exif, size, pixels, width, height, m_thumbError);
+    m_thumbSkippedScans = false;
+    bool made = false;
+    if (useExif) {
+        // The information, once read, is kept for the properties; the Exif
+        // data a thumbnail needs is read for it alone, so that a folder of
+        // thousands of files does not hold every file's Exif data.
+        CExifReader read;
+        const CExifReader* exif = KeptExif();
+        if (!exif) {
+            CJpegSource source;
+            if (source.OpenFile(path, &read, nullptr))
+                source.ReadHeader();
+            exif = &read;
+        }
+        made = ExifThumbnail(*exif, size, pixels, width, height, m_thumbError);
+    }
     if (!made)
-        made = ReducedThumbnail(path, size, cancel, pixels, width, height, m_thumbError);
+        made = ReducedThumbnail(path, size, cancel, pixels, width, height, m_thumbError, m_thumbSkippedScans);
     if (!made)
         return false;
     m_thumbError.clear();  // what the Exif thumbnail lacked no longer matters
@@ -216,6 +239,47 @@ bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif
     }
     PixelLocker lock(m_thumbnail);
     std::copy(pixels.begin(), pixels.end(), m_thumbnail.Pixels());
+    return true;
+}
+
+bool CJpegDecoder::DecodeReduced(const std::string& path, int minSize, CEvent* cancel, ReducedImage* out)
+{
+    m_thumbError.clear();
+    m_thumbSkippedScans = false;
+    CJpegSource source;
+    if (!source.OpenFile(path, nullptr, nullptr)) {
+        m_thumbError = source.LastError();
+        return false;
+    }
+    source.SetCancel(cancel);
+    auto fail = [&](const char* why) {
+        m_thumbError = source.LastError()[0] ? source.LastError() : why;
+        return false;
+    };
+    if (!source.ReadHeader())
+        return fail("no image in the file");
+    const int scale = ThumbnailScale(std::max(source.ImageWidth(), source.ImageHeight()), minSize);
+    // The library's 32-bit output has the bitmap's byte order.
+    if (!source.StartReducedDecompress(JCS_EXT_BGRX, scale))
+        return fail("cannot decode");
+    const int w = source.OutputWidth(), h = source.OutputHeight();
+    if (w <= 0 || h <= 0 || int64_t(w) * h > kMaxReducedPixels) {
+        m_thumbError = "too large to filter";
+        return false;
+    }
+    QImage pixels(w, h, QImage::Format_RGB32);
+    if (pixels.isNull())
+        return fail("out of memory");
+    for (int y = 0; y < h; ++y) {
+        if (cancel && cancel->IsSet())
+            return fail("cancelled");
+        if (!source.ReadScanline(pixels.scanLine(y)))
+            return fail("cannot decode");
+    }
+    m_thumbSkippedScans = source.SkippedScans();
+    out->pixels = std::move(pixels);
+    out->imageWidth = source.ImageWidth();
+    out->imageHeight = source.ImageHeight();
     return true;
 }
 

@@ -22,6 +22,8 @@
 
 #include <jpeglib.h>
 
+#include "decode/scan_progress.h"
+
 class CEvent;
 class CExifReader;
 
@@ -57,6 +59,13 @@ public:
     // Guarded library steps; false when the library failed.
     bool ReadHeader();  // require-image off; true when a frame header was read
     bool StartDecompress(J_COLOR_SPACE space, int scaleDenom);
+    // Like StartDecompress, but a progressive file's scans are read only
+    // until they fix every pixel of the output (CScanProgress): the rows are
+    // the very ones StartDecompress gives, often without the large AC scans.
+    // A library warning on the way (a damaged scan) reads the file to its end.
+    bool StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom);
+    // True when the last StartReducedDecompress left scans unread.
+    bool SkippedScans() const { return m_skippedScans; }
     // Once the data of a single Huffman-coded scan has ended early, the library
     // decodes every later block as empty, so its rows settle into one row
     // repeated to the bottom. From there on the settled row is handed out
@@ -77,6 +86,7 @@ public:
 
 private:
     bool CreateDecompressor();
+    bool ConsumeNeededScans(bool& early);
     bool ReadLibraryScanline(uint8_t* row);
     void NoteEndOfData();
     void NoteRowAfterTheEnd(const uint8_t* row, size_t bytes);
@@ -116,5 +126,7 @@ private:
     std::vector<uint8_t> m_lastRow;  // the previous row read after the end
     bool m_repeating = false;        // the rows have settled
     JDIMENSION m_repeatedRows = 0;   // rows handed out without the library
+    CScanProgress m_scanProgress;    // for StartReducedDecompress
+    bool m_skippedScans = false;
     char m_error[JMSG_LENGTH_MAX] = {};
 };

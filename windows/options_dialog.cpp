@@ -10,8 +10,13 @@
 namespace {
 // The boxes in the order of the dialog and of its data exchange.
 constexpr const char* kBoxTexts[] = {
-    "Enable Dithering", "Enable High-quality Subsampling",     "Zoom with Interpolation",
-    "Exit by ESC key",  "Allow to use Exif to get thumbnails", "Associate with *.JPG and *.JPEG Files",
+    "Enable Dithering",
+    "Enable High-quality Subsampling",
+    "Zoom with Interpolation",
+    "Exit by ESC key",
+    "Allow to use Exif to get thumbnails",
+    "Use the shared thumbnail cache",
+    "Associate with *.JPG and *.JPEG Files",
 };
 }  // namespace
 
@@ -32,9 +37,10 @@ COptionsDlg::COptionsDlg(QWidget* parent) : QDialog(parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-std::array<int*, 6> COptionsDlg::Members()
+std::array<int*, 7> COptionsDlg::Members()
 {
-    return {&dithering, &highQualitySubsampling, &zoomInterpolation, &exitByEsc, &exifThumbnails, &associate};
+    return {&dithering,      &highQualitySubsampling, &zoomInterpolation, &exitByEsc,
+            &exifThumbnails, &sharedThumbnailCache,   &associate};
 }
 
 void COptionsDlg::showEvent(QShowEvent* event)
@@ -74,6 +80,8 @@ void ApplyOptions(const COptionsDlg& dialog, AppSettings& s, const OptionsEffect
         effects.renewDecoding();
     changed(s.exitByEsc, dialog.exitByEsc);
     if (changed(s.exifThumbnails, dialog.exifThumbnails))
+        effects.renewDecoding();
+    if (changed(s.sharedThumbnailCache, dialog.sharedThumbnailCache))
         effects.renewDecoding();
     // Another program may have changed the association while the dialog
     // was open: only a box that differs from the platform's answer acts.

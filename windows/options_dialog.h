@@ -1,9 +1,9 @@
 #pragma once
-// The "Options" dialog: five option flags of the settings and whether
-// Lumvane is the desktop's handler of JPEG files, as six check boxes; and
+// The "Options" dialog: six option flags of the settings and whether
+// Lumvane is the desktop's handler of JPEG files, as seven check boxes; and
 // ApplyOptions, which carries the answer out.
 //
-// The caller sets the six members before exec() and reads them back after
+// The caller sets the seven members before exec() and reads them back after
 // it returns Accepted. User-interface thread only.
 
 #include <array>
@@ -25,10 +25,11 @@ public:
     int zoomInterpolation = 0;
     int exitByEsc = 0;
     int exifThumbnails = 0;
+    int sharedThumbnailCache = 0;
     int associate = 0;
 
     // The check boxes from top to bottom, for tests.
-    const std::array<QCheckBox*, 6>& Boxes() const { return m_boxes; }
+    const std::array<QCheckBox*, 7>& Boxes() const { return m_boxes; }
 
     void accept() override;
 
@@ -36,9 +37,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    std::array<int*, 6> Members();
+    std::array<int*, 7> Members();
 
-    std::array<QCheckBox*, 6> m_boxes {};
+    std::array<QCheckBox*, 7> m_boxes {};
     bool m_initialised = false;
 };
 

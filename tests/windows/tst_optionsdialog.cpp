@@ -74,38 +74,42 @@ private slots:
                                    "Zoom with Interpolation",
                                    "Exit by ESC key",
                                    "Allow to use Exif to get thumbnails",
+                                   "Use the shared thumbnail cache",
                                    "Associate with *.JPG and *.JPEG Files"};
-        for (int i = 0; i < 6; ++i)
+        for (int i = 0; i < 7; ++i)
             QCOMPARE(dialog.Boxes()[size_t(i)]->text(), texts[i]);
         QCOMPARE(dialog.windowTitle(), QString("Options"));
         dialog.dithering = 1;
         dialog.exifThumbnails = 1;
         dialog.show();
-        const QList<bool> shown = {true, false, false, false, true, false};
-        for (int i = 0; i < 6; ++i)
+        const QList<bool> shown = {true, false, false, false, true, false, false};
+        for (int i = 0; i < 7; ++i)
             QCOMPARE(dialog.Boxes()[size_t(i)]->isChecked(), shown[i]);
         dialog.Boxes()[0]->setChecked(false);
         dialog.Boxes()[5]->setChecked(true);
+        dialog.Boxes()[6]->setChecked(true);
         dialog.accept();
         QCOMPARE(dialog.dithering, 0);
+        QCOMPARE(dialog.sharedThumbnailCache, 1);
         QCOMPARE(dialog.associate, 1);
         QCOMPARE(dialog.exifThumbnails, 1);
     }
 
     void eachChangedOptionHasItsEffect_data()
     {
-        // The five option members as the dialog leaves them, against the defaults 1 1 1 1 0.
+        // The six option members as the dialog leaves them, against the defaults 1 1 1 1 0 1.
         QTest::addColumn<QList<int>>("members");
         QTest::addColumn<int>("display");
         QTest::addColumn<int>("renew");
-        QTest::newRow("no change") << QList<int> {1, 1, 1, 1, 0} << 0 << 0;
-        QTest::newRow("dithering") << QList<int> {0, 1, 1, 1, 0} << 1 << 0;
-        QTest::newRow("subsampling") << QList<int> {1, 0, 1, 1, 0} << 0 << 1;
-        QTest::newRow("interpolation") << QList<int> {1, 1, 0, 1, 0} << 0 << 1;
-        QTest::newRow("Exif thumbnails") << QList<int> {1, 1, 1, 1, 1} << 0 << 1;
-        QTest::newRow("exit by ESC only") << QList<int> {1, 1, 1, 0, 0} << 0 << 0;
-        QTest::newRow("three decode options: three renewals") << QList<int> {1, 0, 0, 1, 1} << 0 << 3;
-        QTest::newRow("everything") << QList<int> {0, 0, 0, 0, 1} << 1 << 3;
+        QTest::newRow("no change") << QList<int> {1, 1, 1, 1, 0, 1} << 0 << 0;
+        QTest::newRow("dithering") << QList<int> {0, 1, 1, 1, 0, 1} << 1 << 0;
+        QTest::newRow("subsampling") << QList<int> {1, 0, 1, 1, 0, 1} << 0 << 1;
+        QTest::newRow("interpolation") << QList<int> {1, 1, 0, 1, 0, 1} << 0 << 1;
+        QTest::newRow("Exif thumbnails") << QList<int> {1, 1, 1, 1, 1, 1} << 0 << 1;
+        QTest::newRow("shared cache") << QList<int> {1, 1, 1, 1, 0, 0} << 0 << 1;
+        QTest::newRow("exit by ESC only") << QList<int> {1, 1, 1, 0, 0, 1} << 0 << 0;
+        QTest::newRow("three decode options: three renewals") << QList<int> {1, 0, 0, 1, 1, 1} << 0 << 3;
+        QTest::newRow("everything") << QList<int> {0, 0, 0, 0, 1, 0} << 1 << 4;
     }
     void eachChangedOptionHasItsEffect()
     {
@@ -119,13 +123,15 @@ private slots:
         dialog.zoomInterpolation = members[2];
         dialog.exitByEsc = members[3];
         dialog.exifThumbnails = members[4];
+        dialog.sharedThumbnailCache = members[5];
         Calls calls;
         ApplyOptions(dialog, settings, Recording(calls, false));
         QCOMPARE(calls.display, display);
         QCOMPARE(calls.renew, renew);
         QCOMPARE(calls.associations, QList<bool>());
-        const QList<int> stored = {settings.dithering, settings.highQualitySubsampling,
-                                   settings.zoomInterpolation, settings.exitByEsc, settings.exifThumbnails};
+        const QList<int> stored
+            = {settings.dithering, settings.highQualitySubsampling, settings.zoomInterpolation,
+               settings.exitByEsc, settings.exifThumbnails,         settings.sharedThumbnailCache};
         QCOMPARE(stored, members);
     }
 
@@ -150,6 +156,7 @@ private slots:
         dialog.highQualitySubsampling = settings.highQualitySubsampling;
         dialog.zoomInterpolation = settings.zoomInterpolation;
         dialog.exitByEsc = settings.exitByEsc;
+        dialog.sharedThumbnailCache = settings.sharedThumbnailCache;
         dialog.associate = box;
         Calls calls;
         ApplyOptions(dialog, settings, Recording(calls, platform));
@@ -180,12 +187,12 @@ private slots:
         QCOMPARE(settings.zoomInterpolation, uint8_t(0));
         QTRY_VERIFY(fixture::Shown(*frame));
 
-        AcceptNextDialog([](COptionsDlg& d) { d.Boxes()[5]->setChecked(true); });
+        AcceptNextDialog([](COptionsDlg& d) { d.Boxes()[6]->setChecked(true); });
         frame->RunCommand(res::kCmdOptions);
         QVERIFY(CDesktopAssociation(XdgDirs::FromEnvironment(), "/bin/true").IsAssociated());
         AcceptNextDialog([](COptionsDlg& d) {
-            QVERIFY(d.Boxes()[5]->isChecked());
-            d.Boxes()[5]->setChecked(false);
+            QVERIFY(d.Boxes()[6]->isChecked());
+            d.Boxes()[6]->setChecked(false);
         });
         frame->RunCommand(res::kCmdOptions);
         QVERIFY(!CDesktopAssociation(XdgDirs::FromEnvironment(), "/bin/true").IsAssociated());
