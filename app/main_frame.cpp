@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <QScreen>
+#include <QTimer>
 
 #include "app/control_panel.h"
 #include "app/split_bar.h"
@@ -18,6 +19,7 @@
 #include "res/string_table.h"
 #include "res/toolbar_icons.h"
 #include "thumbs/thumb_loader.h"
+#include "thumbs/thumbnail_cache.h"
 #include "thumbs/thumbnail_pane.h"
 
 namespace {
@@ -97,6 +99,7 @@ bool CMainFrame::Create(AppSettings* settings)
     m_loader->SetOptions(m_settings->highQualitySubsampling, m_settings->zoomInterpolation,
                          m_settings->exifThumbnails);
     m_loader->SetPictureOptions(m_settings->Picture());
+    ApplyThumbnailCache();
     m_view->SetGamma(kGammaOff);
 
     m_controlPanel = new CControlPanel(m_loader.get(), &m_displayBitmap, m_settings->panelSplitPos);
@@ -133,6 +136,20 @@ void CMainFrame::ShowAtStart()
     show();
     activateWindow();
     m_view->setFocus();
+    // Should the window be laid out before it showed, no layout comes to ask
+    // for the first image: ask once the events of the show are through.
+    QTimer::singleShot(0, this, [this] { ViewReady(); });
+}
+
+void CMainFrame::ViewReady()
+{
+    if (m_viewReady || !isVisible())
+        return;
+    m_viewReady = true;
+    if (m_requestPending && m_currentItem) {
+        m_requestPending = false;
+        RequestCurrentImage();
+    }
 }
 
 bool CMainFrame::SetUpDisplayBitmap()
@@ -157,9 +174,18 @@ void CMainFrame::ApplyLoaderOptions()
     m_loader->SetOptions(m_settings->highQualitySubsampling, m_settings->zoomInterpolation,
                          m_settings->exifThumbnails);
     m_loader->SetPictureOptions(m_settings->Picture());
+    ApplyThumbnailCache();
     StartThumbnails();
     m_controlPanel->ThumbnailPane()->Rebuild();
     ShowImage(m_currentItem, true);
+}
+
+void CMainFrame::ApplyThumbnailCache()
+{
+    const std::string root = CThumbnailCache::DefaultRoot();
+    m_loader->SetThumbnailCache(m_settings->sharedThumbnailCache && !root.empty()
+                                    ? std::make_shared<CThumbnailCache>(root)
+                                    : nullptr);
 }
 
 // Opens the command-line file alone, or the start folder. A command-line
@@ -235,6 +261,11 @@ void CMainFrame::LayoutPanes(const QRect& rect)
 
 void CMainFrame::OnSplitterLaidOut()
 {
+    // The first layout of the shown window gives the view its size.
+    if (!m_viewReady && isVisible() && !m_view->size().isEmpty()) {
+        ViewReady();
+        return;
+    }
     CheckViewSize();
 }
 
@@ -286,12 +317,28 @@ void CMainFrame::ShowImage(ImageItem* item, bool force)
     m_view->SetImage(nullptr);
     m_view->update();
     m_currentItem = item;
+    // Before the view has its size a fitted request would decode the image
+    // at its own size, only to drop it when the window is laid out: the
+    // request waits for ViewReady.
+    m_requestPending = !m_viewReady;
+    if (!m_requestPending)
+        RequestCurrentImage();
+    if (ControlPanelShown())
+        m_controlPanel->ThumbnailPane()->SelectItem(item, false);
+    if (m_propertiesWnd && m_propertiesWnd->isVisible())
+        ShowPropertiesOf(item);
+    m_slideTicks = 0;
+    InvalidateNameBar();
+}
+
+void CMainFrame::RequestCurrentImage()
+{
     const int w = m_view->ClientWidth();
     const int h = m_view->ClientHeight();
     m_lastViewSize = m_view->DeviceSize();
 
     ViewRequest request;
-    request.item = item;
+    request.item = m_currentItem;
     request.rotation = m_settings->rotation;
     // Flips apply to the full-size image too: the flip commands re-request it.
     request.flipHorizontally = m_settings->flipHorizontally;
@@ -301,13 +348,6 @@ void CMainFrame::ShowImage(ImageItem* item, bool force)
         request.targetHeight = m_settings->fitVertically ? h : 0;
     }
     m_loader->RequestView(request, m_fitSuspended);
-
-    if (ControlPanelShown())
-        m_controlPanel->ThumbnailPane()->SelectItem(item, false);
-    if (m_propertiesWnd && m_propertiesWnd->isVisible())
-        ShowPropertiesOf(item);
-    m_slideTicks = 0;
-    InvalidateNameBar();
 }
 
 void CMainFrame::ClearImage()

@@ -75,6 +75,12 @@ public:
     // Hands changed decode options to the loader, restarts the thumbnails
     // and asks for the current image again.
     void ApplyLoaderOptions();
+    // Hands the loader the shared thumbnail cache when the option is on.
+    void ApplyThumbnailCache();
+    // The view has its size: asks for the image noted before.
+    void ViewReady();
+    // Hands the loader the request for the current image at the view's size.
+    void RequestCurrentImage();
 
     // Runs one command by number, as its menu item, key or button would.
     void RunCommand(int id);
@@ -194,6 +200,10 @@ private:
     bool m_slideShowRunning = false;
     int m_slideTicks = 0;
     QSize m_lastViewSize;
+    // The view has its size: the window is shown and laid out. Until then a
+    // shown image is only noted (m_requestPending) and asked for after.
+    bool m_viewReady = false;
+    bool m_requestPending = false;
     QBasicTimer m_imageTimer;  // timer 0
     QBasicTimer m_slideTimer;  // timer 1
     std::map<int, QAction*> m_actions;

@@ -65,6 +65,7 @@ void CMainFrame::OnOptionsCommand()
     dialog.zoomInterpolation = m_settings->zoomInterpolation;
     dialog.exitByEsc = m_settings->exitByEsc;
     dialog.exifThumbnails = m_settings->exifThumbnails;
+    dialog.sharedThumbnailCache = m_settings->sharedThumbnailCache;
     dialog.autoOrient = m_settings->autoOrient;
     dialog.useColourProfiles = m_settings->useColourProfiles;
     dialog.associate = association.IsAssociated();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -109,22 +110,27 @@ bool ExifThumbnail(const CExifReader& exif, int size, std::vector<uint32_t>& pix
 
 // The file decoded at the library scale that keeps it at least `size` on
 // its longer side, then sampled.
-bool ReducedThumbnail(const std::string& path, int size, bool useProfile, CEvent* cancel,
-                      std::vector<uint32_t>& pixels, int& width, int& height, std::string& error)
+// The Exif data goes to `exif` when one is given, read with the header.
+bool ReducedThumbnail(const std::string& path, int size, bool useProfile, CExifReader* exif, CEvent* cancel,
+                      std::vector<uint32_t>& pixels, int& width, int& height, std::string& error,
+                      bool& skippedScans)
 {
     CJpegSource source;
-    if (!source.OpenFile(path, nullptr, nullptr)) {
+    if (!source.OpenFile(path, exif, nullptr)) {
         error = source.LastError();
         return false;
     }
     source.SetCancel(cancel);
     source.SetColourManaged(useProfile);
+    // A progressive file's scans are read only as far as they change the
+    // reduced pixels; the rest is never decoded.
     const bool made = source.ReadHeader()
-        && source.StartDecompress(JCS_RGB,
-                                  ThumbnailScale(std::max(source.ImageWidth(), source.ImageHeight()), size))
+        && source.StartReducedDecompress(
+            JCS_RGB, ThumbnailScale(std::max(source.ImageWidth(), source.ImageHeight()), size))
         && SampleRows(source, size, cancel, pixels, width, height, error);
     if (!made && source.LastError()[0])
         error = source.LastError();
+    skippedScans = made && source.SkippedScans();
     return made;
 }
 
@@ -136,6 +142,22 @@ void ConvertExifThumbnail(const std::vector<uint8_t>& profile, std::vector<uint3
         auto* bytes = reinterpret_cast<uint8_t*>(pixels.data());
         transform->Apply(bytes, bytes, int(pixels.size()));
     }
+}
+
+// The image turned and mirrored; pixels of Format_RGB32 lie in one block.
+QImage Oriented(const QImage& image, const Orientation& orientation)
+{
+    int w = image.width(), h = image.height();
+    std::vector<uint32_t> pixels(size_t(w) * size_t(h));
+    for (int y = 0; y < h; ++y)
+        std::memcpy(pixels.data() + size_t(y) * size_t(w), image.constScanLine(y), size_t(w) * 4);
+    OrientPixels(pixels, w, h, orientation);
+    QImage turned(w, h, QImage::Format_RGB32);
+    if (turned.isNull())
+        return image;
+    for (int y = 0; y < h; ++y)
+        std::memcpy(turned.scanLine(y), pixels.data() + size_t(y) * size_t(w), size_t(w) * 4);
+    return turned;
 }
 
 }  // namespace
@@ -207,26 +229,57 @@ const ImageInfo& CJpegDecoder::ReadInfo(const std::string& path)
     return m_info;
 }
 
+const CExifReader* CJpegDecoder::KeptExif(std::vector<uint8_t>* profile)
+{
+    std::lock_guard lock(m_infoLock);
+    if (!m_infoRead)
+        return nullptr;
+    if (profile)
+        *profile = m_info.iccProfile;
+    return &m_info.exif;
+}
+
 bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif, CEvent* cancel,
                                  const PictureOptions& picture)
 {
-    const ImageInfo& info = ReadInfo(path);
     std::vector<uint32_t> pixels;
     int width = 0, height = 0;
     m_thumbError.clear();
-    bool made = useExif && ExifThumbnail(info.exif, size, pixels, width, height, m_thumbError);
-    if (!made)
-        made = ReducedThumbnail(path, size, picture.useColourProfile, cancel, pixels, width, height,
-                                m_thumbError);
-    else if (picture.useColourProfile)
-        ConvertExifThumbnail(info.iccProfile, pixels);
+    m_thumbSkippedScans = false;
+    bool made = false;
+    // The information, once read, is kept for the properties; the Exif data
+    // a thumbnail needs is read for it alone, so that a folder of thousands
+    // of files does not hold every file's Exif data.
+    CExifReader read;
+    const CExifReader* exif = nullptr;
+    if (useExif) {
+        std::vector<uint8_t> profile;
+        exif = KeptExif(&profile);
+        if (!exif) {
+            CJpegSource source;
+            if (source.OpenFile(path, &read, nullptr) && source.ReadHeader())
+                profile = source.IccProfile();
+            exif = &read;
+        }
+        made = ExifThumbnail(*exif, size, pixels, width, height, m_thumbError);
+        if (made && picture.useColourProfile)
+            ConvertExifThumbnail(profile, pixels);
+    }
+    if (!made) {
+        // The orientation comes with the header the decode reads anyway.
+        CExifReader* target = nullptr;
+        if (!exif && picture.autoOrient)
+            exif = target = &read;
+        made = ReducedThumbnail(path, size, picture.useColourProfile, target, cancel, pixels, width, height,
+                                m_thumbError, m_thumbSkippedScans);
+    }
     if (!made)
         return false;
     m_thumbError.clear();  // what the Exif thumbnail lacked no longer matters
     // The thumbnail is small: turning the finished pixels costs less than
     // placing every decoded row.
-    if (picture.autoOrient)
-        OrientPixels(pixels, width, height, UprightOf(ExifOrientationTag(info.exif)));
+    if (picture.autoOrient && exif)
+        OrientPixels(pixels, width, height, UprightOf(ExifOrientationTag(*exif)));
 
     m_thumbnail.Clear();
     if (width == 0 || height == 0)
@@ -237,6 +290,56 @@ bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif
     }
     PixelLocker lock(m_thumbnail);
     std::copy(pixels.begin(), pixels.end(), m_thumbnail.Pixels());
+    return true;
+}
+
+bool CJpegDecoder::DecodeReduced(const std::string& path, int minSize, CEvent* cancel, ReducedImage* out,
+                                 const PictureOptions& picture)
+{
+    m_thumbError.clear();
+    m_thumbSkippedScans = false;
+    CJpegSource source;
+    CExifReader exif;
+    if (!source.OpenFile(path, picture.autoOrient ? &exif : nullptr, nullptr)) {
+        m_thumbError = source.LastError();
+        return false;
+    }
+    source.SetCancel(cancel);
+    source.SetColourManaged(picture.useColourProfile);
+    auto fail = [&](const char* why) {
+        m_thumbError = source.LastError()[0] ? source.LastError() : why;
+        return false;
+    };
+    if (!source.ReadHeader())
+        return fail("no image in the file");
+    const int scale = ThumbnailScale(std::max(source.ImageWidth(), source.ImageHeight()), minSize);
+    // The library's 32-bit output has the bitmap's byte order.
+    if (!source.StartReducedDecompress(JCS_EXT_BGRX, scale))
+        return fail("cannot decode");
+    const int w = source.OutputWidth(), h = source.OutputHeight();
+    if (w <= 0 || h <= 0 || int64_t(w) * h > kMaxReducedPixels) {
+        m_thumbError = "too large to filter";
+        return false;
+    }
+    QImage pixels(w, h, QImage::Format_RGB32);
+    if (pixels.isNull())
+        return fail("out of memory");
+    for (int y = 0; y < h; ++y) {
+        if (cancel && cancel->IsSet())
+            return fail("cancelled");
+        if (!source.ReadScanline(pixels.scanLine(y)))
+            return fail("cannot decode");
+    }
+    m_thumbSkippedScans = source.SkippedScans();
+    out->pixels = std::move(pixels);
+    out->imageWidth = source.ImageWidth();
+    out->imageHeight = source.ImageHeight();
+    const Orientation upright = picture.autoOrient ? UprightOf(ExifOrientationTag(exif)) : Orientation {};
+    if (upright != Orientation {}) {
+        out->pixels = Oriented(out->pixels, upright);
+        if (upright.rotation & 1)
+            std::swap(out->imageWidth, out->imageHeight);
+    }
     return true;
 }
 

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <QImage>
+
 #include "decode/exif_orientation.h"
 #include "decode/exif_reader.h"
 #include "decode/image_bitmap.h"
@@ -66,6 +68,18 @@ public:
     virtual bool Progress(int totalRows, int row) = 0;
 };
 
+// A file decoded at a reduced scale, for thumbnails that are filtered
+// rather than sampled (those of the shared thumbnail cache).
+struct ReducedImage {
+    QImage pixels;       // Format_RGB32, at the library's scale
+    int imageWidth = 0;  // the file's own size
+    int imageHeight = 0;
+};
+
+// The largest reduced image DecodeReduced makes, in pixels (64 MB); a larger
+// one would stand for an image of over 250 megapixels at 1/8.
+constexpr int64_t kMaxReducedPixels = int64_t(1) << 24;
+
 // The largest display image OpenForDisplay will create, in pixels
 // (about 1 GiB of 32-bit pixels); thumbnails are held to it as well.
 constexpr int64_t kMaxDisplayPixels = int64_t(1) << 28;
@@ -83,6 +97,14 @@ public:
     // The picture options turn it upright and convert its colours like the
     // display image.
     bool MakeThumbnail(const std::string& path, int size, bool useExif, CEvent* cancel,
+                       const PictureOptions& picture = {});
+    // Decodes the file at the library scale that keeps its longer side at
+    // least `minSize` (a progressive file's scans only as far as they matter).
+    // Leaves the thumbnail alone; failures are told by ThumbnailError, and an
+    // image larger than kMaxReducedPixels fails with "too large to filter".
+    // The picture options apply as to thumbnails (the original's size is
+    // then the upright one).
+    bool DecodeReduced(const std::string& path, int minSize, CEvent* cancel, ReducedImage* out,
                        const PictureOptions& picture = {});
     // Opens the file and creates the display image at its final size, black.
     // A signalled cancel stops the library's absorbing of a progressive
@@ -103,8 +125,15 @@ public:
     // Why the last MakeThumbnail failed. Kept apart from LastError because the
     // loader makes thumbnails and display images of one file on two threads.
     const std::string& ThumbnailError() const { return m_thumbError; }
+    // True when the last MakeThumbnail left scans of a progressive file
+    // unread, its pixels being fixed by the scans before (tools and tests).
+    bool ThumbnailSkippedScans() const { return m_thumbSkippedScans; }
 
 private:
+    // The Exif data of the information when it was read (then fixed), else
+    // null; `profile` (when given) gets the embedded ICC profile with it.
+    const CExifReader* KeptExif(std::vector<uint8_t>* profile = nullptr);
+
     CImageBitmap m_display;
     CImageBitmap m_thumbnail;
     std::unique_ptr<CJpegSource> m_source;  // open between OpenForDisplay and the end of Decode
@@ -117,6 +146,7 @@ private:
     bool m_direct = false;     // the library writes rows straight into the display image
     std::string m_lastError;   // display thread
     std::string m_thumbError;  // thumbnail thread
+    bool m_thumbSkippedScans = false;
     ImageInfo m_info;
     std::mutex m_infoLock;
     bool m_infoRead = false;

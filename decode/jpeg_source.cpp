@@ -168,6 +168,7 @@ void CJpegSource::Close()
     m_cmykInverted = false;
     m_cmykRow = {};
     m_transform.reset();
+    m_skippedScans = false;
 }
 
 // The guarded steps: setjmp is taken in each step's own frame, and nothing
@@ -241,6 +242,71 @@ bool CJpegSource::StartDecompress(J_COLOR_SPACE space, int scaleDenom)
     m_info.scale_num = 1;
     m_info.scale_denom = unsigned(scaleDenom);
     return jpeg_start_decompress(&m_info) != FALSE;
+}
+
+bool CJpegSource::StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom)
+{
+    m_skippedScans = false;
+    if (!m_created)
+        return false;
+    if (!m_info.progressive_mode || m_info.arith_code)
+        return StartDecompress(space, scaleDenom);
+    ChooseColourConversion(space);
+    if (setjmp(m_jump))
+        return false;
+    m_info.out_color_space = m_fromCmyk ? JCS_CMYK : space;
+    m_info.scale_num = 1;
+    m_info.scale_denom = unsigned(scaleDenom);
+    // In buffered-image mode the start reads no scan; they are read below.
+    m_info.buffered_image = TRUE;
+    if (!jpeg_start_decompress(&m_info))
+        return false;
+    bool early = false;
+    if (!ConsumeNeededScans(early))
+        return false;
+    if (early) {
+        // The output shows the scans read to their end; smoothing would
+        // estimate the coefficients still to come, which the whole file
+        // gives exactly.
+        m_info.do_block_smoothing = FALSE;
+        m_skippedScans = true;
+        return jpeg_start_output(&m_info, m_info.input_scan_number - 1) != FALSE;
+    }
+    // At the end of the file the output is the library's usual one.
+    return jpeg_start_output(&m_info, m_info.input_scan_number) != FALSE;
+}
+
+// Called inside StartReducedDecompress's guarded frame.
+bool CJpegSource::ConsumeNeededScans(bool& early)
+{
+    const bool followed = m_scanProgress.Plan(m_info);
+    for (;;) {
+        if (m_cancel && m_cancel->IsSet()) {
+            SetError("cancelled");
+            return false;
+        }
+        if (m_info.input_scan_number > kMaxScans) {
+            std::snprintf(m_error, sizeof m_error, "more than %d scans", kMaxScans);
+            return false;
+        }
+        const int got = jpeg_consume_input(&m_info);
+        if (got == JPEG_REACHED_EOI)
+            return true;
+        if (got == JPEG_SUSPENDED) {
+            // The sources never suspend; should one, nothing more would come.
+            SetError("the data stopped");
+            return false;
+        }
+        if (got != JPEG_REACHED_SOS || !followed)
+            continue;
+        m_scanProgress.ScanStarted(m_info);
+        // A warning means some scan so far was damaged or out of order: what
+        // the rest of the file does to it cannot be foreseen.
+        if (m_errorManager.num_warnings == 0 && m_scanProgress.Complete()) {
+            early = true;
+            return true;
+        }
+    }
 }
 
 bool CJpegSource::ReadScanline(uint8_t* row)

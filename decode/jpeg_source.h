@@ -22,6 +22,8 @@
 
 #include <jpeglib.h>
 
+#include "decode/scan_progress.h"
+
 class CColourTransform;
 class CEvent;
 class CExifReader;
@@ -73,6 +75,13 @@ public:
     // is decoded as CMYK and converted here, through its profile when it has
     // one and colour management is on, else by the plain formula.
     bool StartDecompress(J_COLOR_SPACE space, int scaleDenom);
+    // Like StartDecompress, but a progressive file's scans are read only
+    // until they fix every pixel of the output (CScanProgress): the rows are
+    // the very ones StartDecompress gives, often without the large AC scans.
+    // A library warning on the way (a damaged scan) reads the file to its end.
+    bool StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom);
+    // True when the last StartReducedDecompress left scans unread.
+    bool SkippedScans() const { return m_skippedScans; }
     // Once the data of a single Huffman-coded scan has ended early, the library
     // decodes every later block as empty, so its rows settle into one row
     // repeated to the bottom. From there on the settled row is handed out
@@ -93,6 +102,7 @@ public:
 
 private:
     bool CreateDecompressor();
+    bool ConsumeNeededScans(bool& early);
     bool ReadLibraryScanline(uint8_t* row);
     bool ReadRawScanline(uint8_t* row);
     void ChooseColourConversion(J_COLOR_SPACE space);
@@ -140,5 +150,7 @@ private:
     J_COLOR_SPACE m_asked = JCS_RGB;  // what the caller's rows hold
     std::vector<uint8_t> m_cmykRow;   // the library's CMYK row
     std::shared_ptr<const CColourTransform> m_transform;
+    CScanProgress m_scanProgress;  // for StartReducedDecompress
+    bool m_skippedScans = false;
     char m_error[JMSG_LENGTH_MAX] = {};
 };

@@ -20,17 +20,35 @@ std::vector<int> SourceIndices(int count, double step, int sourceCount)
 }
 }  // namespace
 
+namespace {
+// The thumbnail size before a sliver's zero side is raised to 1.
+void RawFit(int width, int height, int size, int* fitWidth, int* fitHeight)
+{
+    if (width >= height) {
+        *fitWidth = size;
+        *fitHeight = int(double(height) / width * size + 0.5);
+    } else {
+        *fitWidth = int(double(width) / height * size + 0.5);
+        *fitHeight = size;
+    }
+}
+}  // namespace
+
+bool CThumbnailSampler::FitSize(int width, int height, int size, int* fitWidth, int* fitHeight)
+{
+    if (width <= 0 || height <= 0 || size <= 0)
+        return false;
+    RawFit(width, height, size, fitWidth, fitHeight);
+    *fitWidth = std::max(*fitWidth, 1);
+    *fitHeight = std::max(*fitHeight, 1);
+    return true;
+}
+
 CThumbnailSampler::CThumbnailSampler(int width, int height, int size)
 {
     if (width <= 0 || height <= 0 || size <= 0)
         return;
-    if (width >= height) {
-        m_width = size;
-        m_height = int(double(height) / width * size + 0.5);
-    } else {
-        m_width = int(double(width) / height * size + 0.5);
-        m_height = size;
-    }
+    RawFit(width, height, size, &m_width, &m_height);
     // A sliver keeps at least one pixel across; its step then follows the
     // long side, so the thumbnail still spans the whole image.
     const bool sliver = m_width == 0 || m_height == 0;

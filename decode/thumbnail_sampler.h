@@ -14,6 +14,11 @@ public:
     // false when the thumbnail would be too large to hold.
     CThumbnailSampler(int width, int height, int size);
 
+    // The thumbnail size of a width x height image for `size`: the longer
+    // side takes the size, the shorter keeps the proportion (at least 1).
+    // False when a side or the size is not positive.
+    static bool FitSize(int width, int height, int size, int* fitWidth, int* fitHeight);
+
     bool Valid() const { return m_valid; }
     int Width() const { return m_width; }
     int Height() const { return m_height; }

@@ -85,6 +85,7 @@ CImageView::~CImageView() = default;
 void CImageView::SetImage(CImageBitmap* image)
 {
     m_image = image;
+    m_paintedAny = false;
     m_lastDirty = DirtyRect {};
     m_scrollX = m_scrollY = 0;
     m_reduce = false;
@@ -249,6 +250,11 @@ void CImageView::PaintRect(QPainter& painter, const QRect& paintRect, const QRec
     painter.setClipRect(part);
     if (!m_display->Blit(painter, *m_image, p))
         qCDebug(lcView) << "blit failed for" << part;
+    else if (!m_paintedAny) {
+        // For start-up timing (scripts/bench-start.sh); silent by default.
+        m_paintedAny = true;
+        qCDebug(lcView, "first rows of a %d x %d image painted", m_image->Width(), m_image->Height());
+    }
     painter.restore();
 }
 

@@ -141,6 +141,7 @@ private:
     int m_scrollX = 0;
     int m_scrollY = 0;
     bool m_reduce = false;
+    bool m_paintedAny = false;  // some of the image was drawn since it was set
     int m_factor = 1;
     DirtyRect m_lastDirty;
     double m_gamma = -1.0;

@@ -185,11 +185,15 @@ void CThumbLoader::DecodeSlot(const ViewRequest& slot, const std::string& path)
     // A failed earlier open may have left a bitmap behind; nobody shows it.
     item->decoder.DisplayImage().Clear();
     bool complete = false;
-    // The stop event also ends a long opening (a progressive file's scans).
-    if (IsPlainFile(path) && item->decoder.OpenForDisplay(request, &m_displayStop)) {
-        // From here the view shows the image while its rows arrive.
-        item->displayReady.Set();
-        complete = item->decoder.Decode(&m_displayStop, nullptr);
+    {
+        // The thumbnail threads leave a core to this decode.
+        const DisplayDecodeScope scope(m_gate);
+        // The stop event also ends a long opening (a progressive file's scans).
+        if (IsPlainFile(path) && item->decoder.OpenForDisplay(request, &m_displayStop)) {
+            // From here the view shows the image while its rows arrive.
+            item->displayReady.Set();
+            complete = item->decoder.Decode(&m_displayStop, nullptr);
+        }
     }
     if (!complete && !m_displayStop.IsSet())
         qCDebug(lcThumbs) << "display decode failed:" << path.c_str() << item->decoder.LastError().c_str();

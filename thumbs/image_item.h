@@ -9,6 +9,7 @@
 // workers to the user-interface thread, which tests them without waiting.
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 
 #include "browse/shell_pidl.h"
@@ -18,6 +19,7 @@
 struct ImageItem {
     ImageItem* previous = nullptr;  // null at the ends
     ImageItem* next = nullptr;
+    int index = 0;         // place in the list, from 0; kept with the links
     std::string name;      // shown name (valid UTF-8 from a listing); the sort key
     CShellPidl itemId;     // one-item list inside the loader's folder: the file's identity
     CJpegDecoder decoder;  // display image, thumbnail and file information
@@ -31,6 +33,9 @@ struct ImageItem {
     CEvent displayDone {CEvent::Reset::Manual};
     // Set when the thumbnail is made.
     CEvent thumbnailReady {CEvent::Reset::Manual};
+    // The bytes of pixels the made thumbnail holds; written before
+    // thumbnailReady is set, read by whoever sees it set.
+    int64_t thumbnailBytes = 0;
     // The thumbnail could not be made in this run of the thumbnail worker; the
     // worker does not try again until thumbnails are started again.
     std::atomic<bool> thumbnailFailed {false};

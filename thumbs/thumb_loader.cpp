@@ -32,6 +32,8 @@ void CThumbLoader::ClearList()
     {
         std::lock_guard lock(m_thumbLock);
         m_thumbStart = nullptr;
+        m_made.clear();
+        m_thumbBytes = 0;
     }
     for (ImageItem* item = m_first; item;) {
         ImageItem* next = item->next;
@@ -46,6 +48,7 @@ void CThumbLoader::ClearList()
 void CThumbLoader::AppendItem(std::unique_ptr<ImageItem> owned)
 {
     ImageItem* item = owned.release();
+    item->index = m_count;
     item->previous = m_last;
     item->next = nullptr;
     if (m_last)
@@ -139,7 +142,7 @@ ImageItem* CThumbLoader::CompleteFolder()
         return nullptr;
     // No thumbnail worker is expected yet; should one run, it must not walk
     // the links while they change.
-    const bool restart = m_thumbThread.joinable() && m_thumbsStarted;
+    const bool restart = ThumbnailWorkerRunning() && m_thumbsStarted;
     StopThumbnailWorker();
     if (!ListFolder()) {
         if (restart)
@@ -164,7 +167,7 @@ ImageItem* CThumbLoader::CompleteFolder()
 void CThumbLoader::Sort()
 {
     // The thumbnail worker walks the links: it must not run while they change.
-    const bool restart = m_thumbThread.joinable() && m_thumbsStarted;
+    const bool restart = ThumbnailWorkerRunning() && m_thumbsStarted;
     StopThumbnailWorker();
     SortList();
     if (restart)
@@ -187,7 +190,9 @@ void CThumbLoader::SortList()
         items.push_back(item);
     SortItems(items, m_sortOrder, [this](const ImageItem* item) { return ItemPath(item); });
     ImageItem* previous = nullptr;
+    int index = 0;
     for (ImageItem* item : items) {
+        item->index = index++;
         item->previous = previous;
         item->next = nullptr;
         if (previous)
@@ -260,9 +265,13 @@ void CThumbLoader::RemoveItems(const std::vector<ImageItem*>& items)
     for (ImageItem* item : items) {
         if (!listed.erase(item))
             continue;
+        Forget(item);
         Unlink(item);
         delete item;
     }
+    int index = 0;
+    for (ImageItem* item = m_first; item; item = item->next)
+        item->index = index++;
     std::lock_guard lock(m_thumbLock);
     if (!listed.count(m_thumbStart))
         m_thumbStart = nullptr;

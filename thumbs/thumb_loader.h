@@ -5,16 +5,20 @@
 // (a small image of every item, beginning where the thumbnail pane looks).
 //
 // Ownership: one loader, owned by the main window; it owns its items, its
-// bound folder and its two threads, and stops the threads when destroyed.
+// bound folder and its threads, and stops the threads when destroyed. The
+// thumbnail worker is a small pool, one thread per core, that hands out the
+// items in the order a single worker would take them.
 //
 // Thread rules: every public operation is called on the user-interface thread.
 // Results travel by the items' events (ImageItem), which the caller tests
 // without waiting; nothing is posted. Work that changes the list or its files
 // stops the workers first and starts them again after. The display lock
 // guards the three request slots and the item being decoded; the thumbnail
-// lock guards the thumbnail worker's start item. Neither is held during a
+// lock guards the thumbnail worker's start item and its walk through the list
+// (which items are handed out and to which thread). Neither is held during a
 // decode, and the workers never wait while holding one.
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -24,6 +28,7 @@
 
 #include "browse/shell_pidl.h"
 #include "decode/sync_event.h"
+#include "thumbs/decode_gate.h"
 #include "thumbs/folder_changes.h"
 #include "thumbs/image_item.h"
 #include "thumbs/loader_host.h"
@@ -33,10 +38,13 @@
 
 class CImageBitmap;
 class CShellFolder;
+class CThumbnailCache;
 
 // Thumbnail sizes of "Small Thumbnails" and "Big Thumbnails".
 inline constexpr int kSmallThumbnailSize = 80;
 inline constexpr int kBigThumbnailSize = 120;
+// The thumbnail pixels held at once unless set otherwise.
+inline constexpr int64_t kDefaultThumbnailBudget = int64_t(128) << 20;
 
 class CThumbLoader {
 public:
@@ -120,11 +128,34 @@ public:
     // The item's thumbnail when its thumbnail-ready event is set, else null.
     CImageBitmap* ThumbnailOf(ImageItem* item);
     // Where the thumbnail worker goes on (the first column the pane shows).
+    // With the budget below nearly spent, the thumbnails farthest from there
+    // are dropped first; the worker makes them again when they come near.
     void SetThumbnailStart(ImageItem* item);
     int ThumbnailSize() const { return m_thumbSize; }
     // Set when the thumbnail worker has ended by itself: every item has its
     // thumbnail or failed once in this run. Cleared when a worker starts.
     CEvent& ThumbnailsSettledEvent() { return m_thumbSettled; }
+    // How many threads make thumbnails: one per core, or the number set here
+    // (0 goes back to one per core), lowered by a positive environment
+    // variable LUMVANE_THUMB_THREADS. Takes effect when thumbnails start next.
+    // However many there are, at most one per core decodes at a time.
+    void SetThumbnailThreads(int threads);
+    int ThumbnailThreadCount() const;
+    // The most bytes of thumbnail pixels held at once. The worker makes
+    // thumbnails only as far ahead of the start item as a third of it holds,
+    // and stops while the next one would pass it; SetThumbnailStart makes room.
+    void SetThumbnailBudget(int64_t bytes);
+    // The bytes of thumbnail pixels held now.
+    int64_t ThumbnailBytes();
+    // The shared thumbnail cache (null: none): thumbnails are looked up there
+    // before decoding and stored there after. Stops the thumbnail worker; the
+    // next start of thumbnails uses it.
+    void SetThumbnailCache(std::shared_ptr<const CThumbnailCache> cache);
+    // Called on a thumbnail thread, under the thumbnail lock, with each item
+    // the moment it is handed out to be made. For tools and tests; set only
+    // while no thumbnail worker runs.
+    using ThumbnailTrace = std::function<void(const ImageItem*)>;
+    void SetThumbnailTrace(ThumbnailTrace trace) { m_thumbTrace = std::move(trace); }
 
     // --- A folder that other programs change ---
     // Lists the folder again and compares it with the list: `rewritten`
@@ -186,8 +217,22 @@ private:
     // Thumbnail worker (thumbnail_worker.cpp).
     void StartThumbnailWorker(bool paused);
     void StopThumbnailWorker();
-    void ThumbnailLoop();
+    bool ThumbnailWorkerRunning() const { return !m_thumbThreads.empty(); }
+    void ThumbnailLoop(size_t slot);
     bool WaitWhilePaused();
+    ImageItem* ClaimNextItem(size_t slot);
+    int64_t Reach() const;                         // thumbnail lock held
+    bool OutOfReach(const ImageItem* item) const;  // thumbnail lock held
+    void Publish(ImageItem* item);
+    void Forget(ImageItem* item);
+    void TrimThumbnails();  // thumbnail lock held
+    void WakeThumbnailThreads();
+    int64_t ThumbnailEstimate() const { return int64_t(m_thumbSize) * m_thumbSize * 4; }
+    bool IsClaimed(const ImageItem* item) const;  // thumbnail lock held
+    bool MakeThumbnailOf(ImageItem* item);
+    bool MakeThroughCache(ImageItem* item, const std::string& path);  // cached_thumbnail.cpp
+    void ReleaseItem(size_t slot);
+    void ThreadEnded(size_t slot, bool byItself);
 
     // Options.
     bool m_highQuality = false;
@@ -219,13 +264,27 @@ private:
     CEvent m_thumbStop {CEvent::Reset::Manual};
     CEvent m_thumbRun {CEvent::Reset::Manual, true};  // clear while paused
     CEvent m_thumbSettled {CEvent::Reset::Manual};
-    std::thread m_thumbThread;
+    std::vector<std::thread> m_thumbThreads;
+    int m_thumbThreadCount = 0;  // 0: one per core
     bool m_paused = false;
     bool m_thumbsStarted = false;  // a thumbnail run was asked for since the list was made
-    ImageItem* m_thumbStart = nullptr;
-    std::mutex m_thumbLock;
-    ImageItem* m_thumbWorking = nullptr;  // the worker's own; read by the stopper after the join
     int m_thumbSize = kBigThumbnailSize;
+    CDecodeGate m_gate;
+    std::shared_ptr<const CThumbnailCache> m_cache;  // set while the thumbnail worker is stopped
+    // Guarded by the thumbnail lock: where the pane looks, the walk that
+    // hands out the items from there, and the thumbnails held.
+    std::mutex m_thumbLock;
+    ImageItem* m_thumbStart = nullptr;
+    ImageItem* m_walkStart = nullptr;        // the start item the walk follows
+    ImageItem* m_walkItem = nullptr;         // the next item to look at; null: the first
+    int m_walkSettled = 0;                   // items in a row found made, failed or taken
+    int m_thumbRunning = 0;                  // threads not yet ended
+    std::vector<ImageItem*> m_thumbWorking;  // per thread; read by the stopper after the joins
+    std::vector<char> m_thumbEnded;          // per thread: it has ended by itself
+    std::vector<ImageItem*> m_made;          // the items whose thumbnails are held
+    int64_t m_thumbBytes = 0;                // their pixels
+    int64_t m_thumbBudget = kDefaultThumbnailBudget;
+    ThumbnailTrace m_thumbTrace;
 
     ILoaderHost* m_host = nullptr;
 };

@@ -399,9 +399,13 @@ void CThumbView::PollThumbnails()
             break;
         for (int i = c.first; i < std::min(c.first + m_layout.Rows(), count); ++i) {
             PaneEntry& e = m_entries[static_cast<size_t>(i)];
-            if (!e.thumbnailShown && m_loader->ThumbnailOf(e.item)) {
+            const bool ready = m_loader->ThumbnailOf(e.item) != nullptr;
+            if (!e.thumbnailShown && ready) {
                 UpdateEntry(i);
                 e.thumbnailShown = true;
+            } else if (e.thumbnailShown && !ready) {
+                // Dropped to save memory: drawn again once it is made again.
+                e.thumbnailShown = false;
             }
         }
     }

@@ -8,10 +8,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "browse/shell_pidl.h"
 #include "thumbs/thumb_loader.h"
+#include "thumbs/thumbnail_cache.h"
 #include "tools/cli_args.h"
 #include "tools/cli_commands.h"
 
@@ -21,9 +23,11 @@ int Usage(const char* why)
 {
     std::fprintf(stderr,
                  "lumvane-cli thumbs: %s\n"
-                 "usage: lumvane-cli thumbs DIR [--size S] [--exif] [-o OUTDIR]\n"
+                 "usage: lumvane-cli thumbs DIR [--size S] [--exif] [--no-cache] [--threads N] [-o OUTDIR]\n"
                  "  S from 1 to 4096 (default 120); writes OUTDIR/NAME.ppm for each thumbnail,\n"
-                 "  NAME being the whole file name (a.jpg gives a.jpg.ppm, a.jpeg a.jpeg.ppm)\n",
+                 "  NAME being the whole file name (a.jpg gives a.jpg.ppm, a.jpeg a.jpeg.ppm);\n"
+                 "  thumbnails come from and go to the desktop's shared thumbnail cache unless\n"
+                 "  --no-cache; N threads (1 to 64, default one per core) make them\n",
                  why);
     return 2;
 }
@@ -40,19 +44,29 @@ int RunThumbs(int argc, char** argv)
 {
     std::string dir, outDir;
     int size = kBigThumbnailSize;
+    int threads = 0;
     bool useExif = false;
-    const std::string problem
-        = ParseCliArguments(argc, argv,
-                            {{"-o", true,
-                              [&](const char* v) {
-                                  outDir = v;
-                                  return true;
-                              },
-                              ""},
-                             {"--size", true, [&](const char* v) { return ParseCliNumber(v, 1, 4096, size); },
-                              "--size wants a number from 1 to 4096"},
-                             {"--exif", false, [&](const char*) { return useExif = true; }, ""}},
-                            "DIR", dir);
+    bool useCache = true;
+    const std::string problem = ParseCliArguments(
+        argc, argv,
+        {{"-o", true,
+          [&](const char* v) {
+              outDir = v;
+              return true;
+          },
+          ""},
+         {"--size", true, [&](const char* v) { return ParseCliNumber(v, 1, 4096, size); },
+          "--size wants a number from 1 to 4096"},
+         {"--exif", false, [&](const char*) { return useExif = true; }, ""},
+         {"--no-cache", false,
+          [&](const char*) {
+              useCache = false;
+              return true;
+          },
+          ""},
+         {"--threads", true, [&](const char* v) { return ParseCliNumber(v, 1, 64, threads); },
+          "--threads wants a number from 1 to 64"}},
+        "DIR", dir);
     if (!problem.empty())
         return Usage(problem.c_str());
 
@@ -69,6 +83,9 @@ int RunThumbs(int argc, char** argv)
     }
 
     loader.SetOptions(false, false, useExif);
+    loader.SetThumbnailThreads(threads);
+    if (const std::string root = CThumbnailCache::DefaultRoot(); useCache && !root.empty())
+        loader.SetThumbnailCache(std::make_shared<CThumbnailCache>(root));
     const auto start = std::chrono::steady_clock::now();
     loader.StartThumbnails(size);
     // The worker ends by itself once every item has its thumbnail or failed.

@@ -29,6 +29,19 @@ namespace {
 
 std::vector<uint8_t> Encode(const RawImage& image, const EncodeOptions& options)
 {
+    // Made before the jump target below, and read until the compression ends.
+    std::vector<jpeg_scan_info> script;
+    for (const Scan& scan : options.scans) {
+        jpeg_scan_info info {};
+        info.comps_in_scan = int(std::min<size_t>(scan.components.size(), MAX_COMPS_IN_SCAN));
+        for (int i = 0; i < info.comps_in_scan; ++i)
+            info.component_index[i] = scan.components[size_t(i)];
+        info.Ss = scan.ss;
+        info.Se = scan.se;
+        info.Ah = scan.ah;
+        info.Al = scan.al;
+        script.push_back(info);
+    }
     jpeg_compress_struct cinfo {};
     ErrorJump err {};
     cinfo.err = jpeg_std_error(&err.mgr);
@@ -53,9 +66,15 @@ std::vector<uint8_t> Encode(const RawImage& image, const EncodeOptions& options)
         for (int c = 0; c < 3; ++c)
             cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
     }
+    if (image.components == 3 && options.subsample && !options.subsampleVertically)
+        cinfo.comp_info[0].v_samp_factor = 1;
     cinfo.restart_in_rows = options.restartRows;
     if (options.progressive)
         jpeg_simple_progression(&cinfo);
+    if (!script.empty()) {
+        cinfo.scan_info = script.data();
+        cinfo.num_scans = int(script.size());
+    }
     cinfo.write_JFIF_header = options.app1.empty();
     jpeg_start_compress(&cinfo, TRUE);
     for (const auto& payload : options.app1)

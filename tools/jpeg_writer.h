@@ -17,10 +17,19 @@ struct RawImage {
     const uint8_t* Row(int y) const { return pixels.data() + size_t(y) * width * components; }
 };
 
+// One scan of a progressive script: the components it carries (indices),
+// its band of zigzag coefficients and its successive approximation bits.
+struct Scan {
+    std::vector<int> components;
+    int ss = 0, se = 0, ah = 0, al = 0;
+};
+
 struct EncodeOptions {
     int quality = 90;
     bool progressive = false;
     bool subsample = true;                   // 4:2:0 chroma when true, 4:4:4 otherwise
+    bool subsampleVertically = true;         // with subsample: false gives 4:2:2
+    std::vector<Scan> scans;                 // a progressive script of our own (empty: the library's)
     int restartRows = 0;                     // a restart marker every this many block rows (0: none)
     std::vector<std::vector<uint8_t>> app1;  // APP1 payloads, identifier included
     std::vector<std::string> comments;       // COM segments, in order

@@ -1,7 +1,7 @@
 // pane_timing: how long the thumbnail pane takes with a folder of 10 000
 // images, on the offscreen platform (no display needed).
 //
-//   QT_QPA_PLATFORM=offscreen pane_timing [--items N] [--photos DIR]
+//   QT_QPA_PLATFORM=offscreen pane_timing [--items N] [--photos DIR] [--scroll-through DIR]
 //
 // 1. Rebuild (labels measured), layout and the first paint of a 1920 x 400
 //    pane, in "Small Thumbnails" and in "List" mode.
@@ -14,6 +14,10 @@
 //    of photos are all made, against the time the worker needs for those
 //    files alone; then the same for the last screen after scrolling to the
 //    end, which shows whether the worker follows the scroll.
+// 6. With --scroll-through DIR: the time to list a (huge) folder and the
+//    memory an item takes, then a page-by-page scroll through all of it in
+//    "Big Thumbnails", each screen waited for, with the resident size at its
+//    peak and at the end.
 // Figures are wall-clock times on this machine (best and median of several
 // runs); nothing is asserted.
 
@@ -191,21 +195,92 @@ void TimePhotos(const QString& photos)
         AloneMs(loader, last));
 }
 
+// Resident size now and at its peak, in megabytes, from /proc.
+void ResidentMb(double* now, double* peak)
+{
+    *now = *peak = 0;
+    if (FILE* f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f)) {
+            long kb = 0;
+            if (std::sscanf(line, "VmRSS: %ld", &kb) == 1)
+                *now = kb / 1024.0;
+            if (std::sscanf(line, "VmHWM: %ld", &kb) == 1)
+                *peak = kb / 1024.0;
+        }
+        std::fclose(f);
+    }
+}
+
+void ScrollThrough(const QString& path)
+{
+    double before = 0, peak = 0, listed = 0;
+    ResidentMb(&before, &peak);
+    CThumbLoader loader;
+    CShellPidl folder;
+    auto start = Clock::now();
+    if (!folder.ParseName(path.toStdString()) || !loader.OpenFolder(folder)) {
+        std::fprintf(stderr, "cannot open %s\n", qPrintable(path));
+        return;
+    }
+    const double listMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    ResidentMb(&listed, &peak);
+    const int count = loader.ItemCount();
+    std::printf("%d items listed and sorted in %.0f ms; %.0f bytes of memory an item\n", count, listMs,
+                count ? (listed - before) * 1048576.0 / count : 0.0);
+    CDisplayBitmap bitmap;
+    bitmap.Create(24);
+    CThumbView pane(&loader, &bitmap);
+    pane.resize(1920, 400);
+    pane.show();
+    pane.SetMode(true, kBigThumbnailSize);
+    QCoreApplication::processEvents();
+    double rebuilt = 0;
+    ResidentMb(&rebuilt, &peak);
+    std::printf("pane rebuilt: %.0f bytes an item more\n",
+                count ? (rebuilt - listed) * 1048576.0 / count : 0.0);
+    start = Clock::now();
+    loader.StartThumbnails(kBigThumbnailSize);
+    int pages = 0;
+    for (;;) {
+        WaitThumbnails(loader, ScreenItems(pane, loader), Clock::now());
+        QCoreApplication::processEvents();
+        ++pages;
+        const int at = pane.ScrollPosition();
+        pane.ScrollTo(at + pane.viewport()->width());
+        if (pane.ScrollPosition() == at)
+            break;
+    }
+    double now = 0;
+    ResidentMb(&now, &peak);
+    std::printf("scrolled through %d screens in %.1f s; resident %.0f MB at the end, %.0f MB at the peak; "
+                "thumbnails held %.1f MB\n",
+                pages, std::chrono::duration<double>(Clock::now() - start).count(), now, peak,
+                loader.ThumbnailBytes() / 1048576.0);
+    loader.PauseThumbnails();
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     int items = 10000;
-    QString photos;
+    QString photos, scroll;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--items") == 0)
             items = std::max(1, std::atoi(argv[i + 1]));
         if (std::strcmp(argv[i], "--photos") == 0)
             photos = QString::fromLocal8Bit(argv[i + 1]);
+        if (std::strcmp(argv[i], "--scroll-through") == 0)
+            scroll = QString::fromLocal8Bit(argv[i + 1]);
     }
     if (!photos.isEmpty()) {
         TimePhotos(photos);
+        return 0;
+    }
+    if (!scroll.isEmpty()) {
+        ScrollThrough(scroll);
         return 0;
     }
 

@@ -17,6 +17,7 @@ constexpr const char* kBoxTexts[] = {
     "Zoom with Interpolation",
     "Exit by ESC key",
     "Allow to use Exif to get thumbnails",
+    "Use the shared thumbnail cache",
     "Rotate by Exif orientation",
     "Use embedded colour profiles",
     "Associate with *.JPG and *.JPEG Files",
@@ -43,7 +44,8 @@ COptionsDlg::COptionsDlg(QWidget* parent) : QDialog(parent)
 
 std::array<int*, COptionsDlg::kBoxCount> COptionsDlg::Members()
 {
-    return {&dithering,  &highQualitySubsampling, &zoomInterpolation, &exitByEsc, &exifThumbnails,
+    return {&dithering,  &highQualitySubsampling, &zoomInterpolation,
+            &exitByEsc,  &exifThumbnails,         &sharedThumbnailCache,
             &autoOrient, &useColourProfiles,      &associate};
 }
 
@@ -84,6 +86,8 @@ void ApplyOptions(const COptionsDlg& dialog, AppSettings& s, const OptionsEffect
         effects.renewDecoding();
     changed(s.exitByEsc, dialog.exitByEsc);
     if (changed(s.exifThumbnails, dialog.exifThumbnails))
+        effects.renewDecoding();
+    if (changed(s.sharedThumbnailCache, dialog.sharedThumbnailCache))
         effects.renewDecoding();
     if (changed(s.autoOrient, dialog.autoOrient))
         effects.renewDecoding();

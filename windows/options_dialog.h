@@ -1,9 +1,9 @@
 #pragma once
-// The "Options" dialog: seven option flags of the settings and whether
-// Lumvane is the desktop's handler of JPEG files, as eight check boxes; and
+// The "Options" dialog: eight option flags of the settings and whether
+// Lumvane is the desktop's handler of JPEG files, as nine check boxes; and
 // ApplyOptions, which carries the answer out.
 //
-// The caller sets the eight members before exec() and reads them back after
+// The caller sets the nine members before exec() and reads them back after
 // it returns Accepted. User-interface thread only.
 
 #include <array>
@@ -25,13 +25,14 @@ public:
     int zoomInterpolation = 0;
     int exitByEsc = 0;
     int exifThumbnails = 0;
+    int sharedThumbnailCache = 0;
     // Start as the settings' defaults do: on.
     int autoOrient = 1;
     int useColourProfiles = 1;
     int associate = 0;
 
     // The check boxes from top to bottom, for tests.
-    static constexpr size_t kBoxCount = 8;
+    static constexpr size_t kBoxCount = 9;
     static constexpr size_t kAssociateBox = kBoxCount - 1;
     const std::array<QCheckBox*, kBoxCount>& Boxes() const { return m_boxes; }
 

@@ -40,6 +40,9 @@ inline std::string PathIn(const QTemporaryDir& dir, const std::string& name)
 // window's size is known.
 inline AppSettings Settings(const QTemporaryDir& dir)
 {
+    // The shared thumbnail cache of the tests, not the user's.
+    static QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
     AppSettings s = AppSettings::Defaults(800, 600, dir.path().toStdString());
     s.fullScreen = 0;
     return s;

@@ -24,6 +24,8 @@ class TestMainFrame : public QObject {
 
 private slots:
     void startWithFolder();
+    void firstImageAskedForOnlyAtTheViewsSize_data();
+    void firstImageAskedForOnlyAtTheViewsSize();
     void startWithFileHidesPanelUntilSpace();
     void startWithFolderPathOpensThatFolder();
     void startWithMissingFile();
@@ -73,6 +75,36 @@ void TestMainFrame::startWithFolder()
     // Changed decode options ask for the current image again.
     frame->ApplyLoaderOptions();
     QTRY_VERIFY(Shown(*frame));
+}
+
+void TestMainFrame::firstImageAskedForOnlyAtTheViewsSize_data()
+{
+    QTest::addColumn<bool>("alone");
+    QTest::newRow("folder") << false;
+    QTest::newRow("file alone") << true;
+}
+
+// Asked for before the window is laid out, the first image was decoded at
+// its own size and dropped at once.
+void TestMainFrame::firstImageAskedForOnlyAtTheViewsSize()
+{
+    QFETCH(bool, alone);
+    SetUpFolder();
+    AppSettings settings = Settings(m_dir);
+    if (alone)
+        settings.commandLineFile = PathIn(m_dir, "b.jpg");
+    CMainFrame frame;
+    QVERIFY(frame.Create(&settings));
+    QCOMPARE(CurrentName(frame), QString(alone ? "b.jpg" : "a.jpg"));
+    QCOMPARE(frame.Loader()->CurrentSlot().item, nullptr);
+    frame.ShowAtStart();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QTRY_VERIFY(frame.Loader()->CurrentSlot().item != nullptr);
+    const ViewRequest asked = frame.Loader()->CurrentSlot();
+    QCOMPARE(asked.targetWidth, frame.ImageView()->ClientWidth());
+    QCOMPARE(asked.targetHeight, frame.ImageView()->ClientHeight());
+    QVERIFY(asked.targetWidth > 0 && asked.targetHeight > 0);
+    QTRY_VERIFY(Shown(frame));
 }
 
 void TestMainFrame::startWithFileHidesPanelUntilSpace()

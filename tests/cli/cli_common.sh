@@ -4,6 +4,8 @@ CLI=$(realpath "$1")
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 export LC_ALL=C
+# The shared thumbnail cache of the run, not the user's.
+export XDG_CACHE_HOME="$WORK/cache"
 FAILED=0
 
 fail() {

@@ -74,24 +74,27 @@ private slots:
                                    "Zoom with Interpolation",
                                    "Exit by ESC key",
                                    "Allow to use Exif to get thumbnails",
+                                   "Use the shared thumbnail cache",
                                    "Rotate by Exif orientation",
                                    "Use embedded colour profiles",
                                    "Associate with *.JPG and *.JPEG Files"};
-        for (int i = 0; i < 8; ++i)
+        for (int i = 0; i < 9; ++i)
             QCOMPARE(dialog.Boxes()[size_t(i)]->text(), texts[i]);
         QCOMPARE(dialog.windowTitle(), QString("Options"));
         dialog.dithering = 1;
         dialog.exifThumbnails = 1;
         dialog.show();
         // The picture options start on, as their settings do.
-        const QList<bool> shown = {true, false, false, false, true, true, true, false};
-        for (int i = 0; i < 8; ++i)
+        const QList<bool> shown = {true, false, false, false, true, false, true, true, false};
+        for (int i = 0; i < 9; ++i)
             QCOMPARE(dialog.Boxes()[size_t(i)]->isChecked(), shown[i]);
         dialog.Boxes()[0]->setChecked(false);
-        dialog.Boxes()[6]->setChecked(false);
+        dialog.Boxes()[5]->setChecked(true);
+        dialog.Boxes()[7]->setChecked(false);
         dialog.Boxes()[COptionsDlg::kAssociateBox]->setChecked(true);
         dialog.accept();
         QCOMPARE(dialog.dithering, 0);
+        QCOMPARE(dialog.sharedThumbnailCache, 1);
         QCOMPARE(dialog.associate, 1);
         QCOMPARE(dialog.exifThumbnails, 1);
         QCOMPARE(dialog.autoOrient, 1);
@@ -100,21 +103,23 @@ private slots:
 
     void eachChangedOptionHasItsEffect_data()
     {
-        // The seven option members as the dialog leaves them, against the
-        // defaults 1 1 1 1 0 1 1.
+        // The eight option members as the dialog leaves them, against the
+        // defaults 1 1 1 1 0 1 1 1.
         QTest::addColumn<QList<int>>("members");
         QTest::addColumn<int>("display");
         QTest::addColumn<int>("renew");
-        QTest::newRow("no change") << QList<int> {1, 1, 1, 1, 0, 1, 1} << 0 << 0;
-        QTest::newRow("dithering") << QList<int> {0, 1, 1, 1, 0, 1, 1} << 1 << 0;
-        QTest::newRow("subsampling") << QList<int> {1, 0, 1, 1, 0, 1, 1} << 0 << 1;
-        QTest::newRow("interpolation") << QList<int> {1, 1, 0, 1, 0, 1, 1} << 0 << 1;
-        QTest::newRow("Exif thumbnails") << QList<int> {1, 1, 1, 1, 1, 1, 1} << 0 << 1;
-        QTest::newRow("exit by ESC only") << QList<int> {1, 1, 1, 0, 0, 1, 1} << 0 << 0;
-        QTest::newRow("Exif orientation") << QList<int> {1, 1, 1, 1, 0, 0, 1} << 0 << 1;
-        QTest::newRow("colour profiles") << QList<int> {1, 1, 1, 1, 0, 1, 0} << 0 << 1;
-        QTest::newRow("three decode options: three renewals") << QList<int> {1, 0, 0, 1, 1, 1, 1} << 0 << 3;
-        QTest::newRow("everything") << QList<int> {0, 0, 0, 0, 1, 0, 0} << 1 << 5;
+        QTest::newRow("no change") << QList<int> {1, 1, 1, 1, 0, 1, 1, 1} << 0 << 0;
+        QTest::newRow("dithering") << QList<int> {0, 1, 1, 1, 0, 1, 1, 1} << 1 << 0;
+        QTest::newRow("subsampling") << QList<int> {1, 0, 1, 1, 0, 1, 1, 1} << 0 << 1;
+        QTest::newRow("interpolation") << QList<int> {1, 1, 0, 1, 0, 1, 1, 1} << 0 << 1;
+        QTest::newRow("Exif thumbnails") << QList<int> {1, 1, 1, 1, 1, 1, 1, 1} << 0 << 1;
+        QTest::newRow("shared cache") << QList<int> {1, 1, 1, 1, 0, 0, 1, 1} << 0 << 1;
+        QTest::newRow("exit by ESC only") << QList<int> {1, 1, 1, 0, 0, 1, 1, 1} << 0 << 0;
+        QTest::newRow("Exif orientation") << QList<int> {1, 1, 1, 1, 0, 1, 0, 1} << 0 << 1;
+        QTest::newRow("colour profiles") << QList<int> {1, 1, 1, 1, 0, 1, 1, 0} << 0 << 1;
+        QTest::newRow("three decode options: three renewals")
+            << QList<int> {1, 0, 0, 1, 1, 1, 1, 1} << 0 << 3;
+        QTest::newRow("everything") << QList<int> {0, 0, 0, 0, 1, 0, 0, 0} << 1 << 6;
     }
     void eachChangedOptionHasItsEffect()
     {
@@ -128,17 +133,18 @@ private slots:
         dialog.zoomInterpolation = members[2];
         dialog.exitByEsc = members[3];
         dialog.exifThumbnails = members[4];
-        dialog.autoOrient = members[5];
-        dialog.useColourProfiles = members[6];
+        dialog.sharedThumbnailCache = members[5];
+        dialog.autoOrient = members[6];
+        dialog.useColourProfiles = members[7];
         Calls calls;
         ApplyOptions(dialog, settings, Recording(calls, false));
         QCOMPARE(calls.display, display);
         QCOMPARE(calls.renew, renew);
         QCOMPARE(calls.associations, QList<bool>());
         const QList<int> stored
-            = {settings.dithering,        settings.highQualitySubsampling, settings.zoomInterpolation,
-               settings.exitByEsc,        settings.exifThumbnails,         settings.autoOrient,
-               settings.useColourProfiles};
+            = {settings.dithering,  settings.highQualitySubsampling, settings.zoomInterpolation,
+               settings.exitByEsc,  settings.exifThumbnails,         settings.sharedThumbnailCache,
+               settings.autoOrient, settings.useColourProfiles};
         QCOMPARE(stored, members);
     }
 
@@ -163,6 +169,7 @@ private slots:
         dialog.highQualitySubsampling = settings.highQualitySubsampling;
         dialog.zoomInterpolation = settings.zoomInterpolation;
         dialog.exitByEsc = settings.exitByEsc;
+        dialog.sharedThumbnailCache = settings.sharedThumbnailCache;
         dialog.associate = box;
         Calls calls;
         ApplyOptions(dialog, settings, Recording(calls, platform));
