@@ -67,6 +67,10 @@ void CMainFrame::OnFolderChanged(const std::set<std::string>& rewritten, bool)
     const int scroll = pane->ScrollPosition();
     ImageItem* const shown = m_currentItem;
     ImageItem* const show = ItemToShow(shown, changes);
+    std::vector<ImageItem*> selected;
+    for (ImageItem* item : pane->SelectedItems())
+        if (ImageItem* stays = changes.Successor(item))
+            selected.push_back(stays);
     const bool wasEmpty = !m_loader->FirstItem();
     // Nothing may point at an item the loader is about to free.
     if (show != shown) {
@@ -83,9 +87,8 @@ void CMainFrame::OnFolderChanged(const std::set<std::string>& rewritten, bool)
             ShowImage(show, true);
         else
             ClearImage();
-    } else if (shown && ControlPanelShown()) {
-        pane->SelectItem(shown, false);
     }
+    pane->RestoreSelection(m_currentItem, selected);
     pane->ScrollTo(scroll);
     ShowPropertiesOf(m_currentItem);
     UpdateActions();

@@ -71,6 +71,10 @@ public:
     // Selects the item's entry alone and scrolls it into view; nothing when
     // the item has no entry. Notifies only with `notify` (and notifying on).
     void SelectItem(ImageItem* item, bool notify);
+    // After a rebuild: selects the entries of `items` and of `anchor`, which
+    // becomes the anchor, as Ctrl-clicks would have; nothing is sent and
+    // nothing scrolls.
+    void RestoreSelection(ImageItem* anchor, const std::vector<ImageItem*>& items);
     // off: nothing is sent.
     void SetNotifyEnabled(bool on) { m_notifyOn = on; }
 

@@ -1,6 +1,7 @@
 // CThumbView's selection, mouse, keys, context menu and renaming in place.
 
 #include <algorithm>
+#include <unordered_set>
 #include <cstdlib>
 
 #include <QAction>
@@ -58,6 +59,23 @@ void CThumbView::SelectItem(ImageItem* item, bool notify)
             return;
         }
     }
+}
+
+void CThumbView::RestoreSelection(ImageItem* anchor, const std::vector<ImageItem*>& items)
+{
+    const std::unordered_set<const ImageItem*> wanted(items.begin(), items.end());
+    int anchorEntry = -1, count = 0;
+    for (int i = 0; i < EntryCount(); ++i) {
+        PaneEntry& e = m_entries[static_cast<size_t>(i)];
+        if (anchor && e.item == anchor)
+            anchorEntry = i;
+        e.selected = (anchor && e.item == anchor) || wanted.count(e.item) > 0;
+        count += e.selected ? 1 : 0;
+    }
+    m_anchor = m_rangeEnd = anchorEntry;
+    // More than the anchor is selected: the next plain click starts afresh.
+    m_multi = count > (anchorEntry >= 0 ? 1 : 0);
+    viewport()->update();
 }
 
 // Selects one entry alone. The notification goes last: its receiver may

@@ -51,6 +51,17 @@ private slots:
         QCOMPARE(pane->AnchorItem(), shown);
         QTRY_VERIFY(frame->Loader()->ThumbnailOf(frame->Loader()->FirstItem()));
 
+        // A selection of several (Ctrl-clicks) survives a change.
+        ImageItem* d = frame->Loader()->LastItem();
+        QTest::mouseClick(pane->viewport(), Qt::LeftButton, Qt::ControlModifier, pane->CellRect(d).center());
+        QCOMPARE(pane->SelectedItems().size(), size_t(2));
+        fixture::WriteImages(dir.path(), {"e.jpg"});
+        QTRY_COMPARE(pane->EntryCount(), 5);
+        QCOMPARE(pane->SelectedItems(), (std::vector<ImageItem*> {shown, d}));
+        QCOMPARE(pane->AnchorItem(), shown);
+        std::filesystem::remove(fixture::PathIn(dir, "e.jpg"));
+        QTRY_COMPARE(pane->EntryCount(), 4);
+
         // A file of another kind changes nothing.
         QVERIFY(jpegwriter::WriteFile(fixture::PathIn(dir, "notes.txt"), {'x'}));
 
