@@ -156,3 +156,28 @@ TEST_F(LoaderTest, FolderChangesKeepWhatStays)
         EXPECT_TRUE(m_loader.ThumbnailOf(item)) << item->name;
     EXPECT_EQ(m_loader.ThumbnailOf(newC)->Height(), 53);  // the new picture: 30 x 20, not 64 x 48
 }
+
+TEST_F(LoaderTest, OddNamesAreFollowedByTheirBytes)
+{
+    // Not UTF-8, a newline, a leading dash, 255 bytes.
+    const std::string odd = "caf\xe9\nphoto.jpg", dash = "-x.jpg", longest = std::string(251, 'n') + ".jpg";
+    for (const std::string& name : {odd, dash, longest})
+        WriteJpeg(name);
+    ASSERT_TRUE(Open());
+    ImageItem* item = m_loader.FirstItem();
+    ASSERT_EQ(m_loader.ItemCount(), 3);
+    for (const std::string& name : {odd, dash, longest})
+        WriteJpeg(name, 20, 30, 5);
+    FolderChanges changes;
+    ASSERT_TRUE(m_loader.CheckFolder({odd, dash, longest}, &changes));
+    EXPECT_EQ(changes.replaced.size(), 3u);
+    EXPECT_NE(changes.Successor(item), item);
+    m_loader.ApplyFolderChanges(changes);
+    EXPECT_EQ(m_loader.ItemCount(), 3);
+    for (const std::string& name : {odd, dash, longest})
+        std::filesystem::remove(PathOf(name));
+    ASSERT_TRUE(m_loader.CheckFolder({}, &changes));
+    EXPECT_EQ(changes.removed.size(), 3u);
+    m_loader.ApplyFolderChanges(changes);
+    EXPECT_EQ(m_loader.FirstItem(), nullptr);
+}
