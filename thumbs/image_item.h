@@ -10,6 +10,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
+#include <cstdint>
 #include <string>
 
 #include "browse/shell_pidl.h"
@@ -39,4 +41,9 @@ struct ImageItem {
     // The thumbnail could not be made in this run of the thumbnail worker; the
     // worker does not try again until thumbnails are started again.
     std::atomic<bool> thumbnailFailed {false};
+    // The sort keys read so far (date taken, date modified, size; see
+    // SortItems), kept so that sorting again reads no file. An item's file
+    // does not change: a file rewritten under it gets a new item. User-
+    // interface thread only.
+    std::optional<int64_t> sortKeys[3];
 };

@@ -194,8 +194,12 @@ void SortItems(std::vector<ImageItem*>& items, const SortOrder& order,
     keyed.reserve(items.size());
     for (ImageItem* item : items) {
         Keyed k {item, QString::fromUtf8(item->name.data(), qsizetype(item->name.size()))};
-        if (order.key != SortKey::Name)
-            k.key = KeyOf(order.key, pathOf(item));
+        if (order.key != SortKey::Name) {
+            std::optional<int64_t>& known = item->sortKeys[int(order.key) - 1];
+            if (!known)
+                known = KeyOf(order.key, pathOf(item));
+            k.key = *known;
+        }
         keyed.push_back(std::move(k));
     }
     std::stable_sort(keyed.begin(), keyed.end(), [&order](const Keyed& a, const Keyed& b) {
