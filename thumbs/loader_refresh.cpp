@@ -73,18 +73,25 @@ void CThumbLoader::ApplyFolderChanges(FolderChanges& changes)
 {
     if (changes.Empty())
         return;
-    // Nothing below waits for the user, so no worker can start meanwhile.
-    StopDisplayWorker();
-    StopThumbnailWorker();
     const std::unordered_set<const ImageItem*> gone(changes.removed.begin(), changes.removed.end());
+    // The thumbnail worker walks the links; the display worker touches only
+    // the items of its slots, so it goes on (the image shown keeps decoding)
+    // unless one of them is going. Nothing below waits for the user, so no
+    // worker can start meanwhile.
+    StopThumbnailWorker();
+    bool displayTouched;
     {
-        // The slots of the items that stay keep their decoded pictures, so
-        // the image shown is neither lost nor decoded again.
+        std::lock_guard lock(m_displayLock);
+        displayTouched = gone.count(m_decoding) > 0;
+        for (const ViewRequest* slot : {&m_current, &m_next, &m_previous})
+            displayTouched = displayTouched || gone.count(slot->item) > 0;
+    }
+    if (displayTouched) {
+        StopDisplayWorker();
         std::lock_guard lock(m_displayLock);
         for (ViewRequest* slot : {&m_current, &m_next, &m_previous})
             if (gone.count(slot->item))
                 slot->item = nullptr;
-        m_decoding = nullptr;
     }
     RemoveItems(changes.removed);
     for (std::unique_ptr<ImageItem>& item : changes.added)
@@ -93,6 +100,11 @@ void CThumbLoader::ApplyFolderChanges(FolderChanges& changes)
     SortList();
     qCDebug(lcThumbs) << "folder changed:" << changes.removed.size() << "gone or rewritten," << m_count
                       << "listed";
+    if (displayTouched && m_folder) {
+        m_displayWork.Set();
+        StartDisplayWorker();
+    }
     // The thumbnails made stay; the worker makes those of the new items.
-    RestartWorkers();
+    if (m_thumbsStarted && m_first)
+        StartThumbnailWorker(m_paused);
 }
