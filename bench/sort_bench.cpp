@@ -1,6 +1,7 @@
 // Opening a folder of 10 000 camera photos in each sort order: listing,
 // filtering, reading the keys (the Exif date taken from the files' headers)
-// and sorting, on a warm cache.
+// and sorting, on a warm cache; and what one change of that folder costs the
+// loader (listing again, comparing, taking a new file in, sorting).
 
 #include <benchmark/benchmark.h>
 
@@ -103,10 +104,41 @@ void BM_OpenBySize(benchmark::State& state)
 {
     OpenSorted(state, SortKey::Size);
 }
+// One file copied in and removed again by another program, each taken in
+// while the folder is shown sorted by date taken.
+void BM_FolderChange(benchmark::State& state)
+{
+    CShellPidl folder;
+    if (!folder.ParseName(Folder().path().toStdString())) {
+        state.SkipWithError("cannot parse the folder");
+        return;
+    }
+    CThumbLoader loader;
+    loader.SetSortOrder({SortKey::DateTaken, false, true});
+    loader.OpenFolder(folder);
+    const std::string extra = Folder().path().toStdString() + "/extra.jpg";
+    const std::vector<uint8_t> photo
+        = CameraPhoto(jpegwriter::Encode(jpegwriter::MakePhotoLike(32, 24, 2)), 5);
+    for (auto _ : state) {
+        for (bool add : {true, false}) {
+            if (add)
+                jpegwriter::WriteFile(extra, photo);
+            else
+                std::remove(extra.c_str());
+            FolderChanges changes;
+            if (!loader.CheckFolder({}, &changes) || changes.Empty())
+                state.SkipWithError("no change seen");
+            loader.ApplyFolderChanges(changes);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * 2);
+}
+
 BENCHMARK(BM_OpenByName)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenByDateTaken)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenByDateModified)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenBySize)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FolderChange)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
