@@ -4,6 +4,7 @@
 // is gone), the pane's selection and its scroll position.
 
 #include <QApplication>
+#include <QThread>
 #include <QTimer>
 
 #include "app/control_panel.h"
@@ -54,7 +55,7 @@ void CMainFrame::OnFolderChanged(const std::set<std::string>& rewritten, bool)
     // edited in place: the list changes only once that is over.
     const QWidget* renaming = m_controlPanel->ThumbnailPane()->RenameEdit();
     if (m_paneOperation || QApplication::activeModalWidget() || QApplication::activePopupWidget()
-        || (renaming && renaming->isVisible())) {
+        || QThread::currentThread()->loopLevel() > 1 || (renaming && renaming->isVisible())) {
         QTimer::singleShot(CFolderWatcher::kBatchMs, this, [this] { OnFolderChanged({}, false); });
         return;
     }

@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QFileSystemWatcher>
+#include <QThread>
 #include <QTimer>
 
 #include "browse/folder_tree.h"
@@ -64,8 +65,9 @@ void CFolderTree::WatchExpandedFolders()
 void CFolderTree::UpdateChangedFolders()
 {
     const QSet<QString> changed = std::exchange(m_changedFolders, {});
-    // A label being edited keeps its row: the batch waits for the edit.
-    if (m_editor) {
+    // A label being edited keeps its row, and a drop, drag, dialog or menu
+    // running its own event loop may hold items: the batch waits for them.
+    if (m_editor || QThread::currentThread()->loopLevel() > 1) {
         m_changedFolders = changed;
         m_folderBatch->start();
         return;
