@@ -203,40 +203,43 @@ CJpegDecoder::~CJpegDecoder() = default;
 const ImageInfo& CJpegDecoder::ReadInfo(const std::string& path)
 {
     std::lock_guard lock(m_infoLock);
-    if (m_infoRead)
-        return m_info;
-    m_infoRead = true;
+    if (m_info)
+        return *m_info;
+    // Made on first use only: most decoders of a large folder never show
+    // their information.
+    m_info = std::make_unique<ImageInfo>();
+    ImageInfo& info = *m_info;
     struct statx st {};
     if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &st) != 0)
-        return m_info;
-    m_info.fileSizeFull = int64_t(st.stx_size);
-    m_info.fileSize = uint32_t(st.stx_size);
-    m_info.created = (st.stx_mask & STATX_BTIME) ? st.stx_btime.tv_sec : st.stx_ctime.tv_sec;
-    m_info.modified = st.stx_mtime.tv_sec;
-    m_info.attributes = ::access(path.c_str(), W_OK) == 0 ? 0 : 0x01;
+        return info;
+    info.fileSizeFull = int64_t(st.stx_size);
+    info.fileSize = uint32_t(st.stx_size);
+    info.created = (st.stx_mask & STATX_BTIME) ? st.stx_btime.tv_sec : st.stx_ctime.tv_sec;
+    info.modified = st.stx_mtime.tv_sec;
+    info.attributes = ::access(path.c_str(), W_OK) == 0 ? 0 : 0x01;
 
     CJpegSource source;
-    if (!source.OpenFile(path, &m_info.exif, &m_info.comments))
-        return m_info;
+    if (!source.OpenFile(path, &info.exif, &info.comments))
+        return info;
     if (source.ReadHeader()) {
-        m_info.iccProfile = source.IccProfile();
-        m_info.imageWidth = source.ImageWidth();
-        m_info.imageHeight = source.ImageHeight();
-        m_info.color = source.Components() != 1;
+        info.iccProfile = source.IccProfile();
+        info.imageWidth = source.ImageWidth();
+        info.imageHeight = source.ImageHeight();
+        info.color = source.Components() != 1;
     } else {
         qCDebug(lcDecode, "no header in %s: %s", path.c_str(), source.LastError());
     }
-    return m_info;
+    return info;
 }
 
 const CExifReader* CJpegDecoder::KeptExif(std::vector<uint8_t>* profile)
 {
     std::lock_guard lock(m_infoLock);
-    if (!m_infoRead)
+    if (!m_info)
         return nullptr;
     if (profile)
-        *profile = m_info.iccProfile;
-    return &m_info.exif;
+        *profile = m_info->iccProfile;
+    return &m_info->exif;
 }
 
 bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif, CEvent* cancel,

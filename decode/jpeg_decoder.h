@@ -147,7 +147,6 @@ private:
     std::string m_lastError;   // display thread
     std::string m_thumbError;  // thumbnail thread
     bool m_thumbSkippedScans = false;
-    ImageInfo m_info;
+    std::unique_ptr<ImageInfo> m_info;  // made by the first ReadInfo, fixed after
     std::mutex m_infoLock;
-    bool m_infoRead = false;
 };
