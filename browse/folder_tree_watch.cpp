@@ -5,10 +5,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <QFile>
 #include <QFileSystemWatcher>
+#include <QScrollBar>
 #include <QThread>
 #include <QTimer>
 
@@ -65,9 +67,11 @@ void CFolderTree::WatchExpandedFolders()
 void CFolderTree::UpdateChangedFolders()
 {
     const QSet<QString> changed = std::exchange(m_changedFolders, {});
-    // A label being edited keeps its row, and a drop, drag, dialog or menu
-    // running its own event loop may hold items: the batch waits for them.
-    if (m_editor || QThread::currentThread()->loopLevel() > 1) {
+    // A label being edited keeps its row, a drop, drag, dialog or menu
+    // running its own event loop may hold items, and rows moving under
+    // something dragged over the tree would move its target: the batch
+    // waits for them.
+    if (m_editor || m_hoverTimer.isActive() || QThread::currentThread()->loopLevel() > 1) {
         m_changedFolders = changed;
         m_folderBatch->start();
         return;
@@ -80,9 +84,24 @@ void CFolderTree::UpdateChangedFolders()
     for (const auto& [item, path] : expanded)
         if (changed.contains(path))
             toUpdate.emplace_back(indexFromItem(item));
+    if (toUpdate.empty()) {
+        WatchExpandedFolders();
+        return;
+    }
+    // The selected row (else the top one) stays where it is on the screen,
+    // so rows coming and going above it never move what the user aims at.
+    const QPersistentModelIndex anchor(currentIndex().isValid() ? currentIndex() : indexAt(QPoint(1, 1)));
+    const int before = anchor.isValid() ? visualRect(anchor).top() : 0;
     for (const QPersistentModelIndex& index : toUpdate)
         if (QTreeWidgetItem* item = index.isValid() ? itemFromIndex(index) : nullptr)
             UpdateChildren(item);
+    if (anchor.isValid()) {
+        executeDelayedItemsLayout();
+        const int moved = visualRect(anchor).top() - before;
+        const int step = verticalScrollMode() == ScrollPerItem ? std::max(sizeHintForRow(0), 1) : 1;
+        if (moved != 0)
+            verticalScrollBar()->setValue(verticalScrollBar()->value() + moved / step);
+    }
     WatchExpandedFolders();
 }
 

@@ -10,7 +10,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <optional>
 #include <cstdint>
 #include <string>
 
@@ -41,9 +40,9 @@ struct ImageItem {
     // The thumbnail could not be made in this run of the thumbnail worker; the
     // worker does not try again until thumbnails are started again.
     std::atomic<bool> thumbnailFailed {false};
-    // The sort keys read so far (date taken, date modified, size; see
-    // SortItems), kept so that sorting again reads no file. An item's file
-    // does not change: a file rewritten under it gets a new item. User-
-    // interface thread only.
-    std::optional<int64_t> sortKeys[3];
+    // The date-taken sort key once read (see SortItems), so that sorting
+    // again reads no file; INT64_MIN until then. An item's file does not
+    // change: a file rewritten under it gets a new item. User-interface
+    // thread only.
+    int64_t dateTakenKey = INT64_MIN;
 };

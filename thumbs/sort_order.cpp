@@ -85,7 +85,7 @@ int64_t KeyOf(SortKey key, const std::string& path)
         if (const std::optional<int64_t> taken = ReadDateTaken(path))
             return *taken;
         [[fallthrough]];
-    case SortKey::DateModified: return known ? int64_t(st.st_mtime) : INT64_MIN;
+    case SortKey::DateModified: return known ? int64_t(st.st_mtime) : INT64_MIN + 1;
     case SortKey::Name: break;
     }
     return 0;
@@ -194,11 +194,13 @@ void SortItems(std::vector<ImageItem*>& items, const SortOrder& order,
     keyed.reserve(items.size());
     for (ImageItem* item : items) {
         Keyed k {item, QString::fromUtf8(item->name.data(), qsizetype(item->name.size()))};
-        if (order.key != SortKey::Name) {
-            std::optional<int64_t>& known = item->sortKeys[int(order.key) - 1];
-            if (!known)
-                known = KeyOf(order.key, pathOf(item));
-            k.key = *known;
+        if (order.key == SortKey::DateTaken) {
+            // Reading the Exif data is the slow part; the others are a stat.
+            if (item->dateTakenKey == INT64_MIN)
+                item->dateTakenKey = KeyOf(order.key, pathOf(item));
+            k.key = item->dateTakenKey;
+        } else if (order.key != SortKey::Name) {
+            k.key = KeyOf(order.key, pathOf(item));
         }
         keyed.push_back(std::move(k));
     }

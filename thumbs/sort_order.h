@@ -31,8 +31,8 @@ struct SortOrder {
 inline constexpr SortOrder kFolderOrder {};
 
 // Orders `items` by `order`. The name decides between equal keys; names
-// that compare equal keep their order. `pathOf` gives an item's file; each
-// item's key is read from it once and kept in the item.
+// that compare equal keep their order. `pathOf` gives an item's file; an
+// item's date taken is read from it once and kept in the item.
 void SortItems(std::vector<ImageItem*>& items, const SortOrder& order,
                const std::function<std::string(const ImageItem*)>& pathOf);
 

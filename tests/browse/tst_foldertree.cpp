@@ -126,6 +126,7 @@ private slots:
     void childrenOrder();
     void collapseThenExpandSeesNewFolder();
     void expandedFoldersFollowTheFileSystem();
+    void selectedRowStaysInPlace();
     void unlistableFolderIsRefused();
     void contextMenu();
     void newFolder();
@@ -294,6 +295,25 @@ void TestFolderTree::expandedFoldersFollowTheFileSystem()
     QVERIFY(Mkdir("w/later"));
     m_tree->expandItem(w);
     QCOMPARE(Labels(w), QStringList({"a new one", "later"}));
+}
+
+// Rows that come above the selection do not move it on the screen.
+void TestFolderTree::selectedRowStaysInPlace()
+{
+    QVERIFY(Mkdir("w"));
+    for (int i = 10; i < 60; ++i)
+        QVERIFY(Mkdir("w/f" + std::to_string(i)));
+    QTreeWidgetItem* w = Child(Open(m_dir->path()), "w");
+    m_tree->expandItem(w);
+    QTreeWidgetItem* aimed = Child(w, "f40");
+    m_tree->setCurrentItem(aimed);
+    m_tree->scrollToItem(aimed, QAbstractItemView::PositionAtCenter);
+    const int top = m_tree->visualItemRect(aimed).top();
+    for (const char* name : {"w/a", "w/b", "w/c"})
+        QVERIFY(Mkdir(name));
+    QTRY_COMPARE(w->childCount(), 53);
+    QCOMPARE(m_tree->currentItem(), aimed);
+    QCOMPARE(m_tree->visualItemRect(aimed).top(), top);
 }
 
 void TestFolderTree::unlistableFolderIsRefused()
