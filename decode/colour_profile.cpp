@@ -11,6 +11,8 @@
 
 #include <lcms2.h>
 
+#include "decode/matrix_shaper.h"
+
 Q_LOGGING_CATEGORY(lcColour, "lumvane.decode.colour", QtWarningMsg)
 
 namespace {
@@ -119,18 +121,23 @@ private:
                 cmsDeleteTransform(probe);
         }
         cmsHTRANSFORM transform = needed ? Create(source, input, output) : nullptr;
+        // RGB rows converted in place may take the fast way.
+        std::unique_ptr<CMatrixShaper> shaper
+            = transform && input == output ? CMatrixShaper::FromProfile(source) : nullptr;
         cmsCloseProfile(source);
         if (!transform)
             return nullptr;
-        return std::shared_ptr<const CColourTransform>(new CColourTransform(transform, input, output));
+        return std::shared_ptr<const CColourTransform>(
+            new CColourTransform(transform, std::move(shaper), input, output));
     }
 
     std::mutex m_lock;
     std::map<Key, std::shared_ptr<const CColourTransform>> m_made;
 };
 
-CColourTransform::CColourTransform(void* transform, RowLayout input, RowLayout output)
-    : m_transform(transform), m_input(input), m_output(output)
+CColourTransform::CColourTransform(void* transform, std::unique_ptr<CMatrixShaper> shaper, RowLayout input,
+                                   RowLayout output)
+    : m_transform(transform), m_shaper(std::move(shaper)), m_input(input), m_output(output)
 {
 }
 
@@ -141,8 +148,13 @@ CColourTransform::~CColourTransform()
 
 void CColourTransform::Apply(const uint8_t* in, uint8_t* out, int pixels) const
 {
-    if (pixels > 0)
-        cmsDoTransform(static_cast<cmsHTRANSFORM>(m_transform), in, out, cmsUInt32Number(pixels));
+    if (pixels <= 0)
+        return;
+    if (m_shaper && in == out) {
+        m_shaper->Apply(out, pixels, m_output == RowLayout::Bgrx);
+        return;
+    }
+    cmsDoTransform(static_cast<cmsHTRANSFORM>(m_transform), in, out, cmsUInt32Number(pixels));
 }
 
 std::shared_ptr<const CColourTransform> ColourTransformFor(const std::vector<uint8_t>& profile,

@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+class CMatrixShaper;
+
 // How the samples of a row are laid out.
 enum class RowLayout {
     Rgb,           // red, green, blue
@@ -37,9 +39,11 @@ public:
 
 private:
     friend class CColourTransforms;
-    CColourTransform(void* transform, RowLayout input, RowLayout output);
+    CColourTransform(void* transform, std::unique_ptr<CMatrixShaper> shaper, RowLayout input,
+                     RowLayout output);
 
-    void* m_transform;  // cmsHTRANSFORM
+    void* m_transform;                        // cmsHTRANSFORM
+    std::unique_ptr<CMatrixShaper> m_shaper;  // the fast way, when the profile allows it
     RowLayout m_input;
     RowLayout m_output;
 };
