@@ -1,6 +1,8 @@
 // Fuzz target: the decoder's header and marker path on one file's bytes.
 // The bytes go to a temporary file (the decoder reads files), then the
-// information, an Exif-assisted thumbnail and a small fitted display decode.
+// information, an Exif-assisted thumbnail and a small fitted display decode,
+// both upright and in true colours (the Exif orientation and the embedded
+// ICC profile, CMYK included, are read from the same bytes).
 
 #include <cstddef>
 #include <cstdint>
@@ -51,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CJpegDecoder decoder;
         const ImageInfo& info = decoder.ReadInfo(path);
         (void)info;
-        decoder.MakeThumbnail(path, 64, true, nullptr);
+        decoder.MakeThumbnail(path, 64, true, nullptr, {true, true});
+        decoder.MakeThumbnail(path, 64, false, nullptr, {true, true});
     }
     {
         CJpegDecoder decoder;
@@ -61,6 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         request.targetHeight = 64;
         request.rotation = int(size % 4);
         request.highQuality = size % 2 == 0;
+        request.picture = {true, true};
         if (decoder.OpenForDisplay(request))
             decoder.Decode(nullptr, nullptr);
     }
