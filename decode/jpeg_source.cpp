@@ -1,5 +1,6 @@
 #include "decode/jpeg_source.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -169,6 +170,9 @@ void CJpegSource::Close()
     m_cmykRow = {};
     m_transform.reset();
     m_skippedScans = false;
+    m_skipping = false;
+    m_skipWarnings = 0;
+    m_restLength = 0;
 }
 
 // The guarded steps: setjmp is taken in each step's own frame, and nothing
@@ -242,71 +246,6 @@ bool CJpegSource::StartDecompress(J_COLOR_SPACE space, int scaleDenom)
     m_info.scale_num = 1;
     m_info.scale_denom = unsigned(scaleDenom);
     return jpeg_start_decompress(&m_info) != FALSE;
-}
-
-bool CJpegSource::StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom)
-{
-    m_skippedScans = false;
-    if (!m_created)
-        return false;
-    if (!m_info.progressive_mode || m_info.arith_code)
-        return StartDecompress(space, scaleDenom);
-    ChooseColourConversion(space);
-    if (setjmp(m_jump))
-        return false;
-    m_info.out_color_space = m_fromCmyk ? JCS_CMYK : space;
-    m_info.scale_num = 1;
-    m_info.scale_denom = unsigned(scaleDenom);
-    // In buffered-image mode the start reads no scan; they are read below.
-    m_info.buffered_image = TRUE;
-    if (!jpeg_start_decompress(&m_info))
-        return false;
-    bool early = false;
-    if (!ConsumeNeededScans(early))
-        return false;
-    if (early) {
-        // The output shows the scans read to their end; smoothing would
-        // estimate the coefficients still to come, which the whole file
-        // gives exactly.
-        m_info.do_block_smoothing = FALSE;
-        m_skippedScans = true;
-        return jpeg_start_output(&m_info, m_info.input_scan_number - 1) != FALSE;
-    }
-    // At the end of the file the output is the library's usual one.
-    return jpeg_start_output(&m_info, m_info.input_scan_number) != FALSE;
-}
-
-// Called inside StartReducedDecompress's guarded frame.
-bool CJpegSource::ConsumeNeededScans(bool& early)
-{
-    const bool followed = m_scanProgress.Plan(m_info);
-    for (;;) {
-        if (m_cancel && m_cancel->IsSet()) {
-            SetError("cancelled");
-            return false;
-        }
-        if (m_info.input_scan_number > kMaxScans) {
-            std::snprintf(m_error, sizeof m_error, "more than %d scans", kMaxScans);
-            return false;
-        }
-        const int got = jpeg_consume_input(&m_info);
-        if (got == JPEG_REACHED_EOI)
-            return true;
-        if (got == JPEG_SUSPENDED) {
-            // The sources never suspend; should one, nothing more would come.
-            SetError("the data stopped");
-            return false;
-        }
-        if (got != JPEG_REACHED_SOS || !followed)
-            continue;
-        m_scanProgress.ScanStarted(m_info);
-        // A warning means some scan so far was damaged or out of order: what
-        // the rest of the file does to it cannot be foreseen.
-        if (m_errorManager.num_warnings == 0 && m_scanProgress.Complete()) {
-            early = true;
-            return true;
-        }
-    }
 }
 
 bool CJpegSource::ReadScanline(uint8_t* row)
@@ -412,6 +351,13 @@ void CJpegSource::ErrorExit(j_common_ptr cinfo)
 void CJpegSource::EmitMessage(j_common_ptr cinfo, int level)
 {
     CJpegSource& self = Self(cinfo);
+    // A scan whose data was skipped on purpose ends at once, and the library
+    // says so; that is no damage of the file.
+    if (level < 0 && self.m_skipping) {
+        ++self.m_skipWarnings;
+        self.m_libraryEmitMessage(cinfo, level);
+        return;
+    }
     if (level < 0 && cinfo->err->msg_code == JWRN_HIT_MARKER && cinfo->is_decompressor) {
         const int marker = reinterpret_cast<j_decompress_ptr>(cinfo)->unread_marker;
         if (marker != 0 && (marker < JPEG_RST0 || marker > JPEG_RST0 + 7))
@@ -454,6 +400,12 @@ void CJpegSource::InitFile(j_decompress_ptr cinfo)
 boolean CJpegSource::FillFile(j_decompress_ptr cinfo)
 {
     CJpegSource& self = Self(cinfo);
+    if (self.m_restLength > 0) {
+        cinfo->src->next_input_byte = self.m_rest;
+        cinfo->src->bytes_in_buffer = self.m_restLength;
+        self.m_restLength = 0;
+        return TRUE;
+    }
     ssize_t got;
     do {
         got = ::read(self.m_fd, self.m_buffer.get(), kBufferSize);
@@ -473,14 +425,22 @@ void CJpegSource::SkipFile(j_decompress_ptr cinfo, long count)
     if (count <= 0)
         return;
     jpeg_source_mgr* src = cinfo->src;
-    const size_t n = size_t(count);
+    CJpegSource& self = Self(cinfo);
+    size_t n = size_t(count);
     if (n < src->bytes_in_buffer) {
         src->next_input_byte += n;
         src->bytes_in_buffer -= n;
         return;
     }
-    ::lseek(Self(cinfo).m_fd, off_t(n - src->bytes_in_buffer), SEEK_CUR);
+    n -= src->bytes_in_buffer;
     src->bytes_in_buffer = 0;
+    // What is left of a read put aside behind a split marker comes first.
+    const size_t rest = std::min(n, self.m_restLength);
+    self.m_rest += rest;
+    self.m_restLength -= rest;
+    n -= rest;
+    if (n > 0)
+        ::lseek(self.m_fd, off_t(n), SEEK_CUR);
 }
 
 void CJpegSource::InitMemory(j_decompress_ptr cinfo)

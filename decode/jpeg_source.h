@@ -76,9 +76,10 @@ public:
     // one and colour management is on, else by the plain formula.
     bool StartDecompress(J_COLOR_SPACE space, int scaleDenom);
     // Like StartDecompress, but a progressive file's scans are read only
-    // until they fix every pixel of the output (CScanProgress): the rows are
-    // the very ones StartDecompress gives, often without the large AC scans.
-    // A library warning on the way (a damaged scan) reads the file to its end.
+    // until they fix every pixel of the output (CScanProgress), and the data
+    // of AC scans whose coefficients the output does not read is skipped
+    // without decoding: the rows are the very ones StartDecompress gives. A
+    // library warning on the way (a damaged scan) reads the file to its end.
     bool StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom);
     // True when the last StartReducedDecompress left scans unread.
     bool SkippedScans() const { return m_skippedScans; }
@@ -102,7 +103,10 @@ public:
 
 private:
     bool CreateDecompressor();
-    bool ConsumeNeededScans(bool& early);
+    // reduced_decompress.cpp
+    bool ConsumeNeededScans(bool& early, bool& lastSkipped);
+    void SkipScanData();
+    bool Rewind();
     bool ReadLibraryScanline(uint8_t* row);
     bool ReadRawScanline(uint8_t* row);
     void ChooseColourConversion(J_COLOR_SPACE space);
@@ -150,7 +154,12 @@ private:
     J_COLOR_SPACE m_asked = JCS_RGB;  // what the caller's rows hold
     std::vector<uint8_t> m_cmykRow;   // the library's CMYK row
     std::shared_ptr<const CColourTransform> m_transform;
-    CScanProgress m_scanProgress;  // for StartReducedDecompress
-    bool m_skippedScans = false;
+    CScanProgress m_scanProgress;    // for StartReducedDecompress
+    bool m_skippedScans = false;     // the output leaves scans unread
+    bool m_skipping = false;         // the data of the scan under way is being skipped
+    long m_skipWarnings = 0;         // warnings the skipping itself caused
+    JOCTET m_markerBytes[2] = {};    // a marker split over two reads, handed out whole
+    const JOCTET* m_rest = nullptr;  // the rest of the read buffer behind it
+    size_t m_restLength = 0;
     char m_error[JMSG_LENGTH_MAX] = {};
 };

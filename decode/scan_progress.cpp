@@ -124,3 +124,11 @@ bool CScanProgress::Complete() const
     return std::none_of(m_components.begin(), m_components.end(),
                         [this](const Component& c) { return SmoothingMayTouch(c); });
 }
+
+bool CScanProgress::CurrentScanUnread() const
+{
+    if (!m_followed || m_pending.ss == 0 || m_pending.components.empty())
+        return false;
+    return std::all_of(m_pending.components.begin(), m_pending.components.end(),
+                       [this](int index) { return m_components[size_t(index)].dcOnly; });
+}

@@ -40,6 +40,11 @@ public:
     void ScanStarted(const jpeg_decompress_struct& info);
     // True when the scans read to their end fix every pixel of the output.
     bool Complete() const;
+    // True when the scan just started carries only coefficients the output
+    // never reads: AC coefficients of components read by their DC alone.
+    // Their values matter nowhere, not even to the library's smoothing,
+    // which judges them by the scan headers alone.
+    bool CurrentScanUnread() const;
 
 private:
     static constexpr int kUnknown = -1;

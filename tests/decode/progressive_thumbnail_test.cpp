@@ -174,6 +174,62 @@ TEST_P(ProgressiveThumbnailTest, CutOffOrDamagedFilesStillMatch)
 INSTANTIATE_TEST_SUITE_P(Scripts, ProgressiveThumbnailTest, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<ScriptCase>& info) { return info.param.name; });
 
+// The offset of the marker that ends the data of the scan at `sos` (the
+// offset of its SOS marker).
+size_t EndOfScanData(const std::vector<uint8_t>& jpeg, size_t sos)
+{
+    size_t at = sos + 2 + ((size_t(jpeg[sos + 2]) << 8) | jpeg[sos + 3]);
+    for (; at + 1 < jpeg.size(); ++at)
+        if (jpeg[at] == 0xFF && jpeg[at + 1] != 0x00 && (jpeg[at + 1] < 0xD0 || jpeg[at + 1] > 0xD7))
+            return at;
+    return jpeg.size();
+}
+
+std::vector<size_t> ScanStarts(const std::vector<uint8_t>& jpeg)
+{
+    std::vector<size_t> starts;
+    for (size_t at = 0; at + 1 < jpeg.size(); ++at)
+        if (jpeg[at] == 0xFF && jpeg[at + 1] == 0xDA)
+            starts.push_back(at);
+    return starts;
+}
+
+// A comment segment right after SOI moves the rest of the file by `shift`
+// bytes (at least 4).
+std::vector<uint8_t> Shifted(const std::vector<uint8_t>& jpeg, size_t shift)
+{
+    const size_t length = shift - 2;
+    std::vector<uint8_t> out {0xFF, 0xD8, 0xFF, 0xFE, uint8_t(length >> 8), uint8_t(length)};
+    out.resize(out.size() + shift - 4, uint8_t('c'));
+    out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+    return out;
+}
+
+// The file is read 32768 bytes at a time; the data of a scan that is passed
+// over may end with its marker's 0xFF the last byte of one read and the code
+// the first of the next, or right before or after that.
+TEST(ProgressiveThumbnail, APassedOverScanEndingAcrossTwoReads)
+{
+    TempDir dir;
+    const std::vector<uint8_t> jpeg = Encode(kCases[1], 11);  // the library's script, 4:2:2
+    const std::vector<size_t> starts = ScanStarts(jpeg);
+    ASSERT_GE(starts.size(), 3u);
+    // The second scan (luma AC) is passed over; its data ends before the third.
+    const size_t end = EndOfScanData(jpeg, starts[1]);
+    ASSERT_LT(end, starts[2] + 1);
+    for (size_t at : {32766u, 32767u, 32768u}) {
+        size_t shift = (at + 2 * 32768 - end % 32768) % 32768;
+        if (shift < 4)
+            shift += 32768;
+        const std::vector<uint8_t> moved = Shifted(jpeg, shift);
+        ASSERT_EQ((end + shift) % 32768, at % 32768);
+        bool skipped = false;
+        SCOPED_TRACE(at);
+        ASSERT_TRUE(ExpectSameAsFullDecode(dir, moved, &skipped));
+        EXPECT_TRUE(skipped);
+    }
+}
+
 TEST(ProgressiveThumbnail, BaselineAndSmallScalesReadEverything)
 {
     TempDir dir;
