@@ -31,29 +31,19 @@ yellow='rgb(255,255,0)' cyan='rgb(0,255,255)'
 # The screen's parts at 1280 x 1024: the control panel takes the top third
 # (the tree the left quarter of it), the image view the rest.
 shot() { import -window root "$work/screen.png"; }
-# box REGION COLOUR: "width height x y" (screen coordinates) of the colour
-# within REGION (WxH+X+Y), or "none".
-box() {
-  local region=$1 colour=$2 offset_x offset_y
-  offset_x=$(cut -d+ -f2 <<<"$region"); offset_y=$(cut -d+ -f3 <<<"$region")
-  convert "$work/screen.png" -crop "$region" +repage -fuzz 12% -fill black +opaque "$colour" "$work/part.png"
-  if [ "$(convert "$work/part.png" -format '%[fx:mean]' info:)" = 0 ]; then echo none; return; fi
-  convert "$work/part.png" -trim -format '%w %h %X %Y' info: | tr -d '+' \
-    | awk -v x="$offset_x" -v y="$offset_y" '{ print $1, $2, $3 + x, $4 + y }'
-}
 pane_region=960x300+320+40
 view_region=1280x620+0+370
 # A strip of the tree right of its labels: only the selection's colour is there.
 tree_strip=8x280+270+50
-in_pane() { shot; [ "$(box "$pane_region" "$1")" != none ]; }
-not_in_pane() { shot; [ "$(box "$pane_region" "$1")" = none ]; }
-thumbnails_of() { shot; local c; for c in "$@"; do [ "$(box "$pane_region" "$c")" != none ] || return 1; done; }
-shown() { shot; local b; b=($(box "$view_region" "$1")); [ "${b[0]}" != none ] && [ "${b[0]}" -gt 100 ]; }
+in_pane() { shot; [ "$(box_in "$pane_region" "$1")" != none ]; }
+not_in_pane() { shot; [ "$(box_in "$pane_region" "$1")" = none ]; }
+thumbnails_of() { shot; local c; for c in "$@"; do [ "$(box_in "$pane_region" "$c")" != none ] || return 1; done; }
+shown() { shot; local b; b=($(box_in "$view_region" "$1")); [ "${b[0]}" != none ] && [ "${b[0]}" -gt 100 ]; }
 # click_thumbnail COLOUR [MODIFIER]: clicks the middle of that thumbnail.
 click_thumbnail() {
   shot
   local b
-  b=($(box "$pane_region" "$1"))
+  b=($(box_in "$pane_region" "$1"))
   [ "${b[0]}" != none ] || fail "no thumbnail in $1"
   xdotool mousemove $((b[2] + b[0] / 2)) $((b[3] + b[1] / 2))
   if [ -n "${2:-}" ]; then xdotool keydown "$2" click 1 keyup "$2"; else xdotool click 1; fi
@@ -62,10 +52,9 @@ click_thumbnail() {
 label_point() {
   shot
   local b
-  b=($(box "$pane_region" "$1"))
+  b=($(box_in "$pane_region" "$1"))
   echo "$((b[2] + b[0] / 2)) $((b[3] + b[1] + 18))"
 }
-app_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
 window_shown() { xdotool search --onlyvisible --name '^Lumvane$' >/dev/null 2>&1; }
 
 cd "$work"
@@ -119,17 +108,12 @@ xdotool mousemove 150 200
 for _ in 1 2 3; do xdotool click 5; done
 sleep 0.5
 shot
-selected=$(box "$tree_strip" 'rgb(48,140,198)')
+selected=$(box_in "$tree_strip" 'rgb(48,140,198)')
 read -r _ row_h _ row_y <<<"$selected"
 [ "$selected" != none ] && [ "$row_h" -gt 5 ] || fail "no selected folder in the tree"
 xdotool mousemove 150 $((row_y + row_h + row_h / 2)) click 1
 until_ok 10 "a click on a folder in the tree shows its images" shown "$yellow"
 until_ok 20 "and its thumbnails" thumbnails_of "$yellow" "$cyan"
 
-xdotool key Escape
-until_ok 10 "ESC ends the program" app_ended
-status=0; wait "$app_pid" || status=$?
-app_pid=""
-[ "$status" -eq 0 ] || fail "the program exited with status $status"
-echo "ok: exit status 0"
+escape_ends_cleanly
 echo "PASS"

@@ -33,31 +33,20 @@ red='rgb(255,0,0)' blue='rgb(0,0,255)' green='rgb(0,255,0)'
 selection='rgb(48,140,198)'
 
 shot() { import -window root "$work/screen.png"; }
-# box REGION COLOUR: "width height x y" (screen coordinates) of the colour
-# within REGION (WxH+X+Y), or "none".
-box() {
-  local region=$1 colour=$2 offset_x offset_y
-  offset_x=$(cut -d+ -f2 <<<"$region"); offset_y=$(cut -d+ -f3 <<<"$region")
-  convert "$work/screen.png" -crop "$region" +repage -fuzz 12% -fill black +opaque "$colour" "$work/part.png"
-  if [ "$(convert "$work/part.png" -format '%[fx:mean]' info:)" = 0 ]; then echo none; return; fi
-  convert "$work/part.png" -trim -format '%w %h %X %Y' info: | tr -d '+' \
-    | awk -v x="$offset_x" -v y="$offset_y" '{ print $1, $2, $3 + x, $4 + y }'
-}
 pane_region=960x300+320+40
 # A strip of the tree right of its labels: only the selection's colour is there.
 tree_strip=8x300+288+40
-in_pane() { shot; [ "$(box "$pane_region" "$1")" != none ]; }
-not_in_pane() { shot; [ "$(box "$pane_region" "$1")" = none ]; }
+in_pane() { shot; [ "$(box_in "$pane_region" "$1")" != none ]; }
+not_in_pane() { shot; [ "$(box_in "$pane_region" "$1")" = none ]; }
 window_shown() { xdotool search --onlyvisible --name '^Lumvane$' >/dev/null 2>&1; }
 question_shown() { [ "$(xdotool search --onlyvisible --name '^Lumvane$' 2>/dev/null | wc -l)" -ge 2 ]; }
 question_gone() { ! question_shown; }
-app_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
 
 # centre_of COLOUR: the middle of that thumbnail.
 centre_of() {
   shot
   local b
-  b=($(box "$pane_region" "$1"))
+  b=($(box_in "$pane_region" "$1"))
   [ "${b[0]}" != none ] || fail "no thumbnail in $1"
   echo "$((b[2] + b[0] / 2)) $((b[3] + b[1] / 2))"
 }
@@ -67,7 +56,7 @@ centre_of() {
 read_rows() {
   shot
   local b
-  b=($(box "$tree_strip" "$selection"))
+  b=($(box_in "$tree_strip" "$selection"))
   [ "${b[0]}" != none ] || fail "no selected folder in the tree"
   row_h=${b[1]} row_y=${b[3]}
 }
@@ -149,10 +138,5 @@ folder_moved() { [ -f "$photos/into/other/b.jpg" ] && [ ! -e "$photos/other" ]; 
 until_ok 10 "a folder dragged in the tree is moved" folder_moved
 [ -z "$(find "$photos" -name '.lumvane-*')" ] || fail "a temporary file was left"
 
-xdotool key Escape
-until_ok 10 "ESC ends the program" app_ended
-status=0; wait "$app_pid" || status=$?
-app_pid=""
-[ "$status" -eq 0 ] || fail "the program exited with status $status"
-echo "ok: exit status 0"
+escape_ends_cleanly
 echo "PASS"

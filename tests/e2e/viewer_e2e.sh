@@ -69,7 +69,6 @@ clipboard_has_image() {
   xclip -selection clipboard -t TARGETS -o >"$work/targets" 2>/dev/null || return 1
   grep -qx image/bmp "$work/targets" && grep -qx image/png "$work/targets"
 }
-app_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
 
 cd "$work"
 "$lumvane" "$work/images" >"$work/lumvane.log" 2>&1 &
@@ -109,10 +108,5 @@ until_ok 10 "Space hides the menu bar and the control panel" top_strip_dark
 xdotool key space
 until_ok 10 "Space shows them again" top_strip_is "$strip"
 
-xdotool key Escape
-until_ok 10 "ESC ends the program" app_ended
-status=0; wait "$app_pid" || status=$?
-app_pid=""
-[ "$status" -eq 0 ] || fail "the program exited with status $status"
-echo "ok: exit status 0"
+escape_ends_cleanly
 echo "PASS"
