@@ -11,6 +11,7 @@
 #include <QTest>
 #include <memory>
 
+#include "folder_tree_test_util.h"
 #include "browse/folder_listing.h"
 #include "browse/folder_tree.h"
 #include "tests/browse/browse_test_util.h"
@@ -78,21 +79,8 @@ CShellPidl Parse(const std::string& path)
     return full;
 }
 
-QTreeWidgetItem* Child(QTreeWidgetItem* parent, const QString& label)
-{
-    for (int i = 0; parent && i < parent->childCount(); ++i)
-        if (parent->child(i)->text(0) == label)
-            return parent->child(i);
-    return nullptr;
-}
-
-QStringList Labels(QTreeWidgetItem* parent)
-{
-    QStringList labels;
-    for (int i = 0; i < parent->childCount(); ++i)
-        labels << parent->child(i)->text(0);
-    return labels;
-}
+using treetest::Child;
+using treetest::Labels;
 
 QLineEdit* OpenEditor(QTreeWidget& tree)
 {

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+#include "folder_tree_test_util.h"
 #include "browse/folder_tree.h"
 #include "browse/uri_list.h"
 #include "tests/browse/browse_test_util.h"
@@ -106,21 +107,8 @@ std::unique_ptr<QMimeData> Files(const std::vector<std::string>& paths)
     return data;
 }
 
-QTreeWidgetItem* Child(QTreeWidgetItem* parent, const QString& label)
-{
-    for (int i = 0; parent && i < parent->childCount(); ++i)
-        if (parent->child(i)->text(0) == label)
-            return parent->child(i);
-    return nullptr;
-}
-
-QStringList Labels(QTreeWidgetItem* parent)
-{
-    QStringList labels;
-    for (int i = 0; i < parent->childCount(); ++i)
-        labels << parent->child(i)->text(0);
-    return labels;
-}
+using treetest::Child;
+using treetest::Labels;
 
 }  // namespace
 
