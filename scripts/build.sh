@@ -2,6 +2,8 @@
 # Configures and builds one build folder: scripts/build.sh DIR [cmake options...] [-- targets...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Paths relative to the checkout, so every clone shares the compiler cache.
+export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
 dir=$1; shift
 opts=(); targets=()
 while [ $# -gt 0 ]; do
