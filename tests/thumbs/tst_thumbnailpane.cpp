@@ -410,6 +410,32 @@ private slots:
         QCOMPARE(m_notes[0].selected, Item(1));
     }
 
+    void labelTipStaysOnScreen()
+    {
+        CLabelTip tip(nullptr, nullptr);
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        const QString name = QStringLiteral("holiday.jpg");
+        const QString wide = QString(400, QLatin1Char('W')) + QStringLiteral(".jpg");
+        const struct {
+            QString text;
+            QPoint at;
+        } cases[] = {
+            {name, area.topLeft() + QPoint(40, 40)},
+            {name, QPoint(area.right() - 5, area.top() + 40)},   // at the right edge
+            {name, QPoint(area.left() - 300, area.top() + 40)},  // label left of the screen
+            {name, QPoint(area.left() + 40, area.bottom())},     // on the bottom row
+            {wide, QPoint(area.left() + 40, area.top() + 40)},   // wider than the screen
+        };
+        for (const auto& c : cases) {
+            tip.ShowText(c.text, c.at.x(), c.at.y());
+            QVERIFY2(area.contains(tip.geometry()), qPrintable(c.text.left(12)));
+            tip.HideTip();
+        }
+        // Where there is room, the text starts at the point asked for.
+        tip.ShowText(name, cases[0].at.x(), cases[0].at.y());
+        QCOMPARE(tip.geometry().topLeft(), cases[0].at - QPoint(3, 2));
+    }
+
     void renameInPlace()
     {
         WriteJpegs({"a.jpg", "b.jpg"});
