@@ -3,8 +3,11 @@
 // hover the mouse did not report, and the links.
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -132,20 +135,50 @@ private slots:
         QCOMPARE(site->Colour(), kAboutLink);
     }
 
-    void linksOpenLocalTargetsAndCloseCloses()
+    void documentationFoundFromTheProgramsFolder()
     {
+        QTemporaryDir root;
+        const QString installed = root.path() + "/usr/share/doc/lumvane/README.md";
+        const QString beside = root.path() + "/build/README.md";
+        QVERIFY(QDir().mkpath(QFileInfo(installed).path()) && QDir().mkpath(root.path() + "/usr/bin"));
+        QVERIFY(QDir().mkpath(root.path() + "/build") && QDir().mkpath(root.path() + "/bare"));
+        for (const QString& path : {installed, beside}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        const struct {
+            const char* programDir;
+            QString expected;
+        } cases[] = {{"/usr/bin", installed}, {"/build", beside}, {"/bare", QString()}};
+        for (const auto& c : cases)
+            QCOMPARE(CAboutWnd::DocumentationPath(root.path() + c.programDir), c.expected);
+        QCOMPARE(CAboutWnd::LinkTarget(QString(), "reporting-problems"), QString());
+    }
+
+    void linksAreLabelsThatOpenTheDocumentation()
+    {
+        // This program is not installed: its documentation lies beside it.
+        const QString documentation = QCoreApplication::applicationDirPath() + "/README.md";
+        QFile readme(documentation);
+        const bool made = !readme.exists() && readme.open(QIODevice::WriteOnly);
+        const auto removeReadme = qScopeGuard([&] {
+            if (made)
+                readme.remove();
+        });
+        QVERIFY(QFileInfo::exists(documentation));
         QPointer<CAboutWnd> window = new CAboutWnd(nullptr);
         QList<QUrl> opened;
         window->openUrl = [&opened](const QUrl& url) { opened << url; };
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
+        QCOMPARE(Link(*window, 5)->Text(), QString("Documentation"));
+        QCOMPARE(Link(*window, 7)->Text(), QString("Report a problem"));
         QTest::mouseClick(window, Qt::LeftButton, {}, Link(*window, 5)->Rect().center());
         QTest::mouseClick(window, Qt::LeftButton, {}, Link(*window, 7)->Rect().center());
         QCOMPARE(opened.size(), 2);
-        QVERIFY(opened[0].isLocalFile());
-        QVERIFY(QFileInfo::exists(opened[0].toLocalFile()));
-        QCOMPARE(Link(*window, 5)->Text(), opened[0].toLocalFile());
-        QCOMPARE(opened[1].scheme(), QString("mailto"));
+        QCOMPARE(opened[0], QUrl::fromLocalFile(documentation));
+        QCOMPARE(opened[1].toLocalFile(), documentation);
+        QCOMPARE(opened[1].fragment(), QString("reporting-problems"));
         QTest::mouseClick(window, Qt::LeftButton, {}, Item(*window, 10)->Rect().center());
         QTRY_VERIFY(!window);
     }
