@@ -20,6 +20,8 @@ public:
 
     void setCurrentIndex(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override
     {
+        if (index.isValid() && index != currentIndex() && m_tree->DefersPress(index, command))
+            return;
         if (index.isValid() && index != currentIndex() && !m_tree->SelectionChanging(index))
             return;
         QItemSelectionModel::setCurrentIndex(index, command);
@@ -313,6 +315,17 @@ void CFolderTree::RemoveItem(QTreeWidgetItem* item)
 }
 
 // ---- Selection ----
+
+bool CFolderTree::DefersPress(const QModelIndex& index, QItemSelectionModel::SelectionFlags command)
+{
+    // The view's press (and, with nothing selected to drag, its moves) make
+    // the row under the mouse current without selecting it; the folder is
+    // chosen on release, or not at all when a drag starts.
+    if (!(m_inPress || m_pressedItem.isValid()) || command != QItemSelectionModel::NoUpdate)
+        return false;
+    m_pressedItem = QPersistentModelIndex(index);
+    return true;
+}
 
 bool CFolderTree::SelectionChanging(const QModelIndex& index)
 {

@@ -36,6 +36,7 @@
 
 #include <QBasicTimer>
 #include <QIcon>
+#include <QItemSelectionModel>
 #include <QPersistentModelIndex>
 #include <QPointer>
 #include <QSet>
@@ -194,6 +195,9 @@ private:
     void ForgetSelection();
 
     // Selection: asked by the selection model before the current item moves.
+    // A left press only remembers its row (DefersPress answers true); the
+    // release chooses it unless a drag started in between.
+    bool DefersPress(const QModelIndex& index, QItemSelectionModel::SelectionFlags command);
     bool SelectionChanging(const QModelIndex& index);
     bool NotifyChosen(QTreeWidgetItem* item);
 
@@ -243,6 +247,8 @@ private:
     // dragged out, the folder under the cursor (at m_hoverPos) now and at the
     // last step, and the one drawn as the target.
     QPoint m_pressPos;
+    bool m_inPress = false;
+    QPersistentModelIndex m_pressedItem;  // chosen on release when no drag started
     QPersistentModelIndex m_draggedItem;
     QPersistentModelIndex m_hoverItem;
     QPersistentModelIndex m_lastHoverItem;
