@@ -46,6 +46,7 @@ private slots:
     void keypadAcceleratorsWithoutShortcutMap();
     void menusAndCheckMarks();
     void hidingPanelMovesFocusToView();
+    void renameQuestionAnswersYesOnEnter();
 
 private:
     QTemporaryDir m_dir;
@@ -628,6 +629,24 @@ void TestMainFrame::hidingPanelMovesFocusToView()
     QVERIFY(!frame->ControlPanelShown());
     QVERIFY(!frame->menuBar()->isVisible());
     QTRY_VERIFY(frame->ImageView()->hasFocus());
+}
+
+// Enter on the rename-extension question renames, as Yes is its default.
+void TestMainFrame::renameQuestionAnswersYesOnEnter()
+{
+    SetUpFolder();
+    AppSettings settings = Settings(m_dir);
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    QTimer enter;
+    QObject::connect(&enter, &QTimer::timeout, [&enter] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            enter.stop();
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+    });
+    enter.start(10);
+    QVERIFY(frame->AskRenameWithoutJpegExtension("a.png"));
 }
 
 QTEST_MAIN(TestMainFrame)
