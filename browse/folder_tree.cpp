@@ -347,12 +347,14 @@ bool CFolderTree::NotifyChosen(QTreeWidgetItem* item)
 {
     CWaitCursor wait;
     CFolderListing listing;
-    if (!listing.Enumerate(GetItemPidl(item)))
-        return false;
+    // A folder that cannot be listed is chosen all the same: refusing it
+    // would stop the keys there for good. The parent shows why it is empty.
+    const bool listed = listing.Enumerate(GetItemPidl(item));
     if (m_notify) {
         FolderNotify notify;
         notify.kind = 1;
         notify.listing = &listing;
+        notify.error = listed ? 0 : listing.Error();
         emit FolderNotified(&notify);
     }
     return true;

@@ -6,9 +6,10 @@
 // (folder_tree_watch.cpp): folders that other programs create or remove
 // there appear or leave within a moment.
 //
-// Choosing a folder lists it before the selection moves: a folder that
-// cannot be listed can be neither expanded nor selected, and the tree stays
-// as it was. The listing goes to the parent with FolderNotified (kind 1).
+// Choosing a folder lists it before the selection moves, and the listing
+// goes to the parent with FolderNotified (kind 1). A folder that cannot be
+// listed cannot be expanded; it is still selected, so the keys move onto it
+// and past it, and the parent is told why it is empty (the error).
 // The context menu (149) carries New Folder, Rename and Delete; renames are
 // edited in place, and the shown folder is renamed by the parent (kind 0).
 //
@@ -59,6 +60,7 @@ class QMimeData;
 struct FolderNotify {
     int kind = 1;                             // 1: a folder was chosen; 0: the shown folder is being renamed
     const CFolderListing* listing = nullptr;  // kind 1: the chosen folder, enumerated
+    int error = 0;                            // kind 1: errno when it could not be listed (listing empty)
     const CShellPidl* folder = nullptr;       // kind 0: full list of the folder being renamed
     const std::string* newName = nullptr;     // kind 0: the typed name (UTF-8)
     // kind 0: the receiver fills it with the new one-item relative list when it renamed the folder

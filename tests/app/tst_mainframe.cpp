@@ -12,6 +12,10 @@
 #include <QTimer>
 
 #include "app/control_panel.h"
+#include "browse/folder_tree.h"
+#include "tests/browse/browse_test_util.h"
+#include "tests/browse/folder_tree_test_util.h"
+#include "thumbs/thumbnail_pane.h"
 #include "main_frame_fixture.h"
 #include "res/command_table.h"
 #include "res/menus.h"
@@ -47,6 +51,7 @@ private slots:
     void menusAndCheckMarks();
     void hidingPanelMovesFocusToView();
     void renameQuestionAnswersYesOnEnter();
+    void unreadableFolderSaysWhyItIsEmpty();
 
 private:
     QTemporaryDir m_dir;
@@ -647,6 +652,34 @@ void TestMainFrame::renameQuestionAnswersYesOnEnter()
     });
     enter.start(10);
     QVERIFY(frame->AskRenameWithoutJpegExtension("a.png"));
+}
+
+// A folder the user may not read is chosen all the same; the thumbnail
+// pane says why it is empty.
+void TestMainFrame::unreadableFolderSaysWhyItIsEmpty()
+{
+    SetUpFolder();
+    const QByteArray locked = QFile::encodeName(m_dir.path()) + "/locked";
+    QVERIFY(mkdir(locked.constData(), 0) == 0);
+    AppSettings settings = Settings(m_dir);
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    CFolderTree* tree = frame->ControlPanel()->FolderTree();
+    CThumbView* pane = frame->ControlPanel()->ThumbnailPane();
+    QTreeWidgetItem* shown = tree->currentItem();
+    QTreeWidgetItem* item = treetest::Child(shown, QStringLiteral("locked"));
+    QVERIFY(item);
+    {
+        browsetest::WithoutReadOverride ordinaryUser;
+        tree->setCurrentItem(item);
+    }
+    QCOMPARE(tree->currentItem(), item);
+    QCOMPARE(pane->Notice(), QString("Can't open this folder: Permission denied"));
+    QCOMPARE(pane->EntryCount(), 0);
+    tree->setCurrentItem(shown);
+    QVERIFY(pane->Notice().isEmpty());
+    QCOMPARE(pane->EntryCount(), 3);
+    chmod(locked.constData(), 0755);
 }
 
 QTEST_MAIN(TestMainFrame)
