@@ -7,11 +7,9 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <ftw.h>
-#include <linux/capability.h>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace browsetest {
@@ -101,34 +99,6 @@ public:
 private:
     const char* m_name;
     std::optional<std::string> m_old;
-};
-
-// Lets the calling thread read folders as an ordinary user does for one
-// scope: root's power to read any folder is dropped from the thread's
-// effective set, so a folder of mode 000 fails to list with EACCES through
-// the program's own calls. The widgets list folders on the test's thread.
-class WithoutReadOverride {
-public:
-    WithoutReadOverride()
-    {
-        m_saved = syscall(SYS_capget, &m_header, m_old) == 0;
-        __user_cap_data_struct lowered[2] = {m_old[0], m_old[1]};
-        lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-        if (m_saved)
-            syscall(SYS_capset, &m_header, lowered);
-    }
-    ~WithoutReadOverride()
-    {
-        if (m_saved)
-            syscall(SYS_capset, &m_header, m_old);
-    }
-    WithoutReadOverride(const WithoutReadOverride&) = delete;
-    WithoutReadOverride& operator=(const WithoutReadOverride&) = delete;
-
-private:
-    __user_cap_header_struct m_header {_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct m_old[2] {};
-    bool m_saved = false;
 };
 
 }  // namespace browsetest

@@ -381,11 +381,11 @@ void TestFolderTreeDrop::folderDraggedOutLeavesOnlyWhenGone()
     // The shown folder went: the selection moved to its parent first.
     QCOMPARE(m_tree->currentItem(), folder);
     // A click without a drag opens its folder when the button comes up.
-    QTreeWidgetItem* keep = Child(folder, QStringLiteral("keep"));
-    QTest::mousePress(m_tree->viewport(), Qt::LeftButton, {}, OnLabel(keep));
+    const QPoint keep = OnLabel(Child(folder, QStringLiteral("keep")));
+    QTest::mousePress(m_tree->viewport(), Qt::LeftButton, {}, keep);
     QCOMPARE(m_tree->currentItem(), folder);
-    QTest::mouseRelease(m_tree->viewport(), Qt::LeftButton, {}, OnLabel(keep));
-    QCOMPARE(m_tree->currentItem(), keep);
+    QTest::mouseRelease(m_tree->viewport(), Qt::LeftButton, {}, keep);
+    QCOMPARE(m_tree->currentItem()->text(0), QStringLiteral("keep"));
     // A virtual folder has no path and is not dragged.
     m_tree->dragged.clear();
     m_tree->DragFrom(OnLabel(Child(m_tree->topLevelItem(0), QStringLiteral("Computer"))));
