@@ -150,7 +150,7 @@ private:
     // Asks for the fitted image again when the view's size changed.
     void CheckViewSize();
     void CompleteFolder();
-    void OpenFolder(const CShellPidl& folder);
+    void OpenFolder(const CShellPidl& folder, int error = 0);
     void RemoveItems(const ThumbPaneNotify& notify);
     void StartThumbnails();
     int ThumbnailPixels() const;

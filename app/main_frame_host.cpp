@@ -32,7 +32,7 @@ QString FileName(const std::string& path)
 bool CMainFrame::AskRenameWithoutJpegExtension(const std::string&)
 {
     return QMessageBox::question(this, Title(), QString::fromUtf8(res::String(res::kStrRenameExtension)),
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
         == QMessageBox::Yes;
 }
 

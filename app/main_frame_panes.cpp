@@ -33,14 +33,16 @@ void CMainFrame::ApplyThumbnailMode()
 }
 
 // A folder chosen in the tree: its images are listed and the first is shown.
-// A folder that can't be opened leaves the view and the pane empty.
-void CMainFrame::OpenFolder(const CShellPidl& folder)
+// A folder that can't be opened leaves the view and the pane empty; the pane
+// says why when the tree could not list it either (`error`).
+void CMainFrame::OpenFolder(const CShellPidl& folder, int error)
 {
     ClearImage();
     const bool opened = m_loader->OpenFolder(folder);
     WatchShownFolder();
     if (opened)
         StartThumbnails();
+    m_controlPanel->ThumbnailPane()->ShowFolderError(opened ? 0 : error);
     m_controlPanel->ThumbnailPane()->Rebuild();
     if (opened)
         ShowImage(m_loader->FirstItem(), false);
@@ -51,7 +53,7 @@ void CMainFrame::OnFolderNotify(FolderNotify* notify)
     const QScopedValueRollback busy(m_paneOperation, true);
     if (notify->kind == 1) {
         if (notify->listing)
-            OpenFolder(notify->listing->Folder());
+            OpenFolder(notify->listing->Folder(), notify->error);
         return;
     }
     // The shown folder is renamed: the loader stops its workers, which may

@@ -1,16 +1,25 @@
 #include "browse/folder_listing.h"
 
+#include <cerrno>
+
 bool CFolderListing::Enumerate(const CShellPidl& folder)
 {
     m_entries.clear();
     m_bound.reset();
     m_folder = folder;
+    errno = 0;
     std::unique_ptr<CShellFolder> bound = folder.BindFolder();
-    if (!bound)
+    if (!bound) {
+        m_error = errno ? errno : ENOTDIR;
         return false;
+    }
     std::vector<CShellFolder::Item> items;
-    if (!bound->EnumObjects(&items))
+    errno = 0;
+    if (!bound->EnumObjects(&items)) {
+        m_error = errno ? errno : EIO;
         return false;
+    }
+    m_error = 0;
     m_entries.reserve(items.size());
     for (CShellFolder::Item& item : items) {
         FolderEntry entry;

@@ -23,8 +23,11 @@ class CFolderListing {
 public:
     // Binds and lists the folder a full list names, hidden items included.
     // Items with an empty display name are left out. False when the folder
-    // cannot be bound or read; the listing is then empty.
+    // cannot be bound or read; the listing is then empty and Error() says why.
     bool Enumerate(const CShellPidl& folder);
+    // The errno of the last Enumerate that failed (ENOTDIR for something
+    // that is no folder); 0 after one that succeeded.
+    int Error() const { return m_error; }
 
     const CShellPidl& Folder() const { return m_folder; }
     // The bound folder of the last successful Enumerate, or null.
@@ -36,4 +39,5 @@ private:
     CShellPidl m_folder;
     std::unique_ptr<CShellFolder> m_bound;
     std::vector<FolderEntry> m_entries;
+    int m_error = 0;
 };

@@ -20,6 +20,8 @@ public:
 
     void setCurrentIndex(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override
     {
+        if (index.isValid() && index != currentIndex() && m_tree->DefersPress(index, command))
+            return;
         if (index.isValid() && index != currentIndex() && !m_tree->SelectionChanging(index))
             return;
         QItemSelectionModel::setCurrentIndex(index, command);
@@ -314,6 +316,17 @@ void CFolderTree::RemoveItem(QTreeWidgetItem* item)
 
 // ---- Selection ----
 
+bool CFolderTree::DefersPress(const QModelIndex& index, QItemSelectionModel::SelectionFlags command)
+{
+    // The view's press (and, with nothing selected to drag, its moves) make
+    // the row under the mouse current without selecting it; the folder is
+    // chosen on release, or not at all when a drag starts.
+    if (!(m_inPress || m_pressedItem.isValid()) || command != QItemSelectionModel::NoUpdate)
+        return false;
+    m_pressedItem = QPersistentModelIndex(index);
+    return true;
+}
+
 bool CFolderTree::SelectionChanging(const QModelIndex& index)
 {
     QTreeWidgetItem* item = itemFromIndex(index);
@@ -334,12 +347,14 @@ bool CFolderTree::NotifyChosen(QTreeWidgetItem* item)
 {
     CWaitCursor wait;
     CFolderListing listing;
-    if (!listing.Enumerate(GetItemPidl(item)))
-        return false;
+    // A folder that cannot be listed is chosen all the same: refusing it
+    // would stop the keys there for good. The parent shows why it is empty.
+    const bool listed = listing.Enumerate(GetItemPidl(item));
     if (m_notify) {
         FolderNotify notify;
         notify.kind = 1;
         notify.listing = &listing;
+        notify.error = listed ? 0 : listing.Error();
         emit FolderNotified(&notify);
     }
     return true;

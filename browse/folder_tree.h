@@ -6,9 +6,10 @@
 // (folder_tree_watch.cpp): folders that other programs create or remove
 // there appear or leave within a moment.
 //
-// Choosing a folder lists it before the selection moves: a folder that
-// cannot be listed can be neither expanded nor selected, and the tree stays
-// as it was. The listing goes to the parent with FolderNotified (kind 1).
+// Choosing a folder lists it before the selection moves, and the listing
+// goes to the parent with FolderNotified (kind 1). A folder that cannot be
+// listed cannot be expanded; it is still selected, so the keys move onto it
+// and past it, and the parent is told why it is empty (the error).
 // The context menu (149) carries New Folder, Rename and Delete; renames are
 // edited in place, and the shown folder is renamed by the parent (kind 0).
 //
@@ -36,6 +37,7 @@
 
 #include <QBasicTimer>
 #include <QIcon>
+#include <QItemSelectionModel>
 #include <QPersistentModelIndex>
 #include <QPointer>
 #include <QSet>
@@ -58,6 +60,7 @@ class QMimeData;
 struct FolderNotify {
     int kind = 1;                             // 1: a folder was chosen; 0: the shown folder is being renamed
     const CFolderListing* listing = nullptr;  // kind 1: the chosen folder, enumerated
+    int error = 0;                            // kind 1: errno when it could not be listed (listing empty)
     const CShellPidl* folder = nullptr;       // kind 0: full list of the folder being renamed
     const std::string* newName = nullptr;     // kind 0: the typed name (UTF-8)
     // kind 0: the receiver fills it with the new one-item relative list when it renamed the folder
@@ -194,6 +197,9 @@ private:
     void ForgetSelection();
 
     // Selection: asked by the selection model before the current item moves.
+    // A left press only remembers its row (DefersPress answers true); the
+    // release chooses it unless a drag started in between.
+    bool DefersPress(const QModelIndex& index, QItemSelectionModel::SelectionFlags command);
     bool SelectionChanging(const QModelIndex& index);
     bool NotifyChosen(QTreeWidgetItem* item);
 
@@ -243,6 +249,8 @@ private:
     // dragged out, the folder under the cursor (at m_hoverPos) now and at the
     // last step, and the one drawn as the target.
     QPoint m_pressPos;
+    bool m_inPress = false;
+    QPersistentModelIndex m_pressedItem;  // chosen on release when no drag started
     QPersistentModelIndex m_draggedItem;
     QPersistentModelIndex m_hoverItem;
     QPersistentModelIndex m_lastHoverItem;

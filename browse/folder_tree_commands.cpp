@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <algorithm>
+#include <utility>
 #include <sys/stat.h>
 
 namespace {
@@ -117,9 +118,13 @@ void CFolderTree::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
-    // A drag that starts here carries the folder pressed, whichever is selected.
+    // A drag that starts here carries the folder pressed, whichever is
+    // selected; the press itself chooses nothing (see DefersPress).
     m_pressPos = event->position().toPoint();
+    m_pressedItem = QPersistentModelIndex();
+    m_inPress = true;
     QTreeWidget::mousePressEvent(event);
+    m_inPress = false;
 }
 
 void CFolderTree::mouseReleaseEvent(QMouseEvent* event)
@@ -128,7 +133,11 @@ void CFolderTree::mouseReleaseEvent(QMouseEvent* event)
         event->accept();
         return;
     }
+    const QPersistentModelIndex pressed = std::exchange(m_pressedItem, QPersistentModelIndex());
     QTreeWidget::mouseReleaseEvent(event);
+    // No drag started: the click chooses the folder it was on.
+    if (pressed.isValid() && indexAt(event->position().toPoint()) == pressed)
+        setCurrentItem(itemFromIndex(pressed));
 }
 
 void CFolderTree::mouseDoubleClickEvent(QMouseEvent* event)

@@ -73,6 +73,8 @@ Qt::DropAction CFolderTree::RunDrag(QMimeData* data)
 
 void CFolderTree::startDrag(Qt::DropActions)
 {
+    // The press became a drag: the selection stays where it was.
+    m_pressedItem = QPersistentModelIndex();
     QTreeWidgetItem* item = itemAt(m_pressPos);
     std::string path;
     // A virtual folder has no path and is not dragged.

@@ -122,7 +122,9 @@ bool ReadDirectory(const std::string& path, std::vector<CShellFolder::Item>* ite
         return false;
     DIR* dir = fdopendir(fd);
     if (!dir) {
+        const int error = errno;
         close(fd);
+        errno = error;
         return false;
     }
     errno = 0;
@@ -141,9 +143,11 @@ bool ReadDirectory(const std::string& path, std::vector<CShellFolder::Item>* ite
         items->push_back({CShellPidl::MakeItem(kItemEntry, name), attributes});
         errno = 0;
     }
-    const bool ok = errno == 0;
+    // The caller reads why the listing stopped from errno.
+    const int error = errno;
     closedir(dir);
-    return ok;
+    errno = error;
+    return error == 0;
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <QScreen>
 #include <QWheelEvent>
 
+#include <algorithm>
+
 namespace {
 // The text sits this far inside the tip's border.
 constexpr int kTextLeft = 3;
@@ -33,19 +35,27 @@ void CLabelTip::ShowText(const QString& text, int x, int y)
         return;
     m_text = text;
     const QFontMetrics fm(font());
-    const int textWidth = fm.horizontalAdvance(text);
-    int left = x - kTextLeft;
+    QRect tip(x - kTextLeft, y - kTextTop, fm.horizontalAdvance(text) + 2 * kTextLeft,
+              fm.height() + 2 * kTextTop);
     const QScreen* screen = QGuiApplication::screenAt(QPoint(x, y));
     if (!screen)
         screen = QGuiApplication::primaryScreen();
-    if (screen) {
-        const QRect area = screen->geometry();
-        if (x + textWidth + kTextLeft > area.right() + 1)
-            left = area.right() + 1 - textWidth - 2 * kTextLeft;
-    }
-    setGeometry(left, y - kTextTop, textWidth + 2 * kTextLeft, fm.height() + 2 * kTextTop);
+    if (screen)
+        tip = KeptOn(tip, screen->availableGeometry());
+    setGeometry(tip);
     show();
     update();
+}
+
+QRect CLabelTip::KeptOn(QRect tip, const QRect& area)
+{
+    // Pushed back from the right and bottom edges, then from the left and
+    // top ones; a name wider than the screen is cut to its width.
+    tip.setWidth(std::min(tip.width(), area.width()));
+    tip.setHeight(std::min(tip.height(), area.height()));
+    tip.moveLeft(std::max(std::min(tip.left(), area.right() + 1 - tip.width()), area.left()));
+    tip.moveTop(std::max(std::min(tip.top(), area.bottom() + 1 - tip.height()), area.top()));
+    return tip;
 }
 
 void CLabelTip::HideTip()
@@ -61,7 +71,9 @@ void CLabelTip::paintEvent(QPaintEvent*)
     painter.setPen(ink);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
     painter.setFont(font());
-    painter.drawText(QPoint(kTextLeft, kTextTop + QFontMetrics(font()).ascent()), m_text);
+    const QFontMetrics fm(font());
+    const QString shown = fm.elidedText(m_text, Qt::ElideMiddle, width() - 2 * kTextLeft);
+    painter.drawText(QPoint(kTextLeft, kTextTop + fm.ascent()), shown);
 }
 
 // Where the platform does not pass input through the tip, the pane still

@@ -19,9 +19,12 @@ public:
     CLabelTip(QWidget* owner, QWidget* target);
 
     // Shows `text` with its first character at the global point (x, y) (the
-    // tip's own margin lies around it); kept inside the screen's right edge.
-    // The same text again changes nothing; an empty text hides the tip.
+    // tip's own margin lies around it); kept inside the screen's available
+    // area, a name wider than it cut in the middle. The same text again
+    // changes nothing; an empty text hides the tip.
     void ShowText(const QString& text, int x, int y);
+    // The tip's rectangle moved (and cut) to lie inside `area`.
+    static QRect KeptOn(QRect tip, const QRect& area);
     void HideTip();
     QString Text() const { return m_text; }
 

@@ -1,6 +1,7 @@
 #include "thumbs/thumbnail_pane.h"
 
 #include <cmath>
+#include <cstring>
 
 #include <algorithm>
 
@@ -14,6 +15,7 @@
 
 #include "decode/image_bitmap.h"
 #include "display/display_bitmap.h"
+#include "res/string_table.h"
 #include "thumbs/image_item.h"
 #include "thumbs/label_tip.h"
 #include "thumbs/rename_edit.h"
@@ -97,6 +99,13 @@ void CThumbView::Clear()
     DropEntries();
     m_scrollPos = 0;
     Arrange();
+    viewport()->update();
+}
+
+void CThumbView::ShowFolderError(int error)
+{
+    m_notice
+        = error ? QString::asprintf(res::String(res::kStrCantOpenFolder), std::strerror(error)) : QString();
     viewport()->update();
 }
 
@@ -251,8 +260,14 @@ void CThumbView::paintEvent(QPaintEvent* event)
     QPainter painter(viewport());
     const QRect area = event->rect();
     painter.fillRect(area, palette().color(QPalette::Base));
-    if (m_entries.empty())
+    if (m_entries.empty()) {
+        if (!m_notice.isEmpty()) {
+            painter.setPen(palette().color(QPalette::Text));
+            painter.drawText(viewport()->rect().adjusted(m_iconSize, m_iconSize, -m_iconSize, -m_iconSize),
+                             Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, m_notice);
+        }
         return;
+    }
     painter.setFont(font());
     const int count = EntryCount();
     const int rowFirst = std::max(0, area.top() / m_rowHeight);

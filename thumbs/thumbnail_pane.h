@@ -68,6 +68,10 @@ public:
     void Rebuild();
     // Drops every entry; an empty pane.
     void Clear();
+    // A folder that could not be listed (errno `error`): the empty pane says
+    // "Can't open this folder: <reason>". 0 takes the text away.
+    void ShowFolderError(int error);
+    QString Notice() const { return m_notice; }
     // Selects the item's entry alone and scrolls it into view; nothing when
     // the item has no entry. Notifies only with `notify` (and notifying on).
     void SelectItem(ImageItem* item, bool notify);
@@ -204,6 +208,7 @@ private:
     QBasicTimer m_pollTimer;
     QBasicTimer m_dragTimer;
 
+    QString m_notice;  // drawn while the pane has no entries
     CLabelTip* m_labelTip = nullptr;
     CRenameEdit* m_renameEdit = nullptr;
     int m_renameEntry = -1;

@@ -1,8 +1,5 @@
 #include "windows/about_window.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -112,43 +109,49 @@ CAboutWnd::CAboutWnd(QWidget* owner)
 
 CAboutWnd::~CAboutWnd() = default;
 
-QString CAboutWnd::ReadmePath()
+QString CAboutWnd::DocumentationPath(const QString& programDir)
 {
-    // Installed beside the program's share folder; in a build tree, the
-    // source tree's copy.
-    const QString installed = QDir::cleanPath(QCoreApplication::applicationDirPath()
-                                              + QStringLiteral("/../share/doc/lumvane/README.md"));
-    if (QFileInfo::exists(installed))
-        return installed;
-    return QStringLiteral(LUMVANE_SOURCE_README);
+    // Installed: the program's bin folder and the documentation's folder
+    // keep their places relative to each other whatever the prefix. Not
+    // installed: the build puts a copy of the README next to the program.
+    const QString candidates[]
+        = {QStringLiteral(LUMVANE_DOC_FROM_BIN "/README.md"), QStringLiteral("README.md")};
+    for (const QString& candidate : candidates) {
+        const QString path = QDir::cleanPath(programDir + QLatin1Char('/') + candidate);
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    return QString();
 }
 
-// The user's own mailbox on this machine.
-QString CAboutWnd::MailAddress()
+QString CAboutWnd::LinkTarget(const QString& documentation, const QString& section)
 {
-    const passwd* pw = getpwuid(getuid());
-    const QString user = pw && pw->pw_name ? QString::fromLocal8Bit(pw->pw_name) : QStringLiteral("root");
-    char host[256] = {};
-    gethostname(host, sizeof host - 1);
-    return user + QLatin1Char('@') + (host[0] ? QString::fromLocal8Bit(host) : QStringLiteral("localhost"));
+    if (documentation.isEmpty())
+        return QString();
+    QUrl url = QUrl::fromLocalFile(documentation);
+    url.setFragment(section);
+    return url.toString(QUrl::FullyEncoded);
 }
 
 void CAboutWnd::BuildItems()
 {
     QFile picture(QStringLiteral(":/res/about_picture.dib"));
     picture.open(QIODevice::ReadOnly);
-    const QString readme = ReadmePath();
-    const QString mail = MailAddress();
+    const QString documentation = DocumentationPath(QCoreApplication::applicationDirPath());
     m_items.push_back(std::make_unique<CAboutPicture>(this, &m_displayBitmap, picture.readAll()));
     m_items.push_back(std::make_unique<CAboutText>(this, QStringLiteral("Lumvane v0.5"), 35, true));
     m_items.push_back(std::make_unique<CAboutText>(this, QStringLiteral("The Lumvane developers"), 0, true));
     m_items.push_back(
         std::make_unique<CAboutText>(this, QStringLiteral("A JPEG photo viewer for Linux"), 0, false));
-    m_items.push_back(std::make_unique<CAboutText>(this, QStringLiteral("Web-site: "), 0, false));
-    // The link shows the address without its scheme and opens it whole.
-    m_items.push_back(std::make_unique<CAboutLink>(this, readme, QUrl::fromLocalFile(readme).toString()));
-    m_items.push_back(std::make_unique<CAboutText>(this, QStringLiteral("E-mail: "), 0, false));
-    m_items.push_back(std::make_unique<CAboutLink>(this, mail, QStringLiteral("mailto:") + mail));
+    // The links name themselves, so the texts before them are empty; they
+    // keep the lines' heights and places.
+    m_items.push_back(std::make_unique<CAboutText>(this, QString(), 0, false));
+    m_items.push_back(std::make_unique<CAboutLink>(
+        this, QString::fromUtf8(res::String(res::kStrDocumentation)), LinkTarget(documentation, QString())));
+    m_items.push_back(std::make_unique<CAboutText>(this, QString(), 0, false));
+    m_items.push_back(
+        std::make_unique<CAboutLink>(this, QString::fromUtf8(res::String(res::kStrReportProblem)),
+                                     LinkTarget(documentation, QString::fromLatin1(kProblemSection))));
     m_items.push_back(std::make_unique<CAboutText>(
         this, QStringLiteral("This software is based in part on the"), 0, false));
     m_items.push_back(
@@ -166,7 +169,7 @@ CAboutItem* CAboutWnd::ItemAt(const QPoint& point) const
 
 void CAboutWnd::OpenLink(const QString& target)
 {
-    if (openUrl)
+    if (openUrl && !target.isEmpty())
         openUrl(QUrl(target));
 }
 

@@ -53,9 +53,15 @@ public:
     // The first item whose rectangle holds the point, or null.
     CAboutItem* ItemAt(const QPoint& point) const;
 
-    // What the two links show and open.
-    static QString ReadmePath();
-    static QString MailAddress();
+    // The README the links open: the installed one when the program lies
+    // in an installed tree, else the copy next to the program; empty when
+    // there is neither.
+    static QString DocumentationPath(const QString& programDir);
+    // A file URL of the documentation, at a section when one is named;
+    // empty without documentation.
+    static QString LinkTarget(const QString& documentation, const QString& section);
+    // The documentation's section that tells how to report a problem.
+    static constexpr const char* kProblemSection = "reporting-problems";
 
 protected:
     void paintEvent(QPaintEvent* event) override;

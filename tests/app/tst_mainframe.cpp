@@ -10,8 +10,14 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/control_panel.h"
+#include "browse/folder_tree.h"
+#include "tests/browse/folder_tree_test_util.h"
+#include "thumbs/thumbnail_pane.h"
 #include "main_frame_fixture.h"
 #include "res/command_table.h"
 #include "res/menus.h"
@@ -46,6 +52,8 @@ private slots:
     void keypadAcceleratorsWithoutShortcutMap();
     void menusAndCheckMarks();
     void hidingPanelMovesFocusToView();
+    void renameQuestionAnswersYesOnEnter();
+    void unreadableFolderSaysWhyItIsEmpty();
 
 private:
     QTemporaryDir m_dir;
@@ -628,6 +636,47 @@ void TestMainFrame::hidingPanelMovesFocusToView()
     QVERIFY(!frame->ControlPanelShown());
     QVERIFY(!frame->menuBar()->isVisible());
     QTRY_VERIFY(frame->ImageView()->hasFocus());
+}
+
+// Enter on the rename-extension question renames, as Yes is its default.
+void TestMainFrame::renameQuestionAnswersYesOnEnter()
+{
+    SetUpFolder();
+    AppSettings settings = Settings(m_dir);
+    auto frame = Start(settings);
+    QTimer enter;
+    connect(&enter, &QTimer::timeout, [] {
+        if (QWidget* box = QApplication::activeModalWidget())
+            QTest::keyClick(box, Qt::Key_Return);
+    });
+    enter.start(10);
+    QVERIFY(frame && frame->AskRenameWithoutJpegExtension("a.png"));
+}
+
+// A folder the user may not read is chosen; the pane says why it is empty.
+void TestMainFrame::unreadableFolderSaysWhyItIsEmpty()
+{
+    SetUpFolder();
+    const QByteArray locked = QFile::encodeName(m_dir.path()) + "/locked";
+    QVERIFY(mkdir(locked.constData(), 0) == 0);
+    AppSettings settings = Settings(m_dir);
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    CFolderTree* tree = frame->ControlPanel()->FolderTree();
+    CThumbView* pane = frame->ControlPanel()->ThumbnailPane();
+    QTreeWidgetItem* shown = tree->currentItem();
+    // The tests run as root, who reads any folder: the choice is made with
+    // an ordinary user's file access (the thread's fsuid, which also drops
+    // root's power to read anything), through the program's own calls.
+    setfsuid(65534);
+    tree->setCurrentItem(treetest::Child(shown, QStringLiteral("locked")));
+    setfsuid(geteuid());
+    QCOMPARE(pane->Notice(), QString("Can't open this folder: Permission denied"));
+    QCOMPARE(pane->EntryCount(), 0);
+    tree->setCurrentItem(shown);
+    QCOMPARE(pane->Notice(), QString());
+    QCOMPARE(pane->EntryCount(), 3);
+    rmdir(locked.constData());
 }
 
 QTEST_MAIN(TestMainFrame)

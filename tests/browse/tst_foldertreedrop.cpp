@@ -31,6 +31,7 @@ public:
     std::function<Qt::DropAction(const QMimeData&)> receiver;
     QByteArray dragged;
     int drags = 0;
+    QTreeWidgetItem* currentAtDrag = nullptr;
 
     // Presses the left button at `pos` and moves away with it held, as a
     // user starts a drag.
@@ -69,6 +70,7 @@ protected:
     {
         std::unique_ptr<QMimeData> owned(data);
         ++drags;
+        currentAtDrag = currentItem();
         dragged = data->data(QStringLiteral("text/uri-list"));
         return receiver ? receiver(*data) : Qt::IgnoreAction;
     }
@@ -369,12 +371,21 @@ void TestFolderTreeDrop::folderDraggedOutLeavesOnlyWhenGone()
                 rename(path.c_str(), Dir(std::string("elsewhere/") + c.name).c_str());
             return c.reported;
         };
+        QTreeWidgetItem* shown = m_tree->currentItem();
         m_tree->DragFrom(OnLabel(item));
         QCOMPARE(DecodeUriList(m_tree->dragged), std::vector<std::string> {path});
         QCOMPARE(Child(folder, QString::fromUtf8(c.name)) != nullptr, !c.leaves);
+        // Pressing to drag did not open the dragged folder.
+        QCOMPARE(m_tree->currentAtDrag, shown);
     }
     // The shown folder went: the selection moved to its parent first.
     QCOMPARE(m_tree->currentItem(), folder);
+    // A click without a drag opens its folder when the button comes up.
+    const QPoint keep = OnLabel(Child(folder, QStringLiteral("keep")));
+    QTest::mousePress(m_tree->viewport(), Qt::LeftButton, {}, keep);
+    QCOMPARE(m_tree->currentItem(), folder);
+    QTest::mouseRelease(m_tree->viewport(), Qt::LeftButton, {}, keep);
+    QCOMPARE(m_tree->currentItem()->text(0), QStringLiteral("keep"));
     // A virtual folder has no path and is not dragged.
     m_tree->dragged.clear();
     m_tree->DragFrom(OnLabel(Child(m_tree->topLevelItem(0), QStringLiteral("Computer"))));

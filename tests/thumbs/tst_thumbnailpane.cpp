@@ -410,6 +410,23 @@ private slots:
         QCOMPARE(m_notes[0].selected, Item(1));
     }
 
+    void labelTipStaysOnScreen()
+    {
+        CLabelTip tip(nullptr, nullptr);
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        const QString name = QStringLiteral("holiday.jpg");
+        // Left of the screen, at its right edge, on its bottom row, wider than it.
+        const std::pair<QString, QPoint> cases[] = {{name, {area.left() - 300, area.top()}},
+                                                    {name, {area.right() - 5, area.top()}},
+                                                    {name, area.bottomLeft()},
+                                                    {QString(400, QLatin1Char('W')), area.topLeft()}};
+        for (const auto& [text, at] : cases) {
+            tip.ShowText(text, at.x(), at.y());
+            QVERIFY(area.contains(tip.geometry()));
+            tip.HideTip();
+        }
+    }
+
     void renameInPlace()
     {
         WriteJpegs({"a.jpg", "b.jpg"});

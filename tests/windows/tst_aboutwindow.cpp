@@ -3,8 +3,10 @@
 // hover the mouse did not report, and the links.
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -132,20 +134,37 @@ private slots:
         QCOMPARE(site->Colour(), kAboutLink);
     }
 
-    void linksOpenLocalTargetsAndCloseCloses()
+    void installedDocumentationFoundFromTheProgramsFolder()
     {
+        QTemporaryDir root;
+        const QString readme = root.path() + "/share/doc/lumvane/README.md";
+        QFile file(readme);
+        QVERIFY(QDir().mkpath(root.path() + "/bin") && QDir().mkpath(QFileInfo(readme).path()));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(CAboutWnd::DocumentationPath(root.path() + "/bin"), readme);
+        QCOMPARE(CAboutWnd::DocumentationPath(root.path() + "/share/doc"), QString());
+    }
+
+    void linksAreLabelsThatOpenTheDocumentation()
+    {
+        // This program is not installed: its documentation lies beside it.
+        const QString documentation = QCoreApplication::applicationDirPath() + "/README.md";
+        QFile readme(documentation);
+        QVERIFY(readme.open(QIODevice::WriteOnly));
+        const auto removeReadme = qScopeGuard([&] { readme.remove(); });
         QPointer<CAboutWnd> window = new CAboutWnd(nullptr);
         QList<QUrl> opened;
         window->openUrl = [&opened](const QUrl& url) { opened << url; };
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
+        QCOMPARE(Link(*window, 5)->Text(), QString("Documentation"));
+        QCOMPARE(Link(*window, 7)->Text(), QString("Report a problem"));
         QTest::mouseClick(window, Qt::LeftButton, {}, Link(*window, 5)->Rect().center());
         QTest::mouseClick(window, Qt::LeftButton, {}, Link(*window, 7)->Rect().center());
         QCOMPARE(opened.size(), 2);
-        QVERIFY(opened[0].isLocalFile());
-        QVERIFY(QFileInfo::exists(opened[0].toLocalFile()));
-        QCOMPARE(Link(*window, 5)->Text(), opened[0].toLocalFile());
-        QCOMPARE(opened[1].scheme(), QString("mailto"));
+        QCOMPARE(opened[0], QUrl::fromLocalFile(documentation));
+        QCOMPARE(opened[1].toLocalFile(), documentation);
+        QCOMPARE(opened[1].fragment(), QString("reporting-problems"));
         QTest::mouseClick(window, Qt::LeftButton, {}, Item(*window, 10)->Rect().center());
         QTRY_VERIFY(!window);
     }
