@@ -2,6 +2,7 @@
 
 #include "browse/file_trash.h"
 #include "browse_test_util.h"
+#include "transfer_test_util.h"
 
 #include <cstring>
 #include <dirent.h>
@@ -218,6 +219,49 @@ TEST_F(FileTrash, UnwritableTrashKeepsTheFile)
     std::string error;
     EXPECT_FALSE(MoveToTrash(m_dir + "/kept.jpg", &error));
     EXPECT_EQ(ReadAll(m_dir + "/kept.jpg"), "kept");
+}
+
+// The home trash takes items of its own mount. Another mount of the same file
+// system (a bind mount, which no rename crosses) has a trash at its top: an
+// administrator's .Trash/$uid when there is one, else .Trash-$uid.
+TEST_F(FileTrash, EachMountTrashesIntoItsOwnTrash)
+{
+    const std::string uid = std::to_string(getuid());
+    for (const char* dir : {"/own", "/shared", "/shared/.Trash"})
+        ASSERT_EQ(mkdir((m_dir + dir).c_str(), 0755), 0);
+    ASSERT_EQ(chmod((m_dir + "/shared/.Trash").c_str(), 01777), 0);
+    transfertest::ScopedMount own(nullptr, 0, m_dir + "/own");
+    transfertest::ScopedMount shared(nullptr, 0, m_dir + "/shared");
+    if (!own.Mounted() || !shared.Mounted())
+        GTEST_SKIP() << "no bind mount could be made (" << own.Why() << ")";
+    const struct {
+        const char* what;
+        std::string folder;
+        std::string trash;
+        std::string recorded;
+    } cases[] = {
+        {"the home trash's mount", m_dir, m_trash, m_dir + "/a.jpg"},
+        {"a bind mount", own.Path(), own.Path() + "/.Trash-" + uid, "a.jpg"},
+        {"a bind mount with a shared trash", shared.Path(), shared.Path() + "/.Trash/" + uid, "a.jpg"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(MakeFile(c.folder + "/a.jpg", c.what));
+        std::string error;
+        EXPECT_TRUE(MoveToTrash(c.folder + "/a.jpg", &error)) << c.what << ": " << error;
+        EXPECT_EQ(ReadAll(c.trash + "/files/a.jpg"), c.what);
+        EXPECT_EQ(
+            ReadAll(c.trash + "/info/a.jpg.trashinfo").rfind("[Trash Info]\nPath=" + c.recorded + "\n", 0),
+            0u)
+            << c.what;
+    }
+    // An entry of a trash trashed again would leave its info file behind.
+    for (const std::string& entry :
+         {own.Path() + "/.Trash-" + uid + "/files/a.jpg", m_trash + "/info/a.jpg.trashinfo"}) {
+        std::string error;
+        EXPECT_FALSE(MoveToTrash(entry, &error)) << entry;
+        EXPECT_EQ(error, "It is in the trash already");
+        EXPECT_TRUE(Exists(entry));
+    }
 }
 
 TEST_F(FileTrash, OtherFileSystemUsesItsOwnTrashNeverACopy)
