@@ -17,8 +17,9 @@
 // later collision of its kind (folder onto folder, or any other).
 //
 // Refused before anything is touched: a target that is not a folder, a
-// folder into itself or its own subfolder, an item onto itself (it is in the
-// target already), a source that is missing or can't be read through, a path
+// folder into itself or its own subfolder (told by identity, so that a bind
+// mount does not hide it), an item onto itself (it is in the target
+// already), a source that is missing or can't be read through, a path
 // through a loop of links, a tree that loops through a mount.
 // Symbolic links are copied as links, never followed; FIFOs, devices and
 // sockets are skipped and reported, never opened; permissions and times are

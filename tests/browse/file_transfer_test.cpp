@@ -477,32 +477,6 @@ TEST_P(TransferTest, FileGrowingWhileCopiedIsKept)
 
 INSTANTIATE_TEST_SUITE_P(Settings, TransferTest, ::testing::ValuesIn(kSettings), SettingName);
 
-// Another name of the same file is nothing to replace: a rename onto it does
-// nothing at all, and a move would leave its source while reporting success.
-TEST(TransferSameFileTest, ReplacingAFileWithItselfIsRefused)
-{
-    browsetest::TempDir home;
-    const std::string s = home.path() + "/s";
-    const std::string t = home.path() + "/t";
-    for (const std::string& dir : {s, t, s + "/album", t + "/album"})
-        MakeDir(dir);
-    for (const char* name : {"a.jpg", "album/b.jpg"}) {
-        MakeFile(s + "/" + name);
-        ASSERT_EQ(::link((s + "/" + name).c_str(), (t + "/" + name).c_str()), 0);
-    }
-    for (TransferKind kind : {TransferKind::Copy, TransferKind::Move}) {
-        ScriptedHandler handler;
-        handler.answers = {{kReplace, true}, {kReplace, true}};
-        const TransferResult result = CFileTransfer(kind, {s + "/a.jpg", s + "/album"}, t, &handler).Run();
-        EXPECT_EQ(result.outcome, TransferOutcome::Partly);
-        ASSERT_EQ(result.problems.size(), 2u);
-        EXPECT_EQ(result.problems[1].path, s + "/album/b.jpg");
-        EXPECT_EQ(result.problems[1].reason, "It and the item it would replace are the same file");
-        for (const char* name : {"a.jpg", "album/b.jpg"})
-            EXPECT_EQ(Snap(s)[name].inode, Snap(t)[name].inode) << name;
-    }
-}
-
 // ---- A target file system that fills up ----
 
 class FullDiskTest : public ::testing::TestWithParam<Setting> {};
@@ -688,42 +662,6 @@ TEST(TransferRefusalTest, TreeLoopingThroughAMountIsRefused)
     EXPECT_EQ(result.problems[0].path, home.path() + "/f/inner");
     EXPECT_EQ(result.problems[0].reason, "Its folders loop back into themselves");
     EXPECT_TRUE(Snap(home.path() + "/g").empty());
-}
-
-// The target inside the source by identity alone, through a bind mount: its
-// path does not show it, and the copy would go on copying itself.
-TEST(TransferRefusalTest, TargetInsideTheSourceThroughABindMountIsRefused)
-{
-    browsetest::TempDir home;
-    const std::string root = home.path();
-    for (const char* dir : {"/S", "/S/sub", "/S/sub/deeper", "/B", "/C"})
-        MakeDir(root + dir);
-    MakeFile(root + "/S/a.jpg", 100000);
-    ScopedMount sub(nullptr, 0, root + "/S/sub", root + "/B");
-    ScopedMount self(nullptr, 0, root + "/S", root + "/C");
-    if (!sub.Mounted() || !self.Mounted())
-        GTEST_SKIP() << "no bind mount could be made (" << sub.Why() << ")";
-    const struct {
-        const char* source;
-        const char* target;
-        const char* reason;
-    } cases[] = {
-        {"/S", "/B", "A folder can't go into its own subfolder"},
-        {"/S", "/B/deeper", "A folder can't go into its own subfolder"},
-        {"/S", "/C", "A folder can't go into itself"},
-        {"/C", "/S/sub", "A folder can't go into its own subfolder"},
-    };
-    const Tree before = Snap(root + "/S");
-    for (const auto& c : cases) {
-        for (TransferKind kind : {TransferKind::Copy, TransferKind::Move}) {
-            const TransferResult result = CFileTransfer(kind, {root + c.source}, root + c.target).Run();
-            EXPECT_EQ(result.outcome, TransferOutcome::Refused) << c.source << " " << c.target;
-            ASSERT_EQ(result.problems.size(), 1u);
-            EXPECT_EQ(result.problems[0].path, root + c.source);
-            EXPECT_EQ(result.problems[0].reason, c.reason);
-            EXPECT_EQ(Snap(root + "/S").size(), before.size());
-        }
-    }
 }
 
 // ---- Names for "Keep both" ----

@@ -221,45 +221,32 @@ TEST_F(FileTrash, UnwritableTrashKeepsTheFile)
     EXPECT_EQ(ReadAll(m_dir + "/kept.jpg"), "kept");
 }
 
-// The home trash takes items of its own mount. Another mount of the same file
-// system (a bind mount, which no rename crosses) has a trash at its top: an
-// administrator's .Trash/$uid when there is one, else .Trash-$uid.
+// Each mount has a trash: the home trash for its own, and at the top of any
+// other (a bind mount too, which no rename crosses) .Trash/$uid where an
+// administrator made .Trash, else .Trash-$uid. A trash entry is refused.
 TEST_F(FileTrash, EachMountTrashesIntoItsOwnTrash)
 {
     const std::string uid = std::to_string(getuid());
     for (const char* dir : {"/own", "/shared", "/shared/.Trash"})
-        ASSERT_EQ(mkdir((m_dir + dir).c_str(), 0755), 0);
-    ASSERT_EQ(chmod((m_dir + "/shared/.Trash").c_str(), 01777), 0);
-    transfertest::ScopedMount own(nullptr, 0, m_dir + "/own");
-    transfertest::ScopedMount shared(nullptr, 0, m_dir + "/shared");
+        ASSERT_EQ(mkdir((m_dir + dir).c_str(), 01777), 0);
+    transfertest::ScopedMount own(nullptr, 0, m_dir + "/own"), shared(nullptr, 0, m_dir + "/shared");
     if (!own.Mounted() || !shared.Mounted())
-        GTEST_SKIP() << "no bind mount could be made (" << own.Why() << ")";
-    const struct {
-        const char* what;
-        std::string folder;
-        std::string trash;
-        std::string recorded;
-    } cases[] = {
-        {"the home trash's mount", m_dir, m_trash, m_dir + "/a.jpg"},
-        {"a bind mount", own.Path(), own.Path() + "/.Trash-" + uid, "a.jpg"},
-        {"a bind mount with a shared trash", shared.Path(), shared.Path() + "/.Trash/" + uid, "a.jpg"},
+        GTEST_SKIP() << "no bind mount could be made (" << shared.Why() << ")";
+    const std::string cases[][3] = {
+        // the item's folder, its trash, the path recorded
+        {m_dir, m_trash, m_dir + "/a.jpg"},
+        {own.Path(), own.Path() + "/.Trash-" + uid, "a.jpg"},
+        {shared.Path(), shared.Path() + "/.Trash/" + uid, "a.jpg"},
     };
-    for (const auto& c : cases) {
-        ASSERT_TRUE(MakeFile(c.folder + "/a.jpg", c.what));
+    for (const auto& [folder, trash, recorded] : cases) {
+        ASSERT_TRUE(MakeFile(folder + "/a.jpg", folder));
         std::string error;
-        EXPECT_TRUE(MoveToTrash(c.folder + "/a.jpg", &error)) << c.what << ": " << error;
-        EXPECT_EQ(ReadAll(c.trash + "/files/a.jpg"), c.what);
-        EXPECT_EQ(
-            ReadAll(c.trash + "/info/a.jpg.trashinfo").rfind("[Trash Info]\nPath=" + c.recorded + "\n", 0),
-            0u)
-            << c.what;
+        EXPECT_TRUE(MoveToTrash(folder + "/a.jpg", &error)) << folder << ": " << error;
+        EXPECT_EQ(ReadAll(trash + "/files/a.jpg"), folder);
+        EXPECT_EQ(ReadAll(trash + "/info/a.jpg.trashinfo").find("\nPath=" + recorded + "\n"), 12u) << folder;
     }
-    // An entry of a trash trashed again would leave its info file behind.
-    for (const std::string& entry :
-         {own.Path() + "/.Trash-" + uid + "/files/a.jpg", m_trash + "/info/a.jpg.trashinfo"}) {
-        std::string error;
-        EXPECT_FALSE(MoveToTrash(entry, &error)) << entry;
-        EXPECT_EQ(error, "It is in the trash already");
+    for (const std::string& entry : {cases[1][1] + "/files/a.jpg", m_trash + "/info/a.jpg.trashinfo"}) {
+        EXPECT_FALSE(MoveToTrash(entry)) << entry;
         EXPECT_TRUE(Exists(entry));
     }
 }

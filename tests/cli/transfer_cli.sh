@@ -175,12 +175,14 @@ touch -d 2001-02-03 "$work/tree/in/x.jpg"
     || { echo "attributes not kept"; exit 1; }
 # Into its own subfolder through a bind mount, where the path does not show
 # it: refused, and nothing is written.
-mkdir -p "$work/self/sub" "$work/bound" && printf x >"$work/self/a.jpg"
+mkdir -p "$work/self/sub/deeper" "$work/bound" && printf x >"$work/self/a.jpg"
 mount --bind "$work/self/sub" "$work/bound" || exit 3
-for verb in copy move; do
-    "$cli" $verb "$work/self" "$work/bound" 2>"$work/self.err"
-    [ $? -eq 1 ] && grep -q "self: A folder can't go into its own subfolder$" "$work/self.err" \
-        && [ -z "$(ls -A "$work/self/sub")" ] || { echo "$verb into its own bind mount"; exit 1; }
+for target in bound bound/deeper; do
+    for verb in copy move; do
+        "$cli" $verb "$work/self" "$work/$target" 2>"$work/self.err"
+        [ $? -eq 1 ] && grep -q "self: A folder can't go into its own subfolder$" "$work/self.err" \
+            && [ "$(find "$work/self" | wc -l)" -eq 4 ] || { echo "$verb into $target, its own"; exit 1; }
+    done
 done
 umount "$work/bound"
 exit 0
