@@ -126,10 +126,11 @@ dev_t HomeTrashDevice()
 
 // Whether an item of the folder `from` can be renamed into `to`: one file
 // system, and one mount of it (rename() crosses no mount, not even a bind
-// mount of the same file system).
+// mount of the same file system). Where mounts can't be told apart, the
+// device alone decides.
 bool RenameReaches(int from, int to)
 {
-    return DeviceOf(from) == DeviceOf(to) && OnOneMount(from, to);
+    return DeviceOf(from) == DeviceOf(to) && MountIdOf(from) == MountIdOf(to);
 }
 
 // The highest directory above `dir` (open as `dirFd`) that a rename from it

@@ -11,16 +11,6 @@
 
 namespace {
 
-// The mount an open item lies on; 0 when the system can't tell.
-uint64_t MountIdOf(int fd)
-{
-    struct statx sx {};
-    if (statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &sx) != 0
-        || !(sx.stx_mask & STATX_MNT_ID))
-        return 0;
-    return sx.stx_mnt_id;
-}
-
 bool SameItem(const struct stat& a, const struct stat& b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -99,6 +89,15 @@ int RenameNoReplace(int fromDir, const char* fromName, int toDir, const char* to
     if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP)
         return RenameNoReplaceFallback(fromDir, fromName, toDir, toName);
     return error;
+}
+
+uint64_t MountIdOf(int fd)
+{
+    struct statx sx {};
+    if (statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &sx) != 0
+        || !(sx.stx_mask & STATX_MNT_ID))
+        return 0;
+    return sx.stx_mnt_id;
 }
 
 bool OnOneMount(int dirA, int dirB)

@@ -22,6 +22,10 @@ int RenameNoReplace(int fromDir, const char* fromName, int toDir, const char* to
 // exclusively under the new name, then renamed over. Exposed for tests.
 int RenameNoReplaceFallback(int fromDir, const char* fromName, int toDir, const char* toName);
 
+// The mount an open item lies on (statx's mount id); 0 when the system can't
+// tell (kernels before 5.8).
+uint64_t MountIdOf(int fd);
+
 // True when a rename can go from one open folder to the other: both lie on
 // one mount. Two mounts of one file system (a bind mount) share a device
 // number, yet rename() can't cross between them. False when the system can't
