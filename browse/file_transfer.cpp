@@ -58,6 +58,7 @@ TransferResult CFileTransfer::Run()
 {
     m_result = {};
     m_stopped = false;
+    m_copies.clear();
     TransferPlan plan = PlanTransfer(m_kind, m_sources, m_targetDir);
     if (!plan.refusals.empty()) {
         m_result.outcome = TransferOutcome::Refused;
@@ -115,6 +116,12 @@ CFileTransfer::Step CFileTransfer::TransferEntry(const Place& from, const struct
                      "A file and a folder of the same name can't replace each other");
                 return Step::Go;
             }
+            // A rename onto another name of itself does nothing at all.
+            if (!isFolder && existing.st_dev == st.st_dev && existing.st_ino == st.st_ino) {
+                Note(TransferProblem::Kind::Unsupported, from.path,
+                     "It and the item it would replace are the same file");
+                return Step::Go;
+            }
             merge = isFolder;
             replace = !isFolder;
             break;
@@ -124,11 +131,12 @@ CFileTransfer::Step CFileTransfer::TransferEntry(const Place& from, const struct
     }
     if (isFolder)
         return TransferFolder(from, st, toDir, toName, JoinPath(toFolderPath, toName), merge, depth);
-    return TransferFile(from, st, toDir, toName, replace);
+    return TransferFile(from, st, toDir, toName, JoinPath(toFolderPath, toName), replace);
 }
 
 CFileTransfer::Step CFileTransfer::TransferFile(const Place& from, const struct stat& st, int toDir,
-                                                const std::string& toName, bool replace)
+                                                const std::string& toName, const std::string& toPath,
+                                                bool replace)
 {
     if (m_kind == TransferKind::Move) {
         // Within one file system a rename; the replaced item, if any, goes in
@@ -146,6 +154,12 @@ CFileTransfer::Step CFileTransfer::TransferFile(const Place& from, const struct 
     // A move between file systems keeps the source until its copy is on disk;
     // a replaced file goes only once its successor is on disk too.
     const bool durable = m_kind == TransferKind::Move || replace;
+    if (!replace && LinkEarlierCopy(st, toDir, toName)) {
+        if (const int error = durable ? CFileCopier::SyncFolder(toDir) : 0)
+            return Fail(from.path, ErrorText(error));
+        CountFile();
+        return m_kind == TransferKind::Move ? RemoveMovedFile(from, st) : Step::Go;
+    }
     const Publish publish = replace ? Publish::Replace : Publish::NoReplace;
     struct stat copied = st;
     const CopyOutcome outcome = S_ISLNK(st.st_mode)
@@ -155,10 +169,36 @@ CFileTransfer::Step CFileTransfer::TransferFile(const Place& from, const struct 
         return Cancelled();
     if (!outcome.Ok())
         return Fail(from.path, outcome.error == EEXIST ? RenameErrorText(EEXIST) : outcome.Text());
+    NoteCopy(copied, toDir, toName, toPath);
     CountFile();
     if (m_kind == TransferKind::Move)
         return RemoveMovedFile(from, copied);
     return Step::Go;
+}
+
+bool CFileTransfer::LinkEarlierCopy(const struct stat& st, int toDir, const std::string& toName)
+{
+    if (!S_ISREG(st.st_mode) || st.st_nlink < 2)
+        return false;
+    const auto found = m_copies.find({st.st_dev, st.st_ino});
+    if (found == m_copies.end() || !SameFile(found->second.source, st))
+        return false;
+    // Only while the copy is still the one made, and where the file system
+    // allows: otherwise the name gets a copy of its own.
+    struct stat now {};
+    if (::fstatat(AT_FDCWD, found->second.path.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0
+        || !SameFile(now, found->second.copy))
+        return false;
+    return ::linkat(AT_FDCWD, found->second.path.c_str(), toDir, toName.c_str(), 0) == 0;
+}
+
+void CFileTransfer::NoteCopy(const struct stat& st, int toDir, const std::string& toName,
+                             const std::string& toPath)
+{
+    Copied copied {toPath, st, {}};
+    if (S_ISREG(st.st_mode) && st.st_nlink > 1
+        && ::fstatat(toDir, toName.c_str(), &copied.copy, AT_SYMLINK_NOFOLLOW) == 0)
+        m_copies.emplace(std::make_pair(st.st_dev, st.st_ino), std::move(copied));
 }
 
 CFileTransfer::Step CFileTransfer::RemoveMovedFile(const Place& from, const struct stat& copied)

@@ -2,7 +2,7 @@
 // CFileTransfer: copies or moves files and folders (whole trees) into a
 // target folder, never losing a byte.
 //
-// Within one file system a move is a rename that never replaces. Otherwise
+// Within one mount a move is a rename that never replaces. Otherwise
 // every file is written as a new file of the target folder that has no name
 // (or a temporary one where the file system can't do without) and is given
 // its real name only when complete, never replacing anything; the source of
@@ -17,12 +17,15 @@
 // later collision of its kind (folder onto folder, or any other).
 //
 // Refused before anything is touched: a target that is not a folder, a
-// folder into itself or its own subfolder, an item onto itself (it is in the
-// target already), a source that is missing or can't be read through, a path
+// folder into itself or its own subfolder (told by identity, so that a bind
+// mount does not hide it), an item onto itself (it is in the target
+// already), a source that is missing or can't be read through, a path
 // through a loop of links, a tree that loops through a mount.
 // Symbolic links are copied as links, never followed; FIFOs, devices and
 // sockets are skipped and reported, never opened; permissions and times are
-// kept.
+// kept. Names of one file (hard links) within one transfer stay one file.
+// Replacing an item with itself (another name of the same file) is refused
+// for that item.
 //
 // Thread rules: Run is called once, on any one thread (a worker, for a
 // window); the handler is called on that thread. Cancel and Progress may be
@@ -32,6 +35,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -132,7 +136,9 @@ private:
     Step TransferChildren(int fromDir, const std::string& fromPath, int toDir, const std::string& toPath,
                           int depth);
     Step TransferFile(const Place& from, const struct stat& st, int toDir, const std::string& toName,
-                      bool replace);
+                      const std::string& toPath, bool replace);
+    bool LinkEarlierCopy(const struct stat& st, int toDir, const std::string& toName);
+    void NoteCopy(const struct stat& st, int toDir, const std::string& toName, const std::string& toPath);
     Step RemoveMovedFile(const Place& from, const struct stat& copied);
     bool ChooseFreeName(int dir, const std::string& name, bool isFolder, std::string* free) const;
     CollisionChoice Resolve(const TransferCollision& collision);
@@ -149,6 +155,15 @@ private:
     const std::string m_targetDir;
     ITransferHandler* const m_handler;
     bool m_unnamedFiles = true;
+
+    // The first copy of each source file of several names: its path, and what
+    // the source and the copy were.
+    struct Copied {
+        std::string path;
+        struct stat source;
+        struct stat copy;
+    };
+    std::map<std::pair<dev_t, ino_t>, Copied> m_copies;
 
     std::unique_ptr<CFileCopier> m_copier;
     TransferResult m_result;

@@ -124,14 +124,24 @@ dev_t HomeTrashDevice()
     return st.st_dev;
 }
 
-// The highest directory above `dir` on the same file system.
-std::string TopDirectory(std::string dir, dev_t device)
+// Whether an item of the folder `from` can be renamed into `to`: one file
+// system, and one mount of it (rename() crosses no mount, not even a bind
+// mount of the same file system). Where mounts can't be told apart, the
+// device alone decides.
+bool RenameReaches(int from, int to)
+{
+    return DeviceOf(from) == DeviceOf(to) && MountIdOf(from) == MountIdOf(to);
+}
+
+// The highest directory above `dir` (open as `dirFd`) that a rename from it
+// still reaches: the top of its mount.
+std::string TopDirectory(std::string dir, int dirFd)
 {
     while (dir != "/") {
         const size_t slash = dir.find_last_of('/');
         const std::string up = slash == 0 ? "/" : dir.substr(0, slash);
-        struct stat st {};
-        if (stat(up.c_str(), &st) != 0 || st.st_dev != device)
+        Fd upFd(open(up.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!upFd.ok() || !RenameReaches(dirFd, upFd.get()))
             break;
         dir = up;
     }
@@ -140,7 +150,8 @@ std::string TopDirectory(std::string dir, dev_t device)
 
 // A volume's trash: $topdir/.Trash/$uid when an administrator made .Trash as
 // a sticky, unlinked folder, else $topdir/.Trash-$uid owned by the user.
-bool OpenTopdirTrash(const std::string& topdir, dev_t device, Trash* trash)
+// Either must be reachable by a rename from `itemDir`.
+bool OpenTopdirTrash(const std::string& topdir, int itemDir, Trash* trash)
 {
     Fd top(open(topdir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!top.ok())
@@ -151,17 +162,30 @@ bool OpenTopdirTrash(const std::string& topdir, dev_t device, Trash* trash)
         && (st.st_mode & S_ISVTX)) {
         Fd shared(openat(top.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (shared.ok() && OpenTrashParts(OpenOrMakeDir(shared.get(), uid.c_str(), true), trash, true)
-            && DeviceOf(trash->files.get()) == device) {
+            && RenameReaches(itemDir, trash->files.get())) {
             trash->topdir = topdir;
             return true;
         }
     }
     const std::string own = ".Trash-" + uid;
     if (OpenTrashParts(OpenOrMakeDir(top.get(), own.c_str(), true), trash, true)
-        && DeviceOf(trash->files.get()) == device) {
+        && RenameReaches(itemDir, trash->files.get())) {
         trash->topdir = topdir;
         return true;
     }
+    return false;
+}
+
+// Whether the folder `dir` is the files or info folder of `trash`.
+bool IsTrashPart(const Trash& trash, int dir)
+{
+    struct stat st {};
+    struct stat part {};
+    if (fstat(dir, &st) != 0)
+        return false;
+    for (const Fd* fd : {&trash.files, &trash.info})
+        if (fstat(fd->get(), &part) == 0 && part.st_dev == st.st_dev && part.st_ino == st.st_ino)
+            return true;
     return false;
 }
 
@@ -306,12 +330,16 @@ bool MoveToTrash(const std::string& path, std::string* error)
     const bool homeOk = OpenTrashParts(MakePath(HomeTrashDirectory()), &trash, false);
     if (!homeOk && HomeTrashDevice() == device)
         return Fail(error, "Cannot make the trash folder " + HomeTrashDirectory());
-    if (!homeOk || DeviceOf(trash.files.get()) != device) {
-        // Never copy across file systems: the item goes to its own volume's trash.
+    if (!homeOk || !RenameReaches(parentDir.get(), trash.files.get())) {
+        // Never copy across mounts: the item goes to its own volume's trash.
         trash = Trash();
-        if (!OpenTopdirTrash(TopDirectory(parent, device), device, &trash))
+        if (!OpenTopdirTrash(TopDirectory(parent, parentDir.get()), parentDir.get(), &trash))
             return Fail(error, "No trash can be used on this volume");
     }
+    // An entry of the trash trashed again would leave its info file behind;
+    // deleting it for good is not what a move to the trash promises.
+    if (IsTrashPart(trash, parentDir.get()))
+        return Fail(error, "It is in the trash already");
 
     std::string trashName;
     int reserveError = 0;

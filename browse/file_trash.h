@@ -1,9 +1,12 @@
 #pragma once
 // Moves files and folders to the user's trash, following the freedesktop
 // Trash specification: the home trash ($XDG_DATA_HOME/Trash) for items on its
-// file system, $topdir/.Trash/$uid or $topdir/.Trash-$uid for items on other
-// file systems. Items are only ever renamed, never copied or deleted: when
+// mount, $topdir/.Trash/$uid or $topdir/.Trash-$uid for items on other file
+// systems or other mounts (a bind mount) of its own, $topdir being the top of
+// the item's mount. Items are only ever renamed, never copied or deleted: when
 // something fails the item stays where it was and no stray info file is left.
+// An item of a trash's files or info folder is refused: trashed again, it
+// would leave its info file behind, and the trash deletes nothing for good.
 //
 // Safe to call from any thread; no state is kept between calls.
 

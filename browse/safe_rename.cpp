@@ -91,6 +91,21 @@ int RenameNoReplace(int fromDir, const char* fromName, int toDir, const char* to
     return error;
 }
 
+uint64_t MountIdOf(int fd)
+{
+    struct statx sx {};
+    if (statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &sx) != 0
+        || !(sx.stx_mask & STATX_MNT_ID))
+        return 0;
+    return sx.stx_mnt_id;
+}
+
+bool OnOneMount(int dirA, int dirB)
+{
+    const uint64_t a = MountIdOf(dirA);
+    return a != 0 && a == MountIdOf(dirB);
+}
+
 std::string RenameErrorText(int error)
 {
     if (error == EEXIST)

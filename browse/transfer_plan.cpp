@@ -1,5 +1,7 @@
 #include "browse/transfer_plan.h"
 
+#include "browse/safe_rename.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -56,6 +58,8 @@ private:
     std::vector<Identity> m_targetChain;  // the target and every folder above it
     std::set<std::pair<Identity, std::string>> m_seen;
     std::vector<Identity> m_walking;  // the folders being walked, outermost first
+    std::string m_sourcePath;         // the source being walked, as given
+    std::set<Identity> m_linked;      // files of several names met so far
 };
 
 bool CPlanner::OpenTarget()
@@ -137,7 +141,10 @@ void CPlanner::AddSource(const std::string& path)
         Refuse(path, "It can't be moved: " + ErrorText(errno));
         return;
     }
-    const bool copies = m_kind == TransferKind::Copy || source.st.st_dev != m_plan.targetStatus.st_dev;
+    // A rename can't leave its mount, even for a bind mount of the same file
+    // system: then the move copies, and its tree is walked as a copy's is.
+    const bool copies = m_kind == TransferKind::Copy || !OnOneMount(source.parent.Get(), m_plan.target.Get());
+    m_sourcePath = path;
     if (copies && !Walk(source.parent.Get(), source.name, source.st, path, 0))
         return;
     if (!copies)
@@ -150,7 +157,9 @@ bool CPlanner::Walk(int dir, const std::string& name, const struct stat& st, con
 {
     if (S_ISREG(st.st_mode)) {
         ++m_plan.files;
-        m_plan.bytes += static_cast<uint64_t>(st.st_size);
+        // A file of several names is copied once and linked for the others.
+        if (st.st_nlink < 2 || m_linked.insert(IdentityOf(st)).second)
+            m_plan.bytes += static_cast<uint64_t>(st.st_size);
     } else if (S_ISLNK(st.st_mode)) {
         ++m_plan.files;
     } else if (S_ISDIR(st.st_mode)) {
@@ -164,6 +173,12 @@ bool CPlanner::WalkFolder(int dir, const std::string& name, const struct stat& s
 {
     if (depth >= kMaxTransferDepth) {
         Refuse(path, "Its folders are nested too deeply");
+        return false;
+    }
+    // The target reached inside the source (through a bind mount, where its
+    // path does not show it): the copy would go on copying itself.
+    if (IdentityOf(st) == IdentityOf(m_plan.targetStatus)) {
+        Refuse(m_sourcePath, "A folder can't go into its own subfolder");
         return false;
     }
     if (std::find(m_walking.begin(), m_walking.end(), IdentityOf(st)) != m_walking.end()) {

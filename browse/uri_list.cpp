@@ -3,11 +3,23 @@
 #include <QList>
 #include <QSysInfo>
 
+#include <cctype>
+
 namespace {
 QByteArray LocalHostName()
 {
     static const QByteArray name = QSysInfo::machineHostName().toUtf8();
     return name;
+}
+
+// Every "%" starts two hex digits: a broken escape is no byte of a name.
+bool EscapesAreWhole(const QByteArray& text)
+{
+    for (qsizetype i = text.indexOf('%'); i >= 0; i = text.indexOf('%', i + 3))
+        if (i + 2 >= text.size() || !std::isxdigit(static_cast<unsigned char>(text[i + 1]))
+            || !std::isxdigit(static_cast<unsigned char>(text[i + 2])))
+            return false;
+    return true;
 }
 }  // namespace
 
@@ -25,7 +37,10 @@ QByteArray EncodeUriList(const std::vector<std::string>& paths)
 std::vector<std::string> DecodeUriList(const QByteArray& list)
 {
     std::vector<std::string> paths;
-    for (QByteArray line : list.split('\n')) {
+    // Lines end with CR LF as the format asks, or with LF or CR alone.
+    QByteArray lines = list;
+    lines.replace('\r', '\n');
+    for (QByteArray line : lines.split('\n')) {
         line = line.trimmed();
         if (line.isEmpty() || line.startsWith('#') || !line.startsWith("file://"))
             continue;
@@ -37,6 +52,13 @@ std::vector<std::string> DecodeUriList(const QByteArray& list)
         if (slash < 0 || (!host.isEmpty() && host != "localhost" && host != LocalHostName()))
             continue;
         rest = rest.mid(slash);
+        // A query or fragment is not part of the path.
+        for (const char stop : {'?', '#'})
+            if (const qsizetype at = rest.indexOf(stop); at >= 0)
+                rest.truncate(at);
+        // file:////server/x names a share of another machine.
+        if (rest.startsWith("//") || !EscapesAreWhole(rest))
+            continue;
         const QByteArray path = QByteArray::fromPercentEncoding(rest);
         if (path.contains('\0'))
             continue;

@@ -12,7 +12,8 @@
 // The text/uri-list of these absolute paths.
 QByteArray EncodeUriList(const std::vector<std::string>& paths);
 
-// The local paths of a text/uri-list, in order. Comment lines, URIs of other
-// schemes or hosts, and paths that are not absolute or hold a NUL byte are
-// left out.
+// The local paths of a text/uri-list, in order; lines may end with CR LF, LF
+// or CR, and a query or fragment ("?", "#") ends the path. Comment lines, URIs
+// of other schemes or hosts (file:////server/x too), paths that are not
+// absolute, hold a NUL byte or a broken escape ("%zz") are left out.
 std::vector<std::string> DecodeUriList(const QByteArray& list);

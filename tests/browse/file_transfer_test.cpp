@@ -183,6 +183,15 @@ const Layout kLayouts[] = {
          MakeDir(s + "/f2");
      },
      {"a.jpg", "f1", "f2", "a.jpg"}},
+    {"names of one file",
+     [](const std::string& s) {
+         MakeDir(s + "/linked");
+         MakeDir(s + "/linked/sub");
+         MakeFile(s + "/linked/a.jpg");
+         ASSERT_EQ(::link((s + "/linked/a.jpg").c_str(), (s + "/linked/sub/b.jpg").c_str()), 0);
+         ASSERT_EQ(::link((s + "/linked/a.jpg").c_str(), (s + "/c.jpg").c_str()), 0);
+     },
+     {"linked", "c.jpg"}},
 };
 
 TEST_P(TransferTest, EveryLayoutArrivesWhole)
@@ -205,13 +214,16 @@ TEST_P(TransferTest, EveryLayoutArrivesWhole)
         EXPECT_TRUE(result.problems.empty());
 
         // Everything is in the target as it was: data, link texts,
-        // permissions and times. A move within one file system renamed.
+        // permissions and times; names of one file are still one file. A
+        // move within one file system renamed.
         const Tree after = Snap(dst);
         EXPECT_EQ(after.size(), before.size());
+        std::map<ino_t, ino_t> files;
         for (const auto& [path, was] : before) {
             const auto found = after.find(path);
             ASSERT_NE(found, after.end()) << path;
             const Entry& is = found->second;
+            EXPECT_EQ(files.emplace(was.inode, is.inode).first->second, is.inode) << path;
             EXPECT_EQ(is.type, was.type) << path;
             EXPECT_EQ(is.data, was.data) << path;
             EXPECT_EQ(is.mode, was.mode) << path;

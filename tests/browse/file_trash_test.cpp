@@ -2,6 +2,7 @@
 
 #include "browse/file_trash.h"
 #include "browse_test_util.h"
+#include "transfer_test_util.h"
 
 #include <cstring>
 #include <dirent.h>
@@ -218,6 +219,36 @@ TEST_F(FileTrash, UnwritableTrashKeepsTheFile)
     std::string error;
     EXPECT_FALSE(MoveToTrash(m_dir + "/kept.jpg", &error));
     EXPECT_EQ(ReadAll(m_dir + "/kept.jpg"), "kept");
+}
+
+// Each mount has a trash: the home trash for its own, and at the top of any
+// other (a bind mount too, which no rename crosses) .Trash/$uid where an
+// administrator made .Trash, else .Trash-$uid. A trash entry is refused.
+TEST_F(FileTrash, EachMountTrashesIntoItsOwnTrash)
+{
+    const std::string uid = std::to_string(getuid());
+    for (const char* dir : {"/own", "/shared", "/shared/.Trash"})
+        ASSERT_EQ(mkdir((m_dir + dir).c_str(), 01777), 0);
+    transfertest::ScopedMount own(nullptr, 0, m_dir + "/own"), shared(nullptr, 0, m_dir + "/shared");
+    if (!own.Mounted() || !shared.Mounted())
+        GTEST_SKIP() << "no bind mount could be made (" << shared.Why() << ")";
+    const std::string cases[][3] = {
+        // the item's folder, its trash, the path recorded
+        {m_dir, m_trash, m_dir + "/a.jpg"},
+        {own.Path(), own.Path() + "/.Trash-" + uid, "a.jpg"},
+        {shared.Path(), shared.Path() + "/.Trash/" + uid, "a.jpg"},
+    };
+    for (const auto& [folder, trash, recorded] : cases) {
+        ASSERT_TRUE(MakeFile(folder + "/a.jpg", folder));
+        std::string error;
+        EXPECT_TRUE(MoveToTrash(folder + "/a.jpg", &error)) << folder << ": " << error;
+        EXPECT_EQ(ReadAll(trash + "/files/a.jpg"), folder);
+        EXPECT_EQ(ReadAll(trash + "/info/a.jpg.trashinfo").find("\nPath=" + recorded + "\n"), 12u) << folder;
+    }
+    for (const std::string& entry : {cases[1][1] + "/files/a.jpg", m_trash + "/info/a.jpg.trashinfo"}) {
+        EXPECT_FALSE(MoveToTrash(entry)) << entry;
+        EXPECT_TRUE(Exists(entry));
+    }
 }
 
 TEST_F(FileTrash, OtherFileSystemUsesItsOwnTrashNeverACopy)

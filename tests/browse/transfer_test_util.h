@@ -17,6 +17,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -85,12 +86,14 @@ inline Tree Snap(const std::string& root)
     return tree;
 }
 
+// How many files hold these bytes; names of one file count once.
 inline int CountData(const Tree& tree, const Entry& wanted)
 {
-    int count = 0;
+    std::set<ino_t> files;
     for (const auto& [path, entry] : tree)
-        count += entry.type == wanted.type && entry.data == wanted.data;
-    return count;
+        if (entry.type == wanted.type && entry.data == wanted.data)
+            files.insert(entry.inode);
+    return static_cast<int>(files.size());
 }
 
 inline bool HasTemporaries(const Tree& tree)

@@ -34,8 +34,17 @@ TEST(UriList, ReadsWhatOtherProgramsDrop)
                                "https://example.invalid/f.jpg\r\n"
                                "file://relative.jpg\r\n"
                                "file:///nul%00.jpg\r\n"
+                               "file:///bad%zz.jpg\r\n"
+                               "file:///cut%4.jpg\r\n"
+                               "file:///end%\r\n"
+                               "file:////server/share.jpg\r\n"
+                               "file:///query.jpg?x=1#y\r"
+                               "file:///fragment%20a.jpg#p?q\r"
+                               "file:///lf.jpg\n"
                                "\r\n";
-    EXPECT_EQ(DecodeUriList(dropped), (std::vector<std::string> {"/a/b.jpg", "/c/d.jpg"}));
+    EXPECT_EQ(
+        DecodeUriList(dropped),
+        (std::vector<std::string> {"/a/b.jpg", "/c/d.jpg", "/query.jpg", "/fragment a.jpg", "/lf.jpg"}));
     // This machine named as the host is this machine.
     const QByteArray named = "file://" + QSysInfo::machineHostName().toUtf8() + "/g/h%FF.jpg\r\n";
     EXPECT_EQ(DecodeUriList(named), std::vector<std::string> {"/g/h\xff.jpg"});

@@ -52,6 +52,12 @@ expect 0 move --on-collision replace "$src/a.jpg" "$dst"
 same one "$(cat "$dst/a.jpg")" "replace"
 gone "$src/a.jpg" "replacing move"
 no_temporaries "$src" "$dst"
+# Another name of the same file is nothing to replace; the source stays.
+fresh
+ln "$src/a.jpg" "$dst/a.jpg"
+expect 1 move --on-collision replace "$src/a.jpg" "$dst"
+matches "a\.jpg: It and the item it would replace are the same file$" "$ERR" "replacing a file with itself"
+same one "$(cat "$src/a.jpg")" "the source of a move onto itself"
 
 # ask: one answer a line ("all" after it for the rest); an answer it does
 # not know is asked again; no more input cancels.
@@ -167,6 +173,18 @@ touch -d 2001-02-03 "$work/tree/in/x.jpg"
 [ ! -e "$work/tree" ] || { echo "tree still there"; exit 1; }
 [ "$(stat -c '%a %Y' "$work/big/tree/in/x.jpg")" = "640 $(date -d 2001-02-03 +%s)" ] \
     || { echo "attributes not kept"; exit 1; }
+# Into its own subfolder through a bind mount, where the path does not show
+# it: refused, and nothing is written.
+mkdir -p "$work/self/sub/deeper" "$work/bound" && printf x >"$work/self/a.jpg"
+mount --bind "$work/self/sub" "$work/bound" || exit 3
+for target in bound bound/deeper; do
+    for verb in copy move; do
+        "$cli" $verb "$work/self" "$work/$target" 2>"$work/self.err"
+        [ $? -eq 1 ] && grep -q "self: A folder can't go into its own subfolder$" "$work/self.err" \
+            && [ "$(find "$work/self" | wc -l)" -eq 4 ] || { echo "$verb into $target, its own"; exit 1; }
+    done
+done
+umount "$work/bound"
 exit 0
 EOF
     unshare -m bash "$WORK/across.sh" "$CLI" "$WORK"
