@@ -139,7 +139,8 @@ CUniqueFd OpenSafeFolder(int parent, const std::string& name, bool create)
         && (::mkdirat(parent, name.c_str(), 0700) == 0 || errno == EEXIST))
         fd.Reset(::openat(parent, name.c_str(), kFlags));
     if (!fd.Valid() && (errno == ELOOP || errno == ENOTDIR))
-        qCDebug(lcThumbs) << "thumbnail cache not used: the folder" << name.c_str() << "is a symlink";
+        qCDebug(lcThumbs) << "thumbnail cache not used: the folder" << name.c_str()
+                          << "is a symlink or no folder";
     if (fd.Valid() && !SafeFolder(fd.Get(), name))
         fd.Reset();
     return fd;
