@@ -1,5 +1,6 @@
 #include "thumbs/thumbnail_cache.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,8 +12,10 @@
 
 #include <QBuffer>
 #include <QCryptographicHash>
+#include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QRandomGenerator>
 
 #include "thumbs/thumbs_log.h"
 
@@ -22,7 +25,8 @@
 
 namespace {
 
-// The folders a reader may use, smallest first.
+// The folders a reader may use, smallest first; a thumbnail in one is at most
+// its size on either side.
 struct CacheFolder {
     int size;
     const char* name;
@@ -110,6 +114,55 @@ bool MakeFolders(const std::string& path)
     if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash)))
         return false;
     return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+// Whether a cache folder may hold the user's thumbnails: the user's own and
+// writable by no one else, or others could plant thumbnails in it or take
+// away the ones written there.
+bool SafeFolder(int fd, const std::string& name)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && !(st.st_mode & (S_IWGRP | S_IWOTH)))
+        return true;
+    qCDebug(lcThumbs) << "thumbnail cache not used: the folder" << name.c_str() << "is not the user's alone";
+    return false;
+}
+
+// The folder `name` in `parent` (AT_FDCWD for an absolute path), opened
+// without following a symlink and checked; made private to the user first
+// when `create` and it is missing.
+CUniqueFd OpenSafeFolder(int parent, const std::string& name, bool create)
+{
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    CUniqueFd fd(::openat(parent, name.c_str(), kFlags));
+    if (!fd.Valid() && errno == ENOENT && create
+        && (::mkdirat(parent, name.c_str(), 0700) == 0 || errno == EEXIST))
+        fd.Reset(::openat(parent, name.c_str(), kFlags));
+    if (!fd.Valid() && (errno == ELOOP || errno == ENOTDIR))
+        qCDebug(lcThumbs) << "thumbnail cache not used: the folder" << name.c_str()
+                          << "is a symlink or no folder";
+    if (fd.Valid() && !SafeFolder(fd.Get(), name))
+        fd.Reset();
+    return fd;
+}
+
+// The PNG `name` in the folder when it is a regular file of at most maxSize
+// pixels a side; null otherwise. The size is read from the header first, so a
+// huge picture planted there is never decoded.
+QImage ReadPng(int folder, const std::string& name, int maxSize)
+{
+    // Non-blocking, so that a FIFO in the folder cannot hold the reader up.
+    CUniqueFd fd(::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    QFile file;
+    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)
+        || !file.open(fd.Get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        return {};
+    QImageReader reader(&file, "png");
+    const QSize size = reader.size();
+    if (!size.isValid() || size.width() > maxSize || size.height() > maxSize)
+        return {};
+    return reader.read();
 }
 
 bool WriteAll(int fd, const QByteArray& bytes)
@@ -212,23 +265,45 @@ bool CThumbnailCache::Valid(const QImage& image, const CacheSource& source) cons
     return size.isEmpty() || size.toLongLong() == source.size;
 }
 
+// Each step from the root is opened relative to the one before, so a symlink
+// put anywhere on the way, now or later, is refused rather than followed.
+CUniqueFd CThumbnailCache::OpenFolder(const std::string& folder, bool create) const
+{
+    const size_t slash = m_root.rfind('/');
+    if (m_root.empty()
+        || (create && slash != std::string::npos && slash > 0 && !MakeFolders(m_root.substr(0, slash))))
+        return {};
+    CUniqueFd fd = OpenSafeFolder(AT_FDCWD, m_root, create);
+    for (size_t start = 0; fd.Valid() && start < folder.size();) {
+        const size_t end = std::min(folder.find('/', start), folder.size());
+        fd = OpenSafeFolder(fd.Get(), folder.substr(start, end - start), create);
+        start = end + 1;
+    }
+    return fd;
+}
+
 QImage CThumbnailCache::Read(const CacheSource& source, int size) const
 {
+    const std::string name = ThumbnailName(source.uri);
     for (const CacheFolder& folder : kFolders) {
         if (folder.size < size)
             continue;
-        QImageReader reader(QString::fromStdString(PathIn(folder.name, source.uri)), "png");
-        QImage image = reader.read();
-        if (Valid(image, source))
+        const CUniqueFd dir = OpenFolder(folder.name, false);
+        if (!dir.Valid())
+            continue;
+        QImage image = ReadPng(dir.Get(), name, folder.size);
+        if (Valid(image, source)) {
+            m_hits.fetch_add(1, std::memory_order_relaxed);
             return image;
+        }
     }
     return {};
 }
 
 bool CThumbnailCache::HasFailure(const CacheSource& source) const
 {
-    QImageReader reader(QString::fromStdString(PathIn(FailFolder(), source.uri)), "png");
-    return Valid(reader.read(), source);
+    const CUniqueFd dir = OpenFolder(FailFolder(), false);
+    return dir.Valid() && Valid(ReadPng(dir.Get(), ThumbnailName(source.uri), 1), source);
 }
 
 bool CThumbnailCache::WriteNormal(const CacheSource& source, const QImage& image, int imageWidth,
@@ -261,19 +336,30 @@ bool CThumbnailCache::Store(const std::string& folder, const CacheSource& source
     }
     texts.push_back({"Software", "Lumvane " LUMVANE_VERSION});
     const QByteArray png = PngWithText(image, texts);
-    const std::string dir = m_root + "/" + folder;
-    if (png.isEmpty() || m_root.empty() || !MakeFolders(dir))
+    const CUniqueFd dir = png.isEmpty() ? CUniqueFd() : OpenFolder(folder, true);
+    if (!dir.Valid())
         return false;
-    const std::string target = dir + "/" + ThumbnailName(source.uri);
-    std::string temporary = target + ".XXXXXX";
-    // mkstemp makes the file private to the user (0600).
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return false;
-    const bool written = WriteAll(fd, png);
-    if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), target.c_str()) != 0) {
-        ::unlink(temporary.c_str());
+    // A fresh name of our own, private to the user, in the folder opened.
+    const std::string name = ThumbnailName(source.uri);
+    std::string temporary;
+    CUniqueFd file;
+    for (int attempt = 0; attempt < 4 && !file.Valid(); ++attempt) {
+        temporary = name + "." + QByteArray::number(QRandomGenerator::global()->generate(), 36).toStdString();
+        file.Reset(::openat(dir.Get(), temporary.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!file.Valid() && errno != EEXIST)
+            break;
+    }
+    if (!file.Valid()) {
         qCDebug(lcThumbs) << "cannot store the thumbnail of" << source.path.c_str() << std::strerror(errno);
+        return false;
+    }
+    const bool written = WriteAll(file.Get(), png);
+    const int closed = file.Close();
+    if (closed != 0 || !written || ::renameat(dir.Get(), temporary.c_str(), dir.Get(), name.c_str()) != 0) {
+        const int error = closed != 0 ? closed : errno;
+        ::unlinkat(dir.Get(), temporary.c_str(), 0);
+        qCDebug(lcThumbs) << "cannot store the thumbnail of" << source.path.c_str() << std::strerror(error);
         return false;
     }
     return true;

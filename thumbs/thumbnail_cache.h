@@ -8,14 +8,24 @@
 // time; and empty PNGs under fail/lumvane-VERSION/ for originals this
 // program could not thumbnail.
 //
-// Thread rules: immutable after construction; every operation may run on any
-// thread at once. A thumbnail is written to a temporary file in its folder and
-// renamed into place, so a reader never sees half of one.
+// A folder of the cache is used only when it is the user's own, no symlink and
+// writable by no one else; otherwise the cache is skipped, so that thumbnails
+// neither leak into nor come from someone else's folder. Every folder is
+// opened step by step from the root without following symlinks, and files are
+// read and written relative to it, so a symlink put in later is not followed.
+//
+// Thread rules: immutable after construction but for the count of hits (an
+// atomic); every operation may run on any thread at once. A thumbnail is
+// written to a temporary file in its folder and renamed into place, so a
+// reader never sees half of one.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
 #include <QImage>
+
+#include "browse/unique_fd.h"
 
 // An original as the cache knows it.
 struct CacheSource {
@@ -43,8 +53,11 @@ public:
 
     // The cached thumbnail for showing at `size` pixels: the one in the
     // smallest folder at least that large, when its URI, modification time
-    // and (when it has one) size match the original. Null when there is none.
+    // and (when it has one) size match the original and it is no larger than
+    // its folder's size. Null when there is none.
     QImage Read(const CacheSource& source, int size) const;
+    // How many reads found a thumbnail.
+    int64_t Hits() const { return m_hits.load(std::memory_order_relaxed); }
     // Stores the thumbnail of an original of imageWidth x imageHeight pixels
     // in "normal"; `image` fits 128 x 128.
     bool WriteNormal(const CacheSource& source, const QImage& image, int imageWidth, int imageHeight) const;
@@ -57,11 +70,13 @@ public:
     static std::string FailFolder();
 
 private:
+    CUniqueFd OpenFolder(const std::string& folder, bool create) const;
     bool Valid(const QImage& image, const CacheSource& source) const;
     bool Store(const std::string& folder, const CacheSource& source, const QImage& image, int imageWidth,
                int imageHeight) const;
 
     std::string m_root;
+    mutable std::atomic<int64_t> m_hits {0};
 };
 
 // The file URI of an absolute path as GLib makes it: "file://" and the path's

@@ -84,11 +84,7 @@ QImage Picture(int width, int height, QRgb colour)
 
 class ThumbnailCacheTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        m_root = m_dir.path().toStdString() + "/cache/thumbnails";
-    }
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
     std::string Make(const std::string& name, const std::string& bytes = "jpeg bytes")
     {
         const std::string path = m_dir.path().toStdString() + "/" + name;
@@ -105,15 +101,14 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    std::string m_root;
-    CThumbnailCache m_cache {""};
+    const std::string m_root = m_dir.path().toStdString() + "/cache/thumbnails";
+    CThumbnailCache m_cache {m_root};
 };
 
 TEST_F(ThumbnailCacheTest, GioFindsWhatWasStored)
 {
     if (Output({"gio", "--version"}).empty())
         GTEST_SKIP() << "gio is not installed";
-    m_cache = CThumbnailCache(m_root);
     ::setenv("XDG_CACHE_HOME", (m_dir.path().toStdString() + "/cache").c_str(), 1);
     const std::string longName = std::string(251, 'n') + ".jpg";
     for (const std::string& name :
@@ -130,7 +125,6 @@ TEST_F(ThumbnailCacheTest, GioFindsWhatWasStored)
 
 TEST_F(ThumbnailCacheTest, StoredPrivatelyAsRgbaPngWithItsKeys)
 {
-    m_cache = CThumbnailCache(m_root);
     const CacheSource source = Describe(Make("photo.jpg"));
     ASSERT_TRUE(m_cache.WriteNormal(source, Picture(128, 85, 0xFF102030), 6000, 4000));
     const std::string stored = m_cache.PathIn("normal", source.uri);
@@ -170,7 +164,6 @@ void WriteForeign(const std::string& file, const QImage& picture,
 
 TEST_F(ThumbnailCacheTest, OnlyAThumbnailOfThisVeryFileIsRead)
 {
-    m_cache = CThumbnailCache(m_root);
     const CacheSource source = Describe(Make("photo.jpg"));
     const QString uri = QString::fromStdString(source.uri);
     const QString mtime = QString::number(source.mtime), size = QString::number(source.size);
@@ -180,6 +173,7 @@ TEST_F(ThumbnailCacheTest, OnlyAThumbnailOfThisVeryFileIsRead)
         std::vector<std::pair<QString, QString>> keys;
         int size;
         bool read;
+        int width = 100;  // of the cached picture, 75 high
     };
     const Case cases[] = {
         {"matching",
@@ -207,10 +201,13 @@ TEST_F(ThumbnailCacheTest, OnlyAThumbnailOfThisVeryFileIsRead)
         {"another file", "normal", {{"Thumb::URI", uri + "x"}, {"Thumb::MTime", mtime}}, 120, false},
         {"large, for a larger size", "large", {{"Thumb::URI", uri}, {"Thumb::MTime", mtime}}, 200, true},
         {"normal is too small for it", "normal", {{"Thumb::URI", uri}, {"Thumb::MTime", mtime}}, 200, false},
+        {"larger than normal", "normal", {{"Thumb::URI", uri}, {"Thumb::MTime", mtime}}, 120, false, 129},
+        {"large at its size", "large", {{"Thumb::URI", uri}, {"Thumb::MTime", mtime}}, 200, true, 256},
+        {"larger than large", "large", {{"Thumb::URI", uri}, {"Thumb::MTime", mtime}}, 200, false, 257},
     };
     for (const Case& c : cases) {
         std::filesystem::remove_all(m_root);
-        WriteForeign(m_cache.PathIn(c.folder, source.uri), Picture(100, 75, 0xFF00FF00), c.keys);
+        WriteForeign(m_cache.PathIn(c.folder, source.uri), Picture(c.width, 75, 0xFF00FF00), c.keys);
         EXPECT_EQ(!m_cache.Read(source, c.size).isNull(), c.read) << c.what;
     }
     // Not a PNG at all.
@@ -218,9 +215,53 @@ TEST_F(ThumbnailCacheTest, OnlyAThumbnailOfThisVeryFileIsRead)
     EXPECT_TRUE(m_cache.Read(source, 120).isNull());
 }
 
+// The cache in a shared or hostile place is skipped: nothing is read from or
+// written to a folder someone else owns or may write, or through a symlink.
+TEST_F(ThumbnailCacheTest, SkippedWhereItIsNotTheUsersAlone)
+{
+    struct Case {
+        const char* what;
+        const char* folder;  // "" for the root
+        mode_t mode;
+        bool otherUser;  // owned by "nobody"
+        bool symlink;    // the folder is a symlink to one elsewhere
+        bool used;
+    };
+    const Case cases[] = {
+        {"private", "normal", 0700, false, false, true},
+        {"root writable by all", "", 0777, false, false, false},
+        {"root writable by the group", "", 0770, false, false, false},
+        {"root of another user", "", 0700, true, false, false},
+        {"root a symlink to a private folder", "", 0700, false, true, false},
+        {"normal writable by all", "normal", 0777, false, false, false},
+        {"normal of another user", "normal", 0755, true, false, false},
+        {"normal a symlink into another user's open folder", "normal", 0777, true, true, false},
+    };
+    const CacheSource source = Describe(Make("photo.jpg"));
+    const QString uri = QString::fromStdString(source.uri), mtime = QString::number(source.mtime);
+    const std::string elsewhere = m_dir.path().toStdString() + "/cache/elsewhere";
+    for (const Case& c : cases) {
+        if (c.otherUser && ::geteuid() != 0)
+            continue;  // only root makes a folder another user's
+        std::filesystem::remove_all(m_dir.path().toStdString() + "/cache");
+        const std::string folder = c.folder[0] ? m_root + "/" + c.folder : m_root;
+        const std::string real = c.symlink ? elsewhere : folder;
+        std::filesystem::create_directories(real);
+        std::filesystem::create_directories(std::filesystem::path(folder).parent_path());
+        if (c.symlink)
+            std::filesystem::create_directory_symlink(real, folder);
+        const std::string planted = m_cache.PathIn("normal", source.uri);
+        WriteForeign(planted, Picture(100, 75, 0xFF00FF00), {{"Thumb::URI", uri}, {"Thumb::MTime", mtime}});
+        ASSERT_EQ(::chmod(real.c_str(), c.mode), 0) << c.what;
+        ASSERT_EQ(c.otherUser ? ::chown(real.c_str(), 65534, 65534) : 0, 0) << c.what;
+        EXPECT_EQ(!m_cache.Read(source, 120).isNull(), c.used) << c.what;
+        EXPECT_EQ(m_cache.WriteNormal(source, Picture(128, 96, 0xFF000000), 640, 480), c.used) << c.what;
+        EXPECT_EQ(QImage(QString::fromStdString(planted)).width() == 128, c.used) << c.what;
+    }
+}
+
 TEST_F(ThumbnailCacheTest, FailuresAreRecordedPerVersionAndModificationTime)
 {
-    m_cache = CThumbnailCache(m_root);
     const std::string path = Make("broken.jpg");
     CacheSource source = Describe(path);
     EXPECT_FALSE(m_cache.HasFailure(source));
@@ -235,13 +276,13 @@ TEST_F(ThumbnailCacheTest, FailuresAreRecordedPerVersionAndModificationTime)
 
 TEST_F(ThumbnailCacheTest, NeverForTheCacheItselfOrWhatCannotBeRead)
 {
-    m_cache = CThumbnailCache(m_root + "/");  // a trailing slash names the same folder
+    const CThumbnailCache cache(m_root + "/");  // a trailing slash names the same folder
     CacheSource source;
     std::filesystem::create_directories(m_root + "/normal");
-    EXPECT_FALSE(m_cache.Describe(m_root + "/normal/x.jpg", &source));
-    EXPECT_FALSE(m_cache.Describe(m_dir.path().toStdString(), &source));  // a folder
-    EXPECT_FALSE(m_cache.Describe("relative.jpg", &source));
-    EXPECT_FALSE(m_cache.Describe(m_dir.path().toStdString() + "/missing.jpg", &source));
+    EXPECT_FALSE(cache.Describe(m_root + "/normal/x.jpg", &source));
+    EXPECT_FALSE(cache.Describe(m_dir.path().toStdString(), &source));  // a folder
+    EXPECT_FALSE(cache.Describe("relative.jpg", &source));
+    EXPECT_FALSE(cache.Describe(m_dir.path().toStdString() + "/missing.jpg", &source));
     const std::string locked = Make("locked.jpg");
     ::chmod(locked.c_str(), 0);
     if (::geteuid() != 0) {
