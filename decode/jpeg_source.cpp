@@ -16,6 +16,7 @@
 
 #include "decode/colour_profile.h"
 #include "decode/exif_reader.h"
+#include "decode/icc_markers.h"
 #include "decode/sync_event.h"
 
 Q_LOGGING_CATEGORY(lcJpeg, "lumvane.decode.jpeg", QtWarningMsg)
@@ -90,9 +91,9 @@ bool CJpegSource::CreateDecompressor()
     }
     m_sourceManager.bytes_in_buffer = 0;
     m_sourceManager.next_input_byte = nullptr;
-    // ICC profiles come in APP2 segments; the library keeps them for
-    // IccProfile. Files without one pay nothing.
-    jpeg_save_markers(&m_info, JPEG_APP0 + 2, 0xFFFF);
+    // ICC profiles come in APP2 segments, kept for IccProfile. Files
+    // without one pay nothing.
+    jpeg_set_marker_processor(&m_info, JPEG_APP0 + 2, SaveIccMarker);
     return true;
 }
 
