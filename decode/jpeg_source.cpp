@@ -118,6 +118,8 @@ bool CJpegSource::OpenFile(const std::string& path, CExifReader* exif, std::vect
         m_buffer.reset(new (std::nothrow) uint8_t[kBufferSize]);
     m_exif = exif;
     m_comments = comments;
+    m_commentBytes = 0;
+    m_commentsNotKept = 0;
     m_memory = nullptr;
     m_memoryLength = 0;
     if (!m_buffer || !CreateDecompressor()) {
@@ -482,6 +484,13 @@ boolean CJpegSource::ProcessMarker(j_decompress_ptr cinfo)
         return TRUE;
     const size_t n = size_t(length - 2);
     jpeg_source_mgr* src = cinfo->src;
+    // Past what a report can show, comments are only counted.
+    if (!app1 && (self.m_comments->size() >= kMaxComments || self.m_commentBytes + n > kMaxCommentBytes)) {
+        ++self.m_commentsNotKept;
+        if (n > 0)
+            src->skip_input_data(cinfo, long(n));
+        return TRUE;
+    }
     // Nothing below calls back into the library, so it cannot jump out while
     // the buffers are alive; exceptions must not cross the library either.
     try {
@@ -507,10 +516,12 @@ boolean CJpegSource::ProcessMarker(j_decompress_ptr cinfo)
             done += take;
         }
         copy[done] = 0;
-        if (app1)
+        if (app1) {
             self.m_exif->ParseApp1(copy.data(), done);
-        else
+        } else {
             self.m_comments->emplace_back(reinterpret_cast<const char*>(copy.data()));
+            self.m_commentBytes += n;
+        }
     } catch (...) {
         qCDebug(lcJpeg, "marker segment dropped: out of memory");
     }

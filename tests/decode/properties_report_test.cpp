@@ -195,6 +195,59 @@ INSTANTIATE_TEST_SUITE_P(Both, PropertiesRows,
                              return info.param == exifbuilder::Order::Little ? "Little" : "Big";
                          });
 
+// Crafted files ask for millions of rows; the report shows what a camera's
+// photo has and counts exactly what it leaves out.
+TEST(PropertiesReport, LongReportsAreCutAndSaySo)
+{
+    const auto lines = [](int n) {
+        std::string text;
+        while (n-- > 0)
+            text += "b\n";
+        return text;
+    };
+    struct Case {
+        std::vector<std::string> comments;
+        int64_t notKept;
+        int exifEntries;
+        size_t rows;  // after the nine file rows
+        Rows last;
+    };
+    const Case cases[] = {
+        {{std::string(5000, 'c')},
+         0,
+         0,
+         1,
+         {{"Comment", std::string(1024, 'c') + " \u2026 3 976 more bytes not shown"}}},
+        {{std::string(1023, 'c') + "\xC3\xA9x"},
+         0,
+         0,
+         1,
+         {{"Comment", std::string(1023, 'c') + " \u2026 3 more bytes not shown"}}},
+        {std::vector<std::string>(1000, "c"),
+         999000,
+         0,
+         1001,
+         {{"", "\u2026 999 000 more comment segments not shown"}}},
+        {{"a", lines(999), "z"}, 0, 0, 1001, {{"", "\u2026 1 more comment segment not shown"}}},
+        {{lines(1500)}, 0, 0, 1001, {{"", "\u2026 500 more comment lines not shown"}}},
+        {{}, 0, 600, 501, {{"", "\u2026 100 more Exif entries not shown"}}},
+        {{}, 0, 500, 500, {{"Image Description", "v"}}},
+    };
+    for (const Case& c : cases) {
+        ImageInfo info;
+        info.comments = c.comments;
+        info.commentsNotKept = c.notKept;
+        exifbuilder::Builder b(exifbuilder::Order::Little);
+        for (int i = 0; i < c.exifEntries; ++i)
+            b.Ascii(exifbuilder::Ifd0, 270, "v");
+        const std::vector<uint8_t> payload = b.Build();
+        info.exif.ParseApp1(payload.data(), payload.size());
+        const Rows rows = BuildPropertiesRows("x.jpg", info);
+        ASSERT_EQ(rows.size(), 9 + c.rows);
+        EXPECT_EQ(Rows(rows.end() - long(c.last.size()), rows.end()), c.last);
+    }
+}
+
 TEST(PropertiesReport, ImageWithoutExifListsNineFileRows)
 {
     ImageInfo info;  // what an unreadable file leaves
