@@ -343,7 +343,14 @@ bool CJpegSource::FinishDecompress()
 void CJpegSource::ErrorExit(j_common_ptr cinfo)
 {
     CJpegSource& self = Self(cinfo);
-    cinfo->err->format_message(cinfo, self.m_error);
+    // Past the data the source supplies an end-of-image marker: the library
+    // would name those bytes as what the file starts with.
+    if (cinfo->err->msg_code == JERR_NO_SOI && self.m_dataBytes < 2)
+        self.SetError(self.m_dataBytes > 0 ? "too short for a JPEG file"
+                          : self.m_memory  ? "no data"
+                                           : "the file is empty");
+    else
+        cinfo->err->format_message(cinfo, self.m_error);
     cinfo->err->output_message(cinfo);
     std::longjmp(self.m_jump, 1);
 }
@@ -398,6 +405,7 @@ void CJpegSource::ProgressMonitor(j_common_ptr cinfo)
 void CJpegSource::InitFile(j_decompress_ptr cinfo)
 {
     cinfo->src->bytes_in_buffer = 0;
+    Self(cinfo).m_dataBytes = 0;
 }
 
 boolean CJpegSource::FillFile(j_decompress_ptr cinfo)
@@ -416,6 +424,7 @@ boolean CJpegSource::FillFile(j_decompress_ptr cinfo)
     if (got > 0) {
         cinfo->src->next_input_byte = self.m_buffer.get();
         cinfo->src->bytes_in_buffer = size_t(got);
+        self.m_dataBytes += size_t(got);
     } else {
         cinfo->src->next_input_byte = kEndOfImage;
         cinfo->src->bytes_in_buffer = sizeof kEndOfImage;
@@ -451,6 +460,7 @@ void CJpegSource::InitMemory(j_decompress_ptr cinfo)
     CJpegSource& self = Self(cinfo);
     cinfo->src->next_input_byte = self.m_memory;
     cinfo->src->bytes_in_buffer = self.m_memoryLength;
+    self.m_dataBytes = self.m_memoryLength;
 }
 
 boolean CJpegSource::FillMemory(j_decompress_ptr cinfo)

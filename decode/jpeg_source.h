@@ -149,6 +149,7 @@ private:
     std::vector<std::string>* m_comments = nullptr;
     size_t m_commentBytes = 0;      // of the comments kept
     int64_t m_commentsNotKept = 0;  // COM segments past the limits
+    size_t m_dataBytes = 0;         // of the data itself, since the read began
     CEvent* m_cancel = nullptr;
     void (*m_libraryEmitMessage)(j_common_ptr, int) = nullptr;
     bool m_dataEnded = false;        // the scan's data ran into a marker for good

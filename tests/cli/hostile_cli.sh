@@ -41,6 +41,11 @@ for f in "$HOSTILE_ZERO" "$dir/2-text.jpg" "$dir/3-png.jpg"; do
     expect 1 render "$f" -o "$out/r.ppm"
     expect 1 thumb "$f" -o "$out/t.ppm"
 done
+# An empty file is told as such, not by the bytes the reader puts past its end.
+for cmd in render thumb; do
+    expect 1 "$cmd" "$HOSTILE_ZERO" -o "$out/e.ppm"
+    matches 'the file is empty$' "$ERR" "$cmd of an empty file"
+done
 # A flood of comment segments: the first 1000 listed, the others counted.
 good="$out/plain.jpg"
 jpeg "$good" 16 16
