@@ -269,13 +269,11 @@ TEST(ColourProfile, FloodOfApp2SegmentsKeepsOneProfileAtMost)
 {
     const std::vector<uint8_t> photo = Flat({200, 80, 60}, {});
     std::vector<uint8_t> bytes(photo.begin(), photo.begin() + 2);
+    // An ICC chunk numbered n of 255, then an APP2 segment of another kind.
+    const std::string segments("\xFF\xE2\x00\x10ICC_PROFILE\0n\xFF\xFF\xE2\x00\007FPXR", 27);
     for (int i = 0; i < 600; ++i) {
-        const std::string chunk = std::string("\xFF\xE2\x00\x10"
-                                              "ICC_PROFILE",
-                                              15)
-            + '\0' + char(i % 255 + 1) + '\xFF';
-        bytes.insert(bytes.end(), chunk.begin(), chunk.end());
-        bytes.insert(bytes.end(), {0xFF, 0xE2, 0x00, 0x07, 'F', 'P', 'X', 'R', 0});
+        bytes.insert(bytes.end(), segments.begin(), segments.end());
+        bytes[bytes.size() - 11] = uint8_t(i % 255 + 1);
     }
     bytes.insert(bytes.end(), photo.begin() + 2, photo.end());
     jpeg_decompress_struct cinfo {};
@@ -303,7 +301,6 @@ TEST(ColourProfile, TransformsKeptForTheProfilesUsedLastOnly)
     EXPECT_EQ(ColourTransformFor(p3, RowLayout::Rgb, RowLayout::Rgb), first.lock());
     std::shared_ptr<const CColourTransform> previous;
     for (size_t n = 1; n <= 16; ++n) {
-        // Each differs from the others in its bytes only.
         const auto made = ColourTransformFor(iccprofiles::Padded(p3, n), RowLayout::Rgb, RowLayout::Rgb);
         ASSERT_TRUE(made);
         EXPECT_NE(made, previous);

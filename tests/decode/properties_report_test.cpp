@@ -199,39 +199,26 @@ INSTANTIATE_TEST_SUITE_P(Both, PropertiesRows,
 // photo has and counts exactly what it leaves out.
 TEST(PropertiesReport, LongReportsAreCutAndSaySo)
 {
-    const auto lines = [](int n) {
-        std::string text;
-        while (n-- > 0)
-            text += "b\n";
-        return text;
-    };
+    const std::string kb(1024, 'c');
+    const std::vector<std::string> many(1000, "c");
+    std::string lines;  // 1500 of them
+    for (int i = 0; i < 1500; ++i)
+        lines += "b\n";
     struct Case {
-        std::vector<std::string> comments;
-        int64_t notKept;
-        int exifEntries;
-        size_t rows;  // after the nine file rows
         Rows last;
+        size_t rows;  // after the nine file rows
+        std::vector<std::string> comments;
+        int64_t notKept = 0;
+        int exifEntries = 0;
     };
     const Case cases[] = {
-        {{std::string(5000, 'c')},
-         0,
-         0,
-         1,
-         {{"Comment", std::string(1024, 'c') + " \u2026 3 976 more bytes not shown"}}},
-        {{std::string(1023, 'c') + "\xC3\xA9x"},
-         0,
-         0,
-         1,
-         {{"Comment", std::string(1023, 'c') + " \u2026 3 more bytes not shown"}}},
-        {std::vector<std::string>(1000, "c"),
-         999000,
-         0,
-         1001,
-         {{"", "\u2026 999 000 more comment segments not shown"}}},
-        {{"a", lines(999), "z"}, 0, 0, 1001, {{"", "\u2026 1 more comment segment not shown"}}},
-        {{lines(1500)}, 0, 0, 1001, {{"", "\u2026 500 more comment lines not shown"}}},
-        {{}, 0, 600, 501, {{"", "\u2026 100 more Exif entries not shown"}}},
-        {{}, 0, 500, 500, {{"Image Description", "v"}}},
+        {{{"Comment", kb + " \u2026 3 976 more bytes not shown"}}, 1, {kb + std::string(3976, 'c')}},
+        {{{"Comment", kb.substr(1) + " \u2026 3 more bytes not shown"}}, 1, {kb.substr(1) + "\xC3\xA9x"}},
+        {{{"", "\u2026 999 000 more comment segments not shown"}}, 1001, many, 999000},
+        {{{"", "\u2026 1 more comment segment not shown"}}, 1001, {"a", lines.substr(0, 2 * 999), "z"}},
+        {{{"", "\u2026 500 more comment lines not shown"}}, 1001, {lines}},
+        {{{"", "\u2026 100 more Exif entries not shown"}}, 501, {}, 0, 600},
+        {{{"Image Description", "v"}}, 500, {}, 0, 500},
     };
     for (const Case& c : cases) {
         ImageInfo info;
