@@ -2,11 +2,13 @@
 
 #include <array>
 #include <cstdlib>
-#include <map>
+#include <list>
 #include <mutex>
-#include <string>
 #include <tuple>
+#include <utility>
 
+#include <QByteArray>
+#include <QCryptographicHash>
 #include <QLoggingCategory>
 
 #include <lcms2.h>
@@ -21,6 +23,10 @@ namespace {
 // from any other: if each comes back within one step, the transform is
 // left out.
 constexpr int kProbeSteps = 6;
+
+// Transforms kept for reuse: enough for the profiles of one folder's cameras
+// and editors, few enough that large profiles do not pile up.
+constexpr size_t kKeptTransforms = 8;
 
 cmsUInt32Number FormatOf(RowLayout layout)
 {
@@ -62,8 +68,9 @@ bool IsIdentity(cmsHTRANSFORM transform)
 
 }  // namespace
 
-// The made transforms, one per profile and layouts; a profile that needs
-// none is remembered as null, so it is never looked at twice.
+// The transforms made last, for the few profiles a folder's photos share. A
+// profile that needs none is remembered as null too, so an sRGB or broken
+// profile is not looked at again while it is kept.
 class CColourTransforms {
 public:
     static CColourTransforms& Instance()
@@ -75,18 +82,28 @@ public:
     std::shared_ptr<const CColourTransform> For(const std::vector<uint8_t>& profile, RowLayout input,
                                                 RowLayout output)
     {
-        Key key {std::string(profile.begin(), profile.end()), input, output};
+        // Keyed on SHA-256 rather than the bytes, which can be 16 MB each: no
+        // two profiles share a digest in practice, and none can be made to,
+        // so a hit needs no comparison with the bytes.
+        const QByteArray digest = QCryptographicHash::hash(
+            QByteArrayView(profile.data(), qsizetype(profile.size())), QCryptographicHash::Sha256);
+        const Key key {digest, input, output};
         std::lock_guard lock(m_lock);
-        const auto found = m_made.find(key);
-        if (found != m_made.end())
-            return found->second;
+        for (auto kept = m_made.begin(); kept != m_made.end(); ++kept) {
+            if (kept->first == key) {
+                m_made.splice(m_made.begin(), m_made, kept);  // now the most recently used
+                return kept->second;
+            }
+        }
         std::shared_ptr<const CColourTransform> made = Make(profile, input, output);
-        m_made.emplace(std::move(key), made);
+        m_made.emplace_front(key, made);
+        if (m_made.size() > kKeptTransforms)
+            m_made.pop_back();
         return made;
     }
 
 private:
-    using Key = std::tuple<std::string, RowLayout, RowLayout>;
+    using Key = std::tuple<QByteArray, RowLayout, RowLayout>;
 
     CColourTransforms() { cmsSetLogErrorHandler(LogLcms); }
 
@@ -132,7 +149,7 @@ private:
     }
 
     std::mutex m_lock;
-    std::map<Key, std::shared_ptr<const CColourTransform>> m_made;
+    std::list<std::pair<Key, std::shared_ptr<const CColourTransform>>> m_made;  // most recent first
 };
 
 CColourTransform::CColourTransform(void* transform, std::unique_ptr<CMatrixShaper> shaper, RowLayout input,

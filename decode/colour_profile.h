@@ -50,7 +50,8 @@ private:
 
 // The transform from `profile` (the bytes of an ICC profile) to sRGB for rows
 // of `input` written as `output`; null when the photo needs none (see
-// above). Made once per profile and layouts, then shared.
+// above). Made once per profile and layouts, then shared; the few used last
+// are kept for the next photos (none holds on to the profile's bytes).
 std::shared_ptr<const CColourTransform> ColourTransformFor(const std::vector<uint8_t>& profile,
                                                            RowLayout input, RowLayout output);
 

@@ -1,5 +1,6 @@
 #include "decode/exif_orientation.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -8,7 +9,22 @@
 namespace {
 
 constexpr uint16_t kTagOrientation = 274;
-constexpr int kTypeShort = 3;
+
+// The value of an integer entry of type SHORT, LONG, SSHORT or SLONG;
+// anything else (or a negative value) gives 0. Cameras are known to write
+// Orientation as a LONG or a signed type, and other readers accept those.
+int64_t IntegerOf(const ExifEntry& e)
+{
+    if (e.values.empty())
+        return 0;
+    switch (e.type) {
+    case 3:
+    case 4: return e.values[0].unsignedValue;
+    case 8:
+    case 9: return std::max(e.values[0].signedValue, 0);
+    default: return 0;
+    }
+}
 
 // What each tag value asks for, from value 1 to 8: as stored; mirrored; a
 // half turn; upside-down mirror; transposed (a quarter turn clockwise, then
@@ -60,9 +76,7 @@ int ExifOrientationTag(const CExifReader& exif)
             continue;
         // The first Orientation entry decides, as a reader of the file would
         // take it; a damaged one means "as stored".
-        if (e.type != kTypeShort || e.values.empty())
-            return 0;
-        const uint32_t value = e.values[0].unsignedValue;
+        const int64_t value = IntegerOf(e);
         return value >= 1 && value <= 8 ? int(value) : 0;
     }
     return 0;

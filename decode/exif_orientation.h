@@ -22,8 +22,9 @@ struct Orientation {
     bool operator==(const Orientation&) const = default;
 };
 
-// The Orientation tag of IFD0 when it holds a value from 1 to 8; 0 when the
-// tag is missing, of another type, or out of range (shown as stored).
+// The Orientation tag of IFD0 when it holds a value from 1 to 8 as a SHORT,
+// LONG, SSHORT or SLONG; 0 when the tag is missing, of another type, or out
+// of range (shown as stored).
 int ExifOrientationTag(const CExifReader& exif);
 
 // What shows a photo stored with this tag upright; no change for a tag

@@ -179,6 +179,10 @@ void CExifReader::ParseApp1(const uint8_t* data, size_t length)
 {
     if (!data || length < 14 || std::memcmp(data, kIdentifier, sizeof kIdentifier) != 0)
         return;
+    // The first Exif segment is the file's Exif data, for every tag alike;
+    // other viewers ignore a later one too.
+    if (!m_data.empty())
+        return;
     Clear();
     m_data.assign(data + 6, data + length);
     if (m_data[0] == 'I' && m_data[1] == 'I')

@@ -42,7 +42,7 @@ public:
     enum Directory { Ifd0 = 0, Ifd1 = 1, ExifIfd_ = 2, InteropIfd = 3 };
 
     // Parses one APP1 payload (identifier included). Payloads that are not
-    // Exif are ignored; a later Exif payload replaces an earlier one.
+    // Exif are ignored, and so is every Exif payload after the first.
     void ParseApp1(const uint8_t* data, size_t length);
 
     const ExifIfd& Ifd(Directory d) const { return m_ifd[d]; }

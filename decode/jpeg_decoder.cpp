@@ -229,6 +229,7 @@ const ImageInfo& CJpegDecoder::ReadInfo(const std::string& path)
     } else {
         qCDebug(lcDecode, "no header in %s: %s", path.c_str(), source.LastError());
     }
+    info.commentsNotKept = source.CommentsNotKept();
     return info;
 }
 

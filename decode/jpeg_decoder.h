@@ -57,7 +57,8 @@ struct ImageInfo {
     int imageHeight = 0;
     bool color = false;  // components != 1
     CExifReader exif;
-    std::vector<std::string> comments;  // every COM segment, in file order
+    std::vector<std::string> comments;  // the COM segments, in file order
+    int64_t commentsNotKept = 0;        // COM segments after the kept ones
     std::vector<uint8_t> iccProfile;    // the embedded ICC profile; empty when none
 };
 

@@ -16,6 +16,7 @@
 
 #include "decode/colour_profile.h"
 #include "decode/exif_reader.h"
+#include "decode/icc_markers.h"
 #include "decode/sync_event.h"
 
 Q_LOGGING_CATEGORY(lcJpeg, "lumvane.decode.jpeg", QtWarningMsg)
@@ -90,9 +91,9 @@ bool CJpegSource::CreateDecompressor()
     }
     m_sourceManager.bytes_in_buffer = 0;
     m_sourceManager.next_input_byte = nullptr;
-    // ICC profiles come in APP2 segments; the library keeps them for
-    // IccProfile. Files without one pay nothing.
-    jpeg_save_markers(&m_info, JPEG_APP0 + 2, 0xFFFF);
+    // ICC profiles come in APP2 segments, kept for IccProfile. Files
+    // without one pay nothing.
+    jpeg_set_marker_processor(&m_info, JPEG_APP0 + 2, SaveIccMarker);
     return true;
 }
 
@@ -117,6 +118,8 @@ bool CJpegSource::OpenFile(const std::string& path, CExifReader* exif, std::vect
         m_buffer.reset(new (std::nothrow) uint8_t[kBufferSize]);
     m_exif = exif;
     m_comments = comments;
+    m_commentBytes = 0;
+    m_commentsNotKept = 0;
     m_memory = nullptr;
     m_memoryLength = 0;
     if (!m_buffer || !CreateDecompressor()) {
@@ -340,7 +343,14 @@ bool CJpegSource::FinishDecompress()
 void CJpegSource::ErrorExit(j_common_ptr cinfo)
 {
     CJpegSource& self = Self(cinfo);
-    cinfo->err->format_message(cinfo, self.m_error);
+    // Past the data the source supplies an end-of-image marker: the library
+    // would name those bytes as what the file starts with.
+    if (cinfo->err->msg_code == JERR_NO_SOI && self.m_dataBytes < 2)
+        self.SetError(self.m_dataBytes > 0 ? "too short for a JPEG file"
+                          : self.m_memory  ? "no data"
+                                           : "the file is empty");
+    else
+        cinfo->err->format_message(cinfo, self.m_error);
     cinfo->err->output_message(cinfo);
     std::longjmp(self.m_jump, 1);
 }
@@ -395,6 +405,7 @@ void CJpegSource::ProgressMonitor(j_common_ptr cinfo)
 void CJpegSource::InitFile(j_decompress_ptr cinfo)
 {
     cinfo->src->bytes_in_buffer = 0;
+    Self(cinfo).m_dataBytes = 0;
 }
 
 boolean CJpegSource::FillFile(j_decompress_ptr cinfo)
@@ -413,6 +424,7 @@ boolean CJpegSource::FillFile(j_decompress_ptr cinfo)
     if (got > 0) {
         cinfo->src->next_input_byte = self.m_buffer.get();
         cinfo->src->bytes_in_buffer = size_t(got);
+        self.m_dataBytes += size_t(got);
     } else {
         cinfo->src->next_input_byte = kEndOfImage;
         cinfo->src->bytes_in_buffer = sizeof kEndOfImage;
@@ -448,6 +460,7 @@ void CJpegSource::InitMemory(j_decompress_ptr cinfo)
     CJpegSource& self = Self(cinfo);
     cinfo->src->next_input_byte = self.m_memory;
     cinfo->src->bytes_in_buffer = self.m_memoryLength;
+    self.m_dataBytes = self.m_memoryLength;
 }
 
 boolean CJpegSource::FillMemory(j_decompress_ptr cinfo)
@@ -481,6 +494,13 @@ boolean CJpegSource::ProcessMarker(j_decompress_ptr cinfo)
         return TRUE;
     const size_t n = size_t(length - 2);
     jpeg_source_mgr* src = cinfo->src;
+    // Past what a report can show, comments are only counted.
+    if (!app1 && (self.m_comments->size() >= kMaxComments || self.m_commentBytes + n > kMaxCommentBytes)) {
+        ++self.m_commentsNotKept;
+        if (n > 0)
+            src->skip_input_data(cinfo, long(n));
+        return TRUE;
+    }
     // Nothing below calls back into the library, so it cannot jump out while
     // the buffers are alive; exceptions must not cross the library either.
     try {
@@ -506,10 +526,12 @@ boolean CJpegSource::ProcessMarker(j_decompress_ptr cinfo)
             done += take;
         }
         copy[done] = 0;
-        if (app1)
+        if (app1) {
             self.m_exif->ParseApp1(copy.data(), done);
-        else
+        } else {
             self.m_comments->emplace_back(reinterpret_cast<const char*>(copy.data()));
+            self.m_commentBytes += n;
+        }
     } catch (...) {
         qCDebug(lcJpeg, "marker segment dropped: out of memory");
     }

@@ -31,6 +31,10 @@ class CExifReader;
 // Most scans a decode accepts; a file with more keeps the library busy for no
 // picture (a real progressive file has about ten).
 constexpr int kMaxScans = 1000;
+// Most COM segments, and most of their bytes together, kept for a file's
+// report; the rest are only counted. A camera writes one short comment.
+constexpr size_t kMaxComments = 1000;
+constexpr size_t kMaxCommentBytes = size_t(1) << 20;
 // Most memory the library may take for one decode (progressive coefficient
 // buffers of a 100-megapixel photograph fit comfortably).
 constexpr long kMaxLibraryMemory = 1L << 30;
@@ -45,13 +49,15 @@ public:
     CJpegSource& operator=(const CJpegSource&) = delete;
 
     // Opens the file and creates the decompressor; APP1 segments go to exif
-    // and COM segments to comments when those are given.
+    // and COM segments to comments when those are given (as many as
+    // kMaxComments and kMaxCommentBytes allow; CommentsNotKept counts the rest).
     bool OpenFile(const std::string& path, CExifReader* exif, std::vector<std::string>* comments);
     // Creates the decompressor over a memory block that outlives this object.
     bool OpenMemory(const uint8_t* data, size_t length);
     // Destroys the decompressor, closes the file, frees the read buffer.
     void Close();
     bool IsOpen() const { return m_created; }
+    int64_t CommentsNotKept() const { return m_commentsNotKept; }
     // Polled by the library between steps of its own long loops (absorbing
     // every scan of a progressive file before the first row); a signalled
     // event fails the step under way with "cancelled".
@@ -141,6 +147,9 @@ private:
     size_t m_memoryLength = 0;
     CExifReader* m_exif = nullptr;
     std::vector<std::string>* m_comments = nullptr;
+    size_t m_commentBytes = 0;      // of the comments kept
+    int64_t m_commentsNotKept = 0;  // COM segments past the limits
+    size_t m_dataBytes = 0;         // of the data itself, since the read began
     CEvent* m_cancel = nullptr;
     void (*m_libraryEmitMessage)(j_common_ptr, int) = nullptr;
     bool m_dataEnded = false;        // the scan's data ran into a marker for good

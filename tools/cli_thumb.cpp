@@ -39,7 +39,8 @@ int RunThumb(int argc, char** argv)
          {"--size", true, [&](const char* v) { return ParseCliNumber(v, 1, 4096, size); },
           "--size wants a number from 1 to 4096"},
          {"--exif", false, [&](const char*) { return useExif = true; }, ""},
-         {"--auto-orient", false, [&](const char*) { return picture.autoOrient = true; }, ""}},
+         {"--auto-orient", false, [&](const char*) { return picture.autoOrient = true; }, ""},
+         {"--colour-profile", false, [&](const char*) { return picture.useColourProfile = true; }, ""}},
         "FILE", path);
     if (!why.empty())
         return Usage(why.c_str());

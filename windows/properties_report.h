@@ -12,6 +12,13 @@
 
 struct ImageInfo;
 
+// What a report shows at most: every row of a camera's photo, but not the
+// millions of lines a crafted file can ask for. What is left out is counted
+// in a last row ("… 999 000 more comment segments not shown").
+constexpr size_t kMaxCommentRows = 1000;  // lines of all comments together
+constexpr size_t kMaxExifRows = 500;
+constexpr size_t kMaxValueBytes = 1024;  // of one value, cut at a character
+
 struct ReportRow {
     std::string tag;
     std::string value;
@@ -22,7 +29,8 @@ struct ReportRow {
 // current directory) from the information its decoder read.
 std::vector<ReportRow> BuildPropertiesRows(const std::string& path, const ImageInfo& info);
 
-// The rows of one comment: first line under "Comment", the others untagged.
+// The rows of one comment: first line under "Comment", the others untagged,
+// each value held to kMaxValueBytes.
 void AddCommentRows(const std::string& comment, std::vector<ReportRow>& rows);
 
 // 1234567 gives "1 234 567 bytes".

@@ -41,6 +41,21 @@ for f in "$HOSTILE_ZERO" "$dir/2-text.jpg" "$dir/3-png.jpg"; do
     expect 1 render "$f" -o "$out/r.ppm"
     expect 1 thumb "$f" -o "$out/t.ppm"
 done
+# An empty file is told as such, not by the bytes the reader puts past its end.
+for cmd in render thumb; do
+    expect 1 "$cmd" "$HOSTILE_ZERO" -o "$out/e.ppm"
+    matches 'the file is empty$' "$ERR" "$cmd of an empty file"
+done
+# A flood of comment segments: the first 1000 listed, the others counted.
+good="$out/plain.jpg"
+jpeg "$good" 16 16
+{
+    head -c 2 "$good"
+    for _ in $(seq 1200); do printf '\377\376\000\003c'; done
+    tail -c +3 "$good"
+} >"$out/comments.jpg"
+expect 0 info "$out/comments.jpg"
+same "… 200 more comment segments not shown" "$(printf '%s\n' "$OUT" | grep 'more comment' | sed 's/^ *//')" "comments not shown"
 # A truncated photo and a header over little data still give a picture.
 expect 0 render "$dir/4-truncated.jpg" -o "$out/r.ppm" --fit 320x240
 expect 0 render "$dir/5-huge.jpg" -o "$out/r.ppm" --fit 1280x1024

@@ -19,6 +19,12 @@ same "P6 80 60 255" "$(header "$WORK/stored-thumb.ppm")" "thumb as stored"
 expect 0 thumb "$photo" -o "$WORK/upright-thumb.ppm" --size 80 --auto-orient
 same "P6 60 80 255" "$(header "$WORK/upright-thumb.ppm")" "thumb upright"
 
+# --colour-profile converts the thumbnail from the embedded profile, as for render.
+p3="$(dirname "$0")/../data/fuzz/decoder/icc-p3-orientation-6.jpg"
+expect 0 thumb "$p3" -o "$WORK/p3-stored.ppm" --size 8
+expect 0 thumb "$p3" -o "$WORK/p3-colour.ppm" --size 8 --colour-profile
+cmp -s "$WORK/p3-stored.ppm" "$WORK/p3-colour.ppm" && fail "thumb --colour-profile changed no colour"
+
 # A file without the tag is the same with and without the flag.
 jpeg "$WORK/plain.jpg" 40 20
 expect 0 render "$WORK/plain.jpg" -o "$WORK/a.ppm"

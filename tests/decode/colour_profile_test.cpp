@@ -7,8 +7,11 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <memory>
 
 #include "decode/colour_profile.h"
+#include "decode/icc_markers.h"
 #include "decode/jpeg_decoder.h"
 #include "decode/jpeg_source.h"
 #include "tests/decode/decode_test_util.h"
@@ -258,6 +261,52 @@ TEST(ColourProfile, ProfileSplitOverSeveralSegments)
     ASSERT_EQ(seen, chunks);
     const std::string holedPath = dir.Write("holed.jpg", holed);
     ExpectNear(Channels(Decoded(holedPath, true)), ReferenceCentre(bytes), 0);
+}
+
+// A flood of APP2 segments keeps no more chunks than one profile can have,
+// in file order, and no segment of another kind.
+TEST(ColourProfile, FloodOfApp2SegmentsKeepsOneProfileAtMost)
+{
+    const std::vector<uint8_t> photo = Flat({200, 80, 60}, {});
+    std::vector<uint8_t> bytes(photo.begin(), photo.begin() + 2);
+    // An ICC chunk numbered n of 255, then an APP2 segment of another kind.
+    const std::string segments("\xFF\xE2\x00\x10ICC_PROFILE\0n\xFF\xFF\xE2\x00\007FPXR", 27);
+    for (int i = 0; i < 600; ++i) {
+        bytes.insert(bytes.end(), segments.begin(), segments.end());
+        bytes[bytes.size() - 11] = uint8_t(i % 255 + 1);
+    }
+    bytes.insert(bytes.end(), photo.begin() + 2, photo.end());
+    jpeg_decompress_struct cinfo {};
+    jpeg_error_mgr errors {};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    jpeg_set_marker_processor(&cinfo, JPEG_APP0 + 2, SaveIccMarker);
+    ASSERT_EQ(jpeg_read_header(&cinfo, TRUE), JPEG_HEADER_OK);
+    int kept = 0;
+    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next)
+        EXPECT_TRUE(m->data_length == 14 && m->data[12] == ++kept) << kept;
+    EXPECT_EQ(kept, kMaxIccChunks);
+    jpeg_destroy_decompress(&cinfo);
+}
+
+// The transforms of the profiles used last are kept and shared; older ones
+// are let go, so large profiles do not pile up.
+TEST(ColourProfile, TransformsKeptForTheProfilesUsedLastOnly)
+{
+    const std::vector<uint8_t> p3 = iccprofiles::DisplayP3();
+    const std::weak_ptr<const CColourTransform> first
+        = ColourTransformFor(p3, RowLayout::Rgb, RowLayout::Rgb);
+    ASSERT_FALSE(first.expired());
+    EXPECT_EQ(ColourTransformFor(p3, RowLayout::Rgb, RowLayout::Rgb), first.lock());
+    std::shared_ptr<const CColourTransform> previous;
+    for (size_t n = 1; n <= 16; ++n) {
+        const auto made = ColourTransformFor(iccprofiles::Padded(p3, n), RowLayout::Rgb, RowLayout::Rgb);
+        ASSERT_TRUE(made);
+        EXPECT_NE(made, previous);
+        previous = made;
+    }
+    EXPECT_TRUE(first.expired());
 }
 
 TEST(ColourProfile, CmykWithAndWithoutProfile)

@@ -92,8 +92,14 @@ TEST(ExifOrientation, TagsOutsideOneToEightAreAsStored)
         {exifbuilder::Builder(exifbuilder::Order::Big).Short(exifbuilder::Ifd0, 274, {8}).Build(), 8},
         {exifbuilder::Builder(exifbuilder::Order::Big).Short(exifbuilder::Ifd0, 274, {0}).Build(), 0},
         {exifbuilder::Builder(exifbuilder::Order::Big).Short(exifbuilder::Ifd0, 274, {9}).Build(), 0},
-        // A LONG where a SHORT belongs, and the tag in the wrong directory.
-        {exifbuilder::Builder(exifbuilder::Order::Big).Long(exifbuilder::Ifd0, 274, {6}).Build(), 0},
+        // Other integer types, as cameras write them; the tag in the wrong
+        // directory, and types that are no integer, are not read.
+        {exifbuilder::Builder(exifbuilder::Order::Big).Long(exifbuilder::Ifd0, 274, {6}).Build(), 6},
+        {exifbuilder::Builder(exifbuilder::Order::Little).SLong(exifbuilder::Ifd0, 274, {8}).Build(), 8},
+        {exifbuilder::Builder(exifbuilder::Order::Big).SShort(exifbuilder::Ifd0, 274, {3}).Build(), 3},
+        {exifbuilder::Builder(exifbuilder::Order::Little).SLong(exifbuilder::Ifd0, 274, {-6}).Build(), 0},
+        {exifbuilder::Builder(exifbuilder::Order::Big).Long(exifbuilder::Ifd0, 274, {0x10006}).Build(), 0},
+        {exifbuilder::Builder(exifbuilder::Order::Big).Byte(exifbuilder::Ifd0, 274, {6}).Build(), 0},
         {exifbuilder::Builder(exifbuilder::Order::Big).Short(exifbuilder::Exif, 274, {6}).Build(), 0},
     };
     for (const auto& [app1, tag] : cases) {

@@ -222,8 +222,8 @@ TEST(ExifReader, PayloadsThatAreNotUsableLeaveNoDirectories)
     };
     for (const auto& payload : broken) {
         CExifReader r;
-        r.ParseApp1(valid.data(), valid.size());
-        r.ParseApp1(payload.data(), payload.size());  // replaces the first
+        r.ParseApp1(payload.data(), payload.size());
+        r.ParseApp1(valid.data(), valid.size());  // ignored: the first Exif stays
         EXPECT_EQ(r.TiffData().size(), payload.size() - 6);
         EXPECT_TRUE(AllEmpty(r));
     }

@@ -195,6 +195,46 @@ INSTANTIATE_TEST_SUITE_P(Both, PropertiesRows,
                              return info.param == exifbuilder::Order::Little ? "Little" : "Big";
                          });
 
+// Crafted files ask for millions of rows; the report shows what a camera's
+// photo has and counts exactly what it leaves out.
+TEST(PropertiesReport, LongReportsAreCutAndSaySo)
+{
+    const std::string kb(1024, 'c');
+    const std::vector<std::string> many(1000, "c");
+    std::string lines;  // 1500 of them
+    for (int i = 0; i < 1500; ++i)
+        lines += "b\n";
+    struct Case {
+        Rows last;
+        size_t rows;  // after the nine file rows
+        std::vector<std::string> comments;
+        int64_t notKept = 0;
+        int exifEntries = 0;
+    };
+    const Case cases[] = {
+        {{{"Comment", kb + " \u2026 3 976 more bytes not shown"}}, 1, {kb + std::string(3976, 'c')}},
+        {{{"Comment", kb.substr(1) + " \u2026 3 more bytes not shown"}}, 1, {kb.substr(1) + "\xC3\xA9x"}},
+        {{{"", "\u2026 999 000 more comment segments not shown"}}, 1001, many, 999000},
+        {{{"", "\u2026 1 more comment segment not shown"}}, 1001, {"a", lines.substr(0, 2 * 999), "z"}},
+        {{{"", "\u2026 500 more comment lines not shown"}}, 1001, {lines}},
+        {{{"", "\u2026 100 more Exif entries not shown"}}, 501, {}, 0, 600},
+        {{{"Image Description", "v"}}, 500, {}, 0, 500},
+    };
+    for (const Case& c : cases) {
+        ImageInfo info;
+        info.comments = c.comments;
+        info.commentsNotKept = c.notKept;
+        exifbuilder::Builder b(exifbuilder::Order::Little);
+        for (int i = 0; i < c.exifEntries; ++i)
+            b.Ascii(exifbuilder::Ifd0, 270, "v");
+        const std::vector<uint8_t> payload = b.Build();
+        info.exif.ParseApp1(payload.data(), payload.size());
+        const Rows rows = BuildPropertiesRows("x.jpg", info);
+        ASSERT_EQ(rows.size(), 9 + c.rows);
+        EXPECT_EQ(Rows(rows.end() - long(c.last.size()), rows.end()), c.last);
+    }
+}
+
 TEST(PropertiesReport, ImageWithoutExifListsNineFileRows)
 {
     ImageInfo info;  // what an unreadable file leaves
