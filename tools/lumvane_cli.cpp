@@ -16,8 +16,9 @@ struct Command {
 constexpr Command kCommands[] = {
     {"info", RunInfo, "info FILE"},
     {"render", RunRender,
-     "render FILE -o OUT [--fit WxH] [--rotate 0|1|2|3] [--flip-h] [--flip-v] [--hq] [--interp]"},
-    {"thumb", RunThumb, "thumb FILE -o OUT [--size S] [--exif]"},
+     "render FILE -o OUT [--fit WxH] [--rotate 0|1|2|3] [--flip-h] [--flip-v] [--hq] [--interp] "
+     "[--auto-orient] [--colour-profile]"},
+    {"thumb", RunThumb, "thumb FILE -o OUT [--size S] [--exif] [--auto-orient] [--colour-profile]"},
     {"list", RunList, "list DIR"},
     {"thumbs", RunThumbs,
      "thumbs DIR [--size S] [--exif] [-o OUTDIR] [--as-stored] [--no-cache] [--threads N]"},
