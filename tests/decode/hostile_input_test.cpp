@@ -77,39 +77,26 @@ std::vector<uint8_t> WithRepeatedScans(const std::vector<uint8_t>& jpeg, int cou
     return out;
 }
 
-// Offset of the `index`th start-of-scan marker, or 0.
-size_t FindScan(const std::vector<uint8_t>& jpeg, int index)
+// Cut in the middle of the data of the second scan (the first AC scan).
+std::vector<uint8_t> CutInSecondScan(std::vector<uint8_t> jpeg)
 {
+    std::vector<size_t> scans;
     for (size_t i = 2; i + 1 < jpeg.size(); ++i)
-        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA && index-- == 0)
-            return i;
-    return 0;
-}
-
-// Cut in the middle of the data of scan `index`.
-std::vector<uint8_t> CutInScan(std::vector<uint8_t> jpeg, int index)
-{
-    const size_t at = FindScan(jpeg, index), next = FindScan(jpeg, index + 1);
-    EXPECT_NE(next, 0u);
-    jpeg.resize((at + next) / 2);
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA)
+            scans.push_back(i);
+    jpeg.resize((scans.at(1) + scans.at(2)) / 2);
     return jpeg;
 }
 
-// Every restart interval empty: one per row of MCUs (the frame is 65500
-// pixels wide, 4094 MCUs of a 4:2:0 file), the markers following each other
-// up to the end.
+// Every restart interval empty up to the end: one interval per row of MCUs
+// (the frame is 65500 pixels wide, 4094 MCUs of a 4:2:0 file).
 std::vector<uint8_t> EmptyRestartIntervals(std::vector<uint8_t> jpeg)
 {
-    const size_t scan = FindScan(jpeg, 0);
+    const size_t scan = FindMarker(jpeg, 0xDA);
     jpeg.resize(scan + 2 + size_t(jpeg[scan + 2] << 8 | jpeg[scan + 3]));
-    const std::vector<uint8_t> restart = {0xFF, 0xDD, 0x00, 0x04, 4094 >> 8, 4094 & 0xFF};
-    jpeg.insert(jpeg.begin() + long(scan), restart.begin(), restart.end());
-    for (int i = 0; i < 4093; ++i) {
-        jpeg.push_back(0xFF);
-        jpeg.push_back(uint8_t(0xD0 + i % 8));
-    }
-    jpeg.push_back(0xFF);
-    jpeg.push_back(0xD9);
+    jpeg.insert(jpeg.begin() + long(scan), {0xFF, 0xDD, 0x00, 0x04, 4094 >> 8, 4094 & 0xFF});
+    for (int i = 0; i < 4094; ++i)
+        jpeg.insert(jpeg.end(), {0xFF, uint8_t(i < 4093 ? 0xD0 + i % 8 : 0xD9)});
     return jpeg;
 }
 
@@ -146,11 +133,8 @@ TEST_P(HostileFile, GetsACleanAnswer)
     if (h.holeTo) {
         ASSERT_EQ(::truncate(path.c_str(), h.holeTo), 0);
     }
-    const auto refused = [&h](const std::string& why) {
-        if (h.refusal) {
-            EXPECT_NE(why.find(h.refusal), std::string::npos) << why;
-        }
-    };
+    const auto refused
+        = [&h](const std::string& why) { return !h.refusal || why.find(h.refusal) != why.npos; };
     {
         CJpegDecoder decoder;
         const ImageInfo& info = decoder.ReadInfo(path);
@@ -161,9 +145,7 @@ TEST_P(HostileFile, GetsACleanAnswer)
             EXPECT_FALSE(info.color);
         }
         EXPECT_EQ(decoder.MakeThumbnail(path, 80, true, nullptr), h.thumbnail);
-        if (!h.thumbnail) {
-            refused(decoder.ThumbnailError());
-        }
+        EXPECT_TRUE(h.thumbnail || refused(decoder.ThumbnailError())) << decoder.ThumbnailError();
     }
     CJpegDecoder decoder;
     DecodeRequest request = h.request;
@@ -176,7 +158,7 @@ TEST_P(HostileFile, GetsACleanAnswer)
     }
     if (!h.opens || !h.decodes) {
         EXPECT_FALSE(decoder.LastError().empty());
-        refused(decoder.LastError());
+        EXPECT_TRUE(refused(decoder.LastError())) << decoder.LastError();
     }
 }
 
@@ -214,8 +196,8 @@ std::vector<Hostile> Cases()
         {"ZeroWidth", WithFrameSize(jpeg, 0xC0, 0, 48), false, own, false, false, false},
         {"NeverEndingBaseline", std::vector<uint8_t>(jpeg.begin(), jpeg.end() - 2), true, fitted, true, true,
          true, nullptr, k50GiB},
-        {"NeverEndingProgressive", CutInScan(largerProgressive, 1), true, fitted, true, true, true, nullptr,
-         k50GiB},
+        {"NeverEndingProgressive", CutInSecondScan(largerProgressive), true, fitted, true, true, true,
+         nullptr, k50GiB},
         {"CoefficientsBeyondTheMemoryLimit", WithFrameSize(progressive444, 0xC2, 13000, 13000), true, fitted,
          false, false, false, "too large"},
         {"ScansBeyondTheWorkLimit", WithRepeatedScans(WithFrameSize(grayProgressive, 0xC2, 4096, 4096), 260),
