@@ -261,8 +261,11 @@ bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif
         exif = KeptExif(&profile);
         if (!exif) {
             CJpegSource source;
-            if (source.OpenFile(path, &read, nullptr) && source.ReadHeader())
-                profile = source.IccProfile();
+            if (source.OpenFile(path, &read, nullptr)) {
+                source.SetCancel(cancel);
+                if (source.ReadHeader())
+                    profile = source.IccProfile();
+            }
             exif = &read;
         }
         made = ExifThumbnail(*exif, size, pixels, width, height, m_thumbError);
@@ -422,8 +425,7 @@ bool CJpegDecoder::Decode(CEvent* cancel, IDecodeProgress* progress)
                         : EnlargingDecode(plan, m_display, read, cancel, progress);
     }
     if (done) {
-        // Every row is placed; a complaint at the end of the data (say a
-        // stray scan after the image) does not take the picture away.
+        // Every row is placed: the rest of the file is not read.
         source.FinishDecompress();
     } else {
         m_lastError = source.LastError()[0] ? source.LastError() : "cancelled";

@@ -1,6 +1,9 @@
 #pragma once
 // One JPEG file: its information (read once), its thumbnail and its display
 // image decoded at the fitted size, rotated and flipped while it decodes.
+// A decode whose buffers or scans would pass the limits of decode_limits.h
+// fails at once with a reason that says "too large"; one given a cancel
+// event notices it between reads of the file as well as between rows.
 //
 // Thread rules: ReadInfo may be called from any thread and is serialised by
 // the information lock. OpenForDisplay and Decode of one decoder run on one

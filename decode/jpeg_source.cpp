@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <numeric>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,6 +26,10 @@ namespace {
 // What the source supplies at the end of the data: an end-of-image marker, so
 // that the library completes a truncated image instead of failing.
 const JOCTET kEndOfImage[2] = {0xFF, 0xD9};
+
+// The longest marker segment: a hole in a sparse file is read this far at
+// least, whatever the frame.
+constexpr int64_t kMaxSegmentBytes = 65536;
 
 // Reads one byte of a marker segment; the source never runs dry (it supplies
 // an end-of-image marker at the end), so this always succeeds.
@@ -74,7 +79,9 @@ bool CJpegSource::CreateDecompressor()
         return false;  // the library could not allocate its own state
     jpeg_create_decompress(&m_info);
     m_created = true;
-    m_info.mem->max_memory_to_use = kMaxLibraryMemory;
+    // The library's own backstop, should the estimate checked before the
+    // start (WithinMemoryLimit) miss some of its small buffers.
+    m_info.mem->max_memory_to_use = long(kMaxLibraryMemory + kMaxLibraryMemory / 8);
     m_progress.progress_monitor = ProgressMonitor;
     m_info.progress = &m_progress;
     m_info.src = &m_sourceManager;
@@ -114,6 +121,9 @@ bool CJpegSource::OpenFile(const std::string& path, CExifReader* exif, std::vect
         return false;
     }
     ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    m_fileSize = int64_t(st.st_size);
+    m_offset = 0;
+    m_zeroLimit = kMaxSegmentBytes;
     if (!m_buffer)
         m_buffer.reset(new (std::nothrow) uint8_t[kBufferSize]);
     m_exif = exif;
@@ -158,6 +168,10 @@ void CJpegSource::Close()
         m_fd = -1;
     }
     m_buffer.reset();
+    m_fileSize = 0;
+    m_offset = 0;
+    m_zeroRun = 0;
+    m_copyingSegment = false;
     m_memory = nullptr;
     m_memoryLength = 0;
     m_exif = nullptr;
@@ -165,9 +179,14 @@ void CJpegSource::Close()
     m_cancel = nullptr;
     m_dataEnded = false;
     m_endedIMcuRow = 0;
-    m_lastRow = {};
+    m_history = {};
+    m_period = 0;
+    m_matchedRows = 0;
     m_repeating = false;
     m_repeatedRows = 0;
+    m_restartsBeforeData = 0;
+    m_chargedScan = 0;
+    m_work = 0;
     m_fromCmyk = false;
     m_cmykInverted = false;
     m_cmykRow = {};
@@ -187,8 +206,10 @@ bool CJpegSource::ReadHeader()
         return false;
     if (setjmp(m_jump))
         return false;
-    if (jpeg_read_header(&m_info, FALSE) == JPEG_HEADER_OK)
+    if (jpeg_read_header(&m_info, FALSE) == JPEG_HEADER_OK) {
+        m_zeroLimit = std::max(kMaxSegmentBytes, MaxScanBytes(m_info));
         return true;
+    }
     SetError("no image in the file");
     return false;
 }
@@ -248,7 +269,33 @@ bool CJpegSource::StartDecompress(J_COLOR_SPACE space, int scaleDenom)
     m_info.out_color_space = m_fromCmyk ? JCS_CMYK : space;
     m_info.scale_num = 1;
     m_info.scale_denom = unsigned(scaleDenom);
-    return jpeg_start_decompress(&m_info) != FALSE;
+    return WithinMemoryLimit() && jpeg_start_decompress(&m_info) != FALSE;
+}
+
+// Judged from the header before the library allocates anything large.
+bool CJpegSource::WithinMemoryLimit()
+{
+    const int64_t bytes = LibraryMemoryFor(m_info, m_info.buffered_image);
+    if (bytes <= kMaxLibraryMemory)
+        return true;
+    std::snprintf(m_error, sizeof m_error, "too large: the decode would need %lld MB",
+                  (long long)(bytes >> 20));
+    return false;
+}
+
+// Counts the blocks of each scan once, as it starts; false past the limit.
+bool CJpegSource::ChargeScan()
+{
+    if (m_info.input_scan_number == m_chargedScan || m_info.comps_in_scan <= 0)
+        return true;
+    m_chargedScan = m_info.input_scan_number;
+    m_work += ScanBlocks(m_info);
+    const int64_t limit = DecodeWorkLimit(m_info);
+    if (m_work <= limit)
+        return true;
+    std::snprintf(m_error, sizeof m_error, "too large: its scans decode more than %lld blocks",
+                  (long long)limit);
+    return false;
 }
 
 bool CJpegSource::ReadScanline(uint8_t* row)
@@ -279,7 +326,8 @@ bool CJpegSource::ReadRawScanline(uint8_t* row)
     if (m_repeating) {
         if (m_info.output_scanline + m_repeatedRows >= m_info.output_height)
             return false;
-        std::memcpy(row, m_lastRow.data(), bytes);
+        const JDIMENSION y = m_info.output_scanline + m_repeatedRows;
+        std::memcpy(row, m_history.data() + (y % m_period) * bytes, bytes);
         ++m_repeatedRows;
         return true;
     }
@@ -300,28 +348,45 @@ bool CJpegSource::ReadLibraryScanline(uint8_t* row)
 
 // The rows of the block row where the scan's data ended, of the next (blended with
 // it by the upsampler) and of one more for good measure may still differ;
-// below them every block is empty. Arithmetic coding goes on decoding
-// symbols from the supplied zeros, and a file of several scans was read whole
-// before the first row, so neither settles.
+// below them every block is empty, and the rows repeat with the period that
+// NoteEndOfData found. They settle once a whole period has repeated.
+// Arithmetic coding goes on decoding symbols from the supplied zeros, and a
+// file of several scans was read whole before the first row, so neither
+// settles.
 void CJpegSource::NoteRowAfterTheEnd(const uint8_t* row, size_t bytes)
 {
-    if (m_info.arith_code || jpeg_has_multiple_scans(&m_info))
+    if (m_period == 0 || m_info.arith_code || jpeg_has_multiple_scans(&m_info))
         return;
-    const JDIMENSION blockRowHeight = JDIMENSION(m_info.max_v_samp_factor * m_info.min_DCT_scaled_size);
-    const bool pastTheEnd = m_info.output_scanline > (m_endedIMcuRow + 3) * blockRowHeight;
-    if (pastTheEnd && m_lastRow.size() == bytes && std::memcmp(m_lastRow.data(), row, bytes) == 0) {
-        m_repeating = true;
-        return;
+    if (m_history.size() != m_period * bytes) {
+        m_history.assign(m_period * bytes, 0);
+        m_matchedRows = 0;
     }
-    m_lastRow.assign(row, row + bytes);
+    const JDIMENSION y = m_info.output_scanline - 1;
+    uint8_t* kept = m_history.data() + (y % m_period) * bytes;
+    const JDIMENSION blockRowHeight = JDIMENSION(m_info.max_v_samp_factor * m_info.min_DCT_scaled_size);
+    const bool pastTheEnd = y >= (m_endedIMcuRow + 3) * blockRowHeight + m_period;
+    m_matchedRows = pastTheEnd && std::memcmp(kept, row, bytes) == 0 ? m_matchedRows + 1 : 0;
+    std::memcpy(kept, row, bytes);
+    m_repeating = m_matchedRows >= m_period;
 }
 
-void CJpegSource::NoteEndOfData()
+// Every block after the end decodes as empty, but for the first block of
+// each later restart interval, which the library decodes from the zeros it
+// supplies: with intervals the rows repeat once the intervals line up with
+// the rows of blocks again.
+void CJpegSource::NoteEndOfData(bool atRestart)
 {
     if (m_dataEnded)
         return;
     m_dataEnded = true;
     m_endedIMcuRow = m_info.input_iMCU_row;
+    const int64_t interval = m_info.restart_interval, mcus = m_info.MCUs_per_row;
+    const int64_t blockRows = atRestart && interval > 0 && mcus > 0 ? interval / std::gcd(interval, mcus) : 1;
+    const int64_t rows = blockRows * m_info.max_v_samp_factor * m_info.min_DCT_scaled_size;
+    const int64_t rowBytes = int64_t(m_info.output_width) * m_info.output_components;
+    // A period longer than that is not worth holding.
+    constexpr int64_t kMaxPeriodBytes = int64_t(64) << 20;
+    m_period = rows * rowBytes <= kMaxPeriodBytes ? JDIMENSION(rows) : 0;
 }
 
 bool CJpegSource::FinishDecompress()
@@ -330,12 +395,10 @@ bool CJpegSource::FinishDecompress()
         return false;
     if (setjmp(m_jump))
         return false;
-    if (m_repeating) {
-        // The library stopped short of the last row on purpose.
-        jpeg_abort_decompress(&m_info);
-        return true;
-    }
-    return jpeg_finish_decompress(&m_info) != FALSE;
+    // Whatever follows the last row (further scans, the end marker, or a
+    // never-ending file) changes no pixel.
+    jpeg_abort_decompress(&m_info);
+    return true;
 }
 
 // Library callbacks.
@@ -370,8 +433,9 @@ void CJpegSource::EmitMessage(j_common_ptr cinfo, int level)
     }
     if (level < 0 && cinfo->err->msg_code == JWRN_HIT_MARKER && cinfo->is_decompressor) {
         const int marker = reinterpret_cast<j_decompress_ptr>(cinfo)->unread_marker;
-        if (marker != 0 && (marker < JPEG_RST0 || marker > JPEG_RST0 + 7))
-            self.NoteEndOfData();
+        const bool restart = marker >= JPEG_RST0 && marker <= JPEG_RST0 + 7;
+        if (marker != 0 && (!restart || self.OnlyRestartMarkersAhead()))
+            self.NoteEndOfData(restart);
     }
     self.m_libraryEmitMessage(cinfo, level);
 }
@@ -396,6 +460,8 @@ void CJpegSource::ProgressMonitor(j_common_ptr cinfo)
         std::snprintf(self.m_error, sizeof self.m_error, "more than %d scans", kMaxScans);
         std::longjmp(self.m_jump, 1);
     }
+    if (!self.ChargeScan())
+        std::longjmp(self.m_jump, 1);
     if (self.m_cancel && self.m_cancel->IsSet()) {
         self.SetError("cancelled");
         std::longjmp(self.m_jump, 1);
@@ -417,14 +483,13 @@ boolean CJpegSource::FillFile(j_decompress_ptr cinfo)
         self.m_restLength = 0;
         return TRUE;
     }
-    ssize_t got;
-    do {
-        got = ::read(self.m_fd, self.m_buffer.get(), kBufferSize);
-    } while (got < 0 && errno == EINTR);
+    if (self.m_cancel && self.m_cancel->IsSet())
+        self.StopReading();
+    const size_t got = self.ReadFileData();
     if (got > 0) {
         cinfo->src->next_input_byte = self.m_buffer.get();
-        cinfo->src->bytes_in_buffer = size_t(got);
-        self.m_dataBytes += size_t(got);
+        cinfo->src->bytes_in_buffer = got;
+        self.m_dataBytes += got;
     } else {
         cinfo->src->next_input_byte = kEndOfImage;
         cinfo->src->bytes_in_buffer = sizeof kEndOfImage;
@@ -451,8 +516,128 @@ void CJpegSource::SkipFile(j_decompress_ptr cinfo, long count)
     self.m_rest += rest;
     self.m_restLength -= rest;
     n -= rest;
-    if (n > 0)
-        ::lseek(self.m_fd, off_t(n), SEEK_CUR);
+    if (n > 0 && self.m_zeroRun > 0) {
+        const int64_t zeros = std::min(int64_t(n), self.m_zeroRun);
+        self.m_zeroRun -= zeros;
+        n -= size_t(zeros);
+        if (self.m_zeroRun == 0)
+            self.m_offset = self.m_holeEnd;
+    }
+    self.m_offset += int64_t(n);
+}
+
+// A cancelled decode fails the library step under way. A marker processor
+// copying a segment holds a buffer that the jump would leak: it gets the end
+// of the data instead, and the next read jumps.
+void CJpegSource::StopReading()
+{
+    SetError("cancelled");
+    if (!m_copyingSegment)
+        std::longjmp(m_jump, 1);
+    m_offset = m_fileSize;
+    m_zeroRun = 0;
+}
+
+// Reads the next block of the file into the buffer; 0 at its end.
+size_t CJpegSource::ReadFileData()
+{
+    if (m_zeroRun > 0) {
+        const size_t n = size_t(std::min(int64_t(kBufferSize), m_zeroRun));
+        std::memset(m_buffer.get(), 0, n);
+        m_zeroRun -= int64_t(n);
+        if (m_zeroRun == 0)
+            m_offset = m_holeEnd;
+        return n;
+    }
+    if (m_offset >= m_fileSize)
+        return 0;
+    const size_t want = size_t(std::min(int64_t(kBufferSize), m_fileSize - m_offset));
+    ssize_t got;
+    do {
+        got = ::pread(m_fd, m_buffer.get(), want, off_t(m_offset));
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0)
+        return 0;
+    const int64_t start = m_offset;
+    m_offset += got;
+    const uint8_t* bytes = m_buffer.get();
+    if (bytes[0] == 0 && std::memcmp(bytes, bytes + 1, size_t(got) - 1) == 0)
+        ShortenHole(start, size_t(got));
+    return size_t(got);
+}
+
+// Zeros just read may lie in a hole of a sparse file. A hole holds no
+// marker, so no scan takes in more of it than m_zeroLimit bytes before it
+// looks for the next marker, which only the data after the hole can hold:
+// the rest of a longer hole is handed out as zeros no longer, and the
+// decode is the same.
+void CJpegSource::ShortenHole(int64_t start, size_t got)
+{
+    off_t data = ::lseek(m_fd, off_t(m_offset), SEEK_DATA);
+    if (data < 0) {
+        if (errno != ENXIO)
+            return;                // the file system cannot tell
+        data = off_t(m_fileSize);  // a hole to the end
+    }
+    if (int64_t(data) - start <= m_zeroLimit)
+        return;
+    m_zeroRun = m_zeroLimit - int64_t(got);
+    m_holeEnd = int64_t(data);
+    if (m_zeroRun <= 0) {
+        m_zeroRun = 0;
+        m_offset = m_holeEnd;
+    }
+}
+
+// True when nothing but restart markers (and fill bytes) comes before the
+// next other marker or the end of the data: every later interval of the
+// scan is empty, as after the end of its data. Looks ahead without taking
+// anything from the source. A run of markers found to end in data is
+// counted, so that each of its markers is not looked over again.
+bool CJpegSource::OnlyRestartMarkersAhead()
+{
+    if (m_restartsBeforeData > 0) {
+        --m_restartsBeforeData;
+        return false;
+    }
+    long restarts = 0;
+    bool afterFF = false;
+    // 1: the scan's data ends here; 0: data comes; -1: not known yet.
+    const auto look = [&](const uint8_t* p, size_t n) {
+        for (size_t i = 0; i < n; ++i) {
+            if (!afterFF) {
+                if (p[i] != 0xFF)
+                    return 0;
+                afterFF = true;
+            } else if (p[i] != 0xFF) {  // 0xFF again is a fill byte
+                afterFF = false;
+                if (p[i] < JPEG_RST0 || p[i] > JPEG_RST0 + 7)
+                    return p[i] == 0x00 ? 0 : 1;
+                ++restarts;
+            }
+        }
+        return -1;
+    };
+    int found = look(m_sourceManager.next_input_byte, m_sourceManager.bytes_in_buffer);
+    if (found < 0 && m_restLength > 0)
+        found = look(m_rest, m_restLength);
+    if (found < 0 && !m_memory) {
+        if (m_zeroRun > 0)
+            found = 0;
+        uint8_t chunk[4096];
+        for (int64_t at = m_offset; found < 0 && at < m_fileSize; at += int64_t(sizeof chunk)) {
+            const ssize_t got
+                = ::pread(m_fd, chunk, size_t(std::min(int64_t(sizeof chunk), m_fileSize - at)), off_t(at));
+            if (got <= 0 || (m_cancel && m_cancel->IsSet()))
+                return false;
+            found = look(chunk, size_t(got));
+        }
+    }
+    if (found == 0) {
+        m_restartsBeforeData = restarts;
+        return false;
+    }
+    return true;  // the source supplies the end of the data after the last byte
 }
 
 void CJpegSource::InitMemory(j_decompress_ptr cinfo)
@@ -512,6 +697,7 @@ boolean CJpegSource::ProcessMarker(j_decompress_ptr cinfo)
         }
         std::vector<uint8_t> copy(n + 1);
         size_t done = 0;
+        self.m_copyingSegment = true;
         while (done < n) {
             if (src->bytes_in_buffer == 0)
                 src->fill_input_buffer(cinfo);
@@ -525,6 +711,7 @@ boolean CJpegSource::ProcessMarker(j_decompress_ptr cinfo)
             src->bytes_in_buffer -= take;
             done += take;
         }
+        self.m_copyingSegment = false;
         copy[done] = 0;
         if (app1) {
             self.m_exif->ParseApp1(copy.data(), done);
@@ -535,5 +722,6 @@ boolean CJpegSource::ProcessMarker(j_decompress_ptr cinfo)
     } catch (...) {
         qCDebug(lcJpeg, "marker segment dropped: out of memory");
     }
+    self.m_copyingSegment = false;
     return TRUE;
 }

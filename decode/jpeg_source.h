@@ -3,6 +3,12 @@
 // memory block, with the program's error manager, source manager and marker
 // processors for COM and APP1 segments.
 //
+// A file is read up to the size it had when opened, with the cancel event
+// polled before every read; a hole of a sparse file is read only as far as a
+// scan could take its zeros in (MaxScanBytes), since a hole holds no marker.
+// A decode whose buffers or scans pass the limits of decode_limits.h is
+// refused before the library does the work, with an error saying "too large".
+//
 // Failure model: the library reports fatal errors through error_exit, which
 // jumps back with longjmp. Every library call therefore goes through one of
 // the guarded steps below; each sets the jump target in its own frame, where
@@ -22,6 +28,7 @@
 
 #include <jpeglib.h>
 
+#include "decode/decode_limits.h"
 #include "decode/scan_progress.h"
 
 class CColourTransform;
@@ -35,9 +42,6 @@ constexpr int kMaxScans = 1000;
 // report; the rest are only counted. A camera writes one short comment.
 constexpr size_t kMaxComments = 1000;
 constexpr size_t kMaxCommentBytes = size_t(1) << 20;
-// Most memory the library may take for one decode (progressive coefficient
-// buffers of a 100-megapixel photograph fit comfortably).
-constexpr long kMaxLibraryMemory = 1L << 30;
 
 class CJpegSource {
 public:
@@ -58,9 +62,10 @@ public:
     void Close();
     bool IsOpen() const { return m_created; }
     int64_t CommentsNotKept() const { return m_commentsNotKept; }
-    // Polled by the library between steps of its own long loops (absorbing
-    // every scan of a progressive file before the first row); a signalled
-    // event fails the step under way with "cancelled".
+    // Polled before every read of the file and by the library between steps
+    // of its own long loops (absorbing every scan of a progressive file
+    // before the first row); a signalled event fails the step under way with
+    // "cancelled".
     void SetCancel(CEvent* cancel) { m_cancel = cancel; }
 
     // With colour management on, StartDecompress converts the rows from the
@@ -93,8 +98,12 @@ public:
     // decodes every later block as empty, so its rows settle into one row
     // repeated to the bottom. From there on the settled row is handed out
     // without the library: a header that claims 65500 x 65500 pixels over a
-    // few hundred bytes of data ends at once, with the same pixels.
+    // few hundred bytes of data ends at once, with the same pixels. Restart
+    // markers with no data between them, up to the end of the scan, end the
+    // data the same way.
     bool ReadScanline(uint8_t* row);
+    // Ends the decode once the rows wanted are out, without reading the rest
+    // of the file (where the library would look for the end marker).
     bool FinishDecompress();
 
     int ImageWidth() const { return int(m_info.image_width); }
@@ -109,6 +118,12 @@ public:
 
 private:
     bool CreateDecompressor();
+    bool WithinMemoryLimit();
+    bool ChargeScan();
+    void StopReading();
+    size_t ReadFileData();
+    void ShortenHole(int64_t start, size_t got);
+    bool OnlyRestartMarkersAhead();
     // reduced_decompress.cpp
     bool ConsumeNeededScans(bool& early, bool& lastSkipped);
     void SkipScanData();
@@ -116,7 +131,7 @@ private:
     bool ReadLibraryScanline(uint8_t* row);
     bool ReadRawScanline(uint8_t* row);
     void ChooseColourConversion(J_COLOR_SPACE space);
-    void NoteEndOfData();
+    void NoteEndOfData(bool atRestart);
     void NoteRowAfterTheEnd(const uint8_t* row, size_t bytes);
     void SetError(const char* text);
 
@@ -142,6 +157,12 @@ private:
     std::jmp_buf m_jump {};
     bool m_created = false;
     int m_fd = -1;
+    int64_t m_fileSize = 0;         // when opened; nothing past it is read
+    int64_t m_offset = 0;           // of the next read
+    int64_t m_zeroLimit = 0;        // the longest run of a hole worth reading
+    int64_t m_zeroRun = 0;          // zeros of a hole still to hand out
+    int64_t m_holeEnd = 0;          // where the file's data goes on after it
+    bool m_copyingSegment = false;  // a marker processor holds a buffer
     std::unique_ptr<uint8_t[]> m_buffer;
     const uint8_t* m_memory = nullptr;
     size_t m_memoryLength = 0;
@@ -154,9 +175,14 @@ private:
     void (*m_libraryEmitMessage)(j_common_ptr, int) = nullptr;
     bool m_dataEnded = false;        // the scan's data ran into a marker for good
     JDIMENSION m_endedIMcuRow = 0;   // the row of blocks being decoded then
-    std::vector<uint8_t> m_lastRow;  // the previous row read after the end
+    JDIMENSION m_period = 0;         // rows after the end repeat so (0: not held)
+    std::vector<uint8_t> m_history;  // the last m_period rows, by row % m_period
+    JDIMENSION m_matchedRows = 0;    // rows in a row equal to theirs a period above
     bool m_repeating = false;        // the rows have settled
     JDIMENSION m_repeatedRows = 0;   // rows handed out without the library
+    long m_restartsBeforeData = 0;   // empty restart intervals known to come
+    int m_chargedScan = 0;           // the last scan counted in m_work
+    int64_t m_work = 0;              // blocks of the scans counted
     bool m_colourManaged = false;
     bool m_fromCmyk = false;          // CMYK samples converted into the asked rows
     bool m_cmykInverted = false;      // stored inverted, as Adobe writes CMYK

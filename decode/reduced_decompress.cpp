@@ -24,7 +24,7 @@ bool CJpegSource::StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom)
     m_info.scale_denom = unsigned(scaleDenom);
     // In buffered-image mode the start reads no scan; they are read below.
     m_info.buffered_image = TRUE;
-    if (!jpeg_start_decompress(&m_info))
+    if (!WithinMemoryLimit() || !jpeg_start_decompress(&m_info))
         return false;
     bool early = false, lastSkipped = false;
     if (!ConsumeNeededScans(early, lastSkipped))
@@ -70,6 +70,8 @@ bool CJpegSource::ConsumeNeededScans(bool& early, bool& lastSkipped)
             std::snprintf(m_error, sizeof m_error, "more than %d scans", kMaxScans);
             return false;
         }
+        if (!ChargeScan())
+            return false;
         const int got = jpeg_consume_input(&m_info);
         if (got == JPEG_REACHED_EOI) {
             lastSkipped = m_skipping;
@@ -152,10 +154,13 @@ void CJpegSource::SkipScanData()
 // Back to the start of the file with a new decompressor, for a whole read.
 bool CJpegSource::Rewind()
 {
-    if (m_fd < 0 || ::lseek(m_fd, 0, SEEK_SET) != 0)
+    if (m_fd < 0)
         return false;
     jpeg_destroy_decompress(&m_info);
     m_created = false;
+    m_offset = 0;
+    m_zeroRun = 0;
+    m_chargedScan = 0;
     m_restLength = 0;
     m_skipping = false;
     m_skipWarnings = 0;

@@ -82,4 +82,25 @@ expect 0 step "$dir" --fit 640x480 --rotate 1 --flip-h --pause 20
 matches '^5-huge\.jpg: [0-9.]+ ms' "$(printf '%s\n' "$OUT" | grep '^5-huge')" "huge header shown"
 matches '^p\.jpg: .*not decodable$' "$(printf '%s\n' "$OUT" | grep '^p\.jpg')" "FIFO"
 
+# A progressive file cut in its first AC scan and extended by a hole to
+# 50 GiB, which never ends as far as reading goes, and a small progressive
+# 4:4:4 file claiming 13000 x 13000 pixels: a clean answer within the time
+# limit, a picture where the data allows, else "too large".
+{ printf 'P6\n640 480\n255\n'; head -c $((640 * 480 * 3)) /dev/urandom; } | cjpeg -progressive >"$WORK/p.jpg"
+second_scan=$(LC_ALL=C grep -obUaP '\xff\xda' "$WORK/p.jpg" | sed -n 2p | cut -d: -f1)
+head -c $((second_scan + 2000)) "$WORK/p.jpg" >"$out/never.jpg"
+truncate -s 50G "$out/never.jpg"
+{ printf 'P6\n64 64\n255\n'; head -c $((64 * 64 * 3)) /dev/urandom; } | cjpeg -progressive -sample 1x1 >"$out/bomb.jpg"
+frame=$(LC_ALL=C grep -obUaP '\xff\xc2' "$out/bomb.jpg" | head -n 1 | cut -d: -f1)
+printf '\x32\xc8\x32\xc8' | dd of="$out/bomb.jpg" bs=1 seek=$((frame + 5)) conv=notrunc status=none
+for args in "info" "thumb -o $out/t.ppm" "render -o $out/r.ppm" "render -o $out/r.ppm --fit 1280x1024"; do
+    # shellcheck disable=SC2086
+    expect 0 ${args%% *} "$out/never.jpg" ${args#"${args%% *}"}
+    [ "$args" = info ] && continue
+    # shellcheck disable=SC2086
+    expect 1 ${args%% *} "$out/bomb.jpg" ${args#"${args%% *}"}
+    matches 'too large' "$ERR" "$args of the 13000 x 13000 file"
+done
+rm -f "$out/never.jpg"
+
 finish

@@ -71,6 +71,21 @@ Bytes ShortRestartInterval(Bytes jpeg)
     return jpeg;
 }
 
+// The intervals after the second keep their restart markers but lose all
+// their data, up to the end of the image.
+Bytes EmptyRestartIntervals(const Bytes& jpeg)
+{
+    const std::vector<size_t> at = RestartMarkers(jpeg);
+    EXPECT_GE(at.size(), 4u);
+    if (at.size() < 4)
+        return jpeg;
+    Bytes out(jpeg.begin(), jpeg.begin() + long(at[2]));
+    for (size_t i = 2; i < at.size(); ++i)
+        out.insert(out.end(), {0xFF, jpeg[at[i] + 1]});
+    out.insert(out.end(), {0xFF, 0xD9});
+    return out;
+}
+
 struct DataEnd {
     const char* name;
     std::function<Bytes()> make;
@@ -124,6 +139,9 @@ INSTANTIATE_TEST_SUITE_P(
                     DataEnd {"CutWithRestarts", [] { return Cut(Tall(true, 2), 0.4); }},
                     DataEnd {"EndMarkerInsideTheScan", [] { return EndMarkerInside(Tall()); }},
                     DataEnd {"ShortRestartInterval", [] { return ShortRestartInterval(Tall(true, 6)); }},
+                    DataEnd {"EmptyRestartIntervals", [] { return EmptyRestartIntervals(Tall(true, 2)); }},
+                    DataEnd {"EmptyRestartIntervals444",
+                             [] { return EmptyRestartIntervals(Tall(false, 1)); }},
                     DataEnd {"CutProgressive", [] { return Cut(Tall(true, 0, true), 0.5); }}),
     [](const auto& info) { return std::string(info.param.name); });
 

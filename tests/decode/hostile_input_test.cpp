@@ -8,11 +8,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <functional>
 #include <future>
 #include <ostream>
 #include <tuple>
 
 #include "decode/jpeg_decoder.h"
+#include "decode/sync_event.h"
 #include "tests/decode/decode_test_util.h"
 #include "tools/exif_builder.h"
 
@@ -20,12 +23,16 @@ using namespace decodetest;
 
 namespace {
 
-std::vector<uint8_t> SmallJpeg(bool progressive = false)
+std::vector<uint8_t> SmallJpeg(bool progressive = false, bool subsample = true, int width = 64,
+                               int height = 48, int components = 3)
 {
     jpegwriter::EncodeOptions options;
     options.progressive = progressive;
-    return jpegwriter::Encode(Pattern(64, 48), options);
+    options.subsample = subsample;
+    return jpegwriter::Encode(Pattern(width, height, components), options);
 }
+
+constexpr int64_t k50GiB = int64_t(50) << 30;
 
 // Offset of the first marker `code` (after SOI), or 0.
 size_t FindMarker(const std::vector<uint8_t>& jpeg, uint8_t code)
@@ -70,6 +77,29 @@ std::vector<uint8_t> WithRepeatedScans(const std::vector<uint8_t>& jpeg, int cou
     return out;
 }
 
+// Cut in the middle of the data of the second scan (the first AC scan).
+std::vector<uint8_t> CutInSecondScan(std::vector<uint8_t> jpeg)
+{
+    std::vector<size_t> scans;
+    for (size_t i = 2; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA)
+            scans.push_back(i);
+    jpeg.resize((scans.at(1) + scans.at(2)) / 2);
+    return jpeg;
+}
+
+// Every restart interval empty up to the end: one interval per row of MCUs
+// (the frame is 65500 pixels wide, 4094 MCUs of a 4:2:0 file).
+std::vector<uint8_t> EmptyRestartIntervals(std::vector<uint8_t> jpeg)
+{
+    const size_t scan = FindMarker(jpeg, 0xDA);
+    jpeg.resize(scan + 2 + size_t(jpeg[scan + 2] << 8 | jpeg[scan + 3]));
+    jpeg.insert(jpeg.begin() + long(scan), {0xFF, 0xDD, 0x00, 0x04, 4094 >> 8, 4094 & 0xFF});
+    for (int i = 0; i < 4094; ++i)
+        jpeg.insert(jpeg.end(), {0xFF, uint8_t(i < 4093 ? 0xD0 + i % 8 : 0xD9)});
+    return jpeg;
+}
+
 const std::vector<uint8_t> kPngStart
     = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I',  'H',  'D',  'R', 0,
        0,    1,   0,   0,   0,    1,    0,    8,    2, 0, 0, 0,  0x90, 0x77, 0x53, 0xDE};
@@ -82,6 +112,8 @@ struct Hostile {
     bool opens;
     bool decodes;
     bool thumbnail;
+    const char* refusal = nullptr;  // in the failures' reason
+    int64_t holeTo = 0;             // extended by a hole to this size
 };
 
 // Named by the case alone (the default printer would dump the raw bytes,
@@ -98,16 +130,22 @@ TEST_P(HostileFile, GetsACleanAnswer)
     const Hostile& h = GetParam();
     TempDir dir;
     const std::string path = dir.Write("x.jpg", h.bytes);
+    if (h.holeTo) {
+        ASSERT_EQ(::truncate(path.c_str(), h.holeTo), 0);
+    }
+    const auto refused
+        = [&h](const std::string& why) { return !h.refusal || why.find(h.refusal) != why.npos; };
     {
         CJpegDecoder decoder;
         const ImageInfo& info = decoder.ReadInfo(path);
-        EXPECT_EQ(info.fileSize, h.bytes.size());
+        EXPECT_EQ(info.fileSizeFull, h.holeTo ? h.holeTo : int64_t(h.bytes.size()));
         EXPECT_EQ(info.imageWidth != 0, h.headerRead);
         if (!h.headerRead) {
             EXPECT_EQ(info.imageHeight, 0);
             EXPECT_FALSE(info.color);
         }
         EXPECT_EQ(decoder.MakeThumbnail(path, 80, true, nullptr), h.thumbnail);
+        EXPECT_TRUE(h.thumbnail || refused(decoder.ThumbnailError())) << decoder.ThumbnailError();
     }
     CJpegDecoder decoder;
     DecodeRequest request = h.request;
@@ -120,6 +158,7 @@ TEST_P(HostileFile, GetsACleanAnswer)
     }
     if (!h.opens || !h.decodes) {
         EXPECT_FALSE(decoder.LastError().empty());
+        EXPECT_TRUE(refused(decoder.LastError())) << decoder.LastError();
     }
 }
 
@@ -127,6 +166,11 @@ std::vector<Hostile> Cases()
 {
     const auto jpeg = SmallJpeg();
     const auto progressive = SmallJpeg(true);
+    // Thumbnails of 640 x 480 pixels read the scans at 1/8, passing over the
+    // AC scans of the luminance.
+    const auto largerProgressive = SmallJpeg(true, true, 640, 480);
+    const auto progressive444 = SmallJpeg(true, false);
+    const auto grayProgressive = SmallJpeg(true, true, 16, 16, 1);
     const DecodeRequest own {};
     const DecodeRequest fitted {"", 100, 100};
     return {
@@ -150,6 +194,16 @@ std::vector<Hostile> Cases()
          false},
         {"ThousandsOfScans", WithRepeatedScans(progressive, 1500), true, own, false, false, false},
         {"ZeroWidth", WithFrameSize(jpeg, 0xC0, 0, 48), false, own, false, false, false},
+        {"NeverEndingBaseline", std::vector<uint8_t>(jpeg.begin(), jpeg.end() - 2), true, fitted, true, true,
+         true, nullptr, k50GiB},
+        {"NeverEndingProgressive", CutInSecondScan(largerProgressive), true, fitted, true, true, true,
+         nullptr, k50GiB},
+        {"CoefficientsBeyondTheMemoryLimit", WithFrameSize(progressive444, 0xC2, 13000, 13000), true, fitted,
+         false, false, false, "too large"},
+        {"ScansBeyondTheWorkLimit", WithRepeatedScans(WithFrameSize(grayProgressive, 0xC2, 4096, 4096), 260),
+         true, fitted, false, false, false, "too large"},
+        {"EmptyRestartIntervals", EmptyRestartIntervals(WithFrameSize(jpeg, 0xC0, 65500, 65500)), true,
+         fitted, true, true, true},
     };
 }
 
@@ -245,6 +299,42 @@ TEST(HostileFile, FifoIsNotWaitedFor)
     EXPECT_FALSE(thumbnail);
     EXPECT_FALSE(opens);
     EXPECT_EQ(error, "not a regular file");
+}
+
+// Bytes this process has read from files so far.
+int64_t BytesRead()
+{
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    int64_t value = 0;
+    while (io >> key >> value)
+        if (key == "rchar:")
+            return value;
+    return 0;
+}
+
+// 4 MiB without a marker before the frame: given a signalled cancel event,
+// every decode stops within about a MiB of reading.
+TEST(HostileFile, CancelStopsTheReading)
+{
+    std::vector<uint8_t> jpeg = SmallJpeg();
+    jpeg.insert(jpeg.begin() + 2, size_t(4) << 20, 0x01);
+    TempDir dir;
+    const std::string path = dir.Write("long.jpg", jpeg);
+    CEvent cancel;
+    cancel.Set();
+    ReducedImage reduced;
+    const std::pair<const char*, std::function<bool(CJpegDecoder&)>> decodes[] = {
+        {"thumbnail", [&](CJpegDecoder& d) { return d.MakeThumbnail(path, 80, true, &cancel); }},
+        {"reduced", [&](CJpegDecoder& d) { return d.DecodeReduced(path, 80, &cancel, &reduced); }},
+        {"display", [&](CJpegDecoder& d) { return d.OpenForDisplay({path}, &cancel); }},
+    };
+    for (const auto& [name, decode] : decodes) {
+        CJpegDecoder decoder;
+        const int64_t before = BytesRead();
+        EXPECT_FALSE(decode(decoder)) << name;
+        EXPECT_LT(BytesRead() - before, int64_t(3) << 19) << name;
+    }
 }
 
 TEST(HostileFile, NameThatIsNotUtf8)

@@ -143,4 +143,29 @@ TEST_F(ThumbnailTest, PipeWithAJpegNameNeitherBlocksNorStopsTheWorkers)
     }
 }
 
+// A progressive file cut inside its first AC scan and extended by a hole to
+// 1 TiB: its reading never ends. Stopping both workers while they decode it
+// returns promptly; before, the stop waited for the reading to end.
+TEST_F(ThumbnailTest, StopWhileDecodingAFileThatNeverEnds)
+{
+    jpegwriter::EncodeOptions options;
+    options.progressive = true;
+    std::vector<uint8_t> jpeg = jpegwriter::Encode(jpegwriter::MakePhotoLike(640, 480), options);
+    std::vector<size_t> scans;
+    for (size_t i = 0; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA)
+            scans.push_back(i);
+    ASSERT_GE(scans.size(), 3u);
+    jpeg.resize((scans[1] + scans[2]) / 2);
+    ASSERT_TRUE(jpegwriter::WriteFile(PathOf("never.jpg"), jpeg));
+    ASSERT_EQ(::truncate(PathOf("never.jpg").c_str(), int64_t(1) << 40), 0);
+    ASSERT_TRUE(Open());
+    CEvent handedOut;
+    m_loader.SetThumbnailTrace([&handedOut](const ImageItem*) { handedOut.Set(); });
+    m_loader.StartThumbnails(kSmallThumbnailSize);
+    m_loader.RequestView(ViewRequest {m_loader.FirstItem(), 320, 240, 0, false, false}, false);
+    ASSERT_TRUE(handedOut.WaitFor(loadertest::kWait));
+    m_loader.SetOptions(false, false, false);  // stops both workers
+}
+
 }  // namespace

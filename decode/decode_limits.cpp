@@ -1,0 +1,66 @@
+#include "decode/decode_limits.h"
+
+#include <algorithm>
+
+namespace {
+
+// Bytes a block can take in at most. A Huffman code is at most 16 bits long
+// and is followed by at most 16 more; an arithmetic-coded coefficient takes
+// a few dozen decisions of at most 15 bits each.
+constexpr int64_t kHuffmanBlockBytes = DCTSIZE2 * 32 / 8;
+constexpr int64_t kArithmeticBlockBytes = 4096;
+
+int64_t RoundUp(int64_t value, int64_t multiple)
+{
+    return multiple > 1 ? (value + multiple - 1) / multiple * multiple : value;
+}
+
+}  // namespace
+
+int64_t FrameBlocks(const jpeg_decompress_struct& info)
+{
+    int64_t blocks = 0;
+    for (int i = 0; i < info.num_components; ++i) {
+        const jpeg_component_info& c = info.comp_info[i];
+        blocks += RoundUp(c.width_in_blocks, c.h_samp_factor) * RoundUp(c.height_in_blocks, c.v_samp_factor);
+    }
+    return blocks;
+}
+
+int64_t LibraryMemoryFor(const jpeg_decompress_struct& info, bool buffered)
+{
+    // The library keeps every coefficient of a file it cannot decode in one
+    // pass, in the same order as this rule of its input controller.
+    const bool wholeImage = buffered || info.progressive_mode || info.comps_in_scan < info.num_components;
+    if (wholeImage)
+        return FrameBlocks(info) * int64_t(sizeof(JBLOCK));
+    // Otherwise a few row groups of samples per component (its context rows
+    // and upsampling), generously counted.
+    constexpr int64_t kRowGroups = 4;
+    int64_t bytes = 0;
+    for (int i = 0; i < info.num_components; ++i) {
+        const jpeg_component_info& c = info.comp_info[i];
+        bytes
+            += RoundUp(c.width_in_blocks, c.h_samp_factor) * DCTSIZE * c.v_samp_factor * DCTSIZE * kRowGroups;
+    }
+    return bytes;
+}
+
+int64_t ScanBlocks(const jpeg_decompress_struct& info)
+{
+    if (info.comps_in_scan == 1) {
+        const jpeg_component_info& c = *info.cur_comp_info[0];
+        return int64_t(c.width_in_blocks) * c.height_in_blocks;
+    }
+    return int64_t(info.MCUs_per_row) * info.MCU_rows_in_scan * info.blocks_in_MCU;
+}
+
+int64_t DecodeWorkLimit(const jpeg_decompress_struct& info)
+{
+    return std::max(kMaxDecodeWork, FrameBlocks(info));
+}
+
+int64_t MaxScanBytes(const jpeg_decompress_struct& info)
+{
+    return FrameBlocks(info) * (info.arith_code ? kArithmeticBlockBytes : kHuffmanBlockBytes);
+}
