@@ -27,6 +27,11 @@ int64_t FrameBlocks(const jpeg_decompress_struct& info)
     return blocks;
 }
 
+bool DataCanFillFrame(const jpeg_decompress_struct& info, int64_t dataBytes)
+{
+    return FrameBlocks(info) <= dataBytes * 8;
+}
+
 int64_t LibraryMemoryFor(const jpeg_decompress_struct& info, bool buffered)
 {
     // The library keeps every coefficient of a file it cannot decode in one

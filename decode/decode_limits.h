@@ -23,10 +23,20 @@ constexpr int64_t kMaxLibraryMemory = int64_t(512) << 20;
 // where the scans of a progressive photograph make two or three.
 constexpr int64_t kMaxDecodeWork = int64_t(1) << 26;
 
+// Most memory a decode may fill from a file that holds less than a bit for
+// every block of its frame: past it, such a file (a few kilobytes declaring a
+// huge picture) is refused rather than drawn as a gigabyte of grey. Cut
+// photographs of any ordinary size still show what they hold.
+constexpr int64_t kMaxUnbackedMemory = int64_t(256) << 20;
+
 // The memory the library asks for when the decode starts, from the header
 // (after jpeg_read_header); `buffered` for buffered-image mode, which keeps
 // every coefficient like a multi-scan file.
 int64_t LibraryMemoryFor(const jpeg_decompress_struct& info, bool buffered);
+
+// Whether `dataBytes` of entropy-coded data could fill every block of the
+// frame: a block takes at least one bit.
+bool DataCanFillFrame(const jpeg_decompress_struct& info, int64_t dataBytes);
 
 // The blocks of every component, padded to whole MCUs as the library stores
 // them (after jpeg_read_header).

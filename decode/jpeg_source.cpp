@@ -277,9 +277,20 @@ bool CJpegSource::WithinMemoryLimit()
 {
     const int64_t bytes = LibraryMemoryFor(m_info, m_info.buffered_image);
     if (bytes <= kMaxLibraryMemory)
-        return true;
+        return DataJustifies(0);
     std::snprintf(m_error, sizeof m_error, "too large: the decode would need %lld MB",
                   (long long)(bytes >> 20));
+    return false;
+}
+
+bool CJpegSource::DataJustifies(int64_t imageBytes)
+{
+    const int64_t dataBytes = m_memory ? int64_t(m_memoryLength) : m_fileSize;
+    const int64_t bytes = LibraryMemoryFor(m_info, m_info.buffered_image) + imageBytes;
+    if (bytes <= kMaxUnbackedMemory || DataCanFillFrame(m_info, dataBytes))
+        return true;
+    std::snprintf(m_error, sizeof m_error, "too large: the decode would need %lld MB for a file of %lld KB",
+                  (long long)(bytes >> 20), (long long)(dataBytes >> 10));
     return false;
 }
 
