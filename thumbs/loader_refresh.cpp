@@ -49,13 +49,20 @@ void CThumbLoader::CheckNames(const std::set<std::string>& named, const std::set
     *changes = FolderChanges {};
     if (!m_folder || named.empty())
         return;
-    // One walk finds the listed items of the names, however long the list.
+    // One walk finds the listed items of the names; an item whose identifier
+    // is of no named size is passed over without reading its name.
     std::unordered_map<std::string_view, ImageItem*> items;
-    for (const std::string& name : named)
+    std::unordered_set<size_t> sizes;
+    for (const std::string& name : named) {
         items.emplace(name, nullptr);
-    for (ImageItem* item = m_first; item; item = item->next)
+        sizes.insert(CShellPidl::MakeItem(kItemEntry, name).Size());
+    }
+    for (ImageItem* item = m_first; item; item = item->next) {
+        if (!sizes.count(item->itemId.Size()))
+            continue;
         if (const auto found = items.find(EntryName(item)); found != items.end())
             found->second = item;
+    }
     for (const auto& [name, old] : items) {
         FileEntry file {std::string(name), {}};
         std::string path;

@@ -24,18 +24,6 @@ bool EqualsIgnoringAsciiCase(const char* a, const char* b, size_t n)
     }
     return true;
 }
-// Bytes compared with ASCII letters folded to lower case, then by length:
-// negative, zero or positive.
-int CompareAsciiIgnoringCase(std::string_view a, std::string_view b)
-{
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        const int ca = LowerAscii(a[i]), cb = LowerAscii(b[i]);
-        if (ca != cb)
-            return ca - cb;
-    }
-    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
-}
 }  // namespace
 
 bool HasJpegExtension(const std::string& name)
@@ -55,19 +43,19 @@ void SortByName(std::vector<ImageItem*>& items)
 {
     // Decode every name once; the comparisons then work on ready strings.
     // A name of ASCII alone (most names are) is not decoded: its bytes with
-    // ASCII case folded compare as the Unicode comparison would, at a small
-    // part of its cost.
+    // ASCII letters lowered compare as the Unicode comparison would, at a
+    // small part of its cost. The keys sit side by side, away from the items.
     struct Keyed {
-        std::string_view name;
-        QString wide;  // the decoded name; empty for a name of ASCII alone
+        std::string lowered;  // a name of ASCII alone, lowered; else empty
+        QString wide;         // any other name, decoded
         bool ascii;
         ImageItem* item;
     };
     const auto compare = [](const Keyed& a, const Keyed& b) {
         if (a.ascii && b.ascii)
-            return CompareAsciiIgnoringCase(a.name, b.name);
-        const QLatin1StringView latinA(a.name.data(), qsizetype(a.name.size()));
-        const QLatin1StringView latinB(b.name.data(), qsizetype(b.name.size()));
+            return a.lowered.compare(b.lowered);
+        const QLatin1StringView latinA(a.lowered.data(), qsizetype(a.lowered.size()));
+        const QLatin1StringView latinB(b.lowered.data(), qsizetype(b.lowered.size()));
         if (a.ascii)
             return -QString::compare(b.wide, latinA, Qt::CaseInsensitive);
         if (b.ascii)
@@ -77,10 +65,17 @@ void SortByName(std::vector<ImageItem*>& items)
     std::vector<Keyed> keyed;
     keyed.reserve(items.size());
     for (ImageItem* item : items) {
-        const std::string_view name = item->name;
-        const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return uint8_t(c) < 0x80; });
-        keyed.push_back(
-            {name, ascii ? QString() : QString::fromUtf8(name.data(), qsizetype(name.size())), ascii, item});
+        const std::string& name = item->name;
+        Keyed k {
+            {}, {}, std::all_of(name.begin(), name.end(), [](char c) { return uint8_t(c) < 0x80; }), item};
+        if (k.ascii) {
+            k.lowered.resize(name.size());
+            std::transform(name.begin(), name.end(), k.lowered.begin(),
+                           [](char c) { return char(LowerAscii(c)); });
+        } else {
+            k.wide = QString::fromUtf8(name.data(), qsizetype(name.size()));
+        }
+        keyed.push_back(std::move(k));
     }
     std::stable_sort(keyed.begin(), keyed.end(),
                      [&](const Keyed& a, const Keyed& b) { return compare(a, b) < 0; });

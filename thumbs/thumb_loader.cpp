@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include <unordered_set>
+#include <algorithm>
 
 #include "browse/folder_listing.h"
 #include "browse/shell_folder.h"
@@ -279,21 +279,31 @@ void CThumbLoader::RemoveItems(const std::vector<ImageItem*>& items)
 {
     // Only while both workers are stopped. Items that are not (or no longer)
     // in the list are ignored, so a repeated pointer is never freed twice.
-    std::unordered_set<ImageItem*> listed;
-    for (ImageItem* item = m_first; item; item = item->next)
-        listed.insert(item);
-    for (ImageItem* item : items) {
-        if (!listed.erase(item))
-            continue;
-        Forget(item);
-        Unlink(item);
-        delete item;
+    // One walk finds them and numbers the rest, comparing each item with
+    // the few asked for rather than hashing a huge list.
+    std::vector<ImageItem*> asked(items);
+    std::sort(asked.begin(), asked.end());
+    ImageItem* start;
+    {
+        std::lock_guard lock(m_thumbLock);
+        start = m_thumbStart;
     }
+    bool startStays = false;
     int index = 0;
-    for (ImageItem* item = m_first; item; item = item->next)
-        item->index = index++;
+    for (ImageItem* item = m_first; item;) {
+        ImageItem* next = item->next;
+        if (std::binary_search(asked.begin(), asked.end(), item)) {
+            Forget(item);
+            Unlink(item);
+            delete item;
+        } else {
+            startStays = startStays || item == start;
+            item->index = index++;
+        }
+        item = next;
+    }
     std::lock_guard lock(m_thumbLock);
-    if (!listed.count(m_thumbStart))
+    if (!startStays)
         m_thumbStart = nullptr;
 }
 
