@@ -18,6 +18,7 @@
 #include "display/image_view.h"
 #include "res/string_table.h"
 #include "res/toolbar_icons.h"
+#include "thumbs/folder_relisting.h"
 #include "thumbs/thumb_loader.h"
 #include "thumbs/thumbnail_cache.h"
 #include "thumbs/thumbnail_pane.h"

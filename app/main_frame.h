@@ -27,7 +27,10 @@
 #include "thumbs/loader_host.h"
 
 class CControlPanel;
+class QTimer;
+class CFolderRelisting;
 class CFolderWatcher;
+struct FolderChanges;
 class CImageBitmap;
 class CImageView;
 class CSplitBar;
@@ -157,7 +160,9 @@ private:
     void ApplyThumbnailMode();
     // Folders that stay current (main_frame_watch.cpp).
     void WatchShownFolder();
-    void OnFolderChanged(const std::set<std::string>& rewritten, bool overflowed);
+    void OnFolderChanged(const std::set<std::string>& named, const std::set<std::string>& rewritten,
+                         bool overflowed);
+    void TakeFolderChanges(FolderChanges& changes);
     // Control panel (main_frame_panes.cpp).
     void ConnectPanes();
     // Commands (main_frame_commands.cpp).
@@ -212,5 +217,10 @@ private:
     // Set while a pane's notification is carried out (its dialogs and drags
     // run nested event loops); folder changes wait for its end.
     bool m_paneOperation = false;
+    std::set<std::string> m_deferredNamed;
     std::set<std::string> m_deferredRewritten;
+    // After an overflow the folder is listed whole, off this thread.
+    bool m_relistWanted = false;
+    std::unique_ptr<CFolderRelisting> m_relisting;
+    QTimer* m_folderRetry = nullptr;
 };

@@ -3,6 +3,8 @@
 // rewrite there, keeping the image shown (or showing the next one when it
 // is gone), the pane's selection and its scroll position.
 
+#include <utility>
+
 #include <QApplication>
 #include <QThread>
 #include <QTimer>
@@ -11,10 +13,16 @@
 #include "app/main_frame.h"
 #include "browse/shell_folder.h"
 #include "display/image_view.h"
+#include "thumbs/folder_relisting.h"
 #include "thumbs/folder_watcher.h"
 #include "thumbs/rename_edit.h"
 #include "thumbs/thumb_loader.h"
 #include "thumbs/thumbnail_pane.h"
+
+namespace {
+// How often the window looks whether a listing of the whole folder is done.
+constexpr int kRelistPollMs = 50;
+}  // namespace
 
 void CMainFrame::WatchShownFolder()
 {
@@ -22,7 +30,18 @@ void CMainFrame::WatchShownFolder()
         m_watcher = new CFolderWatcher(this);
         connect(m_watcher, &CFolderWatcher::Changed, this, &CMainFrame::OnFolderChanged,
                 Qt::DirectConnection);
+        m_relisting = std::make_unique<CFolderRelisting>();
+        // One timer for every later look, so that looks never pile up.
+        m_folderRetry = new QTimer(this);
+        m_folderRetry->setSingleShot(true);
+        connect(m_folderRetry, &QTimer::timeout, this, [this] { OnFolderChanged({}, {}, false); });
     }
+    m_folderRetry->stop();
+    // What was gathered for the folder shown before is of no use now.
+    m_relisting->Stop();
+    m_relistWanted = false;
+    m_deferredNamed.clear();
+    m_deferredRewritten.clear();
     // A file opened alone has no folder listed yet: nothing to keep current.
     const CShellFolder* folder = m_loader->BoundFolder();
     m_watcher->Watch(folder && !m_folderPending ? folder->Path() : std::string());
@@ -45,24 +64,55 @@ static ImageItem* ItemToShow(ImageItem* shown, const FolderChanges& changes)
     return nullptr;
 }
 
-void CMainFrame::OnFolderChanged(const std::set<std::string>& rewritten, bool)
+// The named files are looked at alone; after an overflow the folder is
+// listed whole on a thread of its own, and the window goes on meanwhile.
+void CMainFrame::OnFolderChanged(const std::set<std::string>& named, const std::set<std::string>& rewritten,
+                                 bool overflowed)
 {
     if (m_folderPending)
         return;
+    m_deferredNamed.insert(named.begin(), named.end());
     m_deferredRewritten.insert(rewritten.begin(), rewritten.end());
+    m_relistWanted = m_relistWanted || overflowed;
+    if (m_relistWanted && !m_relisting->Running()) {
+        // The listing covers what was named so far; names that come while
+        // it runs are looked at after it.
+        m_relisting->Start(m_watcher->Path());
+        m_deferredNamed.clear();
+    }
+    if (m_relisting->Running() && !m_relisting->Done()) {
+        m_folderRetry->start(kRelistPollMs);
+        return;
+    }
     // A dialog, a drag or a file operation of the pane may be under way in
     // a nested event loop, holding items of the list, or a name is being
     // edited in place: the list changes only once that is over.
     const QWidget* renaming = m_controlPanel->ThumbnailPane()->RenameEdit();
     if (m_paneOperation || QApplication::activeModalWidget() || QApplication::activePopupWidget()
         || QThread::currentThread()->loopLevel() > 1 || (renaming && renaming->isVisible())) {
-        QTimer::singleShot(CFolderWatcher::kBatchMs, this, [this] { OnFolderChanged({}, false); });
+        m_folderRetry->start(CFolderWatcher::kBatchMs);
         return;
     }
-    std::set<std::string> names;
-    names.swap(m_deferredRewritten);
     FolderChanges changes;
-    if (!m_loader->CheckFolder(names, &changes) || changes.Empty())
+    if (m_relisting->Done()) {
+        std::vector<FileEntry> files;
+        const bool listed = m_relisting->Take(&files);
+        m_relistWanted = false;
+        if (listed)
+            m_loader->CompareListing(files, std::exchange(m_deferredRewritten, {}), &changes);
+        TakeFolderChanges(changes);
+        if (!m_deferredNamed.empty())
+            m_folderRetry->start(0);
+        return;
+    }
+    m_loader->CheckNames(std::exchange(m_deferredNamed, {}), std::exchange(m_deferredRewritten, {}),
+                         &changes);
+    TakeFolderChanges(changes);
+}
+
+void CMainFrame::TakeFolderChanges(FolderChanges& changes)
+{
+    if (changes.Empty())
         return;
     CThumbView* pane = m_controlPanel->ThumbnailPane();
     const int scroll = pane->ScrollPosition();

@@ -1,6 +1,19 @@
 #include "browse/folder_listing.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <string_view>
+
+namespace {
+FileStamp StampOf(const struct stat& st)
+{
+    return {int64_t(st.st_size), int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+}  // namespace
 
 bool CFolderListing::Enumerate(const CShellPidl& folder)
 {
@@ -35,4 +48,48 @@ bool CFolderListing::Enumerate(const CShellPidl& folder)
     }
     m_bound = std::move(bound);
     return true;
+}
+
+bool StampFile(const std::string& path, FileStamp* stamp)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return false;
+    *stamp = StampOf(st);
+    return true;
+}
+
+bool ListFiles(const std::string& path, const std::function<bool(std::string_view)>& wanted,
+               std::vector<FileEntry>* files, const std::atomic<bool>* stop)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    errno = 0;
+    bool stopped = false;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (entry->d_type == DT_DIR || name == "." || name == ".." || !wanted(name)) {
+            errno = 0;
+            continue;
+        }
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && !S_ISDIR(st.st_mode))
+            files->push_back({std::string(name), StampOf(st)});
+        else if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+            files->push_back({std::string(name), FileStamp {}});  // a link to nothing is listed all the same
+        if (stop && stop->load(std::memory_order_relaxed)) {
+            stopped = true;
+            break;
+        }
+        errno = 0;
+    }
+    const bool ok = errno == 0 && !stopped;
+    ::closedir(dir);
+    return ok;
 }

@@ -7,7 +7,10 @@
 #include "browse/shell_folder.h"
 #include "browse/shell_pidl.h"
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,3 +44,28 @@ private:
     std::vector<FolderEntry> m_entries;
     int m_error = 0;
 };
+
+// One file of a folder, as the photo list keeps it: its name inside the
+// folder (bytes) and the size and modification time it had when listed.
+struct FileStamp {
+    int64_t size = -1;
+    int64_t modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+struct FileEntry {
+    std::string name;
+    FileStamp stamp;
+};
+
+// The status of the file at `path` (links followed); false when it is gone,
+// or is a folder.
+bool StampFile(const std::string& path, FileStamp* stamp);
+
+// Lists the files of the directory at `path` whose names `wanted` accepts:
+// everything but folders (links followed), with their stamps; a file gone
+// between the reading and its status is left out. Reads the directory alone,
+// with no identifier lists or display names, so that a folder of a million
+// files lists quickly; may run on any thread. A set `stop` ends the listing
+// early (false). False when the folder cannot be read.
+bool ListFiles(const std::string& path, const std::function<bool(std::string_view)>& wanted,
+               std::vector<FileEntry>* files, const std::atomic<bool>* stop = nullptr);

@@ -131,13 +131,19 @@ CShellPidl CFolderTree::GetItemPidl(QTreeWidgetItem* item) const
     CShellPidl full;
     if (!item)
         return full;
-    full.SetEmpty();
+    // The items' bytes are gathered once, so a deep folder costs its depth,
+    // not its depth squared.
     std::vector<const CFolderItem*> chain;
     for (QTreeWidgetItem* up = item; up && up->parent(); up = up->parent())
         if (const CFolderItem* folder = FolderItem(up))
             chain.push_back(folder);
+    std::vector<uint8_t> bytes;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it)
-        full.Concat(full, (*it)->relative);
+        if ((*it)->relative.Size() > 2)
+            bytes.insert(bytes.end(), (*it)->relative.Data(),
+                         (*it)->relative.Data() + (*it)->relative.Size() - 2);
+    bytes.insert(bytes.end(), {0, 0});
+    full.FromBytes(bytes.data(), bytes.size());
     return full;
 }
 

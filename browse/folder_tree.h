@@ -36,6 +36,7 @@
 #include "browse/shell_pidl.h"
 
 #include <QBasicTimer>
+#include <QHash>
 #include <QIcon>
 #include <QItemSelectionModel>
 #include <QPersistentModelIndex>
@@ -89,6 +90,9 @@ public:
     // The full list of an item: the empty list for the Desktop root, nothing
     // for no item.
     CShellPidl GetItemPidl(QTreeWidgetItem* item) const;
+    // How many paths the watch of the expanded folders has looked up: one
+    // for each folder expanded, however deep (tools and tests).
+    int WatchLookups() const { return m_watchLookups; }
     // A file-system folder below a file-system folder: not the Desktop, not
     // a volume, not a folder shown directly under the Desktop.
     bool IsRenamable(QTreeWidgetItem* item) const;
@@ -218,8 +222,10 @@ private:
 
     // Keeping the open folders current (folder_tree_watch.cpp).
     void SetUpFolderWatch();
-    void CollectExpanded(QTreeWidgetItem* item, std::vector<std::pair<QTreeWidgetItem*, QString>>& out) const;
-    void WatchExpandedFolders();
+    void CollectExpanded(QTreeWidgetItem* item, std::vector<CFolderItem*>& out) const;
+    void WatchFolder(const CFolderItem* folder, QStringList* added);
+    // With `lookUpAgain` every path is looked up anew (a folder was renamed).
+    void WatchExpandedFolders(bool lookUpAgain = false);
     void UpdateChangedFolders();
     void UpdateChildren(QTreeWidgetItem* item);
 
@@ -262,4 +268,7 @@ private:
     QFileSystemWatcher* m_folderWatch = nullptr;
     QTimer* m_folderBatch = nullptr;
     QSet<QString> m_changedFolders;
+    QHash<quint64, QString> m_watched;  // item serial: its path (empty: none)
+    QHash<QString, int> m_watchUses;    // path: the watched items that show it
+    int m_watchLookups = 0;
 };

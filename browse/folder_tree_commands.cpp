@@ -297,8 +297,10 @@ void CFolderTree::FinishRename(QTreeWidgetItem* treeItem, const QString& text)
     item->setText(0, text);
     item->parent()->sortChildren(0, Qt::AscendingOrder);
     std::string error;
-    if (RenameItem(item, text.toStdString(), &error))
+    if (RenameItem(item, text.toStdString(), &error)) {
+        WatchExpandedFolders(true);  // the paths below it changed
         return;
+    }
     // Refused: the label names the folder the item still points at.
     item->setText(0, oldLabel);
     item->parent()->sortChildren(0, Qt::AscendingOrder);

@@ -2,8 +2,13 @@
 
 #include "browse/folder_tree.h"
 
+namespace {
+quint64 s_serials = 0;  // user-interface thread only
+}  // namespace
+
 CFolderItem::CFolderItem(const QString& label, const CShellPidl& relative, bool fileSystem)
-    : QTreeWidgetItem(QStringList(label), kType), fileSystem(fileSystem), relative(relative)
+    : QTreeWidgetItem(QStringList(label), kType), fileSystem(fileSystem), relative(relative),
+      serial(++s_serials)
 {
     // The tree refuses the edit of folders that cannot be renamed, and the
     // drag of folders without a path.

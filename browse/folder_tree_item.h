@@ -21,4 +21,7 @@ public:
     CShellPidl relative;      // the folder inside its parent; nothing for the root
     int normalIcon = -1;      // icon cache slots, -1 until the row is first painted
     int openIcon = -1;
+    // Tells this item from any other made before or after, so that the
+    // tree's bookkeeping never mistakes a new item for a deleted one.
+    const quint64 serial;
 };

@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include "browse/folder_tree.h"
+#include "browse/folder_tree_item.h"
 
 void CFolderTree::SetUpFolderWatch()
 {
@@ -28,40 +29,82 @@ void CFolderTree::SetUpFolderWatch()
             m_folderBatch->start();
     });
     connect(m_folderBatch, &QTimer::timeout, this, &CFolderTree::UpdateChangedFolders);
-    // After the tree's own handlers, which list or drop the children.
-    connect(this, &QTreeWidget::itemExpanded, this, &CFolderTree::WatchExpandedFolders);
-    connect(this, &QTreeWidget::itemCollapsed, this, &CFolderTree::WatchExpandedFolders);
+    // After the tree's own handlers, which list or drop the children. An
+    // expansion adds its own folder alone, so that opening a folder many
+    // levels deep costs each level once; a collapse drops whole branches.
+    connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
+        CFolderItem* folder = FolderItem(item);
+        if (!folder || !folder->fileSystem || !item->isExpanded() || item->childCount() == 0)
+            return;
+        QStringList added;
+        WatchFolder(folder, &added);
+        if (!added.isEmpty())
+            m_folderWatch->addPaths(added);
+    });
+    connect(this, &QTreeWidget::itemCollapsed, this, [this] { WatchExpandedFolders(); });
 }
 
-// The expanded folders of the file system that show their children, with
-// their paths, in tree order.
-void CFolderTree::CollectExpanded(QTreeWidgetItem* item,
-                                  std::vector<std::pair<QTreeWidgetItem*, QString>>& out) const
+// The expanded folders of the file system that show their children, in
+// tree order.
+void CFolderTree::CollectExpanded(QTreeWidgetItem* item, std::vector<CFolderItem*>& out) const
 {
     if (!item || !item->isExpanded() || item->childCount() == 0)
         return;
-    std::string path;
-    if (IsFileSystemFolder(item) && GetItemPidl(item).GetPath(&path))
-        out.emplace_back(item, QFile::decodeName(QByteArray::fromStdString(path)));
+    if (CFolderItem* folder = FolderItem(item); folder && folder->fileSystem)
+        out.push_back(folder);
     for (int i = 0; i < item->childCount(); ++i)
         CollectExpanded(item->child(i), out);
 }
 
-void CFolderTree::WatchExpandedFolders()
+// Watches the folder's path unless it is watched already: the path is looked
+// up once in the item's life. Two items of one folder share its watch.
+void CFolderTree::WatchFolder(const CFolderItem* folder, QStringList* added)
 {
-    std::vector<std::pair<QTreeWidgetItem*, QString>> expanded;
+    if (m_watched.contains(folder->serial))
+        return;
+    ++m_watchLookups;
+    std::string bytes;
+    const QString path = GetItemPidl(const_cast<CFolderItem*>(folder)).GetPath(&bytes)
+        ? QFile::decodeName(QByteArray::fromStdString(bytes))
+        : QString();
+    m_watched.insert(folder->serial, path);
+    if (!path.isEmpty() && ++m_watchUses[path] == 1)
+        *added << path;
+}
+
+void CFolderTree::WatchExpandedFolders(bool lookUpAgain)
+{
+    if (lookUpAgain && !m_watchUses.isEmpty()) {
+        m_folderWatch->removePaths(m_watchUses.keys());
+        m_watched.clear();
+        m_watchUses.clear();
+    }
+    std::vector<CFolderItem*> expanded;
     for (int i = 0; i < topLevelItemCount(); ++i)
         CollectExpanded(topLevelItem(i), expanded);
-    QStringList wanted;
-    for (const auto& [item, path] : expanded)
-        wanted << path;
-    const QStringList watched = m_folderWatch->directories();
-    for (const QString& path : watched)
-        if (!wanted.contains(path))
-            m_folderWatch->removePath(path);
-    for (const QString& path : wanted)
-        if (!watched.contains(path))
-            m_folderWatch->addPath(path);
+    QSet<quint64> wanted;
+    QStringList added;
+    for (const CFolderItem* folder : expanded) {
+        wanted.insert(folder->serial);
+        WatchFolder(folder, &added);
+    }
+    // Folders collapsed, or gone with their items.
+    QStringList removed;
+    for (auto it = m_watched.begin(); it != m_watched.end();) {
+        if (wanted.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        if (!it.value().isEmpty() && --m_watchUses[it.value()] == 0) {
+            m_watchUses.remove(it.value());
+            removed << it.value();
+        }
+        it = m_watched.erase(it);
+    }
+    if (!removed.isEmpty())
+        m_folderWatch->removePaths(removed);
+    if (!added.isEmpty())
+        m_folderWatch->addPaths(added);
 }
 
 void CFolderTree::UpdateChangedFolders()
@@ -76,14 +119,14 @@ void CFolderTree::UpdateChangedFolders()
         m_folderBatch->start();
         return;
     }
-    std::vector<std::pair<QTreeWidgetItem*, QString>> expanded;
+    std::vector<CFolderItem*> expanded;
     for (int i = 0; i < topLevelItemCount(); ++i)
         CollectExpanded(topLevelItem(i), expanded);
     // Items go by persistent index: removing one may drop its siblings.
     std::vector<QPersistentModelIndex> toUpdate;
-    for (const auto& [item, path] : expanded)
-        if (changed.contains(path))
-            toUpdate.emplace_back(indexFromItem(item));
+    for (CFolderItem* folder : expanded)
+        if (changed.contains(m_watched.value(folder->serial)))
+            toUpdate.emplace_back(indexFromItem(folder));
     if (toUpdate.empty()) {
         WatchExpandedFolders();
         return;
@@ -122,4 +165,7 @@ void CFolderTree::UpdateChildren(QTreeWidgetItem* item)
     for (const QPersistentModelIndex& index : gone)
         if (QTreeWidgetItem* child = index.isValid() ? itemFromIndex(index) : nullptr)
             RemoveItem(child);
+    // Its last subfolder gone, the folder loses its expand button.
+    if (item->childCount() == 0)
+        SetHasChildren(item, 0);
 }

@@ -20,6 +20,9 @@ struct FolderChanges {
     std::vector<std::pair<ImageItem*, ImageItem*>> replaced;  // rewritten: the old item and its new one
 
     bool Empty() const { return removed.empty() && added.empty(); }
+    // Records a change: `old` (may be null) leaves, `item` (may be null)
+    // comes; both given, the new item replaces the old.
+    void Take(ImageItem* old, std::unique_ptr<ImageItem> item);
     // The item that takes the place of `item` after the changes: itself, its
     // new version, or null when it is gone.
     ImageItem* Successor(ImageItem* item) const;

@@ -34,6 +34,7 @@ CFolderWatcher::~CFolderWatcher()
 void CFolderWatcher::Close()
 {
     m_batch.stop();
+    m_named.clear();
     m_rewritten.clear();
     m_overflowed = false;
     delete m_notifier;
@@ -82,9 +83,12 @@ void CFolderWatcher::ReadEvents()
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
             at += ssize_t(sizeof(inotify_event) + event->len);
             any = true;
-            if (event->mask & IN_Q_OVERFLOW)
+            if ((event->mask & IN_Q_OVERFLOW) || m_named.size() >= kMaxNames)
                 m_overflowed = true;
-            if ((event->mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) && event->len > 0)
+            if (m_overflowed || event->len == 0 || !event->name[0])
+                continue;
+            m_named.insert(event->name);
+            if (event->mask & (IN_CLOSE_WRITE | IN_MOVED_TO))
                 m_rewritten.insert(event->name);
         }
     }
@@ -96,9 +100,10 @@ void CFolderWatcher::ReadEvents()
 
 void CFolderWatcher::Report()
 {
-    std::set<std::string> rewritten;
+    std::set<std::string> named, rewritten;
+    named.swap(m_named);
     rewritten.swap(m_rewritten);
     const bool overflowed = m_overflowed;
     m_overflowed = false;
-    emit Changed(rewritten, overflowed);
+    emit Changed(named, rewritten, overflowed);
 }

@@ -35,13 +35,18 @@ public:
     bool Watch(const std::string& path);
     const std::string& Path() const { return m_path; }
 
+    // The most names a batch holds; a burst naming more is reported as an
+    // overflow, and the folder is then listed whole.
+    static constexpr size_t kMaxNames = 10000;
+
 signals:
-    // Something in the folder changed. `rewritten` names the files (bytes)
-    // that were written and closed or moved in under their name, so that a
-    // file whose contents changed is told from one that stayed; `overflowed`
-    // when the kernel dropped events (the names are then incomplete). Files
-    // created and deleted are found by listing the folder again.
-    void Changed(const std::set<std::string>& rewritten, bool overflowed);
+    // Something in the folder changed. `named` holds every file (bytes)
+    // created, deleted, renamed, moved or written in the batch, so that the
+    // list is brought up to date by looking at those alone; `rewritten` the
+    // ones written and closed or moved in under their name, whose contents
+    // changed. `overflowed` when the kernel dropped events: the names are
+    // then incomplete and anything in the folder may have changed.
+    void Changed(const std::set<std::string>& named, const std::set<std::string>& rewritten, bool overflowed);
 
 private:
     void ReadEvents();
@@ -53,6 +58,7 @@ private:
     int m_watch = -1;
     QSocketNotifier* m_notifier = nullptr;
     QTimer m_batch;
+    std::set<std::string> m_named;
     std::set<std::string> m_rewritten;
     bool m_overflowed = false;
 };

@@ -10,12 +10,12 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstdint>
 #include <string>
 
+#include "browse/folder_listing.h"
 #include "browse/shell_pidl.h"
-#include "decode/jpeg_decoder.h"
-#include "decode/sync_event.h"
+#include "thumbs/item_decoder.h"
+#include "thumbs/item_event.h"
 
 struct ImageItem {
     ImageItem* previous = nullptr;  // null at the ends
@@ -23,17 +23,20 @@ struct ImageItem {
     int index = 0;         // place in the list, from 0; kept with the links
     std::string name;      // shown name (valid UTF-8 from a listing); the sort key
     CShellPidl itemId;     // one-item list inside the loader's folder: the file's identity
-    CJpegDecoder decoder;  // display image, thumbnail and file information
+    CItemDecoder decoder;  // display image, thumbnail and file information
+    // The file's size and modification time when it was listed: a file found
+    // with others later was rewritten behind the list's back.
+    FileStamp stamp;
 
     // Set as soon as the display image exists at its final size; its rows
     // are decoded after that.
-    CEvent displayReady {CEvent::Reset::Manual};
+    CItemEvent displayReady;
     // Set when the display worker is done with the item: its rows are all
     // decoded, or the file could not be opened (displayReady then stays
     // clear). Cleared together with displayReady.
-    CEvent displayDone {CEvent::Reset::Manual};
+    CItemEvent displayDone;
     // Set when the thumbnail is made.
-    CEvent thumbnailReady {CEvent::Reset::Manual};
+    CItemEvent thumbnailReady;
     // The bytes of pixels the made thumbnail holds; written before
     // thumbnailReady is set, read by whoever sees it set.
     int64_t thumbnailBytes = 0;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -14,15 +15,12 @@
 
 namespace {
 
-std::string KeyOf(const CShellPidl& relative)
+// The item's name inside the folder (bytes), viewed in its identifier.
+std::string_view EntryName(const ImageItem* item)
 {
-    return std::string(reinterpret_cast<const char*>(relative.Data()), relative.Size());
-}
-
-std::string BaseName(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    uint8_t kind = 0;
+    std::string_view name;
+    return item->itemId.FirstItem(&kind, &name) ? name : std::string_view();
 }
 
 }  // namespace
@@ -35,38 +33,98 @@ ImageItem* FolderChanges::Successor(ImageItem* item) const
     return std::find(removed.begin(), removed.end(), item) == removed.end() ? item : nullptr;
 }
 
-bool CThumbLoader::CheckFolder(const std::set<std::string>& rewritten, FolderChanges* changes) const
+void FolderChanges::Take(ImageItem* old, std::unique_ptr<ImageItem> item)
+{
+    if (old && item)
+        replaced.emplace_back(old, item.get());
+    if (old)
+        removed.push_back(old);
+    if (item)
+        added.push_back(std::move(item));
+}
+
+void CThumbLoader::CheckNames(const std::set<std::string>& named, const std::set<std::string>& rewritten,
+                              FolderChanges* changes) const
 {
     *changes = FolderChanges {};
-    CFolderListing listing;
-    if (!m_folder || !listing.Enumerate(m_folderId))
-        return false;
-    std::unordered_map<std::string, ImageItem*> listed;
-    for (ImageItem* item = m_first; item; item = item->next)
-        listed.emplace(KeyOf(item->itemId), item);
-    for (const FolderEntry& entry : listing.Entries()) {
-        if (entry.isFolder || !entry.isFileSystem || !HasJpegExtension(entry.name))
+    if (!m_folder || named.empty())
+        return;
+    // One walk finds the listed items of the names; an item whose identifier
+    // is of no named size is passed over without reading its name.
+    std::unordered_map<std::string_view, ImageItem*> items;
+    std::unordered_set<size_t> sizes;
+    for (const std::string& name : named) {
+        items.emplace(name, nullptr);
+        sizes.insert(CShellPidl::MakeItem(kItemEntry, name).Size());
+    }
+    for (ImageItem* item = m_first; item; item = item->next) {
+        if (!sizes.count(item->itemId.Size()))
             continue;
-        const auto found = listed.find(KeyOf(entry.relative));
+        if (const auto found = items.find(EntryName(item)); found != items.end())
+            found->second = item;
+    }
+    for (const auto& [name, old] : items) {
+        FileEntry file {std::string(name), {}};
+        std::string path;
+        const bool there = HasJpegExtension(file.name)
+            && m_folder->ItemPath(CShellPidl::MakeItem(kItemEntry, name), &path)
+            && StampFile(path, &file.stamp);
+        if (!there && old)
+            changes->Take(old, nullptr);
+        else if (there && (!old || old->stamp != file.stamp || rewritten.count(file.name)))
+            changes->Take(old, NewItem(file));
+    }
+}
+
+bool CThumbLoader::CheckFolder(const std::set<std::string>& rewritten, FolderChanges* changes)
+{
+    *changes = FolderChanges {};
+    std::vector<FileEntry> files;
+    if (!m_folder || !ListFiles(&files))
+        return false;
+    CompareListing(files, rewritten, changes);
+    return true;
+}
+
+void CThumbLoader::CompareListing(const std::vector<FileEntry>& files, const std::set<std::string>& rewritten,
+                                  FolderChanges* changes) const
+{
+    *changes = FolderChanges {};
+    std::unordered_map<std::string_view, ImageItem*> listed;
+    listed.reserve(size_t(m_count));
+    for (ImageItem* item = m_first; item; item = item->next)
+        listed.emplace(EntryName(item), item);
+    for (const FileEntry& file : files) {
+        const auto found = listed.find(file.name);
         ImageItem* old = nullptr;
         if (found != listed.end()) {
             old = found->second;
             listed.erase(found);
-            if (rewritten.empty() || !rewritten.count(BaseName(ItemPath(old))))
+            if (old->stamp == file.stamp && !rewritten.count(file.name))
                 continue;  // the same file as before
         }
-        auto item = std::make_unique<ImageItem>();
-        item->name = entry.name;
-        item->itemId = entry.relative;
-        if (old) {
-            changes->removed.push_back(old);
-            changes->replaced.emplace_back(old, item.get());
-        }
-        changes->added.push_back(std::move(item));
+        changes->Take(old, NewItem(file));
     }
-    for (const auto& [key, item] : listed)
+    for (const auto& [name, item] : listed)
         changes->removed.push_back(item);
-    return true;
+}
+
+void CThumbLoader::InsertItems(std::vector<std::unique_ptr<ImageItem>>& added)
+{
+    // Only while the thumbnail worker is stopped. What stays keeps its
+    // order: the new items go in their sorted places.
+    if (added.empty())
+        return;
+    std::vector<ImageItem*> items, fresh;
+    items.reserve(size_t(m_count) + added.size());
+    for (ImageItem* item = m_first; item; item = item->next)
+        items.push_back(item);
+    for (std::unique_ptr<ImageItem>& item : added)
+        fresh.push_back(item.release());
+    added.clear();
+    InsertSorted(items, std::move(fresh), m_sortOrder,
+                 [this](const ImageItem* item) { return ItemPath(item); });
+    Relink(items);
 }
 
 void CThumbLoader::ApplyFolderChanges(FolderChanges& changes)
@@ -94,10 +152,7 @@ void CThumbLoader::ApplyFolderChanges(FolderChanges& changes)
                 slot->item = nullptr;
     }
     RemoveItems(changes.removed);
-    for (std::unique_ptr<ImageItem>& item : changes.added)
-        AppendItem(std::move(item));
-    changes.added.clear();
-    SortList();
+    InsertItems(changes.added);
     qCDebug(lcThumbs) << "folder changed:" << changes.removed.size() << "gone or rewritten," << m_count
                       << "listed";
     if (displayTouched && m_folder) {

@@ -139,6 +139,29 @@ int CompareNames(const Keyed& a, const Keyed& b, bool natural)
     return natural ? Natural(a.name, b.name) : QString::compare(a.name, b.name, Qt::CaseInsensitive);
 }
 
+Keyed KeyedOf(ImageItem* item, const SortOrder& order,
+              const std::function<std::string(const ImageItem*)>& pathOf)
+{
+    Keyed k {item, QString::fromUtf8(item->name.data(), qsizetype(item->name.size()))};
+    if (order.key == SortKey::DateTaken) {
+        // Reading the Exif data is the slow part; the others are a stat.
+        if (item->dateTakenKey == INT64_MIN)
+            item->dateTakenKey = KeyOf(order.key, pathOf(item));
+        k.key = item->dateTakenKey;
+    } else if (order.key != SortKey::Name) {
+        k.key = KeyOf(order.key, pathOf(item));
+    }
+    return k;
+}
+
+bool Before(const Keyed& a, const Keyed& b, const SortOrder& order)
+{
+    if (a.key != b.key)
+        return order.reverse ? a.key > b.key : a.key < b.key;
+    const int names = CompareNames(a, b, order.natural);
+    return order.reverse ? names > 0 : names < 0;
+}
+
 }  // namespace
 
 int CompareNaturally(const std::string& a, const std::string& b)
@@ -192,24 +215,24 @@ void SortItems(std::vector<ImageItem*>& items, const SortOrder& order,
     }
     std::vector<Keyed> keyed;
     keyed.reserve(items.size());
-    for (ImageItem* item : items) {
-        Keyed k {item, QString::fromUtf8(item->name.data(), qsizetype(item->name.size()))};
-        if (order.key == SortKey::DateTaken) {
-            // Reading the Exif data is the slow part; the others are a stat.
-            if (item->dateTakenKey == INT64_MIN)
-                item->dateTakenKey = KeyOf(order.key, pathOf(item));
-            k.key = item->dateTakenKey;
-        } else if (order.key != SortKey::Name) {
-            k.key = KeyOf(order.key, pathOf(item));
-        }
-        keyed.push_back(std::move(k));
-    }
-    std::stable_sort(keyed.begin(), keyed.end(), [&order](const Keyed& a, const Keyed& b) {
-        if (a.key != b.key)
-            return order.reverse ? a.key > b.key : a.key < b.key;
-        const int names = CompareNames(a, b, order.natural);
-        return order.reverse ? names > 0 : names < 0;
-    });
+    for (ImageItem* item : items)
+        keyed.push_back(KeyedOf(item, order, pathOf));
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [&order](const Keyed& a, const Keyed& b) { return Before(a, b, order); });
     for (size_t i = 0; i < items.size(); ++i)
         items[i] = keyed[i].item;
+}
+
+void InsertSorted(std::vector<ImageItem*>& items, std::vector<ImageItem*> added, const SortOrder& order,
+                  const std::function<std::string(const ImageItem*)>& pathOf)
+{
+    SortItems(added, order, pathOf);
+    for (ImageItem* item : added) {
+        // After the items it equals, as a stable sort of the whole would put it.
+        const Keyed k = KeyedOf(item, order, pathOf);
+        const auto at = std::upper_bound(items.begin(), items.end(), k, [&](const Keyed& a, ImageItem* b) {
+            return Before(a, KeyedOf(b, order, pathOf), order);
+        });
+        items.insert(at, item);
+    }
 }

@@ -36,6 +36,12 @@ inline constexpr SortOrder kFolderOrder {};
 void SortItems(std::vector<ImageItem*>& items, const SortOrder& order,
                const std::function<std::string(const ImageItem*)>& pathOf);
 
+// Puts each of `added` into `items`, which are in `order` already, where
+// SortItems of them all would: a few new files of a huge folder cost a few
+// comparisons each rather than a sort of the whole list.
+void InsertSorted(std::vector<ImageItem*>& items, std::vector<ImageItem*> added, const SortOrder& order,
+                  const std::function<std::string(const ImageItem*)>& pathOf);
+
 // Compares two names (UTF-8; an invalid byte reads as U+FFFD) ignoring case,
 // with runs of digits compared by value: negative, zero or positive.
 int CompareNaturally(const std::string& a, const std::string& b);

@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include <unordered_set>
+#include <algorithm>
 
 #include "browse/folder_listing.h"
 #include "browse/shell_folder.h"
@@ -90,21 +90,34 @@ bool CThumbLoader::SetFolder(const CShellPidl& folder)
     return true;
 }
 
+bool CThumbLoader::ListFiles(std::vector<FileEntry>* files)
+{
+    ++m_listings;
+    // The Computer holds volumes alone, no files.
+    if (m_folder->GetKind() == CShellFolder::Kind::Computer)
+        return true;
+    return ::ListFiles(
+        m_folder->Path(), [](std::string_view name) { return HasJpegExtension(std::string(name)); }, files);
+}
+
+std::unique_ptr<ImageItem> CThumbLoader::NewItem(const FileEntry& file) const
+{
+    auto item = std::make_unique<ImageItem>();
+    item->name = DisplayUtf8(file.name);
+    item->itemId = CShellPidl::MakeItem(kItemEntry, file.name);
+    item->stamp = file.stamp;
+    return item;
+}
+
 bool CThumbLoader::ListFolder()
 {
-    CFolderListing listing;
-    if (!listing.Enumerate(m_folderId)) {
+    std::vector<FileEntry> files;
+    if (!ListFiles(&files)) {
         qCDebug(lcThumbs) << "cannot list" << m_folder->Path().c_str();
         return false;
     }
-    for (const FolderEntry& entry : listing.Entries()) {
-        if (entry.isFolder || !entry.isFileSystem || !HasJpegExtension(entry.name))
-            continue;
-        auto item = std::make_unique<ImageItem>();
-        item->name = entry.name;
-        item->itemId = entry.relative;
-        AppendItem(std::move(item));
-    }
+    for (const FileEntry& file : files)
+        AppendItem(NewItem(file));
     return true;
 }
 
@@ -153,6 +166,7 @@ ImageItem* CThumbLoader::CompleteFolder()
         if (item->itemId == original->itemId) {
             // The listing's display name sorts like every other name.
             original->name = item->name;
+            original->stamp = item->stamp;
             Unlink(item);
             delete item;
             break;
@@ -189,6 +203,11 @@ void CThumbLoader::SortList()
     for (ImageItem* item = m_first; item; item = item->next)
         items.push_back(item);
     SortItems(items, m_sortOrder, [this](const ImageItem* item) { return ItemPath(item); });
+    Relink(items);
+}
+
+void CThumbLoader::Relink(const std::vector<ImageItem*>& items)
+{
     ImageItem* previous = nullptr;
     int index = 0;
     for (ImageItem* item : items) {
@@ -199,8 +218,9 @@ void CThumbLoader::SortList()
             previous->next = item;
         previous = item;
     }
-    m_first = items.front();
-    m_last = items.back();
+    m_first = items.empty() ? nullptr : items.front();
+    m_last = items.empty() ? nullptr : items.back();
+    m_count = int(items.size());
 }
 
 std::string CThumbLoader::ItemPath(const ImageItem* item) const
@@ -259,21 +279,31 @@ void CThumbLoader::RemoveItems(const std::vector<ImageItem*>& items)
 {
     // Only while both workers are stopped. Items that are not (or no longer)
     // in the list are ignored, so a repeated pointer is never freed twice.
-    std::unordered_set<ImageItem*> listed;
-    for (ImageItem* item = m_first; item; item = item->next)
-        listed.insert(item);
-    for (ImageItem* item : items) {
-        if (!listed.erase(item))
-            continue;
-        Forget(item);
-        Unlink(item);
-        delete item;
+    // One walk finds them and numbers the rest, comparing each item with
+    // the few asked for rather than hashing a huge list.
+    std::vector<ImageItem*> asked(items);
+    std::sort(asked.begin(), asked.end());
+    ImageItem* start;
+    {
+        std::lock_guard lock(m_thumbLock);
+        start = m_thumbStart;
     }
+    bool startStays = false;
     int index = 0;
-    for (ImageItem* item = m_first; item; item = item->next)
-        item->index = index++;
+    for (ImageItem* item = m_first; item;) {
+        ImageItem* next = item->next;
+        if (std::binary_search(asked.begin(), asked.end(), item)) {
+            Forget(item);
+            Unlink(item);
+            delete item;
+        } else {
+            startStays = startStays || item == start;
+            item->index = index++;
+        }
+        item = next;
+    }
     std::lock_guard lock(m_thumbLock);
-    if (!listed.count(m_thumbStart))
+    if (!startStays)
         m_thumbStart = nullptr;
 }
 

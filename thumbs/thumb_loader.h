@@ -158,10 +158,22 @@ public:
     void SetThumbnailTrace(ThumbnailTrace trace) { m_thumbTrace = std::move(trace); }
 
     // --- A folder that other programs change ---
-    // Lists the folder again and compares it with the list: `rewritten`
-    // names (bytes) the files whose contents changed, which get new items.
-    // Changes nothing; false when the folder cannot be listed.
-    bool CheckFolder(const std::set<std::string>& rewritten, FolderChanges* changes) const;
+    // Looks at the named files (bytes) alone and compares them with the
+    // list: a file there and not listed is new, one listed and not there is
+    // gone, and one listed whose size or modification time changed, or that
+    // `rewritten` names, gets a new item. Lists nothing; changes nothing.
+    void CheckNames(const std::set<std::string>& named, const std::set<std::string>& rewritten,
+                    FolderChanges* changes) const;
+    // Lists the folder again (on the calling thread) and compares it with the
+    // list as CompareListing does. False when the folder cannot be listed.
+    bool CheckFolder(const std::set<std::string>& rewritten, FolderChanges* changes);
+    // Compares a whole listing of the folder (ListFiles, perhaps made on
+    // another thread) with the list: anything may have changed, so every
+    // file is compared by its size and modification time as well.
+    void CompareListing(const std::vector<FileEntry>& files, const std::set<std::string>& rewritten,
+                        FolderChanges* changes) const;
+    // How many times the folder was listed whole (tools and tests).
+    int Listings() const { return m_listings; }
     // Takes the changes in: the gone and rewritten items leave the list and
     // are destroyed (the caller drops its pointers to them before), the new
     // ones join it in their sorted place. The other items keep their
@@ -191,10 +203,14 @@ private:
     class WorkersStopped;
 
     void ClearList();
-    void SortList();  // only while the thumbnail worker is stopped
+    void SortList();                                    // only while the thumbnail worker is stopped
+    void Relink(const std::vector<ImageItem*>& items);  // the list becomes `items`, in that order
+    void InsertItems(std::vector<std::unique_ptr<ImageItem>>& added);
     void AppendItem(std::unique_ptr<ImageItem> item);
     void Unlink(ImageItem* item);
     bool ListFolder();
+    bool ListFiles(std::vector<FileEntry>* files);
+    std::unique_ptr<ImageItem> NewItem(const FileEntry& file) const;
     void RemoveItems(const std::vector<ImageItem*>& items);
     void CollectPaths(const std::vector<ImageItem*>& items, std::vector<std::string>* paths,
                       std::vector<ImageItem*>* named) const;
@@ -249,6 +265,7 @@ private:
     // The folder; bound on the user-interface thread, read by the workers.
     std::unique_ptr<CShellFolder> m_folder;
     CShellPidl m_folderId;
+    int m_listings = 0;
 
     // Display worker state, guarded by the display lock.
     ViewRequest m_current;

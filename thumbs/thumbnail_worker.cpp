@@ -59,7 +59,7 @@ void CThumbLoader::StartThumbnails(int size)
         item->thumbnailReady.Reset();
         item->thumbnailFailed = false;
         item->thumbnailBytes = 0;
-        item->decoder.Thumbnail().Clear();
+        item->decoder.ClearThumbnail();
     }
     {
         std::lock_guard lock(m_thumbLock);

@@ -40,6 +40,9 @@ private slots:
         frame->RunCommand(res::kCmdSortByName);  // any order works; this one keeps names natural
         ImageItem* shown = frame->CurrentItem();
         CImageBitmap* image = frame->ImageView()->Image();
+        // The changes are taken in from the names the watcher reports: the
+        // folder is never listed again.
+        const int listings = frame->Loader()->Listings();
 
         // Copied in by another program.
         fixture::WriteImages(dir.path(), {"a.jpg", "c.jpg"});
@@ -88,6 +91,7 @@ private slots:
         fixture::WriteImages(dir.path(), {"e.jpg"});
         QTRY_COMPARE(pane->EntryCount(), 1);
         QTRY_VERIFY(frame->Loader()->ThumbnailOf(frame->Loader()->FirstItem()));
+        QCOMPARE(frame->Loader()->Listings(), listings);
     }
 
     void scrollPositionStays()

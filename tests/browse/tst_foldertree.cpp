@@ -281,11 +281,28 @@ void TestFolderTree::expandedFoldersFollowTheFileSystem()
     QCOMPARE(Labels(w), QStringList({"a new one"}));
     QCOMPARE(m_receiver.chosen.size(), before + 1);
     QVERIFY(m_receiver.chosen.back().Equals(Parse(Dir("w"))));
+    // Its last subfolder gone, a folder loses its expand button.
+    QVERIFY(rmdir(Dir("w/a new one").c_str()) == 0);
+    QTRY_COMPARE(w->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+    QVERIFY(!w->isExpanded());
     // Collapsed, the folder is no longer followed; expanded again, it lists anew.
+    w->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+    QVERIFY(Mkdir("w/one"));
+    m_tree->expandItem(w);
+    QCOMPARE(Labels(w), QStringList({"one"}));
     m_tree->collapseItem(w);
     QVERIFY(Mkdir("w/later"));
     m_tree->expandItem(w);
-    QCOMPARE(Labels(w), QStringList({"a new one", "later"}));
+    QCOMPARE(Labels(w), QStringList({"later", "one"}));
+    // Opening a folder many levels down looks each level's path up once.
+    std::string deep = "w/later";
+    for (int i = 0; i < 60; ++i)
+        QVERIFY(Mkdir(deep += "/d"));
+    const int lookups = m_tree->WatchLookups();
+    QVERIFY(Open(Dir(deep)));
+    QVERIFY(m_tree->WatchLookups() - lookups <= 64);
+    QVERIFY(Mkdir(deep.substr(0, deep.size() - 2) + "/e"));
+    QTRY_COMPARE(m_tree->currentItem()->parent()->childCount(), 2);
 }
 
 // Rows that come above the selection do not move it on the screen.

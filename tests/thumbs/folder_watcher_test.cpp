@@ -4,6 +4,7 @@
 // keep their thumbnails and decoded images.
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -11,8 +12,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include "tests/thumbs/loader_fixture.h"
+#include "thumbs/folder_relisting.h"
 #include "thumbs/folder_watcher.h"
 #include "thumbs/image_item.h"
 
@@ -21,6 +24,7 @@ using namespace loadertest;
 namespace {
 
 struct Batch {
+    std::set<std::string> named;
     std::set<std::string> rewritten;
     bool overflowed;
 };
@@ -43,8 +47,9 @@ protected:
     {
         ASSERT_TRUE(m_watcher.Watch(Dir()));
         QObject::connect(&m_watcher, &CFolderWatcher::Changed,
-                         [this](const std::set<std::string>& names, bool overflowed) {
-                             m_batches.push_back({names, overflowed});
+                         [this](const std::set<std::string>& named, const std::set<std::string>& rewritten,
+                                bool overflowed) {
+                             m_batches.push_back({named, rewritten, overflowed});
                          });
     }
 
@@ -100,10 +105,13 @@ TEST_F(FolderWatcherTest, RewrittenFilesAreNamedCreatedAndDeletedOnesAreNot)
     EXPECT_TRUE(m_batches[0].rewritten.count("kept.jpg"));
     EXPECT_TRUE(m_batches[0].rewritten.count("gone.jpg"));
 
+    EXPECT_EQ(m_batches[0].named, (std::set<std::string> {"gone.jpg", "kept.jpg", "new.tmp"}));
+
     m_batches.clear();
     std::filesystem::remove(PathOf("gone.jpg"));
     ASSERT_TRUE(RunUntil([&] { return !m_batches.empty(); }));
     EXPECT_TRUE(m_batches[0].rewritten.empty());
+    EXPECT_EQ(m_batches[0].named, std::set<std::string> {"gone.jpg"});
 
     EXPECT_FALSE(m_watcher.Watch(PathOf("no such folder")));
     EXPECT_TRUE(m_watcher.Path().empty());
@@ -129,13 +137,16 @@ TEST_F(LoaderTest, FolderChangesKeepWhatStays)
     ASSERT_TRUE(m_loader.CheckFolder({}, &none));
     EXPECT_TRUE(none.Empty());
 
-    // b is deleted, c rewritten, e and a file of another kind created.
+    // b is deleted, c rewritten, e and a file of another kind created: the
+    // named files alone are looked at, the folder is not listed again.
     std::filesystem::remove(PathOf("b.jpg"));
     WriteJpeg("c.jpg", 30, 20, 7);
     WriteJpeg("e.jpg");
     WriteBytes("notes.txt", "not a photo");
+    const int listings = m_loader.Listings();
     FolderChanges changes;
-    ASSERT_TRUE(m_loader.CheckFolder({"c.jpg", "notes.txt"}, &changes));
+    m_loader.CheckNames({"b.jpg", "c.jpg", "e.jpg", "notes.txt", "x.jpg"}, {"c.jpg", "notes.txt"}, &changes);
+    EXPECT_EQ(m_loader.Listings(), listings);
     EXPECT_EQ(changes.removed.size(), 2u);
     ASSERT_EQ(changes.added.size(), 2u);
     ASSERT_EQ(changes.replaced.size(), 1u);
@@ -180,4 +191,35 @@ TEST_F(LoaderTest, OddNamesAreFollowedByTheirBytes)
     EXPECT_EQ(changes.removed.size(), 3u);
     m_loader.ApplyFolderChanges(changes);
     EXPECT_EQ(m_loader.FirstItem(), nullptr);
+}
+
+// After an overflow nothing is named: the folder is listed whole, off the
+// window thread, and every file is compared by its size and time, so a
+// photo rewritten in place gets a new item even when its size stayed.
+TEST_F(LoaderTest, OverflowComparesEveryFile)
+{
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        WriteJpeg(name);
+    ASSERT_TRUE(Open());
+    ImageItem* a = Item("a.jpg");
+    ImageItem* b = Item("b.jpg");
+    WriteJpeg("a.jpg", 30, 20, 7);
+    const timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, PathOf("b.jpg").c_str(), times, 0), 0);
+    WriteJpeg("d.jpg");
+    CFolderRelisting relisting;
+    relisting.Start(Dir());
+    for (QDeadlineTimer deadline(kWait); !relisting.Done() && !deadline.hasExpired();)
+        std::this_thread::yield();
+    std::vector<FileEntry> files;
+    ASSERT_TRUE(relisting.Take(&files));
+    FolderChanges changes;
+    m_loader.CompareListing(files, {}, &changes);
+    EXPECT_NE(changes.Successor(a), a);
+    EXPECT_NE(changes.Successor(b), b);
+    EXPECT_EQ(changes.Successor(Item("c.jpg")), Item("c.jpg"));
+    m_loader.ApplyFolderChanges(changes);
+    EXPECT_EQ(Names(), (std::vector<std::string> {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}));
+    ASSERT_TRUE(m_loader.CheckFolder({}, &changes));
+    EXPECT_TRUE(changes.Empty());
 }
