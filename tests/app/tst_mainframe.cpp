@@ -21,7 +21,6 @@
 #include "thumbs/thumbnail_pane.h"
 #include "main_frame_fixture.h"
 #include "res/command_table.h"
-#include "res/menus.h"
 
 using namespace fixture;
 using namespace res;
