@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the full suite, then
-# the core tests under AddressSanitizer and UBSan, then the threaded loader
-# tests under ThreadSanitizer. Ends with one line: "N passed, M failed".
+# the core tests under AddressSanitizer and UBSan, then the core tests that
+# start threads (label "threads") under ThreadSanitizer. Ends with one line:
+# "N passed, M failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh || exit 1

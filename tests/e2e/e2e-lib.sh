@@ -11,6 +11,20 @@
 # box_in REGION COLOUR: "width height x y" (screen coordinates) of the colour
 # within REGION (WxH+X+Y) of the last screenshot $work/screen.png, or "none".
 # escape_ends_cleanly: ESC ends the program ($app_pid) with status 0.
+# window_shown: the main window titled "Lumvane" is on screen; sets
+# $main_window to its id.
+# question_shown, question_gone: a second window titled "Lumvane" (one of the
+# program's questions) is, or is not, on screen.
+# answer_question KEY: waits until a question is shown and has the keyboard
+# focus, presses KEY, and waits until it is gone.
+# shot: takes the screenshot $work/screen.png.
+# region_hash REGION: a fingerprint of REGION in a new screenshot.
+# region_changed REGION HASH: REGION no longer has that fingerprint.
+# With the control panel shown on a 1280x1024 screen, the thumbnails are in
+# $pane_region and the image in $view_region:
+# in_pane COLOUR, not_in_pane COLOUR: a thumbnail of that colour is, or is
+# not, in the pane.
+# shown COLOUR: the image view shows an image of that colour.
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/xvfb-lib.sh"
 
 e2e_begin() {
@@ -63,4 +77,42 @@ escape_ends_cleanly() {
   app_pid=""
   [ "$status" -eq 0 ] || fail "the program exited with status $status"
   echo "ok: exit status 0"
+}
+
+window_shown() {
+  main_window=$(xdotool search --onlyvisible --name '^Lumvane$' 2>/dev/null | head -n 1)
+  [ -n "$main_window" ]
+}
+
+question_shown() { [ "$(xdotool search --onlyvisible --name '^Lumvane$' 2>/dev/null | wc -l)" -ge 2 ]; }
+question_gone() { ! question_shown; }
+question_focused() {
+  local focused
+  focused=$(xdotool getwindowfocus 2>/dev/null) || return 1
+  [ "$focused" != "$main_window" ] && [ "$(xdotool getwindowname "$focused" 2>/dev/null)" = Lumvane ]
+}
+
+answer_question() {
+  until_ok 30 "a question is asked" question_shown
+  until_ok 30 "the question has the keyboard focus" question_focused
+  xdotool key "$1"
+  until_ok 30 "the question is answered" question_gone
+}
+
+shot() { import -window root "$work/screen.png"; }
+region_hash() {
+  shot
+  convert "$work/screen.png" -crop "$1" +repage -format '%#' info:
+}
+region_changed() { [ "$(region_hash "$1")" != "$2" ]; }
+
+pane_region=960x300+320+40
+view_region=1280x620+0+370
+in_pane() { shot; [ "$(box_in "$pane_region" "$1")" != none ]; }
+not_in_pane() { shot; [ "$(box_in "$pane_region" "$1")" = none ]; }
+shown() {
+  shot
+  local b
+  b=($(box_in "$view_region" "$1"))
+  [ "${b[0]}" != none ] && [ "${b[0]}" -gt 100 ]
 }

@@ -7,18 +7,8 @@
 set -euo pipefail
 
 lumvane=$(realpath "$1")
-for tool in Xvfb xdotool import convert; do
-  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (scripts/install-deps.sh)"; exit 1; }
-done
-
-work=$(mktemp -d /tmp/lumvane-transfer.XXXXXX)
-source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
-app_pid=""
-trap 'end_session "$work"' EXIT
-
 source "$(dirname "$0")/e2e-lib.sh"
-
-start_xvfb 1280x1024x24 "$work" || fail "no X server could be started"
+e2e_begin transfer 1280x1024x24 xdotool convert
 export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work"
 mkdir -p "$HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
 
@@ -32,15 +22,8 @@ convert -size 320x240 xc:'#00ff00' -quality 95 "$photos/c.jpg"
 red='rgb(255,0,0)' blue='rgb(0,0,255)' green='rgb(0,255,0)'
 selection='rgb(48,140,198)'
 
-shot() { import -window root "$work/screen.png"; }
-pane_region=960x300+320+40
 # A strip of the tree right of its labels: only the selection's colour is there.
 tree_strip=8x300+288+40
-in_pane() { shot; [ "$(box_in "$pane_region" "$1")" != none ]; }
-not_in_pane() { shot; [ "$(box_in "$pane_region" "$1")" = none ]; }
-window_shown() { xdotool search --onlyvisible --name '^Lumvane$' >/dev/null 2>&1; }
-question_shown() { [ "$(xdotool search --onlyvisible --name '^Lumvane$' 2>/dev/null | wc -l)" -ge 2 ]; }
-question_gone() { ! question_shown; }
 
 # centre_of COLOUR: the middle of that thumbnail.
 centre_of() {
@@ -57,7 +40,7 @@ read_rows() {
   shot
   local b
   b=($(box_in "$tree_strip" "$selection"))
-  [ "${b[0]}" != none ] || fail "no selected folder in the tree"
+  [ "${b[0]}" != none ] || return 1
   row_h=${b[1]} row_y=${b[3]}
 }
 # highlighted Y: a row at Y is drawn as a drop target (or selected).
@@ -70,7 +53,9 @@ highlighted() {
 
 # drag FROM_X FROM_Y TO_Y [ctrl]: presses at the point, moves slowly into
 # the tree, then along the row at TO_Y until its label is under the cursor
-# (the row is drawn as the drop target), and releases there.
+# (the row is drawn as the drop target), and releases there. The pauses pace
+# the pointer like a hand: the toolkit starts a drag from a press held and
+# moved, and the drop target follows the motions it is sent.
 drag() {
   local x0=$1 y0=$2 y1=$3 key=${4:-} x i
   xdotool mousemove "$x0" "$y0"; sleep 0.3
@@ -88,54 +73,60 @@ drag() {
   [ -z "$key" ] || xdotool keyup "$key"
 }
 
-# confirm: the question comes up and is answered Yes (its default).
-confirm() {
-  until_ok 10 "the move/copy question is asked" question_shown
-  sleep 0.3
-  xdotool key Return
-  until_ok 10 "the question is answered" question_gone
-}
+# confirm: the move/copy question comes up and is answered Yes (its default).
+confirm() { answer_question Return; }
 
 cd "$work"
 "$lumvane" "$photos" >"$work/lumvane.log" 2>&1 &
 app_pid=$!
-until_ok 20 "the window is shown" window_shown
+until_ok 30 "the window is shown" window_shown
 xdotool mousemove 640 1000
 thumbnails() { in_pane "$red" && in_pane "$blue" && in_pane "$green"; }
-until_ok 20 "the thumbnails of the folder appear" thumbnails
-# The shown folder is the tree's bottom row: scrolled up into the middle.
+until_ok 30 "the thumbnails of the folder appear" thumbnails
+# The shown folder is the tree's bottom row: scrolled up into the middle
+# (the tree moves, then stands still).
 xdotool mousemove 150 200
+tree=320x300+0+40
+tree_was=$(region_hash "$tree")
+tree_still() {
+  local now
+  now=$(region_hash "$tree")
+  [ "$now" = "$tree_was" ] || { tree_was=$now; return 1; }
+}
 for _ in 1 2 3; do xdotool click 5; done
-sleep 0.5
-read_rows
+until_ok 30 "the wheel scrolls the tree" region_changed "$tree" "$tree_was"
+until_ok 30 "the tree stands still" tree_still
+until_ok 30 "the tree shows the folder selected" read_rows
 into_y=$((row_y + row_h + row_h / 2))
 other_y=$((row_y + 2 * row_h + row_h / 2))
 
 # A move: select the red image, then drag it onto "into".
 read -r x y <<<"$(centre_of "$red")"
-xdotool mousemove "$x" "$y" click 1; sleep 0.5
+xdotool mousemove "$x" "$y" click 1
+until_ok 30 "a click selects a.jpg and shows it" shown "$red"
 drag "$x" "$y" "$into_y"
 confirm
 moved() { [ -f "$photos/into/a.jpg" ] && [ ! -e "$photos/a.jpg" ]; }
-until_ok 10 "the dropped image is moved into the folder" moved
-until_ok 10 "and leaves the pane" not_in_pane "$red"
+until_ok 30 "the dropped image is moved into the folder" moved
+until_ok 30 "and leaves the pane" not_in_pane "$red"
 
 # A copy: the blue image with Ctrl held over the tree.
 read -r x y <<<"$(centre_of "$blue")"
-xdotool mousemove "$x" "$y" click 1; sleep 0.5
+xdotool mousemove "$x" "$y" click 1
+until_ok 30 "a click selects b.jpg and shows it" shown "$blue"
 drag "$x" "$y" "$other_y" ctrl
 confirm
 copied() { [ -f "$photos/other/b.jpg" ] && [ -f "$photos/b.jpg" ]; }
-until_ok 10 "with Ctrl the image is copied" copied
+until_ok 30 "with Ctrl the image is copied" copied
 cmp -s "$photos/other/b.jpg" "$photos/b.jpg" || fail "the copy differs from the original"
 in_pane "$blue" || fail "a copied image left the pane"
 
 # A folder dragged within the tree: "other" onto "into".
-read_rows
+until_ok 30 "the tree shows the folder selected" read_rows
 drag 190 "$other_y" "$into_y"
 confirm
 folder_moved() { [ -f "$photos/into/other/b.jpg" ] && [ ! -e "$photos/other" ]; }
-until_ok 10 "a folder dragged in the tree is moved" folder_moved
+until_ok 30 "a folder dragged in the tree is moved" folder_moved
 [ -z "$(find "$photos" -name '.lumvane-*')" ] || fail "a temporary file was left"
 
 escape_ends_cleanly

@@ -26,16 +26,16 @@ focus() { xdotool windowfocus --sync "$(xdotool search --onlyvisible --name "$1"
 cd "$work"
 "$lumvane" "$work/images" >"$work/lumvane.log" 2>&1 &
 app_pid=$!
-until_ok 20 "the window titled Lumvane is shown" visible '^Lumvane$'
+until_ok 30 "the window titled Lumvane is shown" visible '^Lumvane$'
 xdotool mousemove 640 900
 focus '^Lumvane$'
 
 xdotool key F2
-until_ok 10 "F2 shows the properties of a.jpg" visible '^a\.jpg$'
+until_ok 30 "F2 shows the properties of a.jpg" visible '^a\.jpg$'
 
 focus '^Lumvane$'
 xdotool key Next
-until_ok 10 "the properties window follows PageDown to b.jpg" visible '^b\.jpg$'
+until_ok 30 "the properties window follows PageDown to b.jpg" visible '^b\.jpg$'
 
 # Copy Report is clicked with the mouse: Space and Enter are the main
 # window's accelerators in every window of the program. The button sits in
@@ -44,28 +44,30 @@ until_ok 10 "the properties window follows PageDown to b.jpg" visible '^b\.jpg$'
 props=$(xdotool search --onlyvisible --name '^b\.jpg$' | head -n 1)
 eval "$(xdotool getwindowgeometry --shell "$props")"
 xdotool mousemove $((X + 180)) $((Y + HEIGHT - 21)) click 1
-until_ok 10 "Copy Report puts the name row on the clipboard" report_has "Name              b.jpg"
+until_ok 30 "Copy Report puts the name row on the clipboard" report_has "Name              b.jpg"
 report_has "Comment           second photo" || fail "the report has no comment row"
 [ "$(xclip -selection clipboard -o | grep -c '^Image Width *240 pixels$')" = 1 ] || fail "the report has no width row"
 echo "ok: the report's values start at column 18"
 
 focus '^b\.jpg$'
 xdotool key Escape
-until_ok 10 "ESC hides the properties window" hidden '^b\.jpg$'
+until_ok 30 "ESC hides the properties window" hidden '^b\.jpg$'
 running || fail "ESC in the properties window ended the program"
 
 focus '^Lumvane$'
+# An open menu is one more window of the program's.
+windows_now=$(xdotool search --onlyvisible --pid "$app_pid" | wc -l)
+menu_open() { [ "$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | wc -l)" -gt "$windows_now" ]; }
 xdotool key alt+h
-sleep 0.5
+until_ok 30 "Alt+H opens the Help menu" menu_open
 xdotool key a
-until_ok 10 "Help > About shows the About window" visible '^About Lumvane$'
+until_ok 30 "Help > About shows the About window" visible '^About Lumvane$'
 focus '^About Lumvane$'
 xdotool key Escape
-until_ok 10 "ESC closes the About window" hidden '^About Lumvane$'
+until_ok 30 "ESC closes the About window" hidden '^About Lumvane$'
 running || fail "ESC in the About window ended the program"
 
 focus '^Lumvane$'
 xdotool key Escape
-until_ok 10 "ESC in the main window ends the program" bash -c "! kill -0 $app_pid 2>/dev/null"
-app_pid=""
+escape_ends_cleanly
 echo "PASS"
