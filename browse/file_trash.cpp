@@ -2,6 +2,7 @@
 
 #include "browse/safe_rename.h"
 #include "browse/unique_fd.h"
+#include "browse/user_dirs.h"
 
 #include <cerrno>
 #include <climits>
@@ -56,6 +57,8 @@ CUniqueFd OpenOrMakeDir(int parent, const char* name, bool mustBeOwned)
 // Makes every missing directory of an absolute path, like mkdir -p.
 CUniqueFd MakePath(const std::string& path)
 {
+    if (path.empty() || path[0] != '/')
+        return CUniqueFd();  // no home: nothing is made under "/"
     CUniqueFd dir(open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     size_t pos = 1;
     while (dir.Valid() && pos < path.size()) {
@@ -282,11 +285,8 @@ bool SplitPath(const std::string& input, std::string* parent, std::string* name)
 
 std::string HomeTrashDirectory()
 {
-    const char* xdg = getenv("XDG_DATA_HOME");
-    if (xdg && xdg[0] == '/')
-        return std::string(xdg) + "/Trash";
-    const char* home = getenv("HOME");
-    return std::string(home && home[0] == '/' ? home : "") + "/.local/share/Trash";
+    const std::string data = XdgDataHome();
+    return data.empty() ? data : data + "/Trash";
 }
 
 bool MoveToTrash(const std::string& path, std::string* error)

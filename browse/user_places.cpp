@@ -1,12 +1,13 @@
 #include "browse/user_places.h"
 
+#include "browse/user_dirs.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,26 +129,17 @@ std::string DesktopFromUserDirs(std::string_view text, const std::string& home)
 
 std::string HomeDirectory()
 {
-    if (const char* home = getenv("HOME"); home && home[0] == '/')
-        return home;
-    struct passwd pw {};
-    struct passwd* result = nullptr;
-    std::vector<char> buffer(16384);
-    if (getpwuid_r(getuid(), &pw, buffer.data(), buffer.size(), &result) == 0 && result && pw.pw_dir
-        && pw.pw_dir[0] == '/')
-        return pw.pw_dir;
-    return "/";
+    const std::string home = HomeDir();
+    return home.empty() ? "/" : home;
 }
 
 std::string DesktopDirectory()
 {
     const std::string home = HomeDirectory();
-    std::string config;
-    if (const char* xdg = getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/')
-        config = xdg;
-    else
-        config = home + "/.config";
-    std::string desktop = DesktopFromUserDirs(ReadSmallFile(config + "/user-dirs.dirs", 65536), home);
+    const std::string config = XdgConfigHome();
+    std::string desktop = config.empty()
+        ? std::string()
+        : DesktopFromUserDirs(ReadSmallFile(config + "/user-dirs.dirs", 65536), home);
     while (desktop.size() > 1 && desktop.back() == '/')
         desktop.pop_back();
     return !desktop.empty() && IsDirectory(desktop) ? desktop : home;
