@@ -1,5 +1,6 @@
 #include "browse/user_places.h"
 
+#include "browse/unique_fd.h"
 #include "browse/user_dirs.h"
 
 #include <algorithm>
@@ -77,24 +78,19 @@ std::string ReadSmallFile(const std::string& path, size_t limit)
     std::string text;
     // Non-blocking, and regular files only: a pipe in place of a settings file
     // must not hang the caller.
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return text;
+    const CUniqueFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
+    if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         return text;
-    }
     char buffer[4096];
     while (text.size() < limit) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
+        const ssize_t n = read(fd.Get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         text.append(buffer, static_cast<size_t>(n));
     }
-    close(fd);
     return text;
 }
 

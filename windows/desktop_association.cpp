@@ -1,5 +1,6 @@
 #include "windows/desktop_association.h"
 
+#include "browse/unique_fd.h"
 #include "browse/user_dirs.h"
 
 #include <algorithm>
@@ -49,15 +50,14 @@ bool IsUtf8(const std::string& bytes)
 // but can't be read, since editing what could not be read would lose it.
 std::optional<std::string> ReadFile(const std::string& path, std::string* error)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    const CUniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.Valid()) {
         if (errno != ENOENT && errno != ENOTDIR && error)
             *error = "can't read " + path + ": " + std::strerror(errno);
         return std::nullopt;
     }
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
+    if (fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         if (error)
             *error = path + " is not a regular file";
         return std::nullopt;
@@ -65,11 +65,9 @@ std::optional<std::string> ReadFile(const std::string& path, std::string* error)
     std::string text;
     char buf[16384];
     ssize_t n;
-    while ((n = read(fd, buf, sizeof buf)) > 0)
+    while ((n = read(fd.Get(), buf, sizeof buf)) > 0)
         text.append(buf, size_t(n));
-    const bool failed = n < 0;
-    close(fd);
-    if (failed) {
+    if (n < 0) {
         if (error)
             *error = "can't read " + path + ": " + std::strerror(errno);
         return std::nullopt;
