@@ -1,6 +1,8 @@
 #include "browse/file_trash.h"
 
 #include "browse/safe_rename.h"
+#include "browse/unique_fd.h"
+#include "browse/user_dirs.h"
 
 #include <cerrno>
 #include <climits>
@@ -19,34 +21,9 @@ constexpr std::string_view kInfoSuffix = ".trashinfo";
 constexpr size_t kMaxBaseName = NAME_MAX - kInfoSuffix.size() - 12;
 constexpr int kNumberedTries = 200;
 
-// An open directory descriptor, closed on every way out.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    Fd(Fd&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
-    Fd& operator=(Fd&& other) noexcept
-    {
-        std::swap(m_fd, other.m_fd);
-        return *this;
-    }
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-    bool ok() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
-
 struct Trash {
-    Fd files;
-    Fd info;
+    CUniqueFd files;
+    CUniqueFd info;
     std::string topdir;  // set when info paths are relative to a volume's top directory
 };
 
@@ -64,44 +41,46 @@ std::string ErrnoText(int error)
 
 // Opens (making it 0700 when missing) the directory `name` inside `parent`,
 // refusing links, so that nobody can point our writes elsewhere.
-Fd OpenOrMakeDir(int parent, const char* name, bool mustBeOwned)
+CUniqueFd OpenOrMakeDir(int parent, const char* name, bool mustBeOwned)
 {
     if (mkdirat(parent, name, 0700) != 0 && errno != EEXIST)
-        return Fd();
-    Fd fd(openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.ok() || !mustBeOwned)
+        return CUniqueFd();
+    CUniqueFd fd(openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.Valid() || !mustBeOwned)
         return fd;
     struct stat st {};
-    if (fstat(fd.get(), &st) != 0 || st.st_uid != getuid() || (st.st_mode & (S_IWGRP | S_IWOTH)))
-        return Fd();
+    if (fstat(fd.Get(), &st) != 0 || st.st_uid != getuid() || (st.st_mode & (S_IWGRP | S_IWOTH)))
+        return CUniqueFd();
     return fd;
 }
 
 // Makes every missing directory of an absolute path, like mkdir -p.
-Fd MakePath(const std::string& path)
+CUniqueFd MakePath(const std::string& path)
 {
-    Fd dir(open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (path.empty() || path[0] != '/')
+        return CUniqueFd();  // no home: nothing is made under "/"
+    CUniqueFd dir(open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     size_t pos = 1;
-    while (dir.ok() && pos < path.size()) {
+    while (dir.Valid() && pos < path.size()) {
         const size_t end = std::min(path.find('/', pos), path.size());
         const std::string part = path.substr(pos, end - pos);
         pos = end + 1;
         if (part.empty() || part == ".")
             continue;
-        if (mkdirat(dir.get(), part.c_str(), 0700) != 0 && errno != EEXIST)
-            return Fd();
-        dir = Fd(openat(dir.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (mkdirat(dir.Get(), part.c_str(), 0700) != 0 && errno != EEXIST)
+            return CUniqueFd();
+        dir = CUniqueFd(openat(dir.Get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     }
     return dir;
 }
 
-bool OpenTrashParts(Fd root, Trash* trash, bool mustBeOwned)
+bool OpenTrashParts(CUniqueFd root, Trash* trash, bool mustBeOwned)
 {
-    if (!root.ok())
+    if (!root.Valid())
         return false;
-    trash->files = OpenOrMakeDir(root.get(), "files", mustBeOwned);
-    trash->info = OpenOrMakeDir(root.get(), "info", mustBeOwned);
-    return trash->files.ok() && trash->info.ok();
+    trash->files = OpenOrMakeDir(root.Get(), "files", mustBeOwned);
+    trash->info = OpenOrMakeDir(root.Get(), "info", mustBeOwned);
+    return trash->files.Valid() && trash->info.Valid();
 }
 
 dev_t DeviceOf(int fd)
@@ -140,8 +119,8 @@ std::string TopDirectory(std::string dir, int dirFd)
     while (dir != "/") {
         const size_t slash = dir.find_last_of('/');
         const std::string up = slash == 0 ? "/" : dir.substr(0, slash);
-        Fd upFd(open(up.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        if (!upFd.ok() || !RenameReaches(dirFd, upFd.get()))
+        CUniqueFd upFd(open(up.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!upFd.Valid() || !RenameReaches(dirFd, upFd.Get()))
             break;
         dir = up;
     }
@@ -153,23 +132,23 @@ std::string TopDirectory(std::string dir, int dirFd)
 // Either must be reachable by a rename from `itemDir`.
 bool OpenTopdirTrash(const std::string& topdir, int itemDir, Trash* trash)
 {
-    Fd top(open(topdir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!top.ok())
+    CUniqueFd top(open(topdir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!top.Valid())
         return false;
     const std::string uid = std::to_string(getuid());
     struct stat st {};
-    if (fstatat(top.get(), ".Trash", &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)
+    if (fstatat(top.Get(), ".Trash", &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)
         && (st.st_mode & S_ISVTX)) {
-        Fd shared(openat(top.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (shared.ok() && OpenTrashParts(OpenOrMakeDir(shared.get(), uid.c_str(), true), trash, true)
-            && RenameReaches(itemDir, trash->files.get())) {
+        CUniqueFd shared(openat(top.Get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (shared.Valid() && OpenTrashParts(OpenOrMakeDir(shared.Get(), uid.c_str(), true), trash, true)
+            && RenameReaches(itemDir, trash->files.Get())) {
             trash->topdir = topdir;
             return true;
         }
     }
     const std::string own = ".Trash-" + uid;
-    if (OpenTrashParts(OpenOrMakeDir(top.get(), own.c_str(), true), trash, true)
-        && RenameReaches(itemDir, trash->files.get())) {
+    if (OpenTrashParts(OpenOrMakeDir(top.Get(), own.c_str(), true), trash, true)
+        && RenameReaches(itemDir, trash->files.Get())) {
         trash->topdir = topdir;
         return true;
     }
@@ -183,8 +162,8 @@ bool IsTrashPart(const Trash& trash, int dir)
     struct stat part {};
     if (fstat(dir, &st) != 0)
         return false;
-    for (const Fd* fd : {&trash.files, &trash.info})
-        if (fstat(fd->get(), &part) == 0 && part.st_dev == st.st_dev && part.st_ino == st.st_ino)
+    for (const CUniqueFd* fd : {&trash.files, &trash.info})
+        if (fstat(fd->Get(), &part) == 0 && part.st_dev == st.st_dev && part.st_ino == st.st_ino)
             return true;
     return false;
 }
@@ -253,7 +232,7 @@ bool WriteAll(int fd, const std::string& text)
 
 // Reserves a trash name by creating its info file exclusively; the name must
 // also be free among the trashed files. Returns the open info file.
-Fd ReserveName(const Trash& trash, const std::string& name, std::string* chosen, int* error)
+CUniqueFd ReserveName(const Trash& trash, const std::string& name, std::string* chosen, int* error)
 {
     const std::string base = BaseTrashName(name);
     for (int attempt = 1; attempt <= kNumberedTries + 1; ++attempt) {
@@ -262,25 +241,25 @@ Fd ReserveName(const Trash& trash, const std::string& name, std::string* chosen,
             candidate
                 = NumberedName(base, static_cast<unsigned>(getpid()) ^ static_cast<unsigned>(time(nullptr)));
         const std::string infoName = candidate + std::string(kInfoSuffix);
-        Fd info(openat(trash.info.get(), infoName.c_str(),
-                       O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (!info.ok()) {
+        CUniqueFd info(openat(trash.info.Get(), infoName.c_str(),
+                              O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!info.Valid()) {
             if (errno != EEXIST) {
                 *error = errno;
-                return Fd();
+                return CUniqueFd();
             }
             continue;
         }
         struct stat st {};
-        if (fstatat(trash.files.get(), candidate.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            unlinkat(trash.info.get(), infoName.c_str(), 0);
+        if (fstatat(trash.files.Get(), candidate.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            unlinkat(trash.info.Get(), infoName.c_str(), 0);
             continue;
         }
         *chosen = std::move(candidate);
         return info;
     }
     *error = EEXIST;
-    return Fd();
+    return CUniqueFd();
 }
 
 // Splits into the real (link-free) absolute parent folder and the item's name.
@@ -306,11 +285,8 @@ bool SplitPath(const std::string& input, std::string* parent, std::string* name)
 
 std::string HomeTrashDirectory()
 {
-    const char* xdg = getenv("XDG_DATA_HOME");
-    if (xdg && xdg[0] == '/')
-        return std::string(xdg) + "/Trash";
-    const char* home = getenv("HOME");
-    return std::string(home && home[0] == '/' ? home : "") + "/.local/share/Trash";
+    const std::string data = XdgDataHome();
+    return data.empty() ? data : data + "/Trash";
 }
 
 bool MoveToTrash(const std::string& path, std::string* error)
@@ -319,47 +295,47 @@ bool MoveToTrash(const std::string& path, std::string* error)
     std::string name;
     if (path.empty() || path.find('\0') != std::string::npos || !SplitPath(path, &parent, &name))
         return Fail(error, "Not a file or folder that can be trashed");
-    Fd parentDir(open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    CUniqueFd parentDir(open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat item {};
-    if (!parentDir.ok() || fstatat(parentDir.get(), name.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0)
+    if (!parentDir.Valid() || fstatat(parentDir.Get(), name.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0)
         return Fail(error, ErrnoText(errno));
-    const dev_t device = DeviceOf(parentDir.get());
+    const dev_t device = DeviceOf(parentDir.Get());
     const std::string full = parent == "/" ? "/" + name : parent + "/" + name;
 
     Trash trash;
     const bool homeOk = OpenTrashParts(MakePath(HomeTrashDirectory()), &trash, false);
     if (!homeOk && HomeTrashDevice() == device)
         return Fail(error, "Cannot make the trash folder " + HomeTrashDirectory());
-    if (!homeOk || !RenameReaches(parentDir.get(), trash.files.get())) {
+    if (!homeOk || !RenameReaches(parentDir.Get(), trash.files.Get())) {
         // Never copy across mounts: the item goes to its own volume's trash.
         trash = Trash();
-        if (!OpenTopdirTrash(TopDirectory(parent, parentDir.get()), parentDir.get(), &trash))
+        if (!OpenTopdirTrash(TopDirectory(parent, parentDir.Get()), parentDir.Get(), &trash))
             return Fail(error, "No trash can be used on this volume");
     }
     // An entry of the trash trashed again would leave its info file behind;
     // deleting it for good is not what a move to the trash promises.
-    if (IsTrashPart(trash, parentDir.get()))
+    if (IsTrashPart(trash, parentDir.Get()))
         return Fail(error, "It is in the trash already");
 
     std::string trashName;
     int reserveError = 0;
-    Fd info = ReserveName(trash, name, &trashName, &reserveError);
-    if (!info.ok())
+    CUniqueFd info = ReserveName(trash, name, &trashName, &reserveError);
+    if (!info.Valid())
         return Fail(error, "Cannot write to the trash: " + ErrnoText(reserveError));
     const std::string infoName = trashName + std::string(kInfoSuffix);
     std::string recorded = full;
     if (!trash.topdir.empty())
         recorded = full.substr(trash.topdir == "/" ? 1 : trash.topdir.size() + 1);
-    const bool written = WriteAll(info.get(), InfoText(recorded));
-    if (close(info.release()) != 0 || !written) {
+    const bool written = WriteAll(info.Get(), InfoText(recorded));
+    if (close(info.Release()) != 0 || !written) {
         const int writeError = errno;
-        unlinkat(trash.info.get(), infoName.c_str(), 0);
+        unlinkat(trash.info.Get(), infoName.c_str(), 0);
         return Fail(error, "Cannot write to the trash: " + ErrnoText(writeError));
     }
-    const int moved = RenameNoReplace(parentDir.get(), name.c_str(), trash.files.get(), trashName.c_str());
+    const int moved = RenameNoReplace(parentDir.Get(), name.c_str(), trash.files.Get(), trashName.c_str());
     if (moved != 0) {
         // The item stayed where it was; its info file must not outlive the attempt.
-        unlinkat(trash.info.get(), infoName.c_str(), 0);
+        unlinkat(trash.info.Get(), infoName.c_str(), 0);
         return Fail(error, ErrnoText(moved));
     }
     return true;

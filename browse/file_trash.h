@@ -16,5 +16,6 @@
 // reason in `error` (may be null) when it could not be trashed.
 bool MoveToTrash(const std::string& path, std::string* error = nullptr);
 
-// The home trash directory ($XDG_DATA_HOME/Trash, else ~/.local/share/Trash).
+// The home trash directory (XdgDataHome()/Trash); empty when there is no
+// home, and then only the trash of an item's own volume is used.
 std::string HomeTrashDirectory();

@@ -1,12 +1,14 @@
 #include "browse/user_places.h"
 
+#include "browse/unique_fd.h"
+#include "browse/user_dirs.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,24 +78,19 @@ std::string ReadSmallFile(const std::string& path, size_t limit)
     std::string text;
     // Non-blocking, and regular files only: a pipe in place of a settings file
     // must not hang the caller.
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return text;
+    const CUniqueFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
+    if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         return text;
-    }
     char buffer[4096];
     while (text.size() < limit) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
+        const ssize_t n = read(fd.Get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         text.append(buffer, static_cast<size_t>(n));
     }
-    close(fd);
     return text;
 }
 
@@ -128,26 +125,17 @@ std::string DesktopFromUserDirs(std::string_view text, const std::string& home)
 
 std::string HomeDirectory()
 {
-    if (const char* home = getenv("HOME"); home && home[0] == '/')
-        return home;
-    struct passwd pw {};
-    struct passwd* result = nullptr;
-    std::vector<char> buffer(16384);
-    if (getpwuid_r(getuid(), &pw, buffer.data(), buffer.size(), &result) == 0 && result && pw.pw_dir
-        && pw.pw_dir[0] == '/')
-        return pw.pw_dir;
-    return "/";
+    const std::string home = HomeDir();
+    return home.empty() ? "/" : home;
 }
 
 std::string DesktopDirectory()
 {
     const std::string home = HomeDirectory();
-    std::string config;
-    if (const char* xdg = getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/')
-        config = xdg;
-    else
-        config = home + "/.config";
-    std::string desktop = DesktopFromUserDirs(ReadSmallFile(config + "/user-dirs.dirs", 65536), home);
+    const std::string config = XdgConfigHome();
+    std::string desktop = config.empty()
+        ? std::string()
+        : DesktopFromUserDirs(ReadSmallFile(config + "/user-dirs.dirs", 65536), home);
     while (desktop.size() > 1 && desktop.back() == '/')
         desktop.pop_back();
     return !desktop.empty() && IsDirectory(desktop) ? desktop : home;

@@ -14,7 +14,8 @@ struct MountedVolume {
     std::string source;
 };
 
-// $HOME, else the password database's home, else "/".
+// HomeDir(), else "/": the namespace always has a home to show (it is only
+// browsed, never written to, through this).
 std::string HomeDirectory();
 // XDG_DESKTOP_DIR from user-dirs.dirs when that directory exists, else home.
 std::string DesktopDirectory();

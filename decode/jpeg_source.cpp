@@ -109,18 +109,18 @@ bool CJpegSource::OpenFile(const std::string& path, CExifReader* exif, std::vect
     Close();
     // Without O_NONBLOCK a FIFO named like a photo would block the open until
     // some writer came; only regular files are read.
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (m_fd < 0) {
+    m_fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!m_fd.Valid()) {
         SetError(std::strerror(errno));
         return false;
     }
     struct stat st {};
-    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(m_fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         Close();
         SetError(S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file");
         return false;
     }
-    ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    ::posix_fadvise(m_fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     m_fileSize = int64_t(st.st_size);
     m_offset = 0;
     m_zeroLimit = kMaxSegmentBytes;
@@ -163,10 +163,7 @@ void CJpegSource::Close()
         jpeg_destroy_decompress(&m_info);
         m_created = false;
     }
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
+    m_fd.Reset();
     m_buffer.reset();
     m_fileSize = 0;
     m_offset = 0;
@@ -565,7 +562,7 @@ size_t CJpegSource::ReadFileData()
     const size_t want = size_t(std::min(int64_t(kBufferSize), m_fileSize - m_offset));
     ssize_t got;
     do {
-        got = ::pread(m_fd, m_buffer.get(), want, off_t(m_offset));
+        got = ::pread(m_fd.Get(), m_buffer.get(), want, off_t(m_offset));
     } while (got < 0 && errno == EINTR);
     if (got <= 0)
         return 0;
@@ -584,7 +581,7 @@ size_t CJpegSource::ReadFileData()
 // decode is the same.
 void CJpegSource::ShortenHole(int64_t start, size_t got)
 {
-    off_t data = ::lseek(m_fd, off_t(m_offset), SEEK_DATA);
+    off_t data = ::lseek(m_fd.Get(), off_t(m_offset), SEEK_DATA);
     if (data < 0) {
         if (errno != ENXIO)
             return;                // the file system cannot tell
@@ -637,8 +634,8 @@ bool CJpegSource::OnlyRestartMarkersAhead()
             found = 0;
         uint8_t chunk[4096];
         for (int64_t at = m_offset; found < 0 && at < m_fileSize; at += int64_t(sizeof chunk)) {
-            const ssize_t got
-                = ::pread(m_fd, chunk, size_t(std::min(int64_t(sizeof chunk), m_fileSize - at)), off_t(at));
+            const ssize_t got = ::pread(m_fd.Get(), chunk,
+                                        size_t(std::min(int64_t(sizeof chunk), m_fileSize - at)), off_t(at));
             if (got <= 0 || (m_cancel && m_cancel->IsSet()))
                 return false;
             found = look(chunk, size_t(got));

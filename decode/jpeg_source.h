@@ -28,6 +28,7 @@
 
 #include <jpeglib.h>
 
+#include "browse/unique_fd.h"
 #include "decode/decode_limits.h"
 #include "decode/scan_progress.h"
 
@@ -161,7 +162,7 @@ private:
     jpeg_decompress_struct m_info {};
     std::jmp_buf m_jump {};
     bool m_created = false;
-    int m_fd = -1;
+    CUniqueFd m_fd;
     int64_t m_fileSize = 0;         // when opened; nothing past it is read
     int64_t m_offset = 0;           // of the next read
     int64_t m_zeroLimit = 0;        // the longest run of a hole worth reading

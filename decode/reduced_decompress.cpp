@@ -154,7 +154,7 @@ void CJpegSource::SkipScanData()
 // Back to the start of the file with a new decompressor, for a whole read.
 bool CJpegSource::Rewind()
 {
-    if (m_fd < 0)
+    if (!m_fd.Valid())
         return false;
     jpeg_destroy_decompress(&m_info);
     m_created = false;

@@ -17,6 +17,7 @@
 #include <QImageWriter>
 #include <QRandomGenerator>
 
+#include "browse/user_dirs.h"
 #include "thumbs/thumbs_log.h"
 
 #ifndef LUMVANE_VERSION
@@ -219,13 +220,8 @@ CThumbnailCache::CThumbnailCache(std::string root) : m_root(std::move(root))
 
 std::string CThumbnailCache::DefaultRoot()
 {
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    if (cache && cache[0] == '/')
-        return std::string(cache) + "/thumbnails";
-    const char* home = std::getenv("HOME");
-    if (home && home[0] == '/')
-        return std::string(home) + "/.cache/thumbnails";
-    return {};
+    const std::string cache = XdgCacheHome();
+    return cache.empty() ? cache : cache + "/thumbnails";
 }
 
 std::string CThumbnailCache::FailFolder()

@@ -42,8 +42,8 @@ public:
 
     // A cache rooted at this folder (the "thumbnails" folder itself).
     explicit CThumbnailCache(std::string root);
-    // $XDG_CACHE_HOME/thumbnails when that variable holds an absolute path,
-    // else ~/.cache/thumbnails; empty when there is no home either.
+    // The "thumbnails" folder of the user's cache folder (XdgCacheHome);
+    // empty when there is no home.
     static std::string DefaultRoot();
     const std::string& Root() const { return m_root; }
 

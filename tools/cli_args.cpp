@@ -46,6 +46,27 @@ std::string ParseCliArguments(int argc, char** argv, const std::vector<CliOption
     return why;
 }
 
+CliOption OutputOption(std::string& output)
+{
+    return {"-o", true,
+            [&output](const char* v) {
+                output = v;
+                return true;
+            },
+            ""};
+}
+
+CliOption SizeOption(int& size)
+{
+    return {"--size", true, [&size](const char* v) { return ParseCliNumber(v, 1, 4096, size); },
+            "--size wants a number from 1 to 4096"};
+}
+
+CliOption FlagOption(const char* name, bool& flag)
+{
+    return {name, false, [&flag](const char*) { return flag = true; }, ""};
+}
+
 bool ParseCliNumber(const char* text, int min, int max, int& value)
 {
     if (!(*text >= '0' && *text <= '9'))

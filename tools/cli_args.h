@@ -16,6 +16,12 @@ struct CliOption {
     const char* complaint;  // why, when apply refuses the value
 };
 
+// The entries several commands share, so that each is spelled and checked
+// the same way everywhere.
+CliOption OutputOption(std::string& output);         // -o OUT
+CliOption SizeOption(int& size);                     // --size N, 1 to 4096
+CliOption FlagOption(const char* name, bool& flag);  // sets `flag` when given
+
 // Walks argv: each option of the table, and exactly one positional argument
 // (which may not start with '-', except "-" itself, unless it follows "--").
 // Returns an empty string on success, else the reason for a usage message.

@@ -39,26 +39,20 @@ int RunRender(int argc, char** argv)
 {
     DecodeRequest request;
     std::string output;
-    auto set = [](bool& flag) { return [&flag](const char*) { return flag = true; }; };
     const std::string why = ParseCliArguments(
         argc, argv,
-        {{"-o", true,
-          [&](const char* v) {
-              output = v;
-              return true;
-          },
-          ""},
+        {OutputOption(output),
          {"--fit", true,
           [&](const char* v) { return ParseFit(v, request.targetWidth, request.targetHeight); },
           "--fit wants WxH"},
          {"--rotate", true, [&](const char* v) { return ParseCliNumber(v, 0, 3, request.rotation); },
           "--rotate wants 0, 1, 2 or 3"},
-         {"--flip-h", false, set(request.flipHorizontally), ""},
-         {"--flip-v", false, set(request.flipVertically), ""},
-         {"--hq", false, set(request.highQuality), ""},
-         {"--interp", false, set(request.interpolate), ""},
-         {"--auto-orient", false, set(request.picture.autoOrient), ""},
-         {"--colour-profile", false, set(request.picture.useColourProfile), ""}},
+         FlagOption("--flip-h", request.flipHorizontally),
+         FlagOption("--flip-v", request.flipVertically),
+         FlagOption("--hq", request.highQuality),
+         FlagOption("--interp", request.interpolate),
+         FlagOption("--auto-orient", request.picture.autoOrient),
+         FlagOption("--colour-profile", request.picture.useColourProfile)},
         "FILE", request.path);
     if (!why.empty())
         return Usage(why.c_str());

@@ -28,20 +28,12 @@ int RunThumb(int argc, char** argv)
     int size = 80;
     bool useExif = false;
     PictureOptions picture;
-    const std::string why = ParseCliArguments(
-        argc, argv,
-        {{"-o", true,
-          [&](const char* v) {
-              output = v;
-              return true;
-          },
-          ""},
-         {"--size", true, [&](const char* v) { return ParseCliNumber(v, 1, 4096, size); },
-          "--size wants a number from 1 to 4096"},
-         {"--exif", false, [&](const char*) { return useExif = true; }, ""},
-         {"--auto-orient", false, [&](const char*) { return picture.autoOrient = true; }, ""},
-         {"--colour-profile", false, [&](const char*) { return picture.useColourProfile = true; }, ""}},
-        "FILE", path);
+    const std::string why
+        = ParseCliArguments(argc, argv,
+                            {OutputOption(output), SizeOption(size), FlagOption("--exif", useExif),
+                             FlagOption("--auto-orient", picture.autoOrient),
+                             FlagOption("--colour-profile", picture.useColourProfile)},
+                            "FILE", path);
     if (!why.empty())
         return Usage(why.c_str());
     if (const std::string problem = ImageOutputProblem(output); !problem.empty())

@@ -56,16 +56,10 @@ int RunThumbs(int argc, char** argv)
     bool useCache = true;
     const std::string problem = ParseCliArguments(
         argc, argv,
-        {{"-o", true,
-          [&](const char* v) {
-              outDir = v;
-              return true;
-          },
-          ""},
-         {"--size", true, [&](const char* v) { return ParseCliNumber(v, 1, 4096, size); },
-          "--size wants a number from 1 to 4096"},
-         {"--exif", false, [&](const char*) { return useExif = true; }, ""},
-         {"--as-stored", false, [&](const char*) { return asStored = true; }, ""},
+        {OutputOption(outDir),
+         SizeOption(size),
+         FlagOption("--exif", useExif),
+         FlagOption("--as-stored", asStored),
          {"--no-cache", false,
           [&](const char*) {
               useCache = false;

@@ -1,5 +1,8 @@
 #include "windows/desktop_association.h"
 
+#include "browse/unique_fd.h"
+#include "browse/user_dirs.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -10,7 +13,6 @@
 #include <set>
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,39 +32,6 @@ constexpr char kRemovedGroup[] = "Removed Associations";
 constexpr char kRecordKey[] = "previous=";
 constexpr int kMaxLinks = 40;
 
-std::string HomeFolder()
-{
-    if (const char* home = std::getenv("HOME"); home && home[0] == '/')
-        return home;
-    const passwd* pw = getpwuid(getuid());
-    return pw && pw->pw_dir ? pw->pw_dir : "/";
-}
-
-// An XDG variable counts only when it holds an absolute path.
-std::string PathVariable(const char* name, const std::string& fallback)
-{
-    const char* value = std::getenv(name);
-    return value && value[0] == '/' ? std::string(value) : fallback;
-}
-
-std::vector<std::string> PathListVariable(const char* name, const std::string& fallback)
-{
-    const char* value = std::getenv(name);
-    const std::string text = value && value[0] ? value : fallback;
-    std::vector<std::string> dirs;
-    size_t pos = 0;
-    while (pos <= text.size()) {
-        size_t end = text.find(':', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string dir = text.substr(pos, end - pos);
-        if (!dir.empty() && dir[0] == '/')
-            dirs.push_back(dir);
-        pos = end + 1;
-    }
-    return dirs;
-}
-
 std::string Lowercase(std::string s)
 {
     for (char& c : s)
@@ -81,15 +50,14 @@ bool IsUtf8(const std::string& bytes)
 // but can't be read, since editing what could not be read would lose it.
 std::optional<std::string> ReadFile(const std::string& path, std::string* error)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    const CUniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.Valid()) {
         if (errno != ENOENT && errno != ENOTDIR && error)
             *error = "can't read " + path + ": " + std::strerror(errno);
         return std::nullopt;
     }
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
+    if (fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         if (error)
             *error = path + " is not a regular file";
         return std::nullopt;
@@ -97,11 +65,9 @@ std::optional<std::string> ReadFile(const std::string& path, std::string* error)
     std::string text;
     char buf[16384];
     ssize_t n;
-    while ((n = read(fd, buf, sizeof buf)) > 0)
+    while ((n = read(fd.Get(), buf, sizeof buf)) > 0)
         text.append(buf, size_t(n));
-    const bool failed = n < 0;
-    close(fd);
-    if (failed) {
+    if (n < 0) {
         if (error)
             *error = "can't read " + path + ": " + std::strerror(errno);
         return std::nullopt;
@@ -230,12 +196,11 @@ std::vector<std::string> Without(std::vector<std::string> items, const std::stri
 
 XdgDirs XdgDirs::FromEnvironment()
 {
-    const std::string home = HomeFolder();
     XdgDirs dirs;
-    dirs.dataHome = PathVariable("XDG_DATA_HOME", home + "/.local/share");
-    dirs.configHome = PathVariable("XDG_CONFIG_HOME", home + "/.config");
-    dirs.dataDirs = PathListVariable("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
-    dirs.configDirs = PathListVariable("XDG_CONFIG_DIRS", "/etc/xdg");
+    dirs.dataHome = XdgDataHome();
+    dirs.configHome = XdgConfigHome();
+    dirs.dataDirs = XdgDataDirs();
+    dirs.configDirs = XdgConfigDirs();
     const char* desktops = std::getenv("XDG_CURRENT_DESKTOP");
     std::string text = desktops ? desktops : "";
     size_t pos = 0;
@@ -506,9 +471,19 @@ void CDesktopAssociation::RefreshDatabase() const
     process.waitForFinished(1000);
 }
 
+bool CDesktopAssociation::HasUserFolders()
+{
+    if (!m_dirs.dataHome.empty() && !m_dirs.configHome.empty())
+        return true;
+    m_error = "there is no home folder to write the association in";
+    return false;
+}
+
 bool CDesktopAssociation::Associate()
 {
     m_error.clear();
+    if (!HasUserFolders())
+        return false;
     const std::string entry = DesktopEntryText();
     if (entry.empty()) {
         m_error = "the program's path can't be written in a desktop entry";
@@ -561,6 +536,8 @@ bool CDesktopAssociation::Associate()
 bool CDesktopAssociation::Unassociate()
 {
     m_error.clear();
+    if (!HasUserFolders())
+        return false;
     const std::string previous = RecordedPrevious();
     std::vector<Edit> edits;
     if (!LoadEdit(RecordPath(), edits))

@@ -19,7 +19,8 @@
 #include <string>
 #include <vector>
 
-// The freedesktop base folders, absolute paths as bytes.
+// The freedesktop base folders, absolute paths as bytes; the homes are empty
+// when the user has no home, and nothing is then written.
 struct XdgDirs {
     std::string dataHome;                 // $XDG_DATA_HOME or ~/.local/share
     std::string configHome;               // $XDG_CONFIG_HOME or ~/.config
@@ -73,6 +74,8 @@ private:
     bool LoadEdit(const std::string& path, std::vector<Edit>& edits);
     static Edit* FindEdit(std::vector<Edit>& edits, const std::string& path);
     bool CommitEdits(std::vector<Edit>& edits);
+    // False, with LastError saying why, when there is no home to write in.
+    bool HasUserFolders();
     std::string RecordedPrevious() const;
     void RefreshDatabase() const;
 

@@ -77,14 +77,18 @@ inline std::string ReadAll(const std::string& path)
     return text;
 }
 
-// Sets an environment variable for one scope (tests run on one thread).
+// Sets (or, given none, unsets) an environment variable for one scope (tests
+// run on one thread).
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name)
+    ScopedEnv(const char* name, const std::optional<std::string>& value) : m_name(name)
     {
         if (const char* old = getenv(name))
             m_old = old;
-        setenv(name, value.c_str(), 1);
+        if (value)
+            setenv(name, value->c_str(), 1);
+        else
+            unsetenv(name);
     }
     ~ScopedEnv()
     {

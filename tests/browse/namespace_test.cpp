@@ -4,12 +4,14 @@
 #include "browse/folder_listing.h"
 #include "browse/safe_rename.h"
 #include "browse/shell_folder.h"
+#include "browse/user_dirs.h"
 #include "browse/user_places.h"
 #include "browse_test_util.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
+#include <pwd.h>
 
 using namespace browsetest;
 
@@ -111,6 +113,44 @@ TEST(Namespace, MountTableGivesUserVolumesAndTheLongestMountWins)
         ASSERT_GE(index, 0) << c.path;
         EXPECT_EQ(volumes[static_cast<size_t>(index)].mountPoint, c.mount) << c.path;
     }
+}
+
+// The base folder rules: a variable counts only when absolute; home is $HOME,
+// else the password database's ("~"), else none, and then no folder at all.
+TEST(UserDirs, FollowTheBaseDirectoryRules)
+{
+    const passwd* pw = getpwuid(geteuid());
+    const std::string dbHome = pw && pw->pw_dir && pw->pw_dir[0] == '/' ? pw->pw_dir : "";
+    struct Case {
+        std::optional<std::string> home, xdg;
+        const char* base;  // the home under which the folders are; none: the variable is used
+    };
+    const Case cases[] = {
+        {"/h", "/x", nullptr},         {"/h", "", "/h"},
+        {"/h", "rel", "/h"},           {"/h", std::nullopt, "/h"},
+        {std::nullopt, "/x", nullptr}, {std::nullopt, "", "~"},
+        {std::nullopt, "rel", "~"},    {std::nullopt, std::nullopt, "~"},
+        {"", std::nullopt, "~"},       {"rel", std::nullopt, "~"},
+    };
+    using Getter = std::string (*)();
+    const std::pair<Getter, const char*> folders[]
+        = {{XdgDataHome, "/.local/share"}, {XdgConfigHome, "/.config"}, {XdgCacheHome, "/.cache"}};
+    for (const Case& c : cases) {
+        ScopedEnv home("HOME", c.home);
+        ScopedEnv data("XDG_DATA_HOME", c.xdg), config("XDG_CONFIG_HOME", c.xdg),
+            cache("XDG_CACHE_HOME", c.xdg);
+        const std::string row = c.home.value_or("(unset)") + " " + c.xdg.value_or("(unset)");
+        const std::string base = !c.base ? "" : c.base[0] == '~' ? dbHome : c.base;
+        EXPECT_EQ(HomeDir(), c.home && c.home->starts_with('/') ? *c.home : dbHome) << row;
+        for (const auto& [folder, under] : folders)
+            EXPECT_EQ(folder(), !c.base ? *c.xdg : base.empty() ? "" : base + under) << row << under;
+    }
+    ScopedEnv runtime("XDG_RUNTIME_DIR", "rel");
+    EXPECT_EQ(XdgRuntimeDir(), "") << "no fallback for the runtime folder";
+    ScopedEnv dataDirs("XDG_DATA_DIRS", "");
+    EXPECT_EQ(XdgDataDirs(), (std::vector<std::string> {"/usr/local/share", "/usr/share"}));
+    ScopedEnv configDirs("XDG_CONFIG_DIRS", "/a:rel::/b");
+    EXPECT_EQ(XdgConfigDirs(), (std::vector<std::string> {"/a", "/b"}));
 }
 
 TEST(Namespace, DesktopIsTheDesktopDirectoryAndListsComputerAndHome)

@@ -253,6 +253,14 @@ TEST_F(DesktopAssociation, UnwritableConfigFolderFailsWithNothingHalfWritten)
     EXPECT_EQ(Tree(m_root), before);
     ExpectHandler("viewer.desktop");
 
+    XdgDirs homeless = XdgDirs::FromEnvironment();  // no home: nothing is written under "/"
+    homeless.dataHome.clear();
+    homeless.configHome.clear();
+    CDesktopAssociation noHome(homeless, m_program);
+    EXPECT_FALSE(noHome.Associate());
+    EXPECT_FALSE(noHome.Unassociate());
+    EXPECT_FALSE(noHome.LastError().empty());
+
     if (geteuid() != 0) {
         SetEnv("XDG_CONFIG_HOME", m_config);
         chmod(m_config.c_str(), 0555);
