@@ -36,12 +36,19 @@ bool ReadItems(const CShellPidl& list, std::vector<ItemView>* items)
     }
 }
 
+// Appends in place: a deep list builds its path in one pass, not by copying
+// the growing path once per level.
+void Append(std::string* path, std::string_view name)
+{
+    if (path->empty() || path->back() != '/')
+        *path += '/';
+    *path += name;
+}
+
 std::string Join(const std::string& dir, std::string_view name)
 {
     std::string path = dir;
-    if (path.empty() || path.back() != '/')
-        path += '/';
-    path += name;
+    Append(&path, name);
     return path;
 }
 
@@ -89,7 +96,7 @@ bool Resolve(const CShellPidl& absolute, CShellFolder::Kind* kind, std::string* 
             if (at == Kind::Desktop)
                 current = DesktopDirectory();
             at = Kind::Directory;
-            current = Join(current, item.name);
+            Append(&current, item.name);
             break;
         default: return false;
         }
