@@ -178,6 +178,12 @@ std::unique_ptr<CShellFolder> CShellFolder::Bind(const CShellPidl& absolute)
     return std::unique_ptr<CShellFolder>(new CShellFolder(kind, std::move(path), absolute));
 }
 
+bool CShellFolder::PathOf(const CShellPidl& absolute, std::string* path)
+{
+    Kind kind;
+    return Resolve(absolute, &kind, path) && kind != Kind::Computer;
+}
+
 bool CShellFolder::EnumObjects(std::vector<Item>* items) const
 {
     switch (m_kind) {
