@@ -6,6 +6,7 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QScopedValueRollback>
 #include <algorithm>
 
 // Keeps the current item and the selection one and the same, and asks the
@@ -183,7 +184,10 @@ void CFolderTree::OnItemExpanded(QTreeWidgetItem* item)
         collapseItem(item);
         return;
     }
-    scrollToItem(item);
+    // Scrolling lays out every row now; on a route that would be once per
+    // level, so the walk scrolls once at its end instead.
+    if (!m_walkingRoute)
+        scrollToItem(item);
 }
 
 void CFolderTree::OnItemCollapsed(QTreeWidgetItem* item)
@@ -322,6 +326,12 @@ void CFolderTree::RemoveItem(QTreeWidgetItem* item)
 
 // ---- Selection ----
 
+void CFolderTree::doItemsLayout()
+{
+    ++m_rowLayouts;
+    QTreeWidget::doItemsLayout();
+}
+
 bool CFolderTree::DefersPress(const QModelIndex& index, QItemSelectionModel::SelectionFlags command)
 {
     // The view's press (and, with nothing selected to drag, its moves) make
@@ -371,13 +381,20 @@ bool CFolderTree::SelectPidl(const CShellPidl& full, bool notify)
     QTreeWidgetItem* item = topLevelItem(0);
     if (!item || full.IsNull())
         return false;
-    for (const CShellPidl& part : ItemsOf(full)) {
+    {
+        // With a layout pending, an expansion only marks the item: the rows
+        // are laid out once, when the route is open, not once per level.
+        const QScopedValueRollback walking(m_walkingRoute, true);
+        for (const CShellPidl& part : ItemsOf(full)) {
+            scheduleDelayedItemsLayout();
+            expandItem(item);
+            item = FindOrRelist(item, part);
+            if (!item)
+                return false;
+        }
+        scheduleDelayedItemsLayout();
         expandItem(item);
-        item = FindOrRelist(item, part);
-        if (!item)
-            return false;
     }
-    expandItem(item);
     scrollToItem(item);
     const bool saved = m_notify;
     m_notify = m_notify && notify;

@@ -93,6 +93,10 @@ public:
     // How many paths the watch of the expanded folders has looked up: one
     // for each folder expanded, however deep (tools and tests).
     int WatchLookups() const { return m_watchLookups; }
+    // How many times every row has been laid out: a route opens with a
+    // few, however deep (tools and tests).
+    int RowLayouts() const { return m_rowLayouts; }
+    void doItemsLayout() override;
     // A file-system folder below a file-system folder: not the Desktop, not
     // a volume, not a folder shown directly under the Desktop.
     bool IsRenamable(QTreeWidgetItem* item) const;
@@ -240,6 +244,8 @@ private:
 
     bool m_notify = true;
     bool m_inSelectionChange = false;
+    // SelectPidl is opening the levels of a route: it scrolls once at the end.
+    bool m_walkingRoute = false;
     CShellIconCache m_icons;
     mutable std::vector<QIcon> m_slotIcons;
     // The bound folder of the siblings that were last given icons.
@@ -271,4 +277,5 @@ private:
     QHash<quint64, QString> m_watched;  // item serial: its path (empty: none)
     QHash<QString, int> m_watchUses;    // path: the watched items that show it
     int m_watchLookups = 0;
+    int m_rowLayouts = 0;
 };

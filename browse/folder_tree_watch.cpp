@@ -16,6 +16,7 @@
 
 #include "browse/folder_tree.h"
 #include "browse/folder_tree_item.h"
+#include "browse/shell_folder.h"
 
 void CFolderTree::SetUpFolderWatch()
 {
@@ -63,8 +64,10 @@ void CFolderTree::WatchFolder(const CFolderItem* folder, QStringList* added)
     if (m_watched.contains(folder->serial))
         return;
     ++m_watchLookups;
+    // The watcher checks the folder itself; asking the file system here too
+    // would walk the whole path once more.
     std::string bytes;
-    const QString path = GetItemPidl(const_cast<CFolderItem*>(folder)).GetPath(&bytes)
+    const QString path = CShellFolder::PathOf(GetItemPidl(const_cast<CFolderItem*>(folder)), &bytes)
         ? QFile::decodeName(QByteArray::fromStdString(bytes))
         : QString();
     m_watched.insert(folder->serial, path);

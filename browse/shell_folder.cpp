@@ -36,12 +36,19 @@ bool ReadItems(const CShellPidl& list, std::vector<ItemView>* items)
     }
 }
 
+// Appends in place: a deep list builds its path in one pass, not by copying
+// the growing path once per level.
+void Append(std::string* path, std::string_view name)
+{
+    if (path->empty() || path->back() != '/')
+        *path += '/';
+    *path += name;
+}
+
 std::string Join(const std::string& dir, std::string_view name)
 {
     std::string path = dir;
-    if (path.empty() || path.back() != '/')
-        path += '/';
-    path += name;
+    Append(&path, name);
     return path;
 }
 
@@ -89,7 +96,7 @@ bool Resolve(const CShellPidl& absolute, CShellFolder::Kind* kind, std::string* 
             if (at == Kind::Desktop)
                 current = DesktopDirectory();
             at = Kind::Directory;
-            current = Join(current, item.name);
+            Append(&current, item.name);
             break;
         default: return false;
         }
@@ -169,6 +176,12 @@ std::unique_ptr<CShellFolder> CShellFolder::Bind(const CShellPidl& absolute)
             return nullptr;
     }
     return std::unique_ptr<CShellFolder>(new CShellFolder(kind, std::move(path), absolute));
+}
+
+bool CShellFolder::PathOf(const CShellPidl& absolute, std::string* path)
+{
+    Kind kind;
+    return Resolve(absolute, &kind, path) && kind != Kind::Computer;
 }
 
 bool CShellFolder::EnumObjects(std::vector<Item>* items) const

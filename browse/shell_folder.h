@@ -41,6 +41,9 @@ public:
 
     // The folder a full list names, or null when it names no folder now.
     static std::unique_ptr<CShellFolder> Bind(const CShellPidl& absolute);
+    // The path a full list names, without asking the file system whether it
+    // exists; false for Computer and for a list of the wrong shape.
+    static bool PathOf(const CShellPidl& absolute, std::string* path);
 
     Kind GetKind() const { return m_kind; }
     // The directory this folder shows; empty for Computer.
