@@ -131,7 +131,7 @@ void CMainFrame::TakeFolderChanges(FolderChanges& changes)
     m_loader->ApplyFolderChanges(changes);
     if (wasEmpty && m_loader->FirstItem())
         StartThumbnails();
-    pane->Rebuild();
+    pane->Rebuild(changes.removed);
     if (show != shown) {
         m_fitSuspended = false;
         if (show)

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include <algorithm>
+#include <unordered_set>
 
 #include <QCursor>
 #include <QEvent>
@@ -89,6 +90,44 @@ void CThumbView::Rebuild()
         }
     }
     MeasureEntries();
+    FinishRebuild();
+}
+
+void CThumbView::Rebuild(const std::vector<ImageItem*>& removed)
+{
+    const std::unordered_set<const ImageItem*> gone(removed.begin(), removed.end());
+    std::vector<PaneEntry> old = std::move(m_entries);
+    DropEntries();
+    m_entries.reserve(static_cast<size_t>(m_loader ? m_loader->ItemCount() : 0));
+    const QFontMetrics fm(font());
+    // What stays keeps its order, so the old entries are met in list order;
+    // a new item is never one that stays, though it may sit where a removed
+    // one was.
+    auto kept = old.begin();
+    const auto skipGone = [&] {
+        while (kept != old.end() && gone.count(kept->item))
+            ++kept;
+    };
+    skipGone();
+    for (ImageItem* item = m_loader ? m_loader->FirstItem() : nullptr; item; item = item->next) {
+        if (kept != old.end() && kept->item == item) {
+            kept->selected = false;
+            m_entries.push_back(std::move(*kept));
+            ++kept;
+            skipGone();
+            continue;
+        }
+        PaneEntry entry;
+        entry.item = item;
+        entry.label = QString::fromStdString(item->name);
+        MeasureEntry(entry, fm);
+        m_entries.push_back(std::move(entry));
+    }
+    FinishRebuild();
+}
+
+void CThumbView::FinishRebuild()
+{
     m_scrollPos = 0;
     Arrange();
     viewport()->update();
@@ -130,13 +169,17 @@ void CThumbView::MeasureEntries()
     const int fontHeight = fm.height();
     m_rowHeight
         = m_thumbMode ? m_thumbSize + fontHeight + kThumbnailRowExtra : std::max(m_iconSize, fontHeight);
-    for (PaneEntry& e : m_entries) {
-        e.labelWidth = fm.horizontalAdvance(e.label);
-        e.cellWidth
-            = m_thumbMode ? m_thumbSize + 2 * kCellMargin : m_iconSize + m_iconSize / 8 + e.labelWidth + 1;
-        e.cutMeasured = false;
-        e.cutText.clear();
-    }
+    for (PaneEntry& e : m_entries)
+        MeasureEntry(e, fm);
+}
+
+void CThumbView::MeasureEntry(PaneEntry& e, const QFontMetrics& fm) const
+{
+    e.labelWidth = fm.horizontalAdvance(e.label);
+    e.cellWidth
+        = m_thumbMode ? m_thumbSize + 2 * kCellMargin : m_iconSize + m_iconSize / 8 + e.labelWidth + 1;
+    e.cutMeasured = false;
+    e.cutText.clear();
 }
 
 int CThumbView::ClientWidth() const

@@ -66,6 +66,11 @@ public:
     // Drops every entry and makes one per loader item; no selection, scrolled
     // to the left, all repainted.
     void Rebuild();
+    // Rebuild after the loader took in folder changes, `removed` being the
+    // items it dropped (their pointers are only compared): the entries of
+    // the items that stay keep their measured labels, so a change costs a
+    // move per entry, not a string and a text measurement.
+    void Rebuild(const std::vector<ImageItem*>& removed);
     // Drops every entry; an empty pane.
     void Clear();
     // A folder that could not be listed (errno `error`): the empty pane says
@@ -145,6 +150,8 @@ private:
     // Entries, layout, scrolling (thumbnail_pane.cpp).
     void DropEntries();
     void MeasureEntries();
+    void MeasureEntry(PaneEntry& entry, const QFontMetrics& metrics) const;
+    void FinishRebuild();
     void Arrange();
     void UpdateScrollBar();
     int ClientWidth() const;
