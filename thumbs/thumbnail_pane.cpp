@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include <algorithm>
-#include <unordered_set>
+#include <functional>
 
 #include <QCursor>
 #include <QEvent>
@@ -93,36 +93,37 @@ void CThumbView::Rebuild()
     FinishRebuild();
 }
 
-void CThumbView::Rebuild(const std::vector<ImageItem*>& removed)
+void CThumbView::Rebuild(std::vector<int> removedAt, std::vector<ImageItem*> added)
 {
-    const std::unordered_set<const ImageItem*> gone(removed.begin(), removed.end());
-    std::vector<PaneEntry> old = std::move(m_entries);
-    DropEntries();
-    m_entries.reserve(static_cast<size_t>(m_loader ? m_loader->ItemCount() : 0));
+    ResetInteraction();
+    const size_t count = m_loader ? static_cast<size_t>(m_loader->ItemCount()) : 0;
+    // From the back, so that the places still ahead stay right.
+    std::sort(removedAt.begin(), removedAt.end(), std::greater<>());
+    for (int at : removedAt)
+        if (at >= 0 && static_cast<size_t>(at) < m_entries.size())
+            m_entries.erase(m_entries.begin() + at);
+    // In list order, so that each goes where its index says.
+    std::sort(added.begin(), added.end(),
+              [](const ImageItem* a, const ImageItem* b) { return a->index < b->index; });
     const QFontMetrics fm(font());
-    // What stays keeps its order, so the old entries are met in list order;
-    // a new item is never one that stays, though it may sit where a removed
-    // one was.
-    auto kept = old.begin();
-    const auto skipGone = [&] {
-        while (kept != old.end() && gone.count(kept->item))
-            ++kept;
-    };
-    skipGone();
-    for (ImageItem* item = m_loader ? m_loader->FirstItem() : nullptr; item; item = item->next) {
-        if (kept != old.end() && kept->item == item) {
-            kept->selected = false;
-            m_entries.push_back(std::move(*kept));
-            ++kept;
-            skipGone();
-            continue;
+    bool placed = true;
+    for (ImageItem* item : added) {
+        if (item->index < 0 || static_cast<size_t>(item->index) > m_entries.size()) {
+            placed = false;
+            break;
         }
         PaneEntry entry;
         entry.item = item;
         entry.label = QString::fromStdString(item->name);
         MeasureEntry(entry, fm);
-        m_entries.push_back(std::move(entry));
+        m_entries.insert(m_entries.begin() + item->index, std::move(entry));
     }
+    if (!placed || m_entries.size() != count) {
+        Rebuild();  // the places did not match the list: never expected
+        return;
+    }
+    for (PaneEntry& entry : m_entries)
+        entry.selected = false;
     FinishRebuild();
 }
 
@@ -150,12 +151,17 @@ void CThumbView::ShowFolderError(int error)
 
 void CThumbView::DropEntries()
 {
+    ResetInteraction();
+    m_entries.clear();
+    m_layout.Clear();
+}
+
+void CThumbView::ResetInteraction()
+{
     m_renameEdit->Cancel();
     m_renameEntry = -1;
     m_labelTip->HideTip();
     CancelMouse();
-    m_entries.clear();
-    m_layout.Clear();
     m_anchor = m_rangeEnd = -1;
     m_multi = false;
     ++m_generation;
