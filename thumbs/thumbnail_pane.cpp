@@ -81,7 +81,10 @@ void CThumbView::Rebuild()
 {
     DropEntries();
     if (m_loader && m_loader->ItemCount() > 0) {
-        m_entries.reserve(static_cast<size_t>(m_loader->ItemCount()));
+        // Room for the files later folder changes add, so that taking them
+        // in does not move every entry (and hold two arrays of them).
+        const auto count = static_cast<size_t>(m_loader->ItemCount());
+        m_entries.reserve(count + count / 64);
         for (ImageItem* item = m_loader->FirstItem(); item; item = item->next) {
             PaneEntry entry;
             entry.item = item;
