@@ -128,10 +128,17 @@ void CMainFrame::TakeFolderChanges(FolderChanges& changes)
         m_view->SetImage(nullptr);
         m_currentItem = nullptr;
     }
+    // The places of the leaving items, while they are still there.
+    std::vector<int> removedAt;
+    for (const ImageItem* item : changes.removed)
+        removedAt.push_back(item->index);
+    std::vector<ImageItem*> added;
+    for (const auto& item : changes.added)
+        added.push_back(item.get());
     m_loader->ApplyFolderChanges(changes);
     if (wasEmpty && m_loader->FirstItem())
         StartThumbnails();
-    pane->Rebuild();
+    pane->Rebuild(std::move(removedAt), std::move(added));
     if (show != shown) {
         m_fitSuspended = false;
         if (show)

@@ -151,7 +151,7 @@ void CThumbLoader::ApplyFolderChanges(FolderChanges& changes)
             if (gone.count(slot->item))
                 slot->item = nullptr;
     }
-    RemoveItems(changes.removed);
+    RemoveListed(changes.removed);
     InsertItems(changes.added);
     qCDebug(lcThumbs) << "folder changed:" << changes.removed.size() << "gone or rewritten," << m_count
                       << "listed";

@@ -275,6 +275,34 @@ void CThumbLoader::ClearSlots()
     m_decoding = nullptr;
 }
 
+void CThumbLoader::RemoveListed(std::vector<ImageItem*> items)
+{
+    // Only while both workers are stopped, for items in the list. The
+    // places before the first of them stay, so only the rest is numbered
+    // again: a change near the end of a huge list touches few items.
+    std::sort(items.begin(), items.end());
+    items.erase(std::unique(items.begin(), items.end()), items.end());
+    if (items.empty())
+        return;
+    const ImageItem* first
+        = *std::min_element(items.begin(), items.end(),
+                            [](const ImageItem* a, const ImageItem* b) { return a->index < b->index; });
+    ImageItem* before = first->previous;
+    {
+        std::lock_guard lock(m_thumbLock);
+        if (std::binary_search(items.begin(), items.end(), m_thumbStart))
+            m_thumbStart = nullptr;
+    }
+    for (ImageItem* item : items) {
+        Forget(item);
+        Unlink(item);
+        delete item;
+    }
+    int index = before ? before->index + 1 : 0;
+    for (ImageItem* item = before ? before->next : m_first; item; item = item->next)
+        item->index = index++;
+}
+
 void CThumbLoader::RemoveItems(const std::vector<ImageItem*>& items)
 {
     // Only while both workers are stopped. Items that are not (or no longer)

@@ -212,6 +212,7 @@ private:
     bool ListFiles(std::vector<FileEntry>* files);
     std::unique_ptr<ImageItem> NewItem(const FileEntry& file) const;
     void RemoveItems(const std::vector<ImageItem*>& items);
+    void RemoveListed(std::vector<ImageItem*> items);
     void CollectPaths(const std::vector<ImageItem*>& items, std::vector<std::string>* paths,
                       std::vector<ImageItem*>* named) const;
     void ClearSlots();

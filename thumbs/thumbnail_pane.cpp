@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include <algorithm>
+#include <functional>
 
 #include <QCursor>
 #include <QEvent>
@@ -80,7 +81,10 @@ void CThumbView::Rebuild()
 {
     DropEntries();
     if (m_loader && m_loader->ItemCount() > 0) {
-        m_entries.reserve(static_cast<size_t>(m_loader->ItemCount()));
+        // Room for the files later folder changes add, so that taking them
+        // in does not move every entry (and hold two arrays of them).
+        const auto count = static_cast<size_t>(m_loader->ItemCount());
+        m_entries.reserve(count + count / 64);
         for (ImageItem* item = m_loader->FirstItem(); item; item = item->next) {
             PaneEntry entry;
             entry.item = item;
@@ -89,6 +93,45 @@ void CThumbView::Rebuild()
         }
     }
     MeasureEntries();
+    FinishRebuild();
+}
+
+void CThumbView::Rebuild(std::vector<int> removedAt, std::vector<ImageItem*> added)
+{
+    ResetInteraction();
+    const size_t count = m_loader ? static_cast<size_t>(m_loader->ItemCount()) : 0;
+    // From the back, so that the places still ahead stay right.
+    std::sort(removedAt.begin(), removedAt.end(), std::greater<>());
+    for (int at : removedAt)
+        if (at >= 0 && static_cast<size_t>(at) < m_entries.size())
+            m_entries.erase(m_entries.begin() + at);
+    // In list order, so that each goes where its index says.
+    std::sort(added.begin(), added.end(),
+              [](const ImageItem* a, const ImageItem* b) { return a->index < b->index; });
+    const QFontMetrics fm(font());
+    bool placed = true;
+    for (ImageItem* item : added) {
+        if (item->index < 0 || static_cast<size_t>(item->index) > m_entries.size()) {
+            placed = false;
+            break;
+        }
+        PaneEntry entry;
+        entry.item = item;
+        entry.label = QString::fromStdString(item->name);
+        MeasureEntry(entry, fm);
+        m_entries.insert(m_entries.begin() + item->index, std::move(entry));
+    }
+    if (!placed || m_entries.size() != count) {
+        Rebuild();  // the places did not match the list: never expected
+        return;
+    }
+    for (PaneEntry& entry : m_entries)
+        entry.selected = false;
+    FinishRebuild();
+}
+
+void CThumbView::FinishRebuild()
+{
     m_scrollPos = 0;
     Arrange();
     viewport()->update();
@@ -111,12 +154,17 @@ void CThumbView::ShowFolderError(int error)
 
 void CThumbView::DropEntries()
 {
+    ResetInteraction();
+    m_entries.clear();
+    m_layout.Clear();
+}
+
+void CThumbView::ResetInteraction()
+{
     m_renameEdit->Cancel();
     m_renameEntry = -1;
     m_labelTip->HideTip();
     CancelMouse();
-    m_entries.clear();
-    m_layout.Clear();
     m_anchor = m_rangeEnd = -1;
     m_multi = false;
     ++m_generation;
@@ -130,13 +178,17 @@ void CThumbView::MeasureEntries()
     const int fontHeight = fm.height();
     m_rowHeight
         = m_thumbMode ? m_thumbSize + fontHeight + kThumbnailRowExtra : std::max(m_iconSize, fontHeight);
-    for (PaneEntry& e : m_entries) {
-        e.labelWidth = fm.horizontalAdvance(e.label);
-        e.cellWidth
-            = m_thumbMode ? m_thumbSize + 2 * kCellMargin : m_iconSize + m_iconSize / 8 + e.labelWidth + 1;
-        e.cutMeasured = false;
-        e.cutText.clear();
-    }
+    for (PaneEntry& e : m_entries)
+        MeasureEntry(e, fm);
+}
+
+void CThumbView::MeasureEntry(PaneEntry& e, const QFontMetrics& fm) const
+{
+    e.labelWidth = fm.horizontalAdvance(e.label);
+    e.cellWidth
+        = m_thumbMode ? m_thumbSize + 2 * kCellMargin : m_iconSize + m_iconSize / 8 + e.labelWidth + 1;
+    e.cutMeasured = false;
+    e.cutText.clear();
 }
 
 int CThumbView::ClientWidth() const

@@ -66,6 +66,13 @@ public:
     // Drops every entry and makes one per loader item; no selection, scrolled
     // to the left, all repainted.
     void Rebuild();
+    // Rebuild after the loader took in folder changes: `removedAt` are the
+    // list places the dropped items had before, `added` the items it took
+    // in (at their new places). The entries of the items that stay keep
+    // their measured labels and nothing walks the loader's list, so a
+    // change costs the window thread no string or text measurement per
+    // entry of the folder.
+    void Rebuild(std::vector<int> removedAt, std::vector<ImageItem*> added);
     // Drops every entry; an empty pane.
     void Clear();
     // A folder that could not be listed (errno `error`): the empty pane says
@@ -144,7 +151,10 @@ private:
 
     // Entries, layout, scrolling (thumbnail_pane.cpp).
     void DropEntries();
+    void ResetInteraction();
     void MeasureEntries();
+    void MeasureEntry(PaneEntry& entry, const QFontMetrics& metrics) const;
+    void FinishRebuild();
     void Arrange();
     void UpdateScrollBar();
     int ClientWidth() const;

@@ -166,6 +166,14 @@ TEST_F(LoaderTest, FolderChangesKeepWhatStays)
     for (ImageItem* item : Items())
         EXPECT_TRUE(m_loader.ThumbnailOf(item)) << item->name;
     EXPECT_EQ(m_loader.ThumbnailOf(newC)->Height(), 53);  // the new picture: 30 x 20, not 64 x 48
+
+    // A file gone alone: the items after it take the places up.
+    std::filesystem::remove(PathOf("c.jpg"));
+    m_loader.CheckNames({"c.jpg"}, {}, &changes);
+    m_loader.ApplyFolderChanges(changes);
+    EXPECT_EQ(Names(), (std::vector<std::string> {"a.jpg", "d.jpg", "e.jpg"}));
+    for (size_t i = 0; i < Items().size(); ++i)
+        EXPECT_EQ(Items()[i]->index, static_cast<int>(i));
 }
 
 TEST_F(LoaderTest, OddNamesAreFollowedByTheirBytes)

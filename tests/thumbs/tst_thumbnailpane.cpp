@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPaintEvent>
@@ -22,6 +23,7 @@
 #include "browse/shell_pidl.h"
 #include "decode/image_bitmap.h"
 #include "display/display_bitmap.h"
+#include "thumbs/folder_changes.h"
 #include "thumbs/image_item.h"
 #include "thumbs/label_tip.h"
 #include "thumbs/pane_layout.h"
@@ -582,6 +584,34 @@ private slots:
         QVERIFY(reached > 4);
         QCOMPARE(m_pane->SelectedItems().front(), Item(0));
         QCOMPARE(m_notes.size(), size_t(1));
+    }
+
+    // Folder changes taken in: the entries that stay keep their measures,
+    // new ones are measured, and the pane equals one rebuilt from scratch.
+    void folderChangesKeepTheRest()
+    {
+        WriteJpegs({"c.jpg", "e.jpg", "g.jpg", "i.jpg"});
+        Open(QSize(600, 60), false);
+        QVERIFY(QFile::remove(m_dir->path() + "/c.jpg"));
+        WriteJpegs({"a-much-longer-name.jpg", "f.jpg", "g.jpg"});
+        FolderChanges changes;
+        m_loader->CheckNames({"a-much-longer-name.jpg", "c.jpg", "f.jpg", "g.jpg"}, {"g.jpg"}, &changes);
+        QCOMPARE(changes.removed.size(), size_t(2));
+        std::vector<int> removedAt;
+        for (const ImageItem* item : changes.removed)
+            removedAt.push_back(item->index);
+        std::vector<ImageItem*> added;
+        for (const auto& item : changes.added)
+            added.push_back(item.get());
+        m_loader->ApplyFolderChanges(changes);
+        m_pane->Rebuild(removedAt, added);
+        std::vector<QRect> cells;
+        for (ImageItem* item : Items())
+            cells.push_back(m_pane->CellRect(item));
+        QCOMPARE(m_pane->EntryCount(), 5);
+        m_pane->Rebuild();
+        for (size_t i = 0; i < cells.size(); ++i)
+            QCOMPARE(m_pane->CellRect(Items()[i]), cells[i]);
     }
 
     void emptyFolder()
