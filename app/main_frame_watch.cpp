@@ -129,12 +129,8 @@ void CMainFrame::TakeFolderChanges(FolderChanges& changes)
         m_currentItem = nullptr;
     }
     // The places of the leaving items, while they are still there.
-    std::vector<int> removedAt;
-    for (const ImageItem* item : changes.removed)
-        removedAt.push_back(item->index);
-    std::vector<ImageItem*> added;
-    for (const auto& item : changes.added)
-        added.push_back(item.get());
+    std::vector<int> removedAt = changes.RemovedPlaces();
+    std::vector<ImageItem*> added = changes.AddedItems();
     m_loader->ApplyFolderChanges(changes);
     if (wasEmpty && m_loader->FirstItem())
         StartThumbnails();

@@ -26,4 +26,8 @@ struct FolderChanges {
     // The item that takes the place of `item` after the changes: itself, its
     // new version, or null when it is gone.
     ImageItem* Successor(ImageItem* item) const;
+    // The list places of the leaving items (asked before the loader applies
+    // the changes) and the arriving items: what the thumbnail pane takes.
+    std::vector<int> RemovedPlaces() const;
+    std::vector<ImageItem*> AddedItems() const;
 };

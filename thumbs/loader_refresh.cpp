@@ -33,6 +33,24 @@ ImageItem* FolderChanges::Successor(ImageItem* item) const
     return std::find(removed.begin(), removed.end(), item) == removed.end() ? item : nullptr;
 }
 
+std::vector<int> FolderChanges::RemovedPlaces() const
+{
+    std::vector<int> places;
+    places.reserve(removed.size());
+    for (const ImageItem* item : removed)
+        places.push_back(item->index);
+    return places;
+}
+
+std::vector<ImageItem*> FolderChanges::AddedItems() const
+{
+    std::vector<ImageItem*> items;
+    items.reserve(added.size());
+    for (const auto& item : added)
+        items.push_back(item.get());
+    return items;
+}
+
 void FolderChanges::Take(ImageItem* old, std::unique_ptr<ImageItem> item)
 {
     if (old && item)

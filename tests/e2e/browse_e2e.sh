@@ -103,14 +103,9 @@ until_ok 30 "the image after the deleted ones is shown" shown "$magenta"
 xdotool mousemove 150 200
 tree=320x300+0+40
 tree_was=$(region_hash "$tree")
-tree_still() {
-  local now
-  now=$(region_hash "$tree")
-  [ "$now" = "$tree_was" ] || { tree_was=$now; return 1; }
-}
 for _ in 1 2 3; do xdotool click 5; done
 until_ok 30 "the wheel scrolls the tree" region_changed "$tree" "$tree_was"
-until_ok 30 "the tree stands still" tree_still
+until_ok 30 "the tree stands still" region_still "$tree"
 selected_row() {
   shot
   selected=$(box_in "$tree_strip" 'rgb(48,140,198)')

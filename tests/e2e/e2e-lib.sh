@@ -105,6 +105,13 @@ region_hash() {
   convert "$work/screen.png" -crop "$1" +repage -format '%#' info:
 }
 region_changed() { [ "$(region_hash "$1")" != "$2" ]; }
+# region_still REGION: true once REGION looks as it did at the last call
+# (keep calling it through until_ok: the first call only takes a look).
+region_still() {
+  local now
+  now=$(region_hash "$1")
+  [ "$now" = "${still_was:-}" ] || { still_was=$now; return 1; }
+}
 
 pane_region=960x300+320+40
 view_region=1280x620+0+370

@@ -88,14 +88,9 @@ until_ok 30 "the thumbnails of the folder appear" thumbnails
 xdotool mousemove 150 200
 tree=320x300+0+40
 tree_was=$(region_hash "$tree")
-tree_still() {
-  local now
-  now=$(region_hash "$tree")
-  [ "$now" = "$tree_was" ] || { tree_was=$now; return 1; }
-}
 for _ in 1 2 3; do xdotool click 5; done
 until_ok 30 "the wheel scrolls the tree" region_changed "$tree" "$tree_was"
-until_ok 30 "the tree stands still" tree_still
+until_ok 30 "the tree stands still" region_still "$tree"
 until_ok 30 "the tree shows the folder selected" read_rows
 into_y=$((row_y + row_h + row_h / 2))
 other_y=$((row_y + 2 * row_h + row_h / 2))

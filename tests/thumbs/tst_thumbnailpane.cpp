@@ -597,12 +597,8 @@ private slots:
         FolderChanges changes;
         m_loader->CheckNames({"a-much-longer-name.jpg", "c.jpg", "f.jpg", "g.jpg"}, {"g.jpg"}, &changes);
         QCOMPARE(changes.removed.size(), size_t(2));
-        std::vector<int> removedAt;
-        for (const ImageItem* item : changes.removed)
-            removedAt.push_back(item->index);
-        std::vector<ImageItem*> added;
-        for (const auto& item : changes.added)
-            added.push_back(item.get());
+        const std::vector<int> removedAt = changes.RemovedPlaces();
+        const std::vector<ImageItem*> added = changes.AddedItems();
         m_loader->ApplyFolderChanges(changes);
         m_pane->Rebuild(removedAt, added);
         std::vector<QRect> cells;
