@@ -47,6 +47,10 @@ constexpr size_t kMaxCommentBytes = size_t(1) << 20;
 class CJpegSource {
 public:
     static constexpr size_t kBufferSize = 32768;
+    // What the source supplies at the end of the data: an end-of-image
+    // marker, so that the library completes a truncated image instead of
+    // failing. One object: the marker reader tells it by its address.
+    static constexpr JOCTET kEndOfImage[2] = {0xFF, 0xD9};
 
     CJpegSource();
     ~CJpegSource();
