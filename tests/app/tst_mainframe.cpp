@@ -1,5 +1,6 @@
-// The main window: start-up paths, stepping, fit and zoom, gamma, the name
-// bar, full screen, the ESC rule, the accelerators and the menus.
+// The main window: stepping, fit and zoom, gamma, the name
+// bar, full screen, the ESC rule, the accelerators, the menus, the rename
+// question and a folder that cannot be listed.
 
 #include <QAction>
 #include <QApplication>
@@ -29,14 +30,7 @@ class TestMainFrame : public QObject {
     Q_OBJECT
 
 private slots:
-    void startWithFolder();
-    void firstImageAskedForOnlyAtTheViewsSize_data();
-    void firstImageAskedForOnlyAtTheViewsSize();
-    void startWithFileHidesPanelUntilSpace();
-    void startWithFolderPathOpensThatFolder();
-    void startWithMissingFile();
     void pageKeysStopAtTheEnds();
-    void pageDownAfterStartWithFileListsTheFolder();
     void stepKeysPassAFileThatCannotBeShown();
     void zoomWithFitBothSuspendsFitting();
     void zoomWithoutFittingAndLimits();
@@ -66,123 +60,8 @@ private:
     }
 };
 
-void TestMainFrame::startWithFolder()
-{
-    SetUpFolder();
-    AppSettings settings = Settings(m_dir);
-    auto frame = Start(settings);
-    QVERIFY(frame);
-    QVERIFY(frame->ControlPanelShown());
-    QVERIFY(frame->menuBar()->isVisible());
-    QVERIFY(frame->NameBarVisible());
-    QVERIFY(!frame->FolderPending());
-    QCOMPARE(frame->Loader()->ItemCount(), 3);
-    QCOMPARE(CurrentName(*frame), QString("a.jpg"));
-    QTRY_VERIFY(Shown(*frame));
-    QCOMPARE(frame->NameBarText(), QString("a"));
-    // Changed decode options ask for the current image again.
-    frame->ApplyLoaderOptions();
-    QTRY_VERIFY(Shown(*frame));
-}
-
-void TestMainFrame::firstImageAskedForOnlyAtTheViewsSize_data()
-{
-    QTest::addColumn<bool>("alone");
-    QTest::newRow("folder") << false;
-    QTest::newRow("file alone") << true;
-}
-
 // Asked for before the window is laid out, the first image was decoded at
 // its own size and dropped at once.
-void TestMainFrame::firstImageAskedForOnlyAtTheViewsSize()
-{
-    QFETCH(bool, alone);
-    SetUpFolder();
-    AppSettings settings = Settings(m_dir);
-    if (alone)
-        settings.commandLineFile = PathIn(m_dir, "b.jpg");
-    CMainFrame frame;
-    QVERIFY(frame.Create(&settings));
-    QCOMPARE(CurrentName(frame), QString(alone ? "b.jpg" : "a.jpg"));
-    QCOMPARE(frame.Loader()->CurrentSlot().item, nullptr);
-    frame.ShowAtStart();
-    QVERIFY(QTest::qWaitForWindowExposed(&frame));
-    QTRY_VERIFY(frame.Loader()->CurrentSlot().item != nullptr);
-    const ViewRequest asked = frame.Loader()->CurrentSlot();
-    QCOMPARE(asked.targetWidth, frame.ImageView()->ClientWidth());
-    QCOMPARE(asked.targetHeight, frame.ImageView()->ClientHeight());
-    QVERIFY(asked.targetWidth > 0 && asked.targetHeight > 0);
-    QTRY_VERIFY(Shown(frame));
-}
-
-void TestMainFrame::startWithFileHidesPanelUntilSpace()
-{
-    SetUpFolder();
-    AppSettings settings = Settings(m_dir);
-    settings.commandLineFile = PathIn(m_dir, "b.jpg");
-    auto frame = Start(settings);
-    QVERIFY(frame);
-    QVERIFY(!frame->ControlPanelShown());
-    QVERIFY(!frame->menuBar()->isVisible());
-    QVERIFY(!frame->NameBarVisible());
-    QVERIFY(frame->FolderPending());
-    QCOMPARE(frame->Loader()->ItemCount(), 1);
-    QCOMPARE(CurrentName(*frame), QString("b.jpg"));
-    QTRY_VERIFY(Shown(*frame));
-
-    QTest::keyClick(frame.get(), Qt::Key_Space);
-    QVERIFY(frame->ControlPanelShown());
-    QVERIFY(frame->menuBar()->isVisible());
-    QVERIFY(!frame->FolderPending());
-    QCOMPARE(frame->Loader()->ItemCount(), 3);
-    QCOMPARE(CurrentName(*frame), QString("a.jpg"));
-    QVERIFY(!frame->NameBarVisible());
-    QTRY_VERIFY(Shown(*frame));
-
-    // Enter hides the panel and the menu bar again.
-    QTest::keyClick(frame.get(), Qt::Key_Return);
-    QVERIFY(!frame->ControlPanelShown());
-    QVERIFY(!frame->menuBar()->isVisible());
-}
-
-void TestMainFrame::startWithFolderPathOpensThatFolder()
-{
-    SetUpFolder();
-    AppSettings settings = Settings(m_dir);
-    settings.startFolder.assign(1, '/');  // any other folder
-    settings.commandLineFile = m_dir.path().toStdString();
-    auto frame = Start(settings);
-    QVERIFY(frame);
-    QVERIFY(frame->ControlPanelShown());
-    QVERIFY(frame->NameBarVisible());
-    QVERIFY(!frame->FolderPending());
-    QCOMPARE(frame->Loader()->ItemCount(), 3);
-    QCOMPARE(CurrentName(*frame), QString("a.jpg"));
-}
-
-void TestMainFrame::startWithMissingFile()
-{
-    SetUpFolder();
-    AppSettings settings = Settings(m_dir);
-    settings.commandLineFile = PathIn(m_dir, "none.jpg");
-    auto frame = Start(settings);
-    QVERIFY(frame);
-    QVERIFY(frame->ControlPanelShown());
-    QVERIFY(!frame->NameBarVisible());
-    QVERIFY(!frame->FolderPending());
-    QVERIFY(!frame->CurrentItem());
-    QCOMPARE(frame->Loader()->ItemCount(), 0);
-    // Space on an empty start does not list anything.
-    QTest::keyClick(frame.get(), Qt::Key_Space);
-    QVERIFY(!frame->ControlPanelShown());
-    QVERIFY(!frame->CurrentItem());
-
-    // A start folder that is a file ends the start silently.
-    AppSettings bad = Settings(m_dir);
-    bad.startFolder = PathIn(m_dir, "a.jpg");
-    CMainFrame failed;
-    QVERIFY(!failed.Create(&bad));
-}
 
 void TestMainFrame::pageKeysStopAtTheEnds()
 {
@@ -209,20 +88,6 @@ void TestMainFrame::pageKeysStopAtTheEnds()
         if (before == step.name)
             QVERIFY(Shown(*frame));
     }
-}
-
-void TestMainFrame::pageDownAfterStartWithFileListsTheFolder()
-{
-    SetUpFolder();
-    AppSettings settings = Settings(m_dir);
-    settings.commandLineFile = PathIn(m_dir, "b.jpg");
-    auto frame = Start(settings);
-    QVERIFY(frame);
-    frame->OnViewKey(Qt::Key_PageDown, Qt::NoModifier);
-    QVERIFY(!frame->FolderPending());
-    QCOMPARE(frame->Loader()->ItemCount(), 3);
-    QCOMPARE(CurrentName(*frame), QString("c.jpg"));
-    QVERIFY(!frame->ControlPanelShown());
 }
 
 // Regression: with the panel hidden, stepping stopped for good at a file
