@@ -395,11 +395,10 @@ bool CJpegDecoder::OpenForDisplay(const DecodeRequest& request, CEvent* cancel)
         m_lineColour = ColourTransformFor(m_source->IccProfile(), RowLayout::Bgrx, RowLayout::Bgrx);
         m_source->SetColourManaged(false);
     }
-    if (!m_source->DataJustifies(int64_t(displayWidth) * displayHeight * 4))
-        return fail(m_source->LastError());
     // The library's 32-bit output is its RGB output with the bytes in the
     // bitmap's order, so the direct path gives the same pixels.
-    if (!m_source->StartDecompress(m_direct ? JCS_EXT_BGRX : JCS_RGB, 1))
+    if (!m_source->StartDecompress(m_direct ? JCS_EXT_BGRX : JCS_RGB, 1,
+                                   int64_t(displayWidth) * displayHeight * 4))
         return fail(m_source->LastError());
     if (!m_display.CreateBlack(displayWidth, displayHeight))
         return fail("out of memory");

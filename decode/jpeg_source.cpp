@@ -252,7 +252,7 @@ void CJpegSource::ChooseColourConversion(J_COLOR_SPACE space)
         profile, cmyk ? (m_cmykInverted ? RowLayout::CmykInverted : RowLayout::Cmyk) : rows, rows);
 }
 
-bool CJpegSource::StartDecompress(J_COLOR_SPACE space, int scaleDenom)
+bool CJpegSource::StartDecompress(J_COLOR_SPACE space, int scaleDenom, int64_t imageBytes)
 {
     if (!m_created)
         return false;
@@ -262,24 +262,22 @@ bool CJpegSource::StartDecompress(J_COLOR_SPACE space, int scaleDenom)
     m_info.out_color_space = m_fromCmyk ? JCS_CMYK : space;
     m_info.scale_num = 1;
     m_info.scale_denom = unsigned(scaleDenom);
-    return WithinMemoryLimit() && jpeg_start_decompress(&m_info) != FALSE;
+    return WithinMemoryLimit(imageBytes) && jpeg_start_decompress(&m_info) != FALSE;
 }
 
-// Judged from the header before the library allocates anything large.
-bool CJpegSource::WithinMemoryLimit()
+// Judged from the header before the library allocates anything large: its
+// buffers within their limit, and past kMaxUnbackedMemory (with the picture
+// the caller fills) a file long enough to fill its frame.
+bool CJpegSource::WithinMemoryLimit(int64_t imageBytes)
 {
-    const int64_t bytes = LibraryMemoryFor(m_info, m_info.buffered_image);
-    if (bytes <= kMaxLibraryMemory)
-        return DataJustifies(0);
-    std::snprintf(m_error, sizeof m_error, "too large: the decode would need %lld MB",
-                  (long long)(bytes >> 20));
-    return false;
-}
-
-bool CJpegSource::DataJustifies(int64_t imageBytes)
-{
+    const int64_t library = LibraryMemoryFor(m_info, m_info.buffered_image);
+    if (library > kMaxLibraryMemory) {
+        std::snprintf(m_error, sizeof m_error, "too large: the decode would need %lld MB",
+                      (long long)(library >> 20));
+        return false;
+    }
+    const int64_t bytes = library + imageBytes;
     const int64_t dataBytes = m_memory ? int64_t(m_memoryLength) : m_fileSize;
-    const int64_t bytes = LibraryMemoryFor(m_info, m_info.buffered_image) + imageBytes;
     if (bytes <= kMaxUnbackedMemory || DataCanFillFrame(m_info, dataBytes))
         return true;
     std::snprintf(m_error, sizeof m_error, "too large: the decode would need %lld MB for a file of %lld KB",

@@ -90,12 +90,9 @@ public:
     // space the library converts to). A CMYK or YCCK file asked for RGB rows
     // is decoded as CMYK and converted here, through its profile when it has
     // one and colour management is on, else by the plain formula.
-    bool StartDecompress(J_COLOR_SPACE space, int scaleDenom);
-    // Whether the data can justify a decode that will also fill an image of
-    // `imageBytes` (after the header is read): false, with the reason as
-    // LastError, when the decode would take more than kMaxUnbackedMemory and
-    // the file is too short to fill its frame.
-    bool DataJustifies(int64_t imageBytes);
+    // `imageBytes`: the picture the caller will fill from the rows, counted
+    // with the library's buffers against the decode limits.
+    bool StartDecompress(J_COLOR_SPACE space, int scaleDenom, int64_t imageBytes = 0);
     // Like StartDecompress, but a progressive file's scans are read only
     // until they fix every pixel of the output (CScanProgress), and the data
     // of AC scans whose coefficients the output does not read is skipped
@@ -128,7 +125,7 @@ public:
 
 private:
     bool CreateDecompressor();
-    bool WithinMemoryLimit();
+    bool WithinMemoryLimit(int64_t imageBytes = 0);
     bool ChargeScan();
     void StopReading();
     size_t ReadFileData();
