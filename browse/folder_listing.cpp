@@ -1,6 +1,7 @@
 #include "browse/folder_listing.h"
 
-#include <dirent.h>
+#include "browse/directory_walk.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -62,34 +63,16 @@ bool StampFile(const std::string& path, FileStamp* stamp)
 bool ListFiles(const std::string& path, const std::function<bool(std::string_view)>& wanted,
                std::vector<FileEntry>* files, const std::atomic<bool>* stop)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return false;
-    }
-    errno = 0;
-    bool stopped = false;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (entry->d_type == DT_DIR || name == "." || name == ".." || !wanted(name)) {
-            errno = 0;
-            continue;
+    return WalkDirectory(path, [&](int folder, const dirent& entry) {
+        const std::string_view name = entry.d_name;
+        if (entry.d_type != DT_DIR && wanted(name)) {
+            struct stat st {};
+            if (::fstatat(folder, entry.d_name, &st, 0) == 0 && !S_ISDIR(st.st_mode))
+                files->push_back({std::string(name), StampOf(st)});
+            else if (::fstatat(folder, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+                files->push_back(
+                    {std::string(name), FileStamp {}});  // a link to nothing is listed all the same
         }
-        struct stat st {};
-        if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && !S_ISDIR(st.st_mode))
-            files->push_back({std::string(name), StampOf(st)});
-        else if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
-            files->push_back({std::string(name), FileStamp {}});  // a link to nothing is listed all the same
-        if (stop && stop->load(std::memory_order_relaxed)) {
-            stopped = true;
-            break;
-        }
-        errno = 0;
-    }
-    const bool ok = errno == 0 && !stopped;
-    ::closedir(dir);
-    return ok;
+        return !(stop && stop->load(std::memory_order_relaxed));
+    });
 }

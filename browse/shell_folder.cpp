@@ -1,5 +1,6 @@
 #include "browse/shell_folder.h"
 
+#include "browse/directory_walk.h"
 #include "browse/safe_rename.h"
 #include "browse/user_places.h"
 
@@ -124,37 +125,18 @@ uint32_t AttributesOfPath(const std::string& path, bool* exists)
 // kept as they are.
 bool ReadDirectory(const std::string& path, std::vector<CShellFolder::Item>* items)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    DIR* dir = fdopendir(fd);
-    if (!dir) {
-        const int error = errno;
-        close(fd);
-        errno = error;
-        return false;
-    }
-    errno = 0;
-    while (const dirent* entry = readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (name.empty() || name == "." || name == "..")
-            continue;
+    return WalkDirectory(path, [items](int folder, const dirent& entry) {
         uint32_t attributes = kAttrFileSystem;
-        if (entry->d_type == DT_DIR) {
+        if (entry.d_type == DT_DIR) {
             attributes |= kAttrFolder;
-        } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+        } else if (entry.d_type == DT_LNK || entry.d_type == DT_UNKNOWN) {
             struct stat st {};
-            if (fstatat(dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode))
+            if (fstatat(folder, entry.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode))
                 attributes |= kAttrFolder;
         }
-        items->push_back({CShellPidl::MakeItem(kItemEntry, name), attributes});
-        errno = 0;
-    }
-    // The caller reads why the listing stopped from errno.
-    const int error = errno;
-    closedir(dir);
-    errno = error;
-    return error == 0;
+        items->push_back({CShellPidl::MakeItem(kItemEntry, entry.d_name), attributes});
+        return true;
+    });
 }
 
 }  // namespace
