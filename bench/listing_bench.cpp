@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "browse/shell_pidl.h"
-#include "thumbs/name_order.h"
-#include "thumbs/thumb_loader.h"
+#include "loader/name_order.h"
+#include "loader/thumb_loader.h"
 
 namespace {
 

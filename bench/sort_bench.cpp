@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "browse/shell_pidl.h"
-#include "thumbs/thumb_loader.h"
+#include "loader/thumb_loader.h"
 #include "tools/exif_builder.h"
 #include "tools/jpeg_writer.h"
 

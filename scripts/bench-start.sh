@@ -14,7 +14,7 @@ source scripts/xvfb-lib.sh
 build=$(realpath "${1:-build}")
 runs=${2:-7}
 file=${3:-}
-app=$build/app/lumvane
+app=$build/ui/lumvane
 [ -x "$app" ] || { echo "no $app: build the lumvane target first"; exit 2; }
 command -v Xvfb >/dev/null || { echo "Xvfb not found"; exit 2; }
 work=$(mktemp -d)

@@ -17,7 +17,7 @@ target=$(realpath "$target")
 
 bash scripts/install-deps.sh
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -- lumvane
-lumvane=$root/build/app/lumvane
+lumvane=$root/build/ui/lumvane
 
 display_reachable() {
   if [ -n "${WAYLAND_DISPLAY:-}" ]; then

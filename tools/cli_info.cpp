@@ -11,7 +11,7 @@
 
 #include "decode/jpeg_decoder.h"
 #include "tools/cli_commands.h"
-#include "windows/properties_report.h"
+#include "report/properties_report.h"
 
 namespace {
 

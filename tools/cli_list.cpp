@@ -5,7 +5,7 @@
 #include <string>
 
 #include "browse/shell_pidl.h"
-#include "thumbs/thumb_loader.h"
+#include "loader/thumb_loader.h"
 #include "tools/cli_commands.h"
 
 int RunList(int argc, char** argv)

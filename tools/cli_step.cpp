@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "browse/shell_pidl.h"
-#include "thumbs/thumb_loader.h"
+#include "loader/thumb_loader.h"
 #include "tools/cli_commands.h"
 
 namespace {

@@ -13,8 +13,8 @@
 #include <string>
 
 #include "browse/shell_pidl.h"
-#include "thumbs/thumb_loader.h"
-#include "thumbs/thumbnail_cache.h"
+#include "loader/thumb_loader.h"
+#include "cache/thumbnail_cache.h"
 #include "tools/cli_args.h"
 #include "tools/cli_commands.h"
 

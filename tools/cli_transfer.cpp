@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "browse/file_transfer.h"
+#include "files/file_transfer.h"
 #include "tools/cli_args.h"
 #include "tools/cli_commands.h"
 

@@ -1,14 +1,14 @@
 // Writes the About window's picture: make_about_picture OUTFILE.
 // A 136 x 240 evening landscape (sky, sun, hills, a lake with the sun's
 // reflection), reduced to a 256-colour table with error diffusion, stored as
-// an 8-bit bottom-up packed bitmap (windows/about_picture.h).
+// an 8-bit bottom-up packed bitmap (report/about_picture.h).
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 
-#include "windows/about_picture.h"
+#include "report/about_picture.h"
 
 namespace {
 

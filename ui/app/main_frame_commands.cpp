@@ -1,0 +1,273 @@
+// The command set: one action per command number, the menus built from the
+// tables, the check rules and the command handlers.
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "app/control_panel.h"
+#include "app/copy_image.h"
+#include "app/main_frame.h"
+#include "windows/slide_show_dialog.h"
+#include "view/image_view.h"
+#include "res/accelerators.h"
+#include "res/command_table.h"
+#include "res/menus.h"
+#include "loader/thumb_loader.h"
+#include "pane/thumbnail_pane.h"
+
+using namespace res;
+
+namespace {
+// The keys of a command that Qt's shortcut map matches. Keypad keys are left
+// out: on X11 that map drops the keypad modifier and never matches them, so
+// the main window's event filter translates them (TranslateKeypadKey).
+QList<QKeySequence> ShortcutsOf(int id)
+{
+    QList<QKeySequence> keys;
+    for (const AcceleratorEntry& accel : Accelerators())
+        if (accel.command == id && !(accel.modifiers & Qt::KeypadModifier))
+            keys.append(
+                QKeySequence(QKeyCombination(Qt::KeyboardModifiers(accel.modifiers), Qt::Key(accel.key))));
+    return keys;
+}
+}  // namespace
+
+void CMainFrame::CreateActions()
+{
+    for (const CommandEntry& command : Commands()) {
+        auto* action = new QAction(QString::fromUtf8(command.menuText), this);
+        action->setData(command.id);
+        action->setCheckable(command.checkable);
+        // The menu text names the keys after its tab, so Qt adds no text of its own.
+        action->setShortcuts(ShortcutsOf(command.id));
+        action->setShortcutContext(Qt::ApplicationShortcut);
+        // Accelerators reach the window even while the menu bar is hidden.
+        addAction(action);
+        const int id = command.id;
+        connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+        m_actions[id] = action;
+    }
+}
+
+void CMainFrame::BuildMenus()
+{
+    QMenu* popup = nullptr;
+    for (const MenuEntry& entry : MainMenu()) {
+        if (entry.popupTitle) {
+            popup = menuBar()->addMenu(QString::fromUtf8(entry.popupTitle));
+            connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateActions);
+        } else if (entry.command == kSeparator) {
+            popup->addSeparator();
+        } else {
+            popup->addAction(Action(entry.command));
+        }
+    }
+    m_contextMenu = new QMenu(this);
+    for (const MenuEntry& entry : res::ContextMenu()) {
+        if (entry.popupTitle)
+            continue;
+        if (entry.command == kSeparator)
+            m_contextMenu->addSeparator();
+        else
+            m_contextMenu->addAction(Action(entry.command));
+    }
+}
+
+QAction* CMainFrame::Action(int id) const
+{
+    const auto it = m_actions.find(id);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+void CMainFrame::SetAcceleratorsEnabled(bool on)
+{
+    if (on == m_acceleratorsOn)
+        return;
+    m_acceleratorsOn = on;
+    // Without shortcuts the keys go to the focused editor instead.
+    for (const auto& [id, action] : m_actions)
+        action->setShortcuts(on ? ShortcutsOf(id) : QList<QKeySequence>());
+}
+
+void CMainFrame::UpdateActions()
+{
+    if (!m_settings)
+        return;
+    const AppSettings& s = *m_settings;
+    const auto check = [this](int id, bool on) {
+        if (QAction* action = Action(id))
+            action->setChecked(on);
+    };
+    check(kCmdSmallThumbnails, s.thumbnailMode == ThumbnailMode::Small);
+    check(kCmdBigThumbnails, s.thumbnailMode == ThumbnailMode::Big);
+    check(kCmdList, s.thumbnailMode == ThumbnailMode::List);
+    check(kCmdFullScreen, s.fullScreen);
+    check(kCmdNameBar, m_nameBarVisible);
+    // The fit marks show the fit flags, whether or not fitting is suspended.
+    check(kCmdNoFitting, !s.fitHorizontally && !s.fitVertically);
+    check(kCmdFitHorizontally, s.fitHorizontally && !s.fitVertically);
+    check(kCmdFitVertically, !s.fitHorizontally && s.fitVertically);
+    check(kCmdFitBoth, s.fitHorizontally && s.fitVertically);
+    for (int r = 0; r < 4; ++r)
+        check(kCmdNoRotation + r, s.rotation == r);
+    check(kCmdFlipHorizontally, s.flipHorizontally);
+    check(kCmdFlipVertically, s.flipVertically);
+    check(kCmdStartStopSlideShow, m_slideShowRunning);
+    for (int k = 0; k < 4; ++k)
+        check(kCmdSortByName + k, s.sortOrder.key == SortKey(k));
+    check(kCmdSortReverse, s.sortOrder.reverse);
+}
+
+void CMainFrame::RunCommand(int id)
+{
+    if (!m_settings)
+        return;
+    AppSettings& s = *m_settings;
+    switch (id) {
+    case kCmdControlPanel: ShowControlPanel(!ControlPanelShown()); break;
+    case kCmdSmallThumbnails: SetThumbnailMode(ThumbnailMode::Small); break;
+    case kCmdBigThumbnails: SetThumbnailMode(ThumbnailMode::Big); break;
+    case kCmdList: SetThumbnailMode(ThumbnailMode::List); break;
+    case kCmdCopyImage:
+        CopyImageToClipboard(m_currentItem ? m_loader->ItemPath(m_currentItem) : std::string(), this,
+                             m_settings->Picture());
+        break;
+    case kCmdExit: close(); return;
+    case kCmdFullScreen: ToggleFullScreen(); break;
+    case kCmdNameBar: ToggleNameBar(); break;
+    case kCmdNoFitting: SetFitMode(false, false); break;
+    case kCmdFitHorizontally: SetFitMode(true, false); break;
+    case kCmdFitVertically: SetFitMode(false, true); break;
+    case kCmdFitBoth: SetFitMode(true, true); break;
+    case kCmdIncreaseGamma: m_view->SetGamma(IncreaseGamma(m_view->Gamma())); break;
+    case kCmdDecreaseGamma: m_view->SetGamma(DecreaseGamma(m_view->Gamma())); break;
+    case kCmdResetGamma: m_view->SetGamma(kGammaOff); break;
+    case kCmdNoRotation:
+    case kCmdRotateClockwise:
+    case kCmdRotateUpsideDown:
+    case kCmdRotateCounterClockwise: SetRotation(id - kCmdNoRotation); break;
+    case kCmdFlipHorizontally:
+        s.flipHorizontally = !s.flipHorizontally;
+        ShowImage(m_currentItem, true);
+        break;
+    case kCmdFlipVertically:
+        s.flipVertically = !s.flipVertically;
+        ShowImage(m_currentItem, true);
+        break;
+    case kCmdImageProperties: OnImagePropertiesCommand(); break;
+    case kCmdSortByName:
+    case kCmdSortByDateTaken:
+    case kCmdSortByDateModified:
+    case kCmdSortBySize:
+    case kCmdSortReverse: SetSortCommand(id); break;
+    case kCmdAdjustSlideShow: AdjustSlideShow(); break;
+    case kCmdStartStopSlideShow:
+        m_slideShowRunning = !m_slideShowRunning;
+        UpdateSlideTimer();
+        break;
+    case kCmdOptions: OnOptionsCommand(); break;
+    case kCmdAbout: OnAboutCommand(); break;
+    default: return;
+    }
+    UpdateActions();
+}
+
+// A fit command runs unless its mode is on already and not suspended, so
+// after a zoom it brings the fitted image back.
+void CMainFrame::SetFitMode(bool horizontally, bool vertically)
+{
+    AppSettings& s = *m_settings;
+    const bool same = bool(s.fitHorizontally) == horizontally && bool(s.fitVertically) == vertically;
+    if (same && !m_fitSuspended)
+        return;
+    s.fitHorizontally = horizontally;
+    s.fitVertically = vertically;
+    m_fitSuspended = false;
+    ShowImage(m_currentItem, true);
+}
+
+void CMainFrame::SetRotation(int rotation)
+{
+    if (rotation == m_settings->rotation)
+        return;
+    m_settings->rotation = rotation;
+    m_fitSuspended = false;
+    ShowImage(m_currentItem, true);
+}
+
+// A sort command re-orders the list; the image shown, its prefetched
+// neighbours and the thumbnails made stay, and the pane follows the new
+// order with the shown image selected.
+void CMainFrame::SetSortCommand(int id)
+{
+    SortOrder order = m_settings->sortOrder;
+    if (id == kCmdSortReverse) {
+        order.reverse = !order.reverse;
+    } else {
+        order.key = SortKey(id - kCmdSortByName);
+        // An order picked from the menu compares names as people count.
+        order.natural = true;
+    }
+    if (order == m_settings->sortOrder)
+        return;
+    m_settings->sortOrder = order;
+    m_loader->SetSortOrder(order);
+    m_controlPanel->ThumbnailPane()->Rebuild();
+    if (m_currentItem && ControlPanelShown())
+        m_controlPanel->ThumbnailPane()->SelectItem(m_currentItem, false);
+}
+
+void CMainFrame::SetThumbnailMode(ThumbnailMode mode)
+{
+    if (m_settings->thumbnailMode == mode)
+        return;
+    m_settings->thumbnailMode = mode;
+    if (mode == ThumbnailMode::List)
+        m_loader->PauseThumbnails();
+    else
+        StartThumbnails();
+    ApplyThumbnailMode();
+}
+
+void CMainFrame::ToggleNameBar()
+{
+    m_nameBarVisible = !m_nameBarVisible;
+    m_settings->nameBar = m_nameBarVisible;
+    if (m_client) {
+        OnClientResized(m_client->width(), m_client->height());
+        m_client->update();
+    }
+}
+
+void CMainFrame::ToggleFullScreen()
+{
+    m_settings->fullScreen = !m_settings->fullScreen;
+    ApplyFullScreen();
+}
+
+void CMainFrame::AdjustSlideShow()
+{
+    CSlideShowDlg dialog(this);
+    dialog.delay = m_settings->slideDelay;
+    dialog.forward = m_settings->slideBackward ? 0 : 1;
+    dialog.backward = m_settings->slideBackward ? 1 : 0;
+    dialog.repeat = m_settings->slideRepeat ? 1 : 0;
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_settings->slideDelay = dialog.delay;
+    m_settings->slideBackward = dialog.backward != 0;
+    m_settings->slideRepeat = dialog.repeat != 0;
+    UpdateSlideTimer();
+}
+
+void CMainFrame::UpdateSlideTimer()
+{
+    if (m_slideShowRunning) {
+        m_slideTicks = 0;
+        m_slideTimer.start(kSlideTimerMs, this);
+    } else {
+        m_slideTimer.stop();
+    }
+}

@@ -1,0 +1,281 @@
+#pragma once
+// CFolderTree: the folders of the namespace from the Desktop down, shown as a
+// tree beside the thumbnail pane. A folder's children are listed when it is
+// first expanded and dropped when it is collapsed. While they are shown, the
+// children of expanded file-system folders are kept current
+// (folder_tree_watch.cpp): folders that other programs create or remove
+// there appear or leave within a moment.
+//
+// Choosing a folder lists it before the selection moves, and the listing
+// goes to the parent with FolderNotified (kind 1). A folder that cannot be
+// listed cannot be expanded; it is still selected, so the keys move onto it
+// and past it, and the parent is told why it is empty (the error).
+// The context menu (149) carries New Folder, Rename and Delete; renames are
+// edited in place, and the shown folder is renamed by the parent (kind 0).
+//
+// Drag and drop (folder_tree_drop.cpp): a folder dragged out travels as a
+// text/uri-list, and leaves the tree when the receiver really moved it.
+// Files and folders dropped on a file-system folder (from the tree, the
+// thumbnail pane or another program) are moved there, or copied with Ctrl
+// or Shift, after the user confirms. While something is dragged over it,
+// the tree scrolls at its top and bottom rows and opens a folder the cursor
+// rests on.
+//
+// Ownership: every item owns its data (relative list, icon slots); items
+// below the Desktop root live only while their parent is expanded, so keep
+// no QTreeWidgetItem pointer across anything that may collapse a folder.
+// The icon cache and the bound folder of the last painted siblings belong
+// to the tree.
+//
+// Thread rules: user-interface thread only. Notifications are emitted
+// synchronously: receivers connect with Qt::DirectConnection and have acted
+// when the emit returns.
+
+#include "files/file_transfer.h"
+#include "common/shell_icon_cache.h"
+#include "browse/shell_pidl.h"
+
+#include <QBasicTimer>
+#include <QHash>
+#include <QIcon>
+#include <QItemSelectionModel>
+#include <QPersistentModelIndex>
+#include <QPointer>
+#include <QSet>
+#include <QTreeWidget>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+class CFolderListing;
+class CFolderItem;
+class QFileSystemWatcher;
+class QTimer;
+class CFolderSelectionModel;
+class QMenu;
+class QMimeData;
+
+// The record of a folder notification; valid only during the signal.
+struct FolderNotify {
+    int kind = 1;                             // 1: a folder was chosen; 0: the shown folder is being renamed
+    const CFolderListing* listing = nullptr;  // kind 1: the chosen folder, enumerated
+    int error = 0;                            // kind 1: errno when it could not be listed (listing empty)
+    const CShellPidl* folder = nullptr;       // kind 0: full list of the folder being renamed
+    const std::string* newName = nullptr;     // kind 0: the typed name (UTF-8)
+    // kind 0: the receiver fills it with the new one-item relative list when it renamed the folder
+    CShellPidl newList;
+};
+
+class CFolderTree : public QTreeWidget {
+    Q_OBJECT
+
+public:
+    using QTreeWidget::edit;
+
+    explicit CFolderTree(QWidget* parent = nullptr);
+    ~CFolderTree() override;
+
+    // Initialises the icon cache and inserts the Desktop root; false when the
+    // icons cannot be made.
+    bool Create();
+
+    // Expands the tree down the full list and selects its last item, through
+    // the selection rules (the folder is listed; the parent is told unless
+    // notify is false). False when a part of the list matches no folder or
+    // the selection was refused.
+    bool SelectPidl(const CShellPidl& full, bool notify);
+
+    // The full list of an item: the empty list for the Desktop root, nothing
+    // for no item.
+    CShellPidl GetItemPidl(QTreeWidgetItem* item) const;
+    // How many paths the watch of the expanded folders has looked up: one
+    // for each folder expanded, however deep (tools and tests).
+    int WatchLookups() const { return m_watchLookups; }
+    // How many times every row has been laid out: a route opens with a
+    // few, however deep (tools and tests).
+    int RowLayouts() const { return m_rowLayouts; }
+    void doItemsLayout() override;
+    // A file-system folder below a file-system folder: not the Desktop, not
+    // a volume, not a folder shown directly under the Desktop.
+    bool IsRenamable(QTreeWidgetItem* item) const;
+    // The item names a folder of the file system (New Folder is offered).
+    bool IsFileSystemFolder(QTreeWidgetItem* item) const;
+    // When the selection is `item` or lies below it, selects the item's parent.
+    void MoveSelectionOff(QTreeWidgetItem* item);
+    // Deletes the item; the only child of its parent goes by collapsing the
+    // parent, which keeps its expand button.
+    void RemoveItem(QTreeWidgetItem* item);
+    // count > 0 shows the expand button until the item is expanded; 0 hides it.
+    void SetHasChildren(QTreeWidgetItem* item, int count);
+    // Off: the tree sends no notification.
+    void SetNotifyEnabled(bool on) { m_notify = on; }
+    bool IsNotifyEnabled() const { return m_notify; }
+
+    // The item the folder commands act on, set by a right click or the
+    // Delete key; null once that item is gone.
+    void SetCommandItem(QTreeWidgetItem* item);
+    QTreeWidgetItem* CommandItem() const;
+    // Runs New Folder (900), Rename (901) or Delete (902) on the command item.
+    void RunCommand(int id);
+    // Menu 149 for `item`: actions carry their command as data and are
+    // enabled as the commands allow. Owned by the caller.
+    std::unique_ptr<QMenu> CreateContextMenu(QTreeWidgetItem* item);
+
+    // Drag and drop: the hover step runs every 150 ms while something is
+    // dragged over the tree; a folder the cursor rests on opens at the sixth
+    // further step.
+    static constexpr int kHoverTickMs = 150;
+    static constexpr int kHoverOpenTicks = 6;
+    // How long changes to watched folders gather before the tree follows.
+    static constexpr int kFolderBatchMs = 250;
+    // Lists the item's folder anew and inserts the subfolders it does not
+    // show yet, sorted; nothing when the item was never expanded.
+    void RefreshChildren(QTreeWidgetItem* item);
+    // The folder drawn as the drop target, or null.
+    QTreeWidgetItem* DropHighlight() const;
+    // String 24 made up: "Do you want to move 2 item(s) to /photos?".
+    static QString ConfirmTransferText(bool copy, size_t count, const std::string& destination);
+
+    // The name New Folder tries at attempt 1 ("New Folder"), 2 to 5
+    // ("New Folder 2" ...), and after that the name carrying `now`'s day of
+    // the year and time of day ("New Folder 032141507").
+    static std::string NewFolderName(int attempt, const std::tm& now);
+
+signals:
+    // Connected with Qt::DirectConnection: the receiver has acted when emit returns.
+    void FolderNotified(FolderNotify* notify);
+    // false while a label is edited (so Space/Enter/Esc/Ctrl keys reach the editor), true after.
+    void AcceleratorsWanted(bool on);
+
+protected:
+    // Asks whether the folder at `path` may go to the trash.
+    virtual bool ConfirmDelete(const std::string& path);
+    // Tells the user why a command failed, in a box owned by the window.
+    virtual void ShowError(const QString& text);
+    // Shows the context menu at a screen point; the chosen action or null.
+    virtual QAction* ExecContextMenu(QMenu* menu, const QPoint& globalPos);
+    // Asks whether the dropped items may be moved (copied) to `destination`.
+    virtual bool ConfirmTransfer(bool copy, const std::vector<std::string>& sources,
+                                 const std::string& destination);
+    // Carries out a confirmed drop, with progress, questions and messages.
+    virtual TransferResult RunTransfer(TransferKind kind, const std::vector<std::string>& sources,
+                                       const std::string& target);
+    // Runs the drag of a folder (owns `data`) and returns what the drop did.
+    virtual Qt::DropAction RunDrag(QMimeData* data);
+
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) const override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+protected slots:
+    void commitData(QWidget* editor) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+
+private:
+    friend class CFolderItem;
+    friend class CFolderSelectionModel;
+
+    static CFolderItem* FolderItem(QTreeWidgetItem* item);
+    static bool IsBelow(const QTreeWidgetItem* item, const QTreeWidgetItem* ancestor);
+    static bool IsAtOrBelow(const QTreeWidgetItem* item, const QTreeWidgetItem* ancestor);
+    CFolderItem* NewItem(const std::string& label, const CShellPidl& relative, bool fileSystem) const;
+
+    // Expansion: children listed on the way down, dropped on the way up.
+    void OnItemExpanded(QTreeWidgetItem* item);
+    void OnItemCollapsed(QTreeWidgetItem* item);
+    bool Populate(QTreeWidgetItem* item);
+    bool ChildrenSorted(QTreeWidgetItem* item) const;
+    void InsertSorted(QTreeWidgetItem* parent, QTreeWidgetItem* child);
+    QTreeWidgetItem* FindChild(QTreeWidgetItem* parent, const CShellPidl& relative) const;
+    QTreeWidgetItem* FindOrRelist(QTreeWidgetItem* parent, const CShellPidl& relative);
+    void DropChildren(QTreeWidgetItem* item);
+    void ForgetSelection();
+
+    // Selection: asked by the selection model before the current item moves.
+    // A left press only remembers its row (DefersPress answers true); the
+    // release chooses it unless a drag started in between.
+    bool DefersPress(const QModelIndex& index, QItemSelectionModel::SelectionFlags command);
+    bool SelectionChanging(const QModelIndex& index);
+    bool NotifyChosen(QTreeWidgetItem* item);
+
+    // Icons: computed when a row is painted.
+    void PrepareIcons(CFolderItem* item);
+    QIcon ItemIcon(const CFolderItem& item) const;
+    const QIcon& SlotIcon(int slot) const;
+
+    // Commands and label editing.
+    void NewFolder();
+    void StartRename();
+    void DeleteFolder();
+    void FinishRename(QTreeWidgetItem* item, const QString& text);
+    bool RenameItem(CFolderItem* item, const std::string& newName, std::string* error);
+    void CancelEditing(QTreeWidgetItem* under);
+
+    // Keeping the open folders current (folder_tree_watch.cpp).
+    void SetUpFolderWatch();
+    void CollectExpanded(QTreeWidgetItem* item, std::vector<CFolderItem*>& out) const;
+    void WatchFolder(const CFolderItem* folder, QStringList* added);
+    // With `lookUpAgain` every path is looked up anew (a folder was renamed).
+    void WatchExpandedFolders(bool lookUpAgain = false);
+    void UpdateChangedFolders();
+    void UpdateChildren(QTreeWidgetItem* item);
+
+    // Drag and drop.
+    QTreeWidgetItem* DropTargetAt(const QPoint& pos) const;
+    bool IsOnLabel(QTreeWidgetItem* item, const QPoint& pos) const;
+    void Hover(const QPoint& pos);
+    void EndHover();
+    void HoverStep();
+    void SetDropHighlight(QTreeWidgetItem* item);
+    static Qt::DropAction ActionFor(Qt::KeyboardModifiers modifiers, Qt::DropActions possible);
+
+    bool m_notify = true;
+    bool m_inSelectionChange = false;
+    // SelectPidl is opening the levels of a route: it scrolls once at the end.
+    bool m_walkingRoute = false;
+    CShellIconCache m_icons;
+    mutable std::vector<QIcon> m_slotIcons;
+    // The bound folder of the siblings that were last given icons.
+    std::unique_ptr<CShellFolder> m_cachedFolder;
+    CShellPidl m_cachedList;
+    QPersistentModelIndex m_commandItem;
+    // The label being edited: its item, its editor and the text committed.
+    QPersistentModelIndex m_editIndex;
+    QPointer<QWidget> m_editor;
+    QString m_pendingText;
+    bool m_hasPending = false;
+    // Drag and drop: where the left button went down, the folder being
+    // dragged out, the folder under the cursor (at m_hoverPos) now and at the
+    // last step, and the one drawn as the target.
+    QPoint m_pressPos;
+    bool m_inPress = false;
+    QPersistentModelIndex m_pressedItem;  // chosen on release when no drag started
+    QPersistentModelIndex m_draggedItem;
+    QPersistentModelIndex m_hoverItem;
+    QPersistentModelIndex m_lastHoverItem;
+    QPersistentModelIndex m_dropHighlight;
+    QPoint m_hoverPos;
+    int m_hoverTicks = 0;
+    QBasicTimer m_hoverTimer;
+    // The expanded folders watched, and the changed ones of the batch.
+    QFileSystemWatcher* m_folderWatch = nullptr;
+    QTimer* m_folderBatch = nullptr;
+    QSet<QString> m_changedFolders;
+    QHash<quint64, QString> m_watched;  // item serial: its path (empty: none)
+    QHash<QString, int> m_watchUses;    // path: the watched items that show it
+    int m_watchLookups = 0;
+    int m_rowLayouts = 0;
+};
