@@ -1,6 +1,9 @@
-// The loader's side of a folder that other programs change: listing the
-// folder again, comparing it with the list, and taking the differences in
-// with the workers stopped.
+// The list of the folder's JPEG files: its links, its listing, and its
+// comparison with a new look at the folder.
+
+#include "loader/image_list.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <string>
@@ -10,7 +13,7 @@
 
 #include "browse/folder_listing.h"
 #include "browse/shell_folder.h"
-#include "loader/thumb_loader.h"
+#include "loader/name_order.h"
 #include "loader/thumbs_log.h"
 
 namespace {
@@ -25,44 +28,222 @@ std::string_view EntryName(const ImageItem* item)
 
 }  // namespace
 
-ImageItem* FolderChanges::Successor(ImageItem* item) const
+CImageList::CImageList() = default;
+
+CImageList::~CImageList()
 {
-    for (const auto& [old, fresh] : replaced)
-        if (old == item)
-            return fresh;
-    return std::find(removed.begin(), removed.end(), item) == removed.end() ? item : nullptr;
+    Clear();
 }
 
-std::vector<int> FolderChanges::RemovedPlaces() const
+// --- The folder ---
+
+void CImageList::Bind(std::unique_ptr<CShellFolder> folder, const CShellPidl& id)
 {
-    std::vector<int> places;
-    places.reserve(removed.size());
-    for (const ImageItem* item : removed)
-        places.push_back(item->index);
-    return places;
+    m_folder = std::move(folder);
+    m_folderId = id;
 }
 
-std::vector<ImageItem*> FolderChanges::AddedItems() const
+std::string CImageList::ItemPath(const ImageItem* item) const
+{
+    std::string path;
+    if (!m_folder || !item || !m_folder->ItemPath(item->itemId, &path))
+        return {};
+    return path;
+}
+
+bool CImageList::IsPlainFile(const std::string& path)
+{
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// --- Listing ---
+
+bool CImageList::ListFiles(std::vector<FileEntry>* files)
+{
+    ++m_listings;
+    // The Computer holds volumes alone, no files.
+    if (m_folder->GetKind() == CShellFolder::Kind::Computer)
+        return true;
+    return ::ListFiles(
+        m_folder->Path(), [](std::string_view name) { return HasJpegExtension(std::string(name)); }, files);
+}
+
+std::unique_ptr<ImageItem> CImageList::NewItem(const FileEntry& file)
+{
+    auto item = std::make_unique<ImageItem>();
+    item->name = DisplayUtf8(file.name);
+    item->itemId = CShellPidl::MakeItem(kItemEntry, file.name);
+    item->stamp = file.stamp;
+    return item;
+}
+
+bool CImageList::ListFolder()
+{
+    std::vector<FileEntry> files;
+    if (!ListFiles(&files)) {
+        qCDebug(lcThumbs) << "cannot list" << m_folder->Path().c_str();
+        return false;
+    }
+    for (const FileEntry& file : files)
+        Append(NewItem(file));
+    return true;
+}
+
+// --- Changing the list ---
+
+void CImageList::Append(std::unique_ptr<ImageItem> owned)
+{
+    ImageItem* item = owned.release();
+    item->index = m_count;
+    item->previous = m_last;
+    item->next = nullptr;
+    if (m_last)
+        m_last->next = item;
+    else
+        m_first = item;
+    m_last = item;
+    ++m_count;
+}
+
+void CImageList::Unlink(ImageItem* item)
+{
+    if (item->previous)
+        item->previous->next = item->next;
+    else
+        m_first = item->next;
+    if (item->next)
+        item->next->previous = item->previous;
+    else
+        m_last = item->previous;
+    item->previous = item->next = nullptr;
+    --m_count;
+}
+
+void CImageList::Clear()
+{
+    for (ImageItem* item = m_first; item;) {
+        ImageItem* next = item->next;
+        delete item;
+        item = next;
+    }
+    m_first = m_last = nullptr;
+    m_count = 0;
+}
+
+std::vector<ImageItem*> CImageList::Items() const
 {
     std::vector<ImageItem*> items;
-    items.reserve(added.size());
-    for (const auto& item : added)
-        items.push_back(item.get());
+    items.reserve(static_cast<size_t>(m_count));
+    for (ImageItem* item = m_first; item; item = item->next)
+        items.push_back(item);
     return items;
 }
 
-void FolderChanges::Take(ImageItem* old, std::unique_ptr<ImageItem> item)
+void CImageList::Relink(const std::vector<ImageItem*>& items)
 {
-    if (old && item)
-        replaced.emplace_back(old, item.get());
-    if (old)
-        removed.push_back(old);
-    if (item)
-        added.push_back(std::move(item));
+    ImageItem* previous = nullptr;
+    int index = 0;
+    for (ImageItem* item : items) {
+        item->index = index++;
+        item->previous = previous;
+        item->next = nullptr;
+        if (previous)
+            previous->next = item;
+        previous = item;
+    }
+    m_first = items.empty() ? nullptr : items.front();
+    m_last = items.empty() ? nullptr : items.back();
+    m_count = int(items.size());
 }
 
-void CThumbLoader::CheckNames(const std::set<std::string>& named, const std::set<std::string>& rewritten,
-                              FolderChanges* changes) const
+void CImageList::Sort(const SortOrder& order)
+{
+    if (m_count < 2)
+        return;
+    std::vector<ImageItem*> items = Items();
+    SortItems(items, order, [this](const ImageItem* item) { return ItemPath(item); });
+    Relink(items);
+}
+
+void CImageList::Insert(std::vector<std::unique_ptr<ImageItem>>& added, const SortOrder& order)
+{
+    if (added.empty())
+        return;
+    std::vector<ImageItem*> items = Items(), fresh;
+    items.reserve(size_t(m_count) + added.size());
+    for (std::unique_ptr<ImageItem>& item : added)
+        fresh.push_back(item.release());
+    added.clear();
+    InsertSorted(items, std::move(fresh), order, [this](const ImageItem* item) { return ItemPath(item); });
+    Relink(items);
+}
+
+void CImageList::RemoveListed(std::vector<ImageItem*> items, const Leaving& leaving)
+{
+    // The places before the first of them stay, so only the rest is numbered
+    // again: a change near the end of a huge list touches few items.
+    std::sort(items.begin(), items.end());
+    items.erase(std::unique(items.begin(), items.end()), items.end());
+    if (items.empty())
+        return;
+    const ImageItem* first
+        = *std::min_element(items.begin(), items.end(),
+                            [](const ImageItem* a, const ImageItem* b) { return a->index < b->index; });
+    ImageItem* before = first->previous;
+    for (ImageItem* item : items) {
+        leaving(item);
+        Unlink(item);
+        delete item;
+    }
+    int index = before ? before->index + 1 : 0;
+    for (ImageItem* item = before ? before->next : m_first; item; item = item->next)
+        item->index = index++;
+}
+
+void CImageList::RemoveItems(const std::vector<ImageItem*>& items, const Leaving& leaving)
+{
+    // One walk finds them and numbers the rest, comparing each item with
+    // the few asked for rather than hashing a huge list.
+    std::vector<ImageItem*> asked(items);
+    std::sort(asked.begin(), asked.end());
+    int index = 0;
+    for (ImageItem* item = m_first; item;) {
+        ImageItem* next = item->next;
+        if (std::binary_search(asked.begin(), asked.end(), item)) {
+            leaving(item);
+            Unlink(item);
+            delete item;
+        } else {
+            item->index = index++;
+        }
+        item = next;
+    }
+}
+
+void CImageList::CollectPaths(const std::vector<ImageItem*>& items, std::vector<std::string>* paths,
+                              std::vector<ImageItem*>* named) const
+{
+    // A pointer that is repeated or not in the list is left out rather than
+    // acted on twice.
+    std::unordered_set<const ImageItem*> listed;
+    for (const ImageItem* item = m_first; item; item = item->next)
+        listed.insert(item);
+    for (ImageItem* item : items) {
+        if (!listed.erase(item))
+            continue;
+        std::string path = ItemPath(item);
+        if (path.empty())
+            continue;
+        paths->push_back(std::move(path));
+        named->push_back(item);
+    }
+}
+
+// --- Comparing with the folder ---
+
+void CImageList::CheckNames(const std::set<std::string>& named, const std::set<std::string>& rewritten,
+                            FolderChanges* changes) const
 {
     *changes = FolderChanges {};
     if (!m_folder || named.empty())
@@ -94,18 +275,8 @@ void CThumbLoader::CheckNames(const std::set<std::string>& named, const std::set
     }
 }
 
-bool CThumbLoader::CheckFolder(const std::set<std::string>& rewritten, FolderChanges* changes)
-{
-    *changes = FolderChanges {};
-    std::vector<FileEntry> files;
-    if (!m_folder || !ListFiles(&files))
-        return false;
-    CompareListing(files, rewritten, changes);
-    return true;
-}
-
-void CThumbLoader::CompareListing(const std::vector<FileEntry>& files, const std::set<std::string>& rewritten,
-                                  FolderChanges* changes) const
+void CImageList::CompareListing(const std::vector<FileEntry>& files, const std::set<std::string>& rewritten,
+                                FolderChanges* changes) const
 {
     *changes = FolderChanges {};
     std::unordered_map<std::string_view, ImageItem*> listed;
@@ -125,59 +296,4 @@ void CThumbLoader::CompareListing(const std::vector<FileEntry>& files, const std
     }
     for (const auto& [name, item] : listed)
         changes->removed.push_back(item);
-}
-
-void CThumbLoader::InsertItems(std::vector<std::unique_ptr<ImageItem>>& added)
-{
-    // Only while the thumbnail worker is stopped. What stays keeps its
-    // order: the new items go in their sorted places.
-    if (added.empty())
-        return;
-    std::vector<ImageItem*> items, fresh;
-    items.reserve(size_t(m_count) + added.size());
-    for (ImageItem* item = m_first; item; item = item->next)
-        items.push_back(item);
-    for (std::unique_ptr<ImageItem>& item : added)
-        fresh.push_back(item.release());
-    added.clear();
-    InsertSorted(items, std::move(fresh), m_sortOrder,
-                 [this](const ImageItem* item) { return ItemPath(item); });
-    Relink(items);
-}
-
-void CThumbLoader::ApplyFolderChanges(FolderChanges& changes)
-{
-    if (changes.Empty())
-        return;
-    const std::unordered_set<const ImageItem*> gone(changes.removed.begin(), changes.removed.end());
-    // The thumbnail worker walks the links; the display worker touches only
-    // the items of its slots, so it goes on (the image shown keeps decoding)
-    // unless one of them is going. Nothing below waits for the user, so no
-    // worker can start meanwhile.
-    StopThumbnailWorker();
-    bool displayTouched;
-    {
-        std::lock_guard lock(m_displayLock);
-        displayTouched = gone.count(m_decoding) > 0;
-        for (const ViewRequest* slot : {&m_current, &m_next, &m_previous})
-            displayTouched = displayTouched || gone.count(slot->item) > 0;
-    }
-    if (displayTouched) {
-        StopDisplayWorker();
-        std::lock_guard lock(m_displayLock);
-        for (ViewRequest* slot : {&m_current, &m_next, &m_previous})
-            if (gone.count(slot->item))
-                slot->item = nullptr;
-    }
-    RemoveListed(changes.removed);
-    InsertItems(changes.added);
-    qCDebug(lcThumbs) << "folder changed:" << changes.removed.size() << "gone or rewritten," << m_count
-                      << "listed";
-    if (displayTouched && m_folder) {
-        m_displayWork.Set();
-        StartDisplayWorker();
-    }
-    // The thumbnails made stay; the worker makes those of the new items.
-    if (m_thumbsStarted && m_first)
-        StartThumbnailWorker(m_paused);
 }

@@ -1,19 +1,29 @@
-// The thumbnail worker: a pool of threads that make a thumbnail of every item,
-// going on at the item the pane shows first and wrapping round the list. The
-// threads share one walk through the list, so the items are taken in the
-// order a single worker would take them and none is made twice.
+// The thumbnail pool's threads, their shared walk through the list, and the
+// thumbnails held in memory: their bytes are counted as they are made, the
+// threads keep within reach of the start item and within the budget, and a
+// new start makes room by dropping the thumbnails farthest from it. In a
+// folder of a hundred thousand photos the memory so stays bounded however far
+// the pane scrolls, while a folder that fits is made whole as before.
+
+#include "loader/thumbnail_pool.h"
 
 #include <algorithm>
 #include <cstdlib>
 
 #include "decode/image_bitmap.h"
-#include "loader/thumb_loader.h"
+#include "loader/image_list.h"
 #include "loader/thumbs_log.h"
 
 namespace {
 
 // More threads than this only wait for a core.
 constexpr int kMaxThumbnailThreads = 64;
+
+// The budget is shared in thirds: the walk goes as far ahead of the start
+// as one third holds, and a new start drops thumbnails down to two thirds,
+// nearest ahead kept first, then nearest behind. Ahead and behind then fit
+// together, and scrolling back a little finds its thumbnails still there.
+constexpr int64_t kReachShare = 3;
 
 int HardwareCores()
 {
@@ -34,136 +44,171 @@ int EnvironmentLimit()
 
 }  // namespace
 
-void CThumbLoader::SetThumbnailThreads(int threads)
+CThumbnailPool::CThumbnailPool(const CImageList& list, CDecodeGate& gate) : m_list(list), m_gate(gate)
 {
-    m_thumbThreadCount = std::max(threads, 0);
+    m_maker.SetSize(kBigThumbnailSize);
 }
 
-int CThumbLoader::ThumbnailThreadCount() const
+CThumbnailPool::~CThumbnailPool()
 {
-    int count = m_thumbThreadCount > 0 ? std::min(m_thumbThreadCount, kMaxThumbnailThreads) : HardwareCores();
+    Stop();
+}
+
+// --- Settings ---
+
+void CThumbnailPool::SetThreads(int threads)
+{
+    m_threadCount = std::max(threads, 0);
+}
+
+int CThumbnailPool::ThreadCount() const
+{
+    int count = m_threadCount > 0 ? std::min(m_threadCount, kMaxThumbnailThreads) : HardwareCores();
     if (const int limit = EnvironmentLimit(); limit > 0)
         count = std::min(count, limit);
     return count;
 }
 
-void CThumbLoader::StartThumbnails(int size)
+void CThumbnailPool::SetCache(std::shared_ptr<const CThumbnailCache> cache)
 {
-    StopThumbnailWorker();
-    m_thumbsStarted = false;
-    if (!m_first || size <= 0) {
-        m_thumbSettled.Set();
+    Stop();
+    m_maker.SetCache(std::move(cache));
+}
+
+// --- Runs ---
+
+void CThumbnailPool::StartRun(int size)
+{
+    Stop();
+    m_started = false;
+    if (!m_list.First() || size <= 0) {
+        m_settled.Set();
         return;
     }
-    for (ImageItem* item = m_first; item; item = item->next) {
+    for (ImageItem* item = m_list.First(); item; item = item->next) {
         item->thumbnailReady.Reset();
         item->thumbnailFailed = false;
         item->thumbnailBytes = 0;
         item->decoder.ClearThumbnail();
     }
     {
-        std::lock_guard lock(m_thumbLock);
+        std::lock_guard lock(m_lock);
         m_made.clear();
-        m_thumbBytes = 0;
+        m_bytes = 0;
     }
-    m_thumbSize = size;
-    m_thumbsStarted = true;
-    StartThumbnailWorker(false);
+    m_maker.SetSize(size);
+    m_started = true;
+    Start(false);
 }
 
-void CThumbLoader::PauseThumbnails()
+void CThumbnailPool::Restart()
 {
-    if (!ThumbnailWorkerRunning() || m_paused)
+    if (m_started && m_list.First())
+        Start(m_paused);
+}
+
+void CThumbnailPool::Clear()
+{
+    Stop();
+    {
+        std::lock_guard lock(m_lock);
+        m_start = nullptr;
+        m_made.clear();
+        m_bytes = 0;
+    }
+    m_started = false;
+}
+
+void CThumbnailPool::Pause()
+{
+    if (!Running() || m_paused)
         return;
     m_paused = true;
-    m_thumbRun.Reset();
+    m_run.Reset();
 }
 
-void CThumbLoader::ResumeThumbnails()
+void CThumbnailPool::Resume()
 {
-    if (!ThumbnailWorkerRunning() || !m_paused)
+    if (!Running() || !m_paused)
         return;
     m_paused = false;
-    m_thumbRun.Set();
+    m_run.Set();
 }
 
-CImageBitmap* CThumbLoader::ThumbnailOf(ImageItem* item)
+void CThumbnailPool::Start(bool paused)
 {
-    return item && item->thumbnailReady.IsSet() ? &item->decoder.Thumbnail() : nullptr;
-}
-
-void CThumbLoader::StartThumbnailWorker(bool paused)
-{
-    StopThumbnailWorker();
-    const int threads = std::min(ThumbnailThreadCount(), std::max(m_count, 1));
+    Stop();
+    const int threads = std::min(ThreadCount(), std::max(m_list.Count(), 1));
     {
-        std::lock_guard lock(m_thumbLock);
-        m_thumbStart = m_first;
+        std::lock_guard lock(m_lock);
+        m_start = m_list.First();
         // A start that differs from the walk's makes the first thread begin
         // the walk there.
         m_walkStart = nullptr;
-        m_walkItem = m_first;
+        m_walkItem = m_list.First();
         m_walkSettled = 0;
-        m_thumbRunning = threads;
-        m_thumbWorking.assign(size_t(threads), nullptr);
-        m_thumbEnded.assign(size_t(threads), 0);
+        m_running = threads;
+        m_working.assign(size_t(threads), nullptr);
+        m_ended.assign(size_t(threads), 0);
     }
     m_gate.SetCores(HardwareCores());
     m_paused = paused;
     if (paused)
-        m_thumbRun.Reset();
+        m_run.Reset();
     else
-        m_thumbRun.Set();
-    m_thumbSettled.Reset();
-    m_thumbThreads.reserve(size_t(threads));
+        m_run.Set();
+    m_settled.Reset();
+    m_threads.reserve(size_t(threads));
     for (int i = 0; i < threads; ++i)
-        m_thumbThreads.emplace_back([this, i] { ThumbnailLoop(size_t(i)); });
+        m_threads.emplace_back([this, i] { ThreadLoop(size_t(i)); });
 }
 
-void CThumbLoader::StopThumbnailWorker()
+void CThumbnailPool::Stop()
 {
-    if (!ThumbnailWorkerRunning())
+    if (!Running())
         return;
     // A paused thread is let go first, and one waiting for a core is woken;
     // both then see the stop event.
-    m_thumbRun.Set();
-    m_thumbStop.Set();
+    m_run.Set();
+    m_stop.Set();
     m_gate.Close();
-    for (std::thread& thread : m_thumbThreads)
+    for (std::thread& thread : m_threads)
         thread.join();
-    m_thumbThreads.clear();
-    m_thumbStop.Reset();
+    m_threads.clear();
+    m_stop.Reset();
     m_gate.Open();
     // Thumbnails cut short are dropped, and made again on the next run.
-    for (ImageItem*& item : m_thumbWorking) {
+    for (ImageItem*& item : m_working) {
         if (!item)
             continue;
         item->thumbnailReady.Reset();
         item->decoder.Thumbnail().Clear();
         item = nullptr;
-        m_thumbSettled.Reset();
+        m_settled.Reset();
     }
 }
 
-bool CThumbLoader::WaitWhilePaused()
+// --- The threads ---
+
+bool CThumbnailPool::WaitWhilePaused()
 {
     // Checked between items only, so a paused thread holds no lock.
-    if (m_thumbRun.IsSet())
+    if (m_run.IsSet())
         return true;
-    return CEvent::WaitAny(m_thumbStop, m_thumbRun) == 1;
+    return CEvent::WaitAny(m_stop, m_run) == 1;
 }
 
-bool CThumbLoader::IsClaimed(const ImageItem* item) const
+bool CThumbnailPool::IsClaimed(const ImageItem* item) const
 {
-    return std::find(m_thumbWorking.begin(), m_thumbWorking.end(), item) != m_thumbWorking.end();
+    return std::find(m_working.begin(), m_working.end(), item) != m_working.end();
 }
 
-ImageItem* CThumbLoader::ClaimNextItem(size_t slot)
+ImageItem* CThumbnailPool::ClaimNextItem(size_t slot)
 {
-    std::lock_guard lock(m_thumbLock);
-    if (m_thumbStart != m_walkStart) {
+    std::lock_guard lock(m_lock);
+    if (m_start != m_walkStart) {
         // The pane has scrolled: the walk goes on where it looks now.
-        m_walkStart = m_thumbStart;
+        m_walkStart = m_start;
         m_walkItem = m_walkStart;
         m_walkSettled = 0;
     }
@@ -172,12 +217,12 @@ ImageItem* CThumbLoader::ClaimNextItem(size_t slot)
     // spinning on files that cannot be decoded. It also ends at the first item
     // too far ahead to keep, or when the next thumbnail would not fit.
     int taken = 0;
-    for (const ImageItem* working : m_thumbWorking)
+    for (const ImageItem* working : m_working)
         taken += working != nullptr;
-    if (m_thumbBytes + ThumbnailEstimate() * (taken + 1) > m_thumbBudget)
+    if (m_bytes + Estimate() * (taken + 1) > m_budget)
         return nullptr;
-    while (m_walkSettled < m_count) {
-        ImageItem* item = m_walkItem ? m_walkItem : m_first;
+    while (m_walkSettled < m_list.Count()) {
+        ImageItem* item = m_walkItem ? m_walkItem : m_list.First();
         if (OutOfReach(item))
             return nullptr;
         m_walkItem = item->next;
@@ -185,45 +230,42 @@ ImageItem* CThumbLoader::ClaimNextItem(size_t slot)
             ++m_walkSettled;
             continue;
         }
-        m_thumbWorking[slot] = item;
+        m_working[slot] = item;
         m_walkSettled = 1;
-        if (m_thumbTrace)
-            m_thumbTrace(item);
+        if (m_trace)
+            m_trace(item);
         return item;
     }
     return nullptr;
 }
 
-void CThumbLoader::ReleaseItem(size_t slot)
+void CThumbnailPool::ReleaseItem(size_t slot)
 {
-    std::lock_guard lock(m_thumbLock);
-    m_thumbWorking[slot] = nullptr;
+    std::lock_guard lock(m_lock);
+    m_working[slot] = nullptr;
 }
 
-void CThumbLoader::ThreadEnded(size_t slot, bool byItself)
+void CThumbnailPool::ThreadEnded(size_t slot, bool byItself)
 {
-    std::lock_guard lock(m_thumbLock);
-    m_thumbEnded[slot] = byItself;
+    std::lock_guard lock(m_lock);
+    m_ended[slot] = byItself;
     // The last thread to end by itself tells that the run is over, as far as
     // the budget goes; a stop wins, since the stopper then drops what was cut
     // short.
-    if (--m_thumbRunning == 0 && byItself && !m_thumbStop.IsSet())
-        m_thumbSettled.Set();
+    if (--m_running == 0 && byItself && !m_stop.IsSet())
+        m_settled.Set();
 }
 
 // True when the item is settled (made or failed); false when the decode was
 // cut short by a stop.
-bool CThumbLoader::MakeThumbnailOf(ImageItem* item)
+bool CThumbnailPool::MakeThumbnailOf(ImageItem* item)
 {
-    const std::string path = ItemPath(item);
-    if (IsPlainFile(path)
-        && (m_cache ? MakeThroughCache(item, path)
-                    : item->decoder.MakeThumbnail(path, m_thumbSize, m_exifThumbnails, &m_thumbStop,
-                                                  m_picture))) {
+    const std::string path = m_list.ItemPath(item);
+    if (CImageList::IsPlainFile(path) && m_maker.Make(item->decoder, path, &m_stop)) {
         Publish(item);
         return true;
     }
-    if (m_thumbStop.IsSet())
+    if (m_stop.IsSet())
         return false;
     qCDebug(lcThumbs) << "no thumbnail:" << path.c_str() << item->decoder.ThumbnailError().c_str();
     item->decoder.Thumbnail().Clear();
@@ -231,14 +273,14 @@ bool CThumbLoader::MakeThumbnailOf(ImageItem* item)
     return true;
 }
 
-void CThumbLoader::ThumbnailLoop(size_t slot)
+void CThumbnailPool::ThreadLoop(size_t slot)
 {
     for (;;) {
-        if (m_thumbStop.IsSet() || !WaitWhilePaused() || !m_gate.EnterThumbnail())
+        if (m_stop.IsSet() || !WaitWhilePaused() || !m_gate.EnterThumbnail())
             return ThreadEnded(slot, false);
         // A pause that came while this thread waited for a core holds it
         // before the next item.
-        if (!m_thumbRun.IsSet()) {
+        if (!m_run.IsSet()) {
             m_gate.LeaveThumbnail();
             continue;
         }
@@ -252,5 +294,121 @@ void CThumbLoader::ThumbnailLoop(size_t slot)
         if (!settled)
             return ThreadEnded(slot, false);  // the item stays recorded for the stopper
         ReleaseItem(slot);
+    }
+}
+
+// --- The budget ---
+
+void CThumbnailPool::SetBudget(int64_t bytes)
+{
+    std::lock_guard lock(m_lock);
+    m_budget = std::max<int64_t>(bytes, 1);
+}
+
+int64_t CThumbnailPool::Bytes()
+{
+    std::lock_guard lock(m_lock);
+    return m_bytes;
+}
+
+int64_t CThumbnailPool::Reach() const
+{
+    return m_budget / kReachShare / std::max<int64_t>(Estimate(), 1);
+}
+
+bool CThumbnailPool::OutOfReach(const ImageItem* item) const
+{
+    const int count = m_list.Count();
+    const int start = m_walkStart ? m_walkStart->index : 0;
+    const int ahead = (item->index - start + count) % std::max(count, 1);
+    return ahead > Reach();
+}
+
+void CThumbnailPool::Publish(ImageItem* item)
+{
+    const CImageBitmap& thumbnail = item->decoder.Thumbnail();
+    std::lock_guard lock(m_lock);
+    // Counted and listed under the same lock as the ready event is set, so
+    // that a trim never sees a made thumbnail it could not drop.
+    item->thumbnailBytes = int64_t(thumbnail.Width()) * thumbnail.Height() * 4;
+    m_bytes += item->thumbnailBytes;
+    m_made.push_back(item);
+    item->thumbnailReady.Set();
+}
+
+void CThumbnailPool::Forget(ImageItem* item)
+{
+    std::lock_guard lock(m_lock);
+    if (m_start == item)
+        m_start = nullptr;
+    const auto at = std::find(m_made.begin(), m_made.end(), item);
+    if (at == m_made.end())
+        return;
+    m_bytes -= item->thumbnailBytes;
+    item->thumbnailBytes = 0;
+    m_made.erase(at);
+}
+
+void CThumbnailPool::Trim()
+{
+    const int64_t target = m_budget - m_budget / kReachShare;
+    if (m_bytes <= target)
+        return;
+    const int64_t start = m_start ? m_start->index : 0, reach = Reach();
+    // What the walk would make from the start comes first, then what lies
+    // behind, nearest first; what lies beyond the reach comes last.
+    const auto distance = [start, reach](const ImageItem* item) {
+        const int64_t offset = item->index - start;
+        return offset >= 0 ? offset : reach - offset;
+    };
+    // Nearest first, so the farthest are dropped from the back.
+    std::sort(m_made.begin(), m_made.end(),
+              [&](const ImageItem* a, const ImageItem* b) { return distance(a) < distance(b); });
+    while (m_bytes > target && !m_made.empty()) {
+        ImageItem* item = m_made.back();
+        m_made.pop_back();
+        // Under the thumbnail lock no thread can take the item meanwhile: it
+        // is made again, whole, only after it is dropped.
+        item->thumbnailReady.Reset();
+        item->decoder.Thumbnail().Clear();
+        m_bytes -= item->thumbnailBytes;
+        item->thumbnailBytes = 0;
+    }
+}
+
+void CThumbnailPool::SetStart(ImageItem* item)
+{
+    {
+        std::lock_guard lock(m_lock);
+        m_start = item;
+        Trim();
+    }
+    WakeThreads();
+}
+
+void CThumbnailPool::WakeThreads()
+{
+    // Threads that ended by themselves (everything within reach made, or no
+    // room) look again from the new start.
+    std::vector<size_t> ended;
+    {
+        std::lock_guard lock(m_lock);
+        for (size_t slot = 0; slot < m_ended.size(); ++slot)
+            if (m_ended[slot])
+                ended.push_back(slot);
+        if (ended.empty())
+            return;
+        for (size_t slot : ended)
+            m_ended[slot] = 0;
+        m_running += int(ended.size());
+        // The walk begins afresh at the start.
+        m_walkStart = m_start;
+        m_walkItem = m_start;
+        m_walkSettled = 0;
+    }
+    m_settled.Reset();
+    for (size_t slot : ended) {
+        m_threads[slot].join();
+        m_threads[slot] = std::thread([this, slot] { ThreadLoop(slot); });
     }
 }
