@@ -177,6 +177,12 @@ void CThumbnailPool::Stop()
     m_threads.clear();
     m_stop.Reset();
     m_gate.Open();
+    {
+        // The threads that had ended by themselves are gone with the rest: a
+        // new start item must not wake them.
+        std::lock_guard lock(m_lock);
+        std::fill(m_ended.begin(), m_ended.end(), 0);
+    }
     // Thumbnails cut short are dropped, and made again on the next run.
     for (ImageItem*& item : m_working) {
         if (!item)
