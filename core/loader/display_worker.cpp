@@ -1,34 +1,42 @@
-// The display worker: decodes the current image and then its next and
-// previous neighbours, and the request logic that moves its window of three
-// slots along the list.
+// The display worker's thread and the request logic that moves its window of
+// three slots along the list.
+
+#include "loader/display_worker.h"
 
 #include "decode/image_bitmap.h"
-#include "loader/thumb_loader.h"
+#include "loader/image_list.h"
 #include "loader/thumbs_log.h"
 
-ViewRequest CThumbLoader::Neighbour(const ViewRequest& request, bool forward) const
+CDisplayWorker::CDisplayWorker(const CImageList& list, CDecodeGate& gate) : m_list(list), m_gate(gate) {}
+
+CDisplayWorker::~CDisplayWorker()
 {
-    // The walk wraps from the last item to the first and back, but a single
-    // item is never its own neighbour.
-    ViewRequest n = request;
-    ImageItem* item = request.item;
-    if (!item)
-        return n;
-    if (forward)
-        n.item = item->next ? item->next : (item != m_first ? m_first : nullptr);
-    else
-        n.item = item->previous ? item->previous : (item != m_last ? m_last : nullptr);
-    return n;
+    Stop();
 }
 
-bool CThumbLoader::IsHeld(const ImageItem* item) const
+void CDisplayWorker::SetOptions(bool highQuality, bool interpolate, const PictureOptions& picture)
+{
+    m_highQuality = highQuality;
+    m_interpolate = interpolate;
+    m_picture = picture;
+}
+
+void CDisplayWorker::ClearDisplay(ImageItem* item)
+{
+    item->displayReady.Reset();
+    item->displayDone.Reset();
+    item->decoder.DisplayImage().Clear();
+}
+
+bool CDisplayWorker::IsHeld(const ImageItem* item) const
 {
     return item == m_current.item || item == m_next.item || item == m_previous.item;
 }
 
-void CThumbLoader::RequestView(const ViewRequest& request, bool exact)
+void CDisplayWorker::Request(const ViewRequest& request, const ViewRequest& next, const ViewRequest& previous,
+                             bool exact)
 {
-    std::unique_lock lock(m_displayLock);
+    std::unique_lock lock(m_lock);
     if (!exact && request.item) {
         ImageItem* dropped = nullptr;
         bool moved = false;
@@ -36,13 +44,13 @@ void CThumbLoader::RequestView(const ViewRequest& request, bool exact)
             dropped = m_previous.item;
             m_previous = m_current;
             m_current = m_next;
-            m_next = Neighbour(request, true);
+            m_next = next;
             moved = true;
         } else if (m_previous.item && m_previous.item->displayReady.IsSet() && request == m_previous) {
             dropped = m_next.item;
             m_next = m_current;
             m_current = m_previous;
-            m_previous = Neighbour(request, false);
+            m_previous = previous;
             moved = true;
         }
         if (moved) {
@@ -51,7 +59,7 @@ void CThumbLoader::RequestView(const ViewRequest& request, bool exact)
             if (dropped && !IsHeld(dropped)) {
                 if (dropped == m_decoding) {
                     lock.unlock();
-                    StopDisplayWorker();
+                    Stop();
                     lock.lock();
                 }
                 // The worker is stopped or busy with another item: it does not
@@ -59,100 +67,139 @@ void CThumbLoader::RequestView(const ViewRequest& request, bool exact)
                 ClearDisplay(dropped);
             }
             lock.unlock();
-            m_displayWork.Set();
+            m_work.Set();
             // Started again after a stop for the dropped item, or after set
             // options, which stops the worker and leaves the slots as they are.
-            if (!m_displayThread.joinable())
-                StartDisplayWorker();
+            if (!m_thread.joinable())
+                StartThread();
             return;
         }
     }
     lock.unlock();
-    StopDisplayWorker();
+    Stop();
     lock.lock();
     for (ViewRequest* slot : {&m_current, &m_next, &m_previous})
         if (slot->item)
             ClearDisplay(slot->item);
     m_current = request;
     if (!exact) {
-        m_next = Neighbour(request, true);
-        m_previous = Neighbour(request, false);
+        m_next = next;
+        m_previous = previous;
     }
     lock.unlock();
-    if (!m_folder)
+    if (!m_list.BoundFolder())
         return;
-    m_displayWork.Set();
-    StartDisplayWorker();
+    Start();
 }
 
-CImageBitmap* CThumbLoader::DisplayImageOf(ImageItem* item)
+bool CDisplayWorker::IsBeingDecoded(const ImageItem* item)
 {
-    return item && item->displayReady.IsSet() ? &item->decoder.DisplayImage() : nullptr;
-}
-
-bool CThumbLoader::IsBeingDecoded(const ImageItem* item)
-{
-    std::lock_guard lock(m_displayLock);
+    std::lock_guard lock(m_lock);
     return item && m_decoding == item;
 }
 
-ViewRequest CThumbLoader::CurrentSlot()
+ViewRequest CDisplayWorker::CurrentSlot()
 {
-    std::lock_guard lock(m_displayLock);
+    std::lock_guard lock(m_lock);
     return m_current;
 }
 
-ViewRequest CThumbLoader::NextSlot()
+ViewRequest CDisplayWorker::NextSlot()
 {
-    std::lock_guard lock(m_displayLock);
+    std::lock_guard lock(m_lock);
     return m_next;
 }
 
-ViewRequest CThumbLoader::PreviousSlot()
+ViewRequest CDisplayWorker::PreviousSlot()
 {
-    std::lock_guard lock(m_displayLock);
+    std::lock_guard lock(m_lock);
     return m_previous;
 }
 
-void CThumbLoader::StartDisplayWorker()
+void CDisplayWorker::Clear()
 {
-    StopDisplayWorker();
-    {
-        std::lock_guard lock(m_displayLock);
-        m_decoding = nullptr;
-    }
-    m_displayThread = std::thread([this] { DisplayLoop(); });
+    Stop();
+    std::lock_guard lock(m_lock);
+    m_current = m_next = m_previous = ViewRequest {};
+    m_decoding = nullptr;
 }
 
-void CThumbLoader::StopDisplayWorker()
+void CDisplayWorker::ClearSlots()
 {
-    if (!m_displayThread.joinable())
+    std::lock_guard lock(m_lock);
+    for (ViewRequest* slot : {&m_current, &m_next, &m_previous}) {
+        if (slot->item)
+            ClearDisplay(slot->item);
+        slot->item = nullptr;
+    }
+    m_decoding = nullptr;
+}
+
+bool CDisplayWorker::Release(const std::unordered_set<const ImageItem*>& items)
+{
+    // The worker touches only the items of its slots, so it goes on (the
+    // image shown keeps decoding) unless one of them is going.
+    {
+        std::lock_guard lock(m_lock);
+        bool touched = items.count(m_decoding) > 0;
+        for (const ViewRequest* slot : {&m_current, &m_next, &m_previous})
+            touched = touched || items.count(slot->item) > 0;
+        if (!touched)
+            return false;
+    }
+    Stop();
+    std::lock_guard lock(m_lock);
+    for (ViewRequest* slot : {&m_current, &m_next, &m_previous})
+        if (items.count(slot->item))
+            slot->item = nullptr;
+    return true;
+}
+
+void CDisplayWorker::Start()
+{
+    m_work.Set();
+    StartThread();
+}
+
+void CDisplayWorker::StartThread()
+{
+    Stop();
+    {
+        std::lock_guard lock(m_lock);
+        m_decoding = nullptr;
+    }
+    m_thread = std::thread([this] { Loop(); });
+}
+
+void CDisplayWorker::Stop()
+{
+    if (!m_thread.joinable())
         return;
-    m_displayStop.Set();
-    m_displayThread.join();
-    m_displayStop.Reset();
+    m_stop.Set();
+    m_thread.join();
+    m_stop.Reset();
     // A decode cut short leaves a half-made image: drop it so that it is
     // decoded again when asked for.
-    std::lock_guard lock(m_displayLock);
+    std::lock_guard lock(m_lock);
     if (m_decoding)
         ClearDisplay(m_decoding);
     m_decoding = nullptr;
 }
 
-void CThumbLoader::DisplayLoop()
+void CDisplayWorker::Loop()
 {
     ViewRequest* const slotList[] = {&m_current, &m_next, &m_previous};
     for (;;) {
         // The stop event comes first, so it wins when both are set.
-        if (CEvent::WaitAny(m_displayStop, m_displayWork) == 0)
+        if (CEvent::WaitAny(m_stop, m_work) == 0)
             return;
         for (ViewRequest* slot : slotList) {
-            if (m_displayStop.IsSet())
+            if (m_stop.IsSet())
                 return;
             ViewRequest request;
             std::string path;
             {
-                std::lock_guard lock(m_displayLock);
+                std::lock_guard lock(m_lock);
                 m_decoding = nullptr;
                 request = *slot;
                 ImageItem* item = request.item;
@@ -160,7 +207,7 @@ void CThumbLoader::DisplayLoop()
                 // settings; it is tried again only after a new request.
                 if (!item || item->displayReady.IsSet() || item->displayDone.IsSet())
                     continue;
-                path = ItemPath(item);
+                path = m_list.ItemPath(item);
                 m_decoding = item;
             }
             DecodeSlot(request, path);
@@ -168,7 +215,7 @@ void CThumbLoader::DisplayLoop()
     }
 }
 
-void CThumbLoader::DecodeSlot(const ViewRequest& slot, const std::string& path)
+void CDisplayWorker::DecodeSlot(const ViewRequest& slot, const std::string& path)
 {
     ImageItem* item = slot.item;
     DecodeRequest request;
@@ -189,18 +236,18 @@ void CThumbLoader::DecodeSlot(const ViewRequest& slot, const std::string& path)
         // The thumbnail threads leave a core to this decode.
         const DisplayDecodeScope scope(m_gate);
         // The stop event also ends a long opening (a progressive file's scans).
-        if (IsPlainFile(path) && item->decoder.OpenForDisplay(request, &m_displayStop)) {
+        if (CImageList::IsPlainFile(path) && item->decoder.OpenForDisplay(request, &m_stop)) {
             // From here the view shows the image while its rows arrive.
             item->displayReady.Set();
-            complete = item->decoder.Decode(&m_displayStop, nullptr);
+            complete = item->decoder.Decode(&m_stop, nullptr);
         }
     }
-    if (!complete && !m_displayStop.IsSet())
+    if (!complete && !m_stop.IsSet())
         qCDebug(lcThumbs) << "display decode failed:" << path.c_str() << item->decoder.LastError().c_str();
-    std::lock_guard lock(m_displayLock);
+    std::lock_guard lock(m_lock);
     // A decode cut short by a stop stays recorded, so that the stopper drops
     // the half-made image; anything else is finished with.
-    if (complete || !m_displayStop.IsSet()) {
+    if (complete || !m_stop.IsSet()) {
         item->displayDone.Set();
         m_decoding = nullptr;
     }

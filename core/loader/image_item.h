@@ -1,8 +1,8 @@
 #pragma once
 // One JPEG file of the current folder's list.
 //
-// Ownership: allocated and freed by CThumbLoader, which links the items into
-// its list. Thread rules: the links, the name and the identifier change only
+// Ownership: allocated and freed by CImageList, which links the items into
+// the loader's list. Thread rules: the links, the name and the identifier change only
 // while both workers are stopped (the one exception, CThumbLoader::
 // CompleteFolder, only relinks while the thumbnail worker has not started);
 // the workers read them without a lock. The events carry completion from the

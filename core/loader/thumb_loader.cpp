@@ -2,14 +2,44 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
+#include <cerrno>
+#include <unordered_set>
 
-#include "browse/folder_listing.h"
 #include "browse/shell_folder.h"
 #include "decode/image_bitmap.h"
+#include "files/file_trash.h"
 #include "loader/thumbs_log.h"
 
 Q_LOGGING_CATEGORY(lcThumbs, "lumvane.thumbs", QtWarningMsg)
+
+namespace {
+// True only when the path certainly names nothing any more; a file we cannot
+// look at is assumed to be there still.
+bool IsGone(const std::string& path)
+{
+    struct stat st;
+    return ::lstat(path.c_str(), &st) != 0 && errno == ENOENT;
+}
+}  // namespace
+
+class CThumbLoader::WorkersStopped {
+public:
+    explicit WorkersStopped(CThumbLoader& loader) : m_loader(loader) { Again(); }
+    ~WorkersStopped() { m_loader.RestartWorkers(); }
+    WorkersStopped(const WorkersStopped&) = delete;
+    WorkersStopped& operator=(const WorkersStopped&) = delete;
+
+    // The host's dialogs run the window's timers, which may have started a
+    // worker again meanwhile: stopped once more before the list changes.
+    void Again()
+    {
+        m_loader.m_display.Stop();
+        m_loader.m_thumbnails.Stop();
+    }
+
+private:
+    CThumbLoader& m_loader;
+};
 
 CThumbLoader::CThumbLoader() = default;
 
@@ -22,108 +52,28 @@ CThumbLoader::~CThumbLoader()
 
 void CThumbLoader::ClearList()
 {
-    StopThumbnailWorker();
-    StopDisplayWorker();
-    {
-        std::lock_guard lock(m_displayLock);
-        m_current = m_next = m_previous = ViewRequest {};
-        m_decoding = nullptr;
-    }
-    {
-        std::lock_guard lock(m_thumbLock);
-        m_thumbStart = nullptr;
-        m_made.clear();
-        m_thumbBytes = 0;
-    }
-    for (ImageItem* item = m_first; item;) {
-        ImageItem* next = item->next;
-        delete item;
-        item = next;
-    }
-    m_first = m_last = nullptr;
-    m_count = 0;
-    m_thumbsStarted = false;
-}
-
-void CThumbLoader::AppendItem(std::unique_ptr<ImageItem> owned)
-{
-    ImageItem* item = owned.release();
-    item->index = m_count;
-    item->previous = m_last;
-    item->next = nullptr;
-    if (m_last)
-        m_last->next = item;
-    else
-        m_first = item;
-    m_last = item;
-    ++m_count;
-}
-
-void CThumbLoader::Unlink(ImageItem* item)
-{
-    if (item->previous)
-        item->previous->next = item->next;
-    else
-        m_first = item->next;
-    if (item->next)
-        item->next->previous = item->previous;
-    else
-        m_last = item->previous;
-    item->previous = item->next = nullptr;
-    --m_count;
+    m_thumbnails.Clear();
+    m_display.Clear();
+    m_list.Clear();
 }
 
 bool CThumbLoader::SetFolder(const CShellPidl& folder)
 {
     ClearList();
-    m_folder.reset();
-    m_folderId = CShellPidl();
+    m_list.Bind(nullptr, CShellPidl());
     std::unique_ptr<CShellFolder> bound = folder.BindFolder();
     if (!bound) {
         qCDebug(lcThumbs) << "cannot bind" << GetDisplayName(folder, NameKind::ForParsing).c_str();
         return false;
     }
-    m_folder = std::move(bound);
-    m_folderId = folder;
-    m_displayWork.Set();
-    StartDisplayWorker();
-    return true;
-}
-
-bool CThumbLoader::ListFiles(std::vector<FileEntry>* files)
-{
-    ++m_listings;
-    // The Computer holds volumes alone, no files.
-    if (m_folder->GetKind() == CShellFolder::Kind::Computer)
-        return true;
-    return ::ListFiles(
-        m_folder->Path(), [](std::string_view name) { return HasJpegExtension(std::string(name)); }, files);
-}
-
-std::unique_ptr<ImageItem> CThumbLoader::NewItem(const FileEntry& file) const
-{
-    auto item = std::make_unique<ImageItem>();
-    item->name = DisplayUtf8(file.name);
-    item->itemId = CShellPidl::MakeItem(kItemEntry, file.name);
-    item->stamp = file.stamp;
-    return item;
-}
-
-bool CThumbLoader::ListFolder()
-{
-    std::vector<FileEntry> files;
-    if (!ListFiles(&files)) {
-        qCDebug(lcThumbs) << "cannot list" << m_folder->Path().c_str();
-        return false;
-    }
-    for (const FileEntry& file : files)
-        AppendItem(NewItem(file));
+    m_list.Bind(std::move(bound), folder);
+    m_display.Start();
     return true;
 }
 
 bool CThumbLoader::OpenFolder(const CShellPidl& folder)
 {
-    if (!SetFolder(folder) || !ListFolder())
+    if (!SetFolder(folder) || !m_list.ListFolder())
         return false;
     SortList();
     return true;
@@ -135,14 +85,14 @@ bool CThumbLoader::OpenSingleFile(const CShellPidl& file)
     CShellPidl child;
     if (!parent.Split(nullptr, &child) || !SetFolder(parent))
         return false;
-    std::string name = m_folder->GetDisplayNameOf(child, NameKind::InFolderForParsing);
+    std::string name = m_list.BoundFolder()->GetDisplayNameOf(child, NameKind::InFolderForParsing);
     if (name.empty())
         return false;
     auto item = std::make_unique<ImageItem>();
     // Shown like every listed name: bytes that are not UTF-8 read as U+FFFD.
     item->name = DisplayUtf8(name);
     item->itemId = std::move(child);
-    AppendItem(std::move(item));
+    m_list.Append(std::move(item));
     return true;
 }
 
@@ -150,42 +100,42 @@ ImageItem* CThumbLoader::CompleteFolder()
 {
     // The display worker may be decoding the first item meanwhile: only links
     // and new items change here, and the worker reads neither.
-    ImageItem* original = m_first;
+    ImageItem* original = m_list.First();
     if (!original)
         return nullptr;
-    // No thumbnail worker is expected yet; should one run, it must not walk
+    // No thumbnail pool is expected to run yet; should it, it must not walk
     // the links while they change.
-    const bool restart = ThumbnailWorkerRunning() && m_thumbsStarted;
-    StopThumbnailWorker();
-    if (!ListFolder()) {
+    const bool restart = m_thumbnails.Running() && m_thumbnails.Started();
+    m_thumbnails.Stop();
+    if (!m_list.ListFolder()) {
         if (restart)
-            StartThumbnailWorker(m_paused);
-        return m_first;
+            m_thumbnails.Restart();
+        return m_list.First();
     }
     for (ImageItem* item = original->next; item; item = item->next) {
         if (item->itemId == original->itemId) {
             // The listing's display name sorts like every other name.
             original->name = item->name;
             original->stamp = item->stamp;
-            Unlink(item);
+            m_list.Unlink(item);
             delete item;
             break;
         }
     }
     SortList();
     if (restart)
-        StartThumbnailWorker(m_paused);
+        m_thumbnails.Restart();
     return original;
 }
 
 void CThumbLoader::Sort()
 {
-    // The thumbnail worker walks the links: it must not run while they change.
-    const bool restart = ThumbnailWorkerRunning() && m_thumbsStarted;
-    StopThumbnailWorker();
+    // The thumbnail pool walks the links: it must not run while they change.
+    const bool restart = m_thumbnails.Running() && m_thumbnails.Started();
+    m_thumbnails.Stop();
     SortList();
     if (restart)
-        StartThumbnailWorker(m_paused);
+        m_thumbnails.Restart();
 }
 
 void CThumbLoader::SetSortOrder(const SortOrder& order)
@@ -194,153 +144,216 @@ void CThumbLoader::SetSortOrder(const SortOrder& order)
     Sort();
 }
 
-void CThumbLoader::SortList()
-{
-    if (m_count < 2)
-        return;
-    std::vector<ImageItem*> items;
-    items.reserve(static_cast<size_t>(m_count));
-    for (ImageItem* item = m_first; item; item = item->next)
-        items.push_back(item);
-    SortItems(items, m_sortOrder, [this](const ImageItem* item) { return ItemPath(item); });
-    Relink(items);
-}
-
-void CThumbLoader::Relink(const std::vector<ImageItem*>& items)
-{
-    ImageItem* previous = nullptr;
-    int index = 0;
-    for (ImageItem* item : items) {
-        item->index = index++;
-        item->previous = previous;
-        item->next = nullptr;
-        if (previous)
-            previous->next = item;
-        previous = item;
-    }
-    m_first = items.empty() ? nullptr : items.front();
-    m_last = items.empty() ? nullptr : items.back();
-    m_count = int(items.size());
-}
-
-std::string CThumbLoader::ItemPath(const ImageItem* item) const
-{
-    std::string path;
-    if (!m_folder || !item || !m_folder->ItemPath(item->itemId, &path))
-        return {};
-    return path;
-}
+// --- Options ---
 
 void CThumbLoader::SetOptions(bool highQuality, bool interpolate, bool exifThumbnails)
 {
-    StopThumbnailWorker();
-    StopDisplayWorker();
+    StopWorkers();
     m_highQuality = highQuality;
     m_interpolate = interpolate;
     m_exifThumbnails = exifThumbnails;
+    PassOptions();
 }
 
 void CThumbLoader::SetPictureOptions(const PictureOptions& picture)
 {
-    StopThumbnailWorker();
-    StopDisplayWorker();
+    StopWorkers();
     m_picture = picture;
+    PassOptions();
 }
 
-// --- Shared by the file operations ---
-
-void CThumbLoader::ClearDisplay(ImageItem* item)
+void CThumbLoader::PassOptions()
 {
-    item->displayReady.Reset();
-    item->displayDone.Reset();
-    item->decoder.DisplayImage().Clear();
+    m_display.SetOptions(m_highQuality, m_interpolate, m_picture);
+    m_thumbnails.SetOptions(m_exifThumbnails, m_picture);
 }
 
-bool CThumbLoader::IsPlainFile(const std::string& path)
+void CThumbLoader::StopWorkers()
 {
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-void CThumbLoader::ClearSlots()
-{
-    // Only while the display worker is stopped. An image that no slot holds
-    // is dropped, so that no stale decode is found ready later.
-    std::lock_guard lock(m_displayLock);
-    for (ViewRequest* slot : {&m_current, &m_next, &m_previous}) {
-        if (slot->item)
-            ClearDisplay(slot->item);
-        slot->item = nullptr;
-    }
-    m_decoding = nullptr;
-}
-
-void CThumbLoader::RemoveListed(std::vector<ImageItem*> items)
-{
-    // Only while both workers are stopped, for items in the list. The
-    // places before the first of them stay, so only the rest is numbered
-    // again: a change near the end of a huge list touches few items.
-    std::sort(items.begin(), items.end());
-    items.erase(std::unique(items.begin(), items.end()), items.end());
-    if (items.empty())
-        return;
-    const ImageItem* first
-        = *std::min_element(items.begin(), items.end(),
-                            [](const ImageItem* a, const ImageItem* b) { return a->index < b->index; });
-    ImageItem* before = first->previous;
-    {
-        std::lock_guard lock(m_thumbLock);
-        if (std::binary_search(items.begin(), items.end(), m_thumbStart))
-            m_thumbStart = nullptr;
-    }
-    for (ImageItem* item : items) {
-        Forget(item);
-        Unlink(item);
-        delete item;
-    }
-    int index = before ? before->index + 1 : 0;
-    for (ImageItem* item = before ? before->next : m_first; item; item = item->next)
-        item->index = index++;
-}
-
-void CThumbLoader::RemoveItems(const std::vector<ImageItem*>& items)
-{
-    // Only while both workers are stopped. Items that are not (or no longer)
-    // in the list are ignored, so a repeated pointer is never freed twice.
-    // One walk finds them and numbers the rest, comparing each item with
-    // the few asked for rather than hashing a huge list.
-    std::vector<ImageItem*> asked(items);
-    std::sort(asked.begin(), asked.end());
-    ImageItem* start;
-    {
-        std::lock_guard lock(m_thumbLock);
-        start = m_thumbStart;
-    }
-    bool startStays = false;
-    int index = 0;
-    for (ImageItem* item = m_first; item;) {
-        ImageItem* next = item->next;
-        if (std::binary_search(asked.begin(), asked.end(), item)) {
-            Forget(item);
-            Unlink(item);
-            delete item;
-        } else {
-            startStays = startStays || item == start;
-            item->index = index++;
-        }
-        item = next;
-    }
-    std::lock_guard lock(m_thumbLock);
-    if (!startStays)
-        m_thumbStart = nullptr;
+    m_thumbnails.Stop();
+    m_display.Stop();
 }
 
 void CThumbLoader::RestartWorkers()
 {
-    if (!m_folder)
+    if (!m_list.BoundFolder())
         return;
-    m_displayWork.Set();
-    StartDisplayWorker();
-    if (m_thumbsStarted && m_first)
-        StartThumbnailWorker(m_paused);
+    m_display.Start();
+    m_thumbnails.Restart();
+}
+
+// --- Display and thumbnails ---
+
+ViewRequest CThumbLoader::Neighbour(const ViewRequest& request, bool forward) const
+{
+    // The walk wraps from the last item to the first and back, but a single
+    // item is never its own neighbour.
+    ViewRequest n = request;
+    ImageItem* item = request.item;
+    if (!item)
+        return n;
+    if (forward)
+        n.item = item->next ? item->next : (item != m_list.First() ? m_list.First() : nullptr);
+    else
+        n.item = item->previous ? item->previous : (item != m_list.Last() ? m_list.Last() : nullptr);
+    return n;
+}
+
+void CThumbLoader::RequestView(const ViewRequest& request, bool exact)
+{
+    m_display.Request(request, Neighbour(request, true), Neighbour(request, false), exact);
+}
+
+CImageBitmap* CThumbLoader::DisplayImageOf(ImageItem* item)
+{
+    return item && item->displayReady.IsSet() ? &item->decoder.DisplayImage() : nullptr;
+}
+
+CImageBitmap* CThumbLoader::ThumbnailOf(ImageItem* item)
+{
+    return item && item->thumbnailReady.IsSet() ? &item->decoder.Thumbnail() : nullptr;
+}
+
+// --- A folder that other programs change ---
+
+bool CThumbLoader::CheckFolder(const std::set<std::string>& rewritten, FolderChanges* changes)
+{
+    *changes = FolderChanges {};
+    std::vector<FileEntry> files;
+    if (!m_list.BoundFolder() || !m_list.ListFiles(&files))
+        return false;
+    m_list.CompareListing(files, rewritten, changes);
+    return true;
+}
+
+void CThumbLoader::ApplyFolderChanges(FolderChanges& changes)
+{
+    if (changes.Empty())
+        return;
+    const std::unordered_set<const ImageItem*> gone(changes.removed.begin(), changes.removed.end());
+    // The thumbnail pool walks the links; the display worker goes on unless
+    // one of its items is going. Nothing below waits for the user, so no
+    // worker can start meanwhile.
+    m_thumbnails.Stop();
+    const bool displayTouched = m_display.Release(gone);
+    m_list.RemoveListed(changes.removed, [this](ImageItem* item) { m_thumbnails.Forget(item); });
+    m_list.Insert(changes.added, m_sortOrder);
+    qCDebug(lcThumbs) << "folder changed:" << changes.removed.size() << "gone or rewritten," << m_list.Count()
+                      << "listed";
+    if (displayTouched && m_list.BoundFolder())
+        m_display.Start();
+    // The thumbnails made stay; the pool makes those of the new items.
+    m_thumbnails.Restart();
+}
+
+// --- File operations ---
+
+void CThumbLoader::RemoveItems(const std::vector<ImageItem*>& items)
+{
+    // Only while both workers are stopped.
+    m_list.RemoveItems(items, [this](ImageItem* item) { m_thumbnails.Forget(item); });
+}
+
+bool CThumbLoader::RenameItem(ImageItem* item, const std::string& newName)
+{
+    if (!item || !m_list.BoundFolder() || newName.empty())
+        return false;
+    if (!HasJpegExtension(newName) && !(m_host && m_host->AskRenameWithoutJpegExtension(newName)))
+        return false;
+    WorkersStopped stopped(*this);
+    CShellPidl absolute;
+    absolute.Concat(m_list.Folder(), item->itemId);
+    CShellPidl newRelative;
+    std::string why;
+    const bool renamed = absolute.Rename(newName, &newRelative, &why);
+    if (renamed) {
+        item->itemId = std::move(newRelative);
+        item->name = DisplayUtf8(newName);
+        SortList();
+    } else {
+        qCDebug(lcThumbs) << "rename failed:" << newName.c_str() << why.c_str();
+        if (m_host)
+            m_host->ReportRenameFailure(newName, why);
+    }
+    return renamed;
+}
+
+bool CThumbLoader::DeleteItems(const std::vector<ImageItem*>& items)
+{
+    if (items.empty() || !m_host)
+        return false;
+    WorkersStopped stopped(*this);
+    std::vector<std::string> paths;
+    std::vector<ImageItem*> named;
+    m_list.CollectPaths(items, &paths, &named);
+    std::vector<ImageItem*> trashed;
+    if (!paths.empty() && m_host->ConfirmTrash(paths)) {
+        for (size_t i = 0; i < paths.size(); ++i) {
+            std::string why;
+            if (MoveToTrash(paths[i], &why))
+                trashed.push_back(named[i]);
+            else {
+                qCDebug(lcThumbs) << "not trashed:" << paths[i].c_str() << why.c_str();
+                m_host->ReportTrashFailure(paths[i], why);
+            }
+        }
+    }
+    // Items leave the list only after every report, so that the host's
+    // dialogs never see a freed item.
+    if (!trashed.empty()) {
+        stopped.Again();
+        m_display.ClearSlots();
+        RemoveItems(trashed);
+    }
+    return !trashed.empty();
+}
+
+bool CThumbLoader::DragItemsOut(const std::vector<ImageItem*>& items)
+{
+    if (items.empty() || !m_host)
+        return false;
+    std::vector<std::string> paths;
+    std::vector<ImageItem*> named;
+    m_list.CollectPaths(items, &paths, &named);
+    if (paths.empty())
+        return false;
+    // The workers keep running during the drag. Whatever the drop target
+    // then reports, an item leaves the list only when its file is really
+    // gone from here: a target may have moved a part and reported failure.
+    // The loader itself never deletes a file.
+    m_host->RunDrag(paths);
+    std::vector<ImageItem*> gone;
+    for (size_t i = 0; i < paths.size(); ++i)
+        if (IsGone(paths[i]))
+            gone.push_back(named[i]);
+    if (gone.empty())
+        return false;
+    WorkersStopped stopped(*this);
+    m_display.ClearSlots();
+    RemoveItems(gone);
+    return true;
+}
+
+bool CThumbLoader::RenameCurrentFolder(const CShellPidl& folder, const std::string& newName,
+                                       CShellPidl* newRelative)
+{
+    if (newName.empty())
+        return false;
+    WorkersStopped stopped(*this);
+    CShellPidl renamed = folder;
+    CShellPidl relative;
+    std::string why;
+    const bool ok = renamed.Rename(newName, &relative, &why);
+    if (ok) {
+        if (newRelative)
+            *newRelative = relative;
+        if (folder == m_list.Folder()) {
+            // The items keep their identifiers and images; their paths follow
+            // the new folder.
+            m_list.Bind(renamed.BindFolder(), renamed);
+        }
+    } else if (m_host) {
+        m_host->ReportRenameFailure(newName, why);
+    }
+    return ok;
 }

@@ -1,22 +1,21 @@
 #pragma once
 // The list of JPEG files of the current folder and the two background workers
 // that decode them: the display worker (the current image and its next and
-// previous neighbours, at the size the view asks for) and the thumbnail worker
-// (a small image of every item, beginning where the thumbnail pane looks).
+// previous neighbours, at the size the view asks for; CDisplayWorker) and the
+// thumbnail pool (a small image of every item, beginning where the thumbnail
+// pane looks; CThumbnailPool). This is the face the windows and the tools use.
 //
-// Ownership: one loader, owned by the main window; it owns its items, its
-// bound folder and its threads, and stops the threads when destroyed. The
-// thumbnail worker is a small pool, one thread per core, that hands out the
-// items in the order a single worker would take them.
+// Ownership: one loader, owned by the main window; it owns its list (items
+// and bound folder), its two workers and the decode gate they share. The
+// workers stop their threads when destroyed, before the list goes.
 //
 // Thread rules: every public operation is called on the user-interface thread.
 // Results travel by the items' events (ImageItem), which the caller tests
-// without waiting; nothing is posted. Work that changes the list or its files
-// stops the workers first and starts them again after. The display lock
-// guards the three request slots and the item being decoded; the thumbnail
-// lock guards the thumbnail worker's start item and its walk through the list
-// (which items are handed out and to which thread). Neither is held during a
-// decode, and the workers never wait while holding one.
+// without waiting; nothing is posted. The list has no lock: work that changes
+// the list or its files stops the workers first and starts them again after.
+// Each worker has a lock of its own (see there); neither is held during a
+// decode, no worker takes the other's, and the workers never call back into
+// the loader.
 
 #include <functional>
 #include <memory>
@@ -29,22 +28,19 @@
 #include "browse/shell_pidl.h"
 #include "decode/sync_event.h"
 #include "loader/decode_gate.h"
+#include "loader/display_worker.h"
 #include "loader/folder_changes.h"
 #include "loader/image_item.h"
+#include "loader/image_list.h"
 #include "loader/loader_host.h"
 #include "loader/name_order.h"
 #include "loader/sort_order.h"
+#include "loader/thumbnail_pool.h"
 #include "loader/view_request.h"
 
 class CImageBitmap;
 class CShellFolder;
 class CThumbnailCache;
-
-// Thumbnail sizes of "Small Thumbnails" and "Big Thumbnails".
-inline constexpr int kSmallThumbnailSize = 80;
-inline constexpr int kBigThumbnailSize = 120;
-// The thumbnail pixels held at once unless set otherwise.
-inline constexpr int64_t kDefaultThumbnailBudget = int64_t(128) << 20;
 
 class CThumbLoader {
 public:
@@ -81,15 +77,15 @@ public:
     void SetSortOrder(const SortOrder& order);
     const SortOrder& Order() const { return m_sortOrder; }
 
-    ImageItem* FirstItem() const { return m_first; }
-    ImageItem* LastItem() const { return m_last; }
-    int ItemCount() const { return m_count; }
+    ImageItem* FirstItem() const { return m_list.First(); }
+    ImageItem* LastItem() const { return m_list.Last(); }
+    int ItemCount() const { return m_list.Count(); }
     // The absolute list of the current folder (holds nothing before a folder).
-    const CShellPidl& Folder() const { return m_folderId; }
+    const CShellPidl& Folder() const { return m_list.Folder(); }
     // The bound folder, or null; lives until the folder changes.
-    const CShellFolder* BoundFolder() const { return m_folder.get(); }
+    const CShellFolder* BoundFolder() const { return m_list.BoundFolder(); }
     // The absolute path of an item's file (bytes); empty when unknown.
-    std::string ItemPath(const ImageItem* item) const;
+    std::string ItemPath(const ImageItem* item) const { return m_list.ItemPath(item); }
 
     // --- Options ---
     // Stops both workers and stores the flags; restarts nothing (the caller
@@ -110,52 +106,55 @@ public:
     // The item's display image when its display-ready event is set, else null.
     CImageBitmap* DisplayImageOf(ImageItem* item);
     // True while the display worker works on the item, rows included.
-    bool IsBeingDecoded(const ImageItem* item);
+    bool IsBeingDecoded(const ImageItem* item) { return m_display.IsBeingDecoded(item); }
     // Copies of the slots, taken under the display lock.
-    ViewRequest CurrentSlot();
-    ViewRequest NextSlot();
-    ViewRequest PreviousSlot();
+    ViewRequest CurrentSlot() { return m_display.CurrentSlot(); }
+    ViewRequest NextSlot() { return m_display.NextSlot(); }
+    ViewRequest PreviousSlot() { return m_display.PreviousSlot(); }
 
     // --- Thumbnails ---
     // Stops the thumbnail worker; with items, clears every thumbnail and starts
     // the worker at the first item with this size (pixels).
-    void StartThumbnails(int size);
+    void StartThumbnails(int size) { m_thumbnails.StartRun(size); }
     // Pause and resume take effect between items; pausing never leaves the
     // worker holding a lock. Nothing happens without a worker or in that state.
-    void PauseThumbnails();
-    void ResumeThumbnails();
-    bool ThumbnailsPaused() const { return m_paused; }
+    void PauseThumbnails() { m_thumbnails.Pause(); }
+    void ResumeThumbnails() { m_thumbnails.Resume(); }
+    bool ThumbnailsPaused() const { return m_thumbnails.Paused(); }
     // The item's thumbnail when its thumbnail-ready event is set, else null.
     CImageBitmap* ThumbnailOf(ImageItem* item);
     // Where the thumbnail worker goes on (the first column the pane shows).
     // With the budget below nearly spent, the thumbnails farthest from there
     // are dropped first; the worker makes them again when they come near.
-    void SetThumbnailStart(ImageItem* item);
-    int ThumbnailSize() const { return m_thumbSize; }
+    void SetThumbnailStart(ImageItem* item) { m_thumbnails.SetStart(item); }
+    int ThumbnailSize() const { return m_thumbnails.Size(); }
     // Set when the thumbnail worker has ended by itself: every item has its
     // thumbnail or failed once in this run. Cleared when a worker starts.
-    CEvent& ThumbnailsSettledEvent() { return m_thumbSettled; }
+    CEvent& ThumbnailsSettledEvent() { return m_thumbnails.SettledEvent(); }
     // How many threads make thumbnails: one per core, or the number set here
     // (0 goes back to one per core), lowered by a positive environment
     // variable LUMVANE_THUMB_THREADS. Takes effect when thumbnails start next.
     // However many there are, at most one per core decodes at a time.
-    void SetThumbnailThreads(int threads);
-    int ThumbnailThreadCount() const;
+    void SetThumbnailThreads(int threads) { m_thumbnails.SetThreads(threads); }
+    int ThumbnailThreadCount() const { return m_thumbnails.ThreadCount(); }
     // The most bytes of thumbnail pixels held at once. The worker makes
     // thumbnails only as far ahead of the start item as a third of it holds,
     // and stops while the next one would pass it; SetThumbnailStart makes room.
-    void SetThumbnailBudget(int64_t bytes);
+    void SetThumbnailBudget(int64_t bytes) { m_thumbnails.SetBudget(bytes); }
     // The bytes of thumbnail pixels held now.
-    int64_t ThumbnailBytes();
+    int64_t ThumbnailBytes() { return m_thumbnails.Bytes(); }
     // The shared thumbnail cache (null: none): thumbnails are looked up there
     // before decoding and stored there after. Stops the thumbnail worker; the
     // next start of thumbnails uses it.
-    void SetThumbnailCache(std::shared_ptr<const CThumbnailCache> cache);
+    void SetThumbnailCache(std::shared_ptr<const CThumbnailCache> cache)
+    {
+        m_thumbnails.SetCache(std::move(cache));
+    }
     // Called on a thumbnail thread, under the thumbnail lock, with each item
     // the moment it is handed out to be made. For tools and tests; set only
     // while no thumbnail worker runs.
-    using ThumbnailTrace = std::function<void(const ImageItem*)>;
-    void SetThumbnailTrace(ThumbnailTrace trace) { m_thumbTrace = std::move(trace); }
+    using ThumbnailTrace = CThumbnailPool::Trace;
+    void SetThumbnailTrace(ThumbnailTrace trace) { m_thumbnails.SetTrace(std::move(trace)); }
 
     // --- A folder that other programs change ---
     // Looks at the named files (bytes) alone and compares them with the
@@ -163,7 +162,10 @@ public:
     // gone, and one listed whose size or modification time changed, or that
     // `rewritten` names, gets a new item. Lists nothing; changes nothing.
     void CheckNames(const std::set<std::string>& named, const std::set<std::string>& rewritten,
-                    FolderChanges* changes) const;
+                    FolderChanges* changes) const
+    {
+        m_list.CheckNames(named, rewritten, changes);
+    }
     // Lists the folder again (on the calling thread) and compares it with the
     // list as CompareListing does. False when the folder cannot be listed.
     bool CheckFolder(const std::set<std::string>& rewritten, FolderChanges* changes);
@@ -171,9 +173,12 @@ public:
     // another thread) with the list: anything may have changed, so every
     // file is compared by its size and modification time as well.
     void CompareListing(const std::vector<FileEntry>& files, const std::set<std::string>& rewritten,
-                        FolderChanges* changes) const;
+                        FolderChanges* changes) const
+    {
+        m_list.CompareListing(files, rewritten, changes);
+    }
     // How many times the folder was listed whole (tools and tests).
-    int Listings() const { return m_listings; }
+    int Listings() const { return m_list.Listings(); }
     // Takes the changes in: the gone and rewritten items leave the list and
     // are destroyed (the caller drops its pointers to them before), the new
     // ones join it in their sorted place. The other items keep their
@@ -199,57 +204,16 @@ public:
 
 private:
     // Both workers stopped while one file operation changes the list or its
-    // files, started again on every way out (loader_files.cpp).
+    // files, started again on every way out.
     class WorkersStopped;
 
     void ClearList();
-    void SortList();                                    // only while the thumbnail worker is stopped
-    void Relink(const std::vector<ImageItem*>& items);  // the list becomes `items`, in that order
-    void InsertItems(std::vector<std::unique_ptr<ImageItem>>& added);
-    void AppendItem(std::unique_ptr<ImageItem> item);
-    void Unlink(ImageItem* item);
-    bool ListFolder();
-    bool ListFiles(std::vector<FileEntry>* files);
-    std::unique_ptr<ImageItem> NewItem(const FileEntry& file) const;
-    void RemoveItems(const std::vector<ImageItem*>& items);
-    void RemoveListed(std::vector<ImageItem*> items);
-    void CollectPaths(const std::vector<ImageItem*>& items, std::vector<std::string>* paths,
-                      std::vector<ImageItem*>* named) const;
-    void ClearSlots();
+    void SortList() { m_list.Sort(m_sortOrder); }            // only while the thumbnail pool is stopped
+    void RemoveItems(const std::vector<ImageItem*>& items);  // only while both workers are stopped
+    void StopWorkers();
     void RestartWorkers();
-    static void ClearDisplay(ImageItem* item);
-    // True when the path names a regular file (links followed). A pipe or a
-    // device with a JPEG name would block the decoder's open for good, and
-    // with it every stop of a worker.
-    static bool IsPlainFile(const std::string& path);
-
-    // Display worker (display_worker.cpp).
-    void StartDisplayWorker();
-    void StopDisplayWorker();
-    void DisplayLoop();
-    void DecodeSlot(const ViewRequest& slot, const std::string& path);
+    void PassOptions();
     ViewRequest Neighbour(const ViewRequest& request, bool forward) const;
-    bool IsHeld(const ImageItem* item) const;  // display lock held
-
-    // Thumbnail worker (thumbnail_worker.cpp).
-    void StartThumbnailWorker(bool paused);
-    void StopThumbnailWorker();
-    bool ThumbnailWorkerRunning() const { return !m_thumbThreads.empty(); }
-    void ThumbnailLoop(size_t slot);
-    bool WaitWhilePaused();
-    ImageItem* ClaimNextItem(size_t slot);
-    int64_t Reach() const;                         // thumbnail lock held
-    bool OutOfReach(const ImageItem* item) const;  // thumbnail lock held
-    void Publish(ImageItem* item);
-    void Forget(ImageItem* item);
-    void TrimThumbnails();  // thumbnail lock held
-    void WakeThumbnailThreads();
-    int64_t ThumbnailEstimate() const { return int64_t(m_thumbSize) * m_thumbSize * 4; }
-    bool IsClaimed(const ImageItem* item) const;  // thumbnail lock held
-    bool MakeThumbnailOf(ImageItem* item);
-    bool MakeThroughCache(ImageItem* item, const std::string& path);  // cached_thumbnail.cpp
-    void ReleaseItem(size_t slot);
-    void ThreadEnded(size_t slot, bool byItself);
 
     // Options.
     bool m_highQuality = false;
@@ -258,51 +222,12 @@ private:
     PictureOptions m_picture;
     SortOrder m_sortOrder;
 
-    // The list.
-    ImageItem* m_first = nullptr;
-    ImageItem* m_last = nullptr;
-    int m_count = 0;
-
-    // The folder; bound on the user-interface thread, read by the workers.
-    std::unique_ptr<CShellFolder> m_folder;
-    CShellPidl m_folderId;
-    int m_listings = 0;
-
-    // Display worker state, guarded by the display lock.
-    ViewRequest m_current;
-    ViewRequest m_next;
-    ViewRequest m_previous;
-    ImageItem* m_decoding = nullptr;
-    std::mutex m_displayLock;
-    CEvent m_displayStop {CEvent::Reset::Manual};
-    CEvent m_displayWork {CEvent::Reset::Automatic};
-    std::thread m_displayThread;
-
-    // Thumbnail worker state.
-    CEvent m_thumbStop {CEvent::Reset::Manual};
-    CEvent m_thumbRun {CEvent::Reset::Manual, true};  // clear while paused
-    CEvent m_thumbSettled {CEvent::Reset::Manual};
-    std::vector<std::thread> m_thumbThreads;
-    int m_thumbThreadCount = 0;  // 0: one per core
-    bool m_paused = false;
-    bool m_thumbsStarted = false;  // a thumbnail run was asked for since the list was made
-    int m_thumbSize = kBigThumbnailSize;
+    // Declared in this order so that the workers, which read the list and
+    // share the gate, stop before either goes.
+    CImageList m_list;
     CDecodeGate m_gate;
-    std::shared_ptr<const CThumbnailCache> m_cache;  // set while the thumbnail worker is stopped
-    // Guarded by the thumbnail lock: where the pane looks, the walk that
-    // hands out the items from there, and the thumbnails held.
-    std::mutex m_thumbLock;
-    ImageItem* m_thumbStart = nullptr;
-    ImageItem* m_walkStart = nullptr;        // the start item the walk follows
-    ImageItem* m_walkItem = nullptr;         // the next item to look at; null: the first
-    int m_walkSettled = 0;                   // items in a row found made, failed or taken
-    int m_thumbRunning = 0;                  // threads not yet ended
-    std::vector<ImageItem*> m_thumbWorking;  // per thread; read by the stopper after the joins
-    std::vector<char> m_thumbEnded;          // per thread: it has ended by itself
-    std::vector<ImageItem*> m_made;          // the items whose thumbnails are held
-    int64_t m_thumbBytes = 0;                // their pixels
-    int64_t m_thumbBudget = kDefaultThumbnailBudget;
-    ThumbnailTrace m_thumbTrace;
+    CDisplayWorker m_display {m_list, m_gate};
+    CThumbnailPool m_thumbnails {m_list, m_gate};
 
     ILoaderHost* m_host = nullptr;
 };

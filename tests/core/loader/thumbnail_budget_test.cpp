@@ -2,6 +2,8 @@
 // so far ahead of where the pane looks, a scroll drops the farthest ones, and
 // they are made again when the pane comes back to them.
 
+#include <functional>
+
 #include "decode/image_bitmap.h"
 #include "loader_fixture.h"
 
@@ -107,6 +109,29 @@ TEST_F(ThumbnailBudgetTest, NoRoomAtAllStillLeavesTheLoaderWorking)
     m_loader.SetThumbnailStart(Items()[0]);
     ASSERT_TRUE(WaitThumbnails());
     EXPECT_EQ(Made().size(), 6u);
+}
+
+// Scrolling after a stop of a run that had settled once joined the threads
+// of that run, which were gone.
+TEST_F(ThumbnailBudgetTest, ScrollingAfterAStopStartsNothing)
+{
+    MakeFolder(3);
+    const std::function<void()> stops[] = {
+        [this] { m_loader.SetOptions(false, false, false); },
+        [this] { m_loader.SetThumbnailCache(nullptr); },
+        [this] { EXPECT_TRUE(Open()); },
+    };
+    for (size_t i = 0; i < std::size(stops); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(Open());
+        m_loader.StartThumbnails(kSize);
+        ASSERT_TRUE(WaitThumbnails());
+        stops[i]();
+        m_loader.SetThumbnailStart(Items()[1]);
+        m_loader.StartThumbnails(kSize);
+        ASSERT_TRUE(WaitThumbnails());
+        EXPECT_EQ(Made().size(), 3u);
+    }
 }
 
 }  // namespace

@@ -3,12 +3,13 @@
 // filtered down, once for the thumbnail and once for the cache's "normal"
 // size, which is stored for the next visit and for other programs.
 
+#include "loader/thumbnail_maker.h"
+
 #include <algorithm>
 #include <cstring>
 
 #include "decode/image_bitmap.h"
 #include "decode/thumbnail_sampler.h"
-#include "loader/thumb_loader.h"
 #include "cache/thumbnail_cache.h"
 #include "loader/thumbs_log.h"
 
@@ -50,24 +51,24 @@ void OriginalSize(const QImage& cached, int* width, int* height)
 
 }  // namespace
 
-void CThumbLoader::SetThumbnailCache(std::shared_ptr<const CThumbnailCache> cache)
+bool CThumbnailMaker::Make(CItemDecoder& decoder, const std::string& path, CEvent* stop) const
 {
-    StopThumbnailWorker();
-    m_cache = std::move(cache);
+    return m_cache ? MakeThroughCache(decoder, path, stop)
+                   : decoder.MakeThumbnail(path, m_size, m_exifThumbnails, stop, m_picture);
 }
 
-bool CThumbLoader::MakeThroughCache(ImageItem* item, const std::string& path)
+bool CThumbnailMaker::MakeThroughCache(CItemDecoder& item, const std::string& path, CEvent* stop) const
 {
-    CJpegDecoder& decoder = item->decoder;
+    CJpegDecoder& decoder = item;
     CacheSource source;
     // The shared cache holds thumbnails upright and in sRGB, as the desktop
     // expects; with either option off they are made here alone.
     if (!(m_picture.autoOrient && m_picture.useColourProfile) || !m_cache->Describe(path, &source))
-        return decoder.MakeThumbnail(path, m_thumbSize, m_exifThumbnails, &m_thumbStop, m_picture);
-    if (const QImage cached = m_cache->Read(source, m_thumbSize); !cached.isNull()) {
+        return decoder.MakeThumbnail(path, m_size, m_exifThumbnails, stop, m_picture);
+    if (const QImage cached = m_cache->Read(source, m_size); !cached.isNull()) {
         int width = 0, height = 0;
         OriginalSize(cached, &width, &height);
-        if (CopyToBitmap(Fit(cached, m_thumbSize, width, height), decoder.Thumbnail()))
+        if (CopyToBitmap(Fit(cached, m_size, width, height), decoder.Thumbnail()))
             return true;
     }
     if (m_cache->HasFailure(source)) {
@@ -77,22 +78,22 @@ bool CThumbLoader::MakeThroughCache(ImageItem* item, const std::string& path)
     // Thumbnails taken from Exif data are the user's choice of speed over
     // quality; they are neither filtered nor stored.
     if (m_exifThumbnails)
-        return decoder.MakeThumbnail(path, m_thumbSize, true, &m_thumbStop, m_picture);
+        return decoder.MakeThumbnail(path, m_size, true, stop, m_picture);
     ReducedImage reduced;
-    if (!decoder.DecodeReduced(path, std::max(m_thumbSize, int(CThumbnailCache::kNormalSize)), &m_thumbStop,
-                               &reduced, m_picture)) {
-        if (m_thumbStop.IsSet())
+    if (!decoder.DecodeReduced(path, std::max(m_size, int(CThumbnailCache::kNormalSize)), stop, &reduced,
+                               m_picture)) {
+        if (stop->IsSet())
             return false;
         // An image too large to filter in memory is sampled as row by row.
         if (decoder.ThumbnailError() == "too large to filter")
-            return decoder.MakeThumbnail(path, m_thumbSize, false, &m_thumbStop, m_picture);
+            return decoder.MakeThumbnail(path, m_size, false, stop, m_picture);
         // A lack of memory says nothing about the file.
         if (decoder.ThumbnailError() != "out of memory")
             m_cache->WriteFailure(source);
         return false;
     }
     const int width = reduced.pixels.width(), height = reduced.pixels.height();
-    if (!CopyToBitmap(Fit(reduced.pixels, m_thumbSize, width, height), decoder.Thumbnail()))
+    if (!CopyToBitmap(Fit(reduced.pixels, m_size, width, height), decoder.Thumbnail()))
         return false;
     // Only originals larger than the cache's size are worth a thumbnail there.
     if (std::max(reduced.imageWidth, reduced.imageHeight) > CThumbnailCache::kNormalSize)
