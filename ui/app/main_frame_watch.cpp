@@ -11,10 +11,10 @@
 
 #include "app/control_panel.h"
 #include "app/main_frame.h"
+#include "browse/folder_watcher.h"
 #include "browse/shell_folder.h"
 #include "view/image_view.h"
 #include "loader/folder_relisting.h"
-#include "loader/folder_watcher.h"
 #include "pane/rename_edit.h"
 #include "loader/thumb_loader.h"
 #include "pane/thumbnail_pane.h"

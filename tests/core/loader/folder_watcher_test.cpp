@@ -15,8 +15,8 @@
 #include <thread>
 
 #include "tests/core/loader/loader_fixture.h"
+#include "browse/folder_watcher.h"
 #include "loader/folder_relisting.h"
-#include "loader/folder_watcher.h"
 #include "loader/image_item.h"
 
 using namespace loadertest;

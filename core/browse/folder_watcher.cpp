@@ -1,4 +1,4 @@
-#include "loader/folder_watcher.h"
+#include "browse/folder_watcher.h"
 
 #include <cerrno>
 #include <climits>
