@@ -11,10 +11,10 @@
 
 #include "app/control_panel.h"
 #include "app/main_frame.h"
+#include "browse/folder_watcher.h"
 #include "browse/shell_folder.h"
 #include "view/image_view.h"
 #include "loader/folder_relisting.h"
-#include "loader/folder_watcher.h"
 #include "pane/rename_edit.h"
 #include "loader/thumb_loader.h"
 #include "pane/thumbnail_pane.h"
@@ -27,9 +27,15 @@ constexpr int kRelistPollMs = 50;
 void CMainFrame::WatchShownFolder()
 {
     if (!m_watcher) {
-        m_watcher = new CFolderWatcher(this);
-        connect(m_watcher, &CFolderWatcher::Changed, this, &CMainFrame::OnFolderChanged,
-                Qt::DirectConnection);
+        m_watcher = new CFolderWatcher(CFolderWatcher::kBatchMs, this);
+        // The shown folder is the only one watched.
+        connect(
+            m_watcher, &CFolderWatcher::Changed, this,
+            [this](const FolderBatch& batch) {
+                for (const auto& [path, change] : batch)
+                    OnFolderChanged(change.named, change.rewritten, change.overflowed);
+            },
+            Qt::DirectConnection);
         m_relisting = std::make_unique<CFolderRelisting>();
         // One timer for every later look, so that looks never pile up.
         m_folderRetry = new QTimer(this);

@@ -31,6 +31,7 @@
 // synchronously: receivers connect with Qt::DirectConnection and have acted
 // when the emit returns.
 
+#include "browse/folder_watcher.h"
 #include "files/file_transfer.h"
 #include "common/shell_icon_cache.h"
 #include "browse/shell_pidl.h"
@@ -44,6 +45,7 @@
 #include <QSet>
 #include <QTreeWidget>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -51,8 +53,6 @@
 
 class CFolderListing;
 class CFolderItem;
-class QFileSystemWatcher;
-class QTimer;
 class CFolderSelectionModel;
 class QMenu;
 class QMimeData;
@@ -227,10 +227,10 @@ private:
     // Keeping the open folders current (folder_tree_watch.cpp).
     void SetUpFolderWatch();
     void CollectExpanded(QTreeWidgetItem* item, std::vector<CFolderItem*>& out) const;
-    void WatchFolder(const CFolderItem* folder, QStringList* added);
+    void WatchFolder(const CFolderItem* folder, std::vector<std::string>* added);
     // With `lookUpAgain` every path is looked up anew (a folder was renamed).
     void WatchExpandedFolders(bool lookUpAgain = false);
-    void UpdateChangedFolders();
+    void UpdateChangedFolders(const FolderBatch& changed);
     void UpdateChildren(QTreeWidgetItem* item);
 
     // Drag and drop.
@@ -270,12 +270,10 @@ private:
     QPoint m_hoverPos;
     int m_hoverTicks = 0;
     QBasicTimer m_hoverTimer;
-    // The expanded folders watched, and the changed ones of the batch.
-    QFileSystemWatcher* m_folderWatch = nullptr;
-    QTimer* m_folderBatch = nullptr;
-    QSet<QString> m_changedFolders;
-    QHash<quint64, QString> m_watched;  // item serial: its path (empty: none)
-    QHash<QString, int> m_watchUses;    // path: the watched items that show it
+    // The expanded folders watched, by their path (bytes).
+    CFolderWatcher* m_folderWatch = nullptr;
+    QHash<quint64, std::string> m_watched;   // item serial: its path (empty: none)
+    std::map<std::string, int> m_watchUses;  // path: the watched items that show it
     int m_watchLookups = 0;
     int m_rowLayouts = 0;
 };

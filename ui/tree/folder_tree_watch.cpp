@@ -8,11 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 
-#include <QFile>
-#include <QFileSystemWatcher>
 #include <QScrollBar>
 #include <QThread>
-#include <QTimer>
 
 #include "tree/folder_tree.h"
 #include "tree/folder_tree_item.h"
@@ -20,16 +17,8 @@
 
 void CFolderTree::SetUpFolderWatch()
 {
-    m_folderWatch = new QFileSystemWatcher(this);
-    m_folderBatch = new QTimer(this);
-    m_folderBatch->setSingleShot(true);
-    m_folderBatch->setInterval(kFolderBatchMs);
-    connect(m_folderWatch, &QFileSystemWatcher::directoryChanged, this, [this](const QString& path) {
-        m_changedFolders.insert(path);
-        if (!m_folderBatch->isActive())
-            m_folderBatch->start();
-    });
-    connect(m_folderBatch, &QTimer::timeout, this, &CFolderTree::UpdateChangedFolders);
+    m_folderWatch = new CFolderWatcher(kFolderBatchMs, this);
+    connect(m_folderWatch, &CFolderWatcher::Changed, this, &CFolderTree::UpdateChangedFolders);
     // After the tree's own handlers, which list or drop the children. An
     // expansion adds its own folder alone, so that opening a folder many
     // levels deep costs each level once; a collapse drops whole branches.
@@ -37,10 +26,10 @@ void CFolderTree::SetUpFolderWatch()
         CFolderItem* folder = FolderItem(item);
         if (!folder || !folder->fileSystem || !item->isExpanded() || item->childCount() == 0)
             return;
-        QStringList added;
+        std::vector<std::string> added;
         WatchFolder(folder, &added);
-        if (!added.isEmpty())
-            m_folderWatch->addPaths(added);
+        for (const std::string& path : added)
+            m_folderWatch->Add(path);
     });
     connect(this, &QTreeWidget::itemCollapsed, this, [this] { WatchExpandedFolders(); });
 }
@@ -59,26 +48,26 @@ void CFolderTree::CollectExpanded(QTreeWidgetItem* item, std::vector<CFolderItem
 
 // Watches the folder's path unless it is watched already: the path is looked
 // up once in the item's life. Two items of one folder share its watch.
-void CFolderTree::WatchFolder(const CFolderItem* folder, QStringList* added)
+void CFolderTree::WatchFolder(const CFolderItem* folder, std::vector<std::string>* added)
 {
     if (m_watched.contains(folder->serial))
         return;
     ++m_watchLookups;
     // The watcher checks the folder itself; asking the file system here too
     // would walk the whole path once more.
-    std::string bytes;
-    const QString path = CShellFolder::PathOf(GetItemPidl(const_cast<CFolderItem*>(folder)), &bytes)
-        ? QFile::decodeName(QByteArray::fromStdString(bytes))
-        : QString();
+    std::string path;
+    if (!CShellFolder::PathOf(GetItemPidl(const_cast<CFolderItem*>(folder)), &path))
+        path.clear();
     m_watched.insert(folder->serial, path);
-    if (!path.isEmpty() && ++m_watchUses[path] == 1)
-        *added << path;
+    if (!path.empty() && ++m_watchUses[path] == 1)
+        added->push_back(path);
 }
 
 void CFolderTree::WatchExpandedFolders(bool lookUpAgain)
 {
-    if (lookUpAgain && !m_watchUses.isEmpty()) {
-        m_folderWatch->removePaths(m_watchUses.keys());
+    if (lookUpAgain && !m_watchUses.empty()) {
+        for (const auto& [path, uses] : m_watchUses)
+            m_folderWatch->Remove(path);
         m_watched.clear();
         m_watchUses.clear();
     }
@@ -86,40 +75,35 @@ void CFolderTree::WatchExpandedFolders(bool lookUpAgain)
     for (int i = 0; i < topLevelItemCount(); ++i)
         CollectExpanded(topLevelItem(i), expanded);
     QSet<quint64> wanted;
-    QStringList added;
+    std::vector<std::string> added;
     for (const CFolderItem* folder : expanded) {
         wanted.insert(folder->serial);
         WatchFolder(folder, &added);
     }
     // Folders collapsed, or gone with their items.
-    QStringList removed;
     for (auto it = m_watched.begin(); it != m_watched.end();) {
         if (wanted.contains(it.key())) {
             ++it;
             continue;
         }
-        if (!it.value().isEmpty() && --m_watchUses[it.value()] == 0) {
-            m_watchUses.remove(it.value());
-            removed << it.value();
+        if (!it.value().empty() && --m_watchUses[it.value()] == 0) {
+            m_watchUses.erase(it.value());
+            m_folderWatch->Remove(it.value());
         }
         it = m_watched.erase(it);
     }
-    if (!removed.isEmpty())
-        m_folderWatch->removePaths(removed);
-    if (!added.isEmpty())
-        m_folderWatch->addPaths(added);
+    for (const std::string& path : added)
+        m_folderWatch->Add(path);
 }
 
-void CFolderTree::UpdateChangedFolders()
+void CFolderTree::UpdateChangedFolders(const FolderBatch& changed)
 {
-    const QSet<QString> changed = std::exchange(m_changedFolders, {});
     // A label being edited keeps its row, a drop, drag, dialog or menu
     // running its own event loop may hold items, and rows moving under
     // something dragged over the tree would move its target: the batch
     // waits for them.
     if (m_editor || m_hoverTimer.isActive() || QThread::currentThread()->loopLevel() > 1) {
-        m_changedFolders = changed;
-        m_folderBatch->start();
+        m_folderWatch->Postpone(changed);
         return;
     }
     std::vector<CFolderItem*> expanded;
@@ -128,7 +112,7 @@ void CFolderTree::UpdateChangedFolders()
     // Items go by persistent index: removing one may drop its siblings.
     std::vector<QPersistentModelIndex> toUpdate;
     for (CFolderItem* folder : expanded)
-        if (changed.contains(m_watched.value(folder->serial)))
+        if (changed.count(m_watched.value(folder->serial)))
             toUpdate.emplace_back(indexFromItem(folder));
     if (toUpdate.empty()) {
         WatchExpandedFolders();

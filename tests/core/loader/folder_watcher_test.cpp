@@ -15,15 +15,18 @@
 #include <thread>
 
 #include "tests/core/loader/loader_fixture.h"
+#include "browse/folder_watcher.h"
 #include "loader/folder_relisting.h"
-#include "loader/folder_watcher.h"
 #include "loader/image_item.h"
 
 using namespace loadertest;
 
 namespace {
 
+// What one folder's change in a batch held, and the batch's number.
 struct Batch {
+    std::string folder;
+    int batch;
     std::set<std::string> named;
     std::set<std::string> rewritten;
     bool overflowed;
@@ -46,11 +49,11 @@ protected:
     void Watch()
     {
         ASSERT_TRUE(m_watcher.Watch(Dir()));
-        QObject::connect(&m_watcher, &CFolderWatcher::Changed,
-                         [this](const std::set<std::string>& named, const std::set<std::string>& rewritten,
-                                bool overflowed) {
-                             m_batches.push_back({named, rewritten, overflowed});
-                         });
+        QObject::connect(&m_watcher, &CFolderWatcher::Changed, [this](const FolderBatch& batch) {
+            ++m_reports;
+            for (const auto& [folder, change] : batch)
+                m_batches.push_back({folder, m_reports, change.named, change.rewritten, change.overflowed});
+        });
     }
 
     int m_argc = 1;
@@ -59,6 +62,7 @@ protected:
     QCoreApplication m_app {m_argc, m_argv};
     CFolderWatcher m_watcher;
     std::vector<Batch> m_batches;
+    int m_reports = 0;
 };
 
 }  // namespace
@@ -116,6 +120,38 @@ TEST_F(FolderWatcherTest, RewrittenFilesAreNamedCreatedAndDeletedOnesAreNot)
     EXPECT_FALSE(m_watcher.Watch(PathOf("no such folder")));
     EXPECT_TRUE(m_watcher.Path().empty());
     EXPECT_TRUE(m_watcher.Watch(""));
+}
+
+// Several folders in one watcher: a batch names each under its folder; a
+// folder removed is no longer reported; a postponed batch comes back; a
+// folder deleted is reported, and watched anew once it is back.
+TEST_F(FolderWatcherTest, FoldersAreReportedByTheirPath)
+{
+    const std::string a = PathOf("a"), b = PathOf("b");
+    ASSERT_TRUE(std::filesystem::create_directory(a) && std::filesystem::create_directory(b));
+    Watch();
+    ASSERT_TRUE(m_watcher.Add(a) && m_watcher.Add(b) && m_watcher.Add(b));
+    const auto reported = [&](const std::string& folder, const std::string& name) {
+        return std::any_of(m_batches.begin(), m_batches.end(),
+                           [&](const Batch& x) { return x.folder == folder && x.named.count(name); });
+    };
+    WriteBytes("a/x", "x");
+    WriteBytes("b/y", "y");
+    ASSERT_TRUE(RunUntil([&] { return reported(a, "x") && reported(b, "y"); }));
+    EXPECT_EQ(m_reports, 1);
+    m_watcher.Remove(b);
+    WriteBytes("b/z", "z");
+    WriteBytes("a/w", "w");
+    ASSERT_TRUE(RunUntil([&] { return reported(a, "w"); }));
+    EXPECT_FALSE(reported(b, "z"));
+    m_watcher.Postpone({{b, {{"p"}, {}, false}}});
+    ASSERT_TRUE(RunUntil([&] { return reported(b, "p"); }));
+    m_batches.clear();
+    std::filesystem::remove_all(a);
+    ASSERT_TRUE(RunUntil([&] { return reported(Dir(), "a") && reported(a, "x"); }));
+    ASSERT_TRUE(std::filesystem::create_directory(a) && m_watcher.Add(a));
+    WriteBytes("a/n", "n");
+    ASSERT_TRUE(RunUntil([&] { return reported(a, "n"); }));
 }
 
 TEST_F(LoaderTest, FolderChangesKeepWhatStays)

@@ -529,6 +529,10 @@ void TestFolderTree::oddNames()
     QCOMPARE(m_tree->currentItem(), item);
     QVERIFY(m_receiver.chosen.back().Equals(Parse(Dir(raw))));
     QCOMPARE(Labels(item), QStringList({"in"}));
+    // Followed by its bytes too: a folder made in it appears.
+    m_tree->expandItem(item);
+    QVERIFY(Mkdir(raw + "/new"));
+    QTRY_COMPARE(Labels(item), QStringList({"in", "new"}));
     // An unchanged label renames nothing: replacement characters stay out.
     m_tree->setCurrentItem(folder);
     m_tree->SetCommandItem(item);
