@@ -89,14 +89,15 @@ void DeflateBand(const QImage& image, Band& band, const std::atomic<bool>* cance
 
 }  // namespace
 
-QByteArray EncodePngFast(const QImage& source, const std::atomic<bool>* cancel)
+QByteArray EncodePngFast(const QImage& source, const std::atomic<bool>* cancel, int threads)
 {
     if (source.isNull())
         return {};
     const QImage image = source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32
         ? source
         : source.convertToFormat(QImage::Format_RGB32);
-    const int threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, unsigned(kMaxThreads)));
+    if (threads <= 0)
+        threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, unsigned(kMaxThreads)));
     const int bandCount = std::min(threads, image.height());
     std::vector<Band> bands(static_cast<size_t>(bandCount));
     for (int i = 0; i < bandCount; ++i) {

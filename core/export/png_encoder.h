@@ -15,5 +15,6 @@
 #include <QImage>
 
 // The PNG file of the image (any format; alpha is dropped). Empty when the
-// image is null, memory runs out or `cancel` was set.
-QByteArray EncodePngFast(const QImage& image, const std::atomic<bool>* cancel = nullptr);
+// image is null, memory runs out or `cancel` was set. `threads` is how
+// many deflate it (at most one per row); 0 is one per core, up to eight.
+QByteArray EncodePngFast(const QImage& image, const std::atomic<bool>* cancel = nullptr, int threads = 0);

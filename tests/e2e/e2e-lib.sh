@@ -5,7 +5,8 @@
 # 1280x1024x24) and ends both, with the program under test ($app_pid), when
 # the script ends.
 # fail MESSAGE: prints it with a screenshot of that moment kept as
-# /tmp/lumvane-NAME-failure.png and the X server's state, and ends the test.
+# /tmp/lumvane-NAME-failure.png, the end of the program's log $app_log (when
+# the test sets it) and the X server's state, and ends the test.
 # until_ok SECONDS WHAT COMMAND...: polls COMMAND every 0.2 s until it
 # succeeds, or fails with WHAT.
 # box_in REGION COLOUR: "width height x y" (screen coordinates) of the colour
@@ -19,7 +20,8 @@
 # focus, presses KEY, and waits until it is gone.
 # shot: takes the screenshot $work/screen.png.
 # region_hash REGION: a fingerprint of REGION in a new screenshot.
-# region_changed REGION HASH: REGION no longer has that fingerprint.
+# region_is REGION HASH, region_changed REGION HASH: REGION has, or no
+# longer has, that fingerprint.
 # With the control panel shown on a 1280x1024 screen, the thumbnails are in
 # $pane_region and the image in $view_region:
 # in_pane COLOUR, not_in_pane COLOUR: a thumbnail of that colour is, or is
@@ -44,6 +46,7 @@ fail() {
   echo "FAIL: $*"
   local keep=/tmp/lumvane-$E2E_NAME-failure.png
   timeout 10 import -window root "$keep" 2>/dev/null && echo "screenshot: $keep"
+  [ -s "${app_log:-}" ] && tail -n 20 "$app_log"
   xvfb_report
   exit 1
 }
@@ -104,7 +107,8 @@ region_hash() {
   shot
   convert "$work/screen.png" -crop "$1" +repage -format '%#' info:
 }
-region_changed() { [ "$(region_hash "$1")" != "$2" ]; }
+region_is() { [ "$(region_hash "$1")" = "$2" ]; }
+region_changed() { ! region_is "$@"; }
 # region_still REGION: true once REGION looks as it did at the last call
 # (keep calling it through until_ok: the first call only takes a look).
 region_still() {

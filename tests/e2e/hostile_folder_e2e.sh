@@ -11,20 +11,11 @@
 set -euo pipefail
 lumvane=$(readlink -f "$1")
 root=$(cd "$(dirname "$0")/../.." && pwd)
-work=$(mktemp -d)
-source "$root/scripts/xvfb-lib.sh"
-app_pid=""
-trap 'end_session "$work"' EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    [ -s "$work/app.log" ] && tail -n 20 "$work/app.log" >&2
-    xvfb_report >&2
-    exit 1
-}
+source "$root/tests/e2e/e2e-lib.sh"
+e2e_begin hostile_folder 1280x1024x24 xdotool xclip convert
+app_log="$work/app.log"
 
 source "$root/tests/hostile_folder.sh"
-start_xvfb 1280x1024x24 "$work" || fail "no X server could be started"
 export XDG_RUNTIME_DIR="$work" HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
 mkdir -p "$HOME"
 dir="$work/hostile"
@@ -32,14 +23,13 @@ make_hostile_folder "$dir" "$root/samples" || fail "could not make the folder"
 
 # start ARGS...: starts the program and waits (at most 20 s) for its window.
 start() {
-    "$lumvane" "$@" >"$work/app.log" 2>&1 &
+    "$lumvane" "$@" >"$app_log" 2>&1 &
     app_pid=$!
-    for _ in $(seq 200); do
-        alive "start"
-        xdotool search --onlyvisible --pid "$app_pid" >/dev/null 2>&1 && return 0
-        sleep 0.1
-    done
-    fail "no window after 20 s"
+    until_ok 20 "the window is shown" app_window
+}
+app_window() {
+    alive "start"
+    xdotool search --onlyvisible --pid "$app_pid" >/dev/null 2>&1
 }
 
 alive() {
@@ -71,39 +61,27 @@ answers() {
 own_clipboard() {
     xdotool key ctrl+c
     owner=1
-    for _ in $(seq 50); do answers && return 0; sleep 0.2; done
-    fail "Copy Image of a good photo did not reach the clipboard"
+    until_ok 10 "Copy Image of a good photo reaches the clipboard" answers
 }
 
-# step KEY...: presses the keys, then checks the process lives, its window
-# is there and its event loop answers.
+# step KEY...: presses the keys, then checks that the event loop answers
+# (once the program owns the clipboard, that round trip comes after the
+# keys are handled), the process lives and its window is there.
 step() {
     xdotool key "$@"
-    sleep 0.2
+    answers || fail "the program does not answer after '$*'"
     alive "$*"
     timeout 5 xdotool search --pid "$app_pid" >/dev/null 2>&1 || fail "the window is gone after '$*'"
-    answers || fail "the program does not answer after '$*'"
 }
 
 screenshot() {
     timeout 10 import -window root "$work/shot.png" || fail "no screenshot after $1"
 }
 
-# ESC ends the program with status 0 within 5 s.
+# ESC ends the program with status 0.
 escape_ends() {
-    xdotool key Escape
-    for _ in $(seq 50); do
-        if ! kill -0 "$app_pid" 2>/dev/null; then
-            local status=0
-            wait "$app_pid" || status=$?
-            app_pid=""
-            owner=0
-            [ "$status" -eq 0 ] || fail "ESC ended the program with status $status"
-            return 0
-        fi
-        sleep 0.1
-    done
-    fail "ESC did not end the program within 5 s"
+    escape_ends_cleanly
+    owner=0
 }
 
 items=16  # more than the folder lists: the ends are passed
@@ -135,7 +113,7 @@ echo "the control panel"
 # ranges and toggles; the pane scrolls to the end and back, in every mode.
 start "$dir"
 own_clipboard
-sleep 3
+until_ok 60 "the pane has made its thumbnails and stands still" region_still "$pane_region"
 screenshot "the thumbnails of a hostile folder"
 click() { xdotool mousemove "$1" "$2" ${3:+keydown "$3"} click 1 ${3:+keyup "$3"}; step shift; }
 click 700 150

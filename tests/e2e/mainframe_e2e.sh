@@ -15,8 +15,8 @@ cp "$samples/05-gray-1024x768.jpg" "$work/photos/b.jpg"
 
 # The colour of one screen pixel as "r g b".
 pixel() {
-    import -window root "$work/shot.png"
-    convert "$work/shot.png" -format "%[fx:int(255*p{$1,$2}.r)] %[fx:int(255*p{$1,$2}.g)] %[fx:int(255*p{$1,$2}.b)]" info:
+    shot
+    convert "$work/screen.png" -format "%[fx:int(255*p{$1,$2}.r)] %[fx:int(255*p{$1,$2}.g)] %[fx:int(255*p{$1,$2}.b)]" info:
 }
 # gray_at X Y [LEVEL]: the pixel is gray, not the view's black (the gray
 # sample's darkest pixel is 47), and within 8 of LEVEL when given.
@@ -32,7 +32,6 @@ coloured_at() {
     read -r r g b <<<"$(pixel "$1" "$2")"
     [ "$r" != "$g" ] || [ "$g" != "$b" ]
 }
-window_shown() { xdotool search --onlyvisible --name '^Lumvane$' >/dev/null 2>&1; }
 running() { kill -0 "$app_pid" 2>/dev/null; }
 
 # A file: shown alone, full screen, fitted: the gray image's own centre

@@ -12,7 +12,6 @@ source "$(dirname "$0")/e2e-lib.sh"
 e2e_begin modern 1280x1024x24 xdotool convert compare
 photo=$(realpath "$(dirname "$0")/../../samples/04-turned-1600x1200-orientation-6.jpg")
 
-window_shown() { xdotool search --onlyvisible --name '^Lumvane$' >/dev/null 2>&1; }
 stop_app() {
   kill "$app_pid" 2>/dev/null || true
   wait "$app_pid" 2>/dev/null || true
@@ -21,7 +20,7 @@ stop_app() {
 # same_pixels EXPECTED.ppm GEOMETRY: the screen's GEOMETRY (WxH+X+Y) is the
 # expected picture, every pixel.
 same_pixels() {
-  import -window root "$work/screen.png"
+  shot
   convert "$work/screen.png" -crop "$2" +repage "$work/part.png"
   [ "$(compare -metric AE "$1" "$work/part.png" null: 2>&1)" = 0 ]
 }
@@ -45,19 +44,14 @@ done
 mkdir "$work/photos"
 convert -size 320x240 xc:'#ff0000' -quality 95 "$work/photos/a.jpg"
 convert -size 320x240 xc:'#0000ff' -quality 95 "$work/new.jpg"
-pane_colour() {
-  import -window root "$work/screen.png"
-  convert "$work/screen.png" -crop 960x300+320+40 +repage -fuzz 12% -fill black +opaque "$1" "$work/pane.png"
-  [ "$(convert "$work/pane.png" -format '%[fx:mean>0]' info:)" = 1 ]
-}
 (cd "$work/photos" && exec "$lumvane" "$work/photos" >"$work/lumvane-folder.log" 2>&1) &
 app_pid=$!
 until_ok 20 "the folder's window is shown" window_shown
-until_ok 20 "the first photo's thumbnail is in the pane" pane_colour 'rgb(255,0,0)'
-pane_colour 'rgb(0,0,255)' && fail "a blue thumbnail before the blue photo came"
+until_ok 20 "the first photo's thumbnail is in the pane" in_pane 'rgb(255,0,0)'
+in_pane 'rgb(0,0,255)' && fail "a blue thumbnail before the blue photo came"
 cp "$work/new.jpg" "$work/photos/b.jpg"
-until_ok 10 "the JPEG copied into the folder shows up in the pane" pane_colour 'rgb(0,0,255)'
+until_ok 10 "the JPEG copied into the folder shows up in the pane" in_pane 'rgb(0,0,255)'
 rm "$work/photos/a.jpg"
-until_ok 10 "the deleted JPEG leaves the pane" eval '! pane_colour "rgb(255,0,0)"'
+until_ok 10 "the deleted JPEG leaves the pane" not_in_pane 'rgb(255,0,0)'
 stop_app
 echo "PASS"

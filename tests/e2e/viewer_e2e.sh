@@ -17,17 +17,10 @@ convert -size 480x320 xc:'#ff00ff' -quality 95 "$work/images/c.jpg"
 
 # The image view's part of the screen: below the control panel, whose
 # thumbnails show the same colours (the panel takes the top third).
-shot() {
-  import -window root "$work/screen.png"
-  convert "$work/screen.png" -crop 1280x664+0+360 +repage "$work/shot.png"
-}
-# box COLOUR: "width height x y" of everything near the colour, "none" without it.
-box() {
-  local mean
-  mean=$(convert "$work/shot.png" -fuzz 12% -fill black +opaque "$1" -format '%[fx:mean]' info:)
-  if [ "$mean" = 0 ]; then echo none; return; fi
-  convert "$work/shot.png" -fuzz 12% -fill black +opaque "$1" -trim -format '%w %h %X %Y' info: | tr -d '+'
-}
+image_region=1280x664+0+360
+# box COLOUR: "width height x y" of everything near the colour in the image
+# view of the last screenshot, "none" without it.
+box() { box_in "$image_region" "$1"; }
 near() { [ $(($1 - $2)) -le 3 ] && [ $(($2 - $1)) -le 3 ]; }
 
 # side_by_side LEFT RIGHT: both colours shown, LEFT to the left of RIGHT, same height.
@@ -61,10 +54,8 @@ at_least() {
   c=($(box "$1"))
   [ "${c[0]}" != none ] && near "${c[0]}" "$2" && [ "${c[1]}" -ge $(($3 - 3)) ]
 }
-top_strip() { shot; convert "$work/screen.png" -crop 1280x24+0+0 +repage -format '%#' info:; }
-top_strip_is() { [ "$(top_strip)" = "$1" ]; }
-top_strip_dark() { shot; [ "$(convert "$work/screen.png" -crop 1280x24+0+0 -format '%[fx:mean<0.05]' info:)" = 1 ]; }
-window_shown() { xdotool search --onlyvisible --name '^Lumvane$' >/dev/null 2>&1; }
+top_strip=1280x24+0+0
+top_strip_dark() { shot; [ "$(convert "$work/screen.png" -crop "$top_strip" -format '%[fx:mean<0.05]' info:)" = 1 ]; }
 clipboard_has_image() {
   xclip -selection clipboard -t TARGETS -o >"$work/targets" 2>/dev/null || return 1
   grep -qx image/bmp "$work/targets" && grep -qx image/png "$work/targets"
@@ -102,11 +93,11 @@ xclip -selection clipboard -t image/bmp -o >"$work/copy.bmp"
 [ "$(stat -c %s "$work/copy.bmp")" = $((54 + 480 * 3 * 320)) ] || fail "clipboard DIB has the wrong size"
 echo "ok: the clipboard holds the 480 x 320 image as PNG and as a BMP"
 
-strip=$(top_strip)
+strip=$(region_hash "$top_strip")
 xdotool key space
 until_ok 10 "Space hides the menu bar and the control panel" top_strip_dark
 xdotool key space
-until_ok 10 "Space shows them again" top_strip_is "$strip"
+until_ok 10 "Space shows them again" region_is "$top_strip" "$strip"
 
 escape_ends_cleanly
 echo "PASS"

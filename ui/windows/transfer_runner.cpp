@@ -7,10 +7,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <atomic>
-#include <thread>
-
 #include "browse/shell_pidl.h"
+#include "files/transfer_worker.h"
 #include "report/string_table.h"
 #include "windows/collision_dialog.h"
 
@@ -35,24 +33,6 @@ QString Participle(TransferKind kind)
 
 }  // namespace
 
-// The engine's questions, carried from the worker to the user-interface
-// thread, which answers while the worker waits.
-class CTransferRunner::Handler : public ITransferHandler {
-public:
-    explicit Handler(CTransferRunner* runner) : m_runner(runner) {}
-
-    CollisionChoice AskCollision(const TransferCollision& collision) override
-    {
-        CollisionChoice choice;
-        QMetaObject::invokeMethod(
-            m_runner, [&] { choice = m_runner->AskCollision(collision); }, Qt::BlockingQueuedConnection);
-        return choice;
-    }
-
-private:
-    CTransferRunner* m_runner;
-};
-
 CTransferRunner::CTransferRunner(QWidget* owner) : m_owner(owner) {}
 
 CTransferRunner::~CTransferRunner() = default;
@@ -62,34 +42,40 @@ TransferResult CTransferRunner::Run(TransferKind kind, const std::vector<std::st
 {
     m_kind = kind;
     m_target = target;
-    Handler handler(this);
-    CFileTransfer transfer(kind, sources, target, &handler);
-    TransferResult result;
-    std::atomic<bool> finished {false};
     QEventLoop loop;
-    std::thread worker([&] {
-        WorkerStarted();
-        result = transfer.Run();
-        finished = true;
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    // The worker's news comes through the event queue; a call still queued
+    // when Run has returned finds no worker.
+    CTransferWorker worker(kind, sources, target, [this] {
+        QMetaObject::invokeMethod(this, &CTransferRunner::ServeWorker, Qt::QueuedConnection);
     });
+    m_worker = &worker;
+    m_loop = &loop;
+    worker.Start([this] { WorkerStarted(); });
     // A short transfer ends before anything shows; meanwhile input waits.
     QTimer::singleShot(kProgressDelayMs, &loop, &QEventLoop::quit);
-    if (!finished)
+    if (!worker.IsFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (!finished) {
-        ShowProgress(transfer);
-        while (!finished)
+    if (!worker.IsFinished()) {
+        ShowProgress();
+        while (!worker.IsFinished())
             loop.exec();
         delete m_dialog;
         m_dialog = nullptr;
     }
-    worker.join();
+    m_worker = nullptr;
+    m_loop = nullptr;
+    const TransferResult result = worker.Result();
     ReportOutcome(kind, target, result);
     return result;
 }
 
-void CTransferRunner::ShowProgress(CFileTransfer& transfer)
+void CTransferRunner::ServeWorker()
+{
+    if (m_worker && m_worker->Serve([this](const TransferCollision& c) { return AskCollision(c); }) && m_loop)
+        m_loop->quit();
+}
+
+void CTransferRunner::ShowProgress()
 {
     m_dialog = new QProgressDialog(m_owner);
     m_dialog->setWindowTitle(QString::fromUtf8(res::String(res::kStrAppTitle)));
@@ -98,11 +84,12 @@ void CTransferRunner::ShowProgress(CFileTransfer& transfer)
     m_dialog->setAutoReset(false);
     m_dialog->setMinimumDuration(0);
     m_dialog->setRange(0, kProgressSteps);
-    connect(m_dialog, &QProgressDialog::canceled, this, [&transfer] { transfer.Cancel(); });
+    CTransferWorker* worker = m_worker;
+    connect(m_dialog, &QProgressDialog::canceled, this, [worker] { worker->Cancel(); });
     auto* tick = new QTimer(m_dialog);
-    connect(tick, &QTimer::timeout, this, [this, &transfer] { UpdateProgress(transfer.Progress()); });
+    connect(tick, &QTimer::timeout, this, [this, worker] { UpdateProgress(worker->Progress()); });
     tick->start(kProgressTickMs);
-    UpdateProgress(transfer.Progress());
+    UpdateProgress(worker->Progress());
     m_dialog->show();
     emit ProgressShown();
 }

@@ -1,6 +1,6 @@
 #pragma once
 // CTransferRunner: carries out one move or copy for a window. The transfer
-// engine runs on a worker thread while the window keeps painting; when it
+// runs on a CTransferWorker while the window keeps painting; when it
 // runs longer than about half a second a progress dialog with Cancel comes
 // up. Collisions are asked with CCollisionDialog, and a transfer that was
 // refused, failed or left items behind ends with one message that names the
@@ -12,7 +12,8 @@
 //
 // Ownership: made for one Run by the widget that starts the transfer, which
 // owns the dialogs. Thread rules: Run, AskCollision and ReportOutcome run on
-// the user-interface thread; WorkerStarted runs on the worker.
+// the user-interface thread, where the worker's news arrives as queued
+// calls; WorkerStarted runs on the worker.
 
 #include <QObject>
 #include <QPointer>
@@ -22,6 +23,9 @@
 
 #include "files/file_transfer.h"
 
+class CTransferWorker;
+
+class QEventLoop;
 class QProgressDialog;
 class QWidget;
 
@@ -58,13 +62,15 @@ protected:
     virtual void WorkerStarted() {}
 
 private:
-    class Handler;
-
-    void ShowProgress(CFileTransfer& transfer);
+    // Answers the worker's question, and ends the wait once it has finished.
+    void ServeWorker();
+    void ShowProgress();
     void UpdateProgress(const TransferProgress& progress);
 
     QPointer<QWidget> m_owner;
     TransferKind m_kind = TransferKind::Copy;
     std::string m_target;
     QProgressDialog* m_dialog = nullptr;
+    CTransferWorker* m_worker = nullptr;  // during Run
+    QEventLoop* m_loop = nullptr;         // during Run
 };

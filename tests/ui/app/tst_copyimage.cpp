@@ -11,7 +11,6 @@
 
 #include "export/clipboard_image_data.h"
 #include "app/copy_image.h"
-#include "export/png_encoder.h"
 #include "tools/exif_builder.h"
 #include "tools/jpeg_writer.h"
 
@@ -235,40 +234,6 @@ private slots:
         const QImage copied = qvariant_cast<QImage>(data->imageData());
         QCOMPARE(png.size(), QSize(301, 203));
         QCOMPARE(png.convertToFormat(QImage::Format_RGB32), copied.convertToFormat(QImage::Format_RGB32));
-    }
-
-    // The PNG encoder's output against Qt's reader, for sizes around its bands.
-    void pngRoundTrips_data()
-    {
-        QTest::addColumn<QSize>("size");
-        QTest::newRow("1 x 1") << QSize(1, 1);
-        QTest::newRow("1 x 9") << QSize(1, 9);
-        QTest::newRow("77 x 3") << QSize(77, 3);
-        QTest::newRow("640 x 480") << QSize(640, 480);
-    }
-    void pngRoundTrips()
-    {
-        QFETCH(QSize, size);
-        QImage image(size, QImage::Format_RGB32);
-        for (int y = 0; y < size.height(); ++y)
-            for (int x = 0; x < size.width(); ++x)
-                image.setPixel(x, y, qRgb(x * 7 + y, y * 13 - x, (x ^ y) * 3));
-        QImage back;
-        QVERIFY(back.loadFromData(EncodePngFast(image), "PNG"));
-        QCOMPARE(back.convertToFormat(QImage::Format_RGB32), image);
-        QVERIFY(EncodePngFast(QImage()).isEmpty());
-    }
-
-    // Replaced while the PNG is still being encoded: the encode stops and
-    // nothing is left running.
-    void destroyWhileEncoding()
-    {
-        QImage big(4000, 3000, QImage::Format_RGB32);
-        big.fill(qRgb(10, 200, 30));
-        for (int i = 0; i < 3; ++i)
-            delete new CClipboardImageData(big, QByteArray("BM"));
-        std::atomic<bool> cancel {true};
-        QVERIFY(EncodePngFast(big, &cancel).isEmpty());
     }
 
     // A file cut short copies the rows decoded so far over black.
