@@ -91,7 +91,7 @@ std::string ImageOutputProblem(const std::string& output)
 bool WriteCliImage(const char* command, CImageBitmap& image, const std::string& output)
 {
     std::string error;
-    if (WriteImageFile(image, output, error))
+    if (WriteImageFile(image, output, &error))
         return true;
     std::fprintf(stderr, "lumvane-cli %s: %s: %s\n", command, output.c_str(), error.c_str());
     return false;

@@ -60,9 +60,9 @@ int RunRender(int argc, char** argv)
         return Usage(problem.c_str());
 
     CJpegDecoder decoder;
-    if (!decoder.OpenForDisplay(request) || !decoder.Decode(nullptr, nullptr)) {
-        std::fprintf(stderr, "lumvane-cli render: %s: %s\n", request.path.c_str(),
-                     decoder.LastError().c_str());
+    std::string failure;
+    if (!decoder.OpenForDisplay(request, nullptr, &failure) || !decoder.Decode(nullptr, nullptr, &failure)) {
+        std::fprintf(stderr, "lumvane-cli render: %s: %s\n", request.path.c_str(), failure.c_str());
         return 1;
     }
     return WriteCliImage("render", decoder.DisplayImage(), output) ? 0 : 1;

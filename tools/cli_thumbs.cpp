@@ -86,7 +86,8 @@ int RunThumbs(int argc, char** argv)
 
     loader.SetOptions(false, false, useExif);
     // The program's defaults: upright and in true colours.
-    loader.SetPictureOptions(asStored ? PictureOptions {} : PictureOptions {true, true});
+    const PictureOptions picture = asStored ? PictureOptions {} : PictureOptions {true, true};
+    loader.SetPictureOptions(picture);
     loader.SetThumbnailThreads(threads);
     std::shared_ptr<CThumbnailCache> cache;
     if (const std::string root = CThumbnailCache::DefaultRoot(); useCache && !asStored && !root.empty())
@@ -103,7 +104,10 @@ int RunThumbs(int argc, char** argv)
         CImageBitmap* thumb = loader.ThumbnailOf(item);
         if (!thumb) {
             ++failed;
-            const std::string& why = item->decoder.ThumbnailError();
+            // The loader keeps no reasons: a file that failed is tried once
+            // more here, on its own, to tell why.
+            std::string why;
+            item->decoder.MakeThumbnail(loader.ItemPath(item), size, useExif, nullptr, picture, &why);
             std::fprintf(stderr, "lumvane-cli thumbs: %s: no thumbnail: %s\n", loader.ItemPath(item).c_str(),
                          why.empty() ? "not a regular file" : why.c_str());
             continue;

@@ -8,6 +8,7 @@
 
 #include "decode/image_bitmap.h"
 #include "decode/thumbnail_sampler.h"
+#include "error_out.h"
 #include "loader/thumb_loader.h"
 #include "cache/thumbnail_cache.h"
 #include "loader/thumbs_log.h"
@@ -56,14 +57,14 @@ void CThumbLoader::SetThumbnailCache(std::shared_ptr<const CThumbnailCache> cach
     m_cache = std::move(cache);
 }
 
-bool CThumbLoader::MakeThroughCache(ImageItem* item, const std::string& path)
+bool CThumbLoader::MakeThroughCache(ImageItem* item, const std::string& path, std::string* error)
 {
     CJpegDecoder& decoder = item->decoder;
     CacheSource source;
     // The shared cache holds thumbnails upright and in sRGB, as the desktop
     // expects; with either option off they are made here alone.
     if (!(m_picture.autoOrient && m_picture.useColourProfile) || !m_cache->Describe(path, &source))
-        return decoder.MakeThumbnail(path, m_thumbSize, m_exifThumbnails, &m_thumbStop, m_picture);
+        return decoder.MakeThumbnail(path, m_thumbSize, m_exifThumbnails, &m_thumbStop, m_picture, error);
     if (const QImage cached = m_cache->Read(source, m_thumbSize); !cached.isNull()) {
         int width = 0, height = 0;
         OriginalSize(cached, &width, &height);
@@ -77,19 +78,20 @@ bool CThumbLoader::MakeThroughCache(ImageItem* item, const std::string& path)
     // Thumbnails taken from Exif data are the user's choice of speed over
     // quality; they are neither filtered nor stored.
     if (m_exifThumbnails)
-        return decoder.MakeThumbnail(path, m_thumbSize, true, &m_thumbStop, m_picture);
+        return decoder.MakeThumbnail(path, m_thumbSize, true, &m_thumbStop, m_picture, error);
     ReducedImage reduced;
+    std::string why;
     if (!decoder.DecodeReduced(path, std::max(m_thumbSize, int(CThumbnailCache::kNormalSize)), &m_thumbStop,
-                               &reduced, m_picture)) {
+                               &reduced, m_picture, &why)) {
         if (m_thumbStop.IsSet())
             return false;
         // An image too large to filter in memory is sampled as row by row.
-        if (decoder.ThumbnailError() == "too large to filter")
-            return decoder.MakeThumbnail(path, m_thumbSize, false, &m_thumbStop, m_picture);
+        if (why == "too large to filter")
+            return decoder.MakeThumbnail(path, m_thumbSize, false, &m_thumbStop, m_picture, error);
         // A lack of memory says nothing about the file.
-        if (decoder.ThumbnailError() != "out of memory")
+        if (why != "out of memory")
             m_cache->WriteFailure(source);
-        return false;
+        return Fail(error, why);
     }
     const int width = reduced.pixels.width(), height = reduced.pixels.height();
     if (!CopyToBitmap(Fit(reduced.pixels, m_thumbSize, width, height), decoder.Thumbnail()))

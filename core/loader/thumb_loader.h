@@ -247,7 +247,8 @@ private:
     int64_t ThumbnailEstimate() const { return int64_t(m_thumbSize) * m_thumbSize * 4; }
     bool IsClaimed(const ImageItem* item) const;  // thumbnail lock held
     bool MakeThumbnailOf(ImageItem* item);
-    bool MakeThroughCache(ImageItem* item, const std::string& path);  // cached_thumbnail.cpp
+    bool MakeThroughCache(ImageItem* item, const std::string& path,
+                          std::string* error);  // cached_thumbnail.cpp
     void ReleaseItem(size_t slot);
     void ThreadEnded(size_t slot, bool byItself);
 

@@ -216,16 +216,17 @@ void CThumbLoader::ThreadEnded(size_t slot, bool byItself)
 bool CThumbLoader::MakeThumbnailOf(ImageItem* item)
 {
     const std::string path = ItemPath(item);
+    std::string why;
     if (IsPlainFile(path)
-        && (m_cache ? MakeThroughCache(item, path)
+        && (m_cache ? MakeThroughCache(item, path, &why)
                     : item->decoder.MakeThumbnail(path, m_thumbSize, m_exifThumbnails, &m_thumbStop,
-                                                  m_picture))) {
+                                                  m_picture, &why))) {
         Publish(item);
         return true;
     }
     if (m_thumbStop.IsSet())
         return false;
-    qCDebug(lcThumbs) << "no thumbnail:" << path.c_str() << item->decoder.ThumbnailError().c_str();
+    qCDebug(lcThumbs) << "no thumbnail:" << path.c_str() << why.c_str();
     item->decoder.Thumbnail().Clear();
     item->thumbnailFailed = true;
     return true;
