@@ -56,18 +56,14 @@ int RunThumbs(int argc, char** argv)
     bool useCache = true;
     const std::string problem = ParseCliArguments(
         argc, argv,
-        {OutputOption(outDir),
-         SizeOption(size),
-         FlagOption("--exif", useExif),
-         FlagOption("--as-stored", asStored),
-         {"--no-cache", false,
-          [&](const char*) {
-              useCache = false;
-              return true;
-          },
-          ""},
-         {"--threads", true, [&](const char* v) { return ParseCliNumber(v, 1, 64, threads); },
-          "--threads wants a number from 1 to 64"}},
+        {
+            OutputOption(outDir),
+            SizeOption(size),
+            FlagOption("--exif", useExif),
+            FlagOption("--as-stored", asStored),
+            FlagOption("--no-cache", useCache, false),
+            NumberOption("--threads", 1, 64, threads, "--threads wants a number from 1 to 64"),
+        },
         "DIR", dir);
     if (!problem.empty())
         return Usage(problem.c_str());
