@@ -58,13 +58,42 @@ CliOption OutputOption(std::string& output)
 
 CliOption SizeOption(int& size)
 {
-    return {"--size", true, [&size](const char* v) { return ParseCliNumber(v, 1, 4096, size); },
-            "--size wants a number from 1 to 4096"};
+    return NumberOption("--size", 1, 4096, size, "--size wants a number from 1 to 4096");
 }
 
-CliOption FlagOption(const char* name, bool& flag)
+CliOption RotateOption(int& rotation)
 {
-    return {name, false, [&flag](const char*) { return flag = true; }, ""};
+    return NumberOption("--rotate", 0, 3, rotation, "--rotate wants 0, 1, 2 or 3");
+}
+
+CliOption FitOption(int& width, int& height, int maxSide, const char* complaint)
+{
+    return {"--fit", true,
+            [&width, &height, maxSide](const char* v) {
+                const char* x = std::strchr(v, 'x');
+                if (!x)
+                    return false;
+                const std::string w(v, x);
+                return ParseCliNumber(w.c_str(), 0, maxSide, width)
+                    && ParseCliNumber(x + 1, 0, maxSide, height);
+            },
+            complaint};
+}
+
+CliOption NumberOption(const char* name, int min, int max, int& value, const char* complaint)
+{
+    return {name, true, [min, max, &value](const char* v) { return ParseCliNumber(v, min, max, value); },
+            complaint};
+}
+
+CliOption FlagOption(const char* name, bool& flag, bool value)
+{
+    return {name, false,
+            [&flag, value](const char*) {
+                flag = value;
+                return true;
+            },
+            ""};
 }
 
 bool ParseCliNumber(const char* text, int min, int max, int& value)
@@ -91,7 +120,7 @@ std::string ImageOutputProblem(const std::string& output)
 bool WriteCliImage(const char* command, CImageBitmap& image, const std::string& output)
 {
     std::string error;
-    if (WriteImageFile(image, output, error))
+    if (WriteImageFile(image, output, &error))
         return true;
     std::fprintf(stderr, "lumvane-cli %s: %s: %s\n", command, output.c_str(), error.c_str());
     return false;

@@ -18,9 +18,15 @@ struct CliOption {
 
 // The entries several commands share, so that each is spelled and checked
 // the same way everywhere.
-CliOption OutputOption(std::string& output);         // -o OUT
-CliOption SizeOption(int& size);                     // --size N, 1 to 4096
-CliOption FlagOption(const char* name, bool& flag);  // sets `flag` when given
+CliOption OutputOption(std::string& output);  // -o OUT
+CliOption SizeOption(int& size);              // --size N, 1 to 4096
+CliOption RotateOption(int& rotation);        // --rotate N, 0 to 3 quarter turns clockwise
+// --fit WxH, each side from 0 (free) to maxSide.
+CliOption FitOption(int& width, int& height, int maxSide, const char* complaint);
+// NAME N, a whole number from min to max.
+CliOption NumberOption(const char* name, int min, int max, int& value, const char* complaint);
+// Sets `flag` to `value` when given ("--hq" on, "--no-dither" off).
+CliOption FlagOption(const char* name, bool& flag, bool value = true);
 
 // Walks argv: each option of the table, and exactly one positional argument
 // (which may not start with '-', except "-" itself, unless it follows "--").

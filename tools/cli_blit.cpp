@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <QFile>
 #include <QImage>
@@ -15,6 +16,7 @@
 
 #include "decode/jpeg_decoder.h"
 #include "display/display_bitmap.h"
+#include "tools/cli_args.h"
 #include "tools/cli_commands.h"
 
 namespace {
@@ -41,25 +43,14 @@ int Usage(const char* why)
     return 2;
 }
 
-bool ParseInt(const char* text, int low, int high, int& value)
-{
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(text, &end, 10);
-    if (errno || end == text || *end || v < low || v > high)
-        return false;
-    value = int(v);
-    return true;
-}
-
 bool ParseZoom(const char* text, BlitOptions& o)
 {
     if (std::strncmp(text, "1/", 2) == 0) {
         o.reduce = true;
-        return ParseInt(text + 2, 1, kMaxZoom, o.factor);
+        return ParseCliNumber(text + 2, 1, kMaxZoom, o.factor);
     }
     o.reduce = false;
-    return ParseInt(text, 1, kMaxZoom, o.factor);
+    return ParseCliNumber(text, 1, kMaxZoom, o.factor);
 }
 
 bool ParseGamma(const char* text, double& gamma)
@@ -73,37 +64,19 @@ bool ParseGamma(const char* text, double& gamma)
 // Returns 0 when the arguments are complete, else the usage status.
 int ParseArguments(int argc, char** argv, BlitOptions& o)
 {
-    bool optionsEnded = false;  // after "--" every argument is FILE
-    for (int i = 0; i < argc; ++i) {
-        const char* a = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (optionsEnded) {
-            if (!o.file.empty())
-                return Usage("only one FILE");
-            o.file = a;
-        } else if (std::strcmp(a, "--") == 0)
-            optionsEnded = true;
-        else if (std::strcmp(a, "-o") == 0 && hasValue)
-            o.out = argv[++i];
-        else if (std::strcmp(a, "--format") == 0 && hasValue) {
-            if (!ParseInt(argv[++i], 0, pixelconv::kFormatCount - 1, o.format))
-                return Usage("--format takes 0, 1, 2, 3 or 4");
-        } else if (std::strcmp(a, "--no-dither") == 0)
-            o.dither = false;
-        else if (std::strcmp(a, "--gamma") == 0 && hasValue) {
-            if (!ParseGamma(argv[++i], o.gamma))
-                return Usage("--gamma takes a number above 0 and at most 100");
-        } else if (std::strcmp(a, "--zoom") == 0 && hasValue) {
-            if (!ParseZoom(argv[++i], o))
-                return Usage("--zoom takes N or 1/N, N from 1 to 64");
-        } else if (a[0] == '-' && a[1])
-            return Usage("unknown or incomplete option");
-        else if (o.file.empty())
-            o.file = a;
-        else
-            return Usage("only one FILE");
-    }
-    if (o.file.empty() || o.out.empty() || o.format < 0)
+    const std::vector<CliOption> options = {
+        OutputOption(o.out),
+        NumberOption("--format", 0, pixelconv::kFormatCount - 1, o.format, "--format takes 0, 1, 2, 3 or 4"),
+        FlagOption("--no-dither", o.dither, false),
+        {"--gamma", true, [&o](const char* v) { return ParseGamma(v, o.gamma); },
+         "--gamma takes a number above 0 and at most 100"},
+        {"--zoom", true, [&o](const char* v) { return ParseZoom(v, o); },
+         "--zoom takes N or 1/N, N from 1 to 64"},
+    };
+    const std::string why = ParseCliArguments(argc, argv, options, "FILE", o.file);
+    if (!why.empty())
+        return Usage(why.c_str());
+    if (o.out.empty() || o.format < 0)
         return Usage("FILE, -o OUT.png and --format are required");
     return 0;
 }

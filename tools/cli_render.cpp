@@ -1,7 +1,6 @@
 // lumvane-cli render: the display decode of one file, written as an image.
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "decode/jpeg_decoder.h"
@@ -24,15 +23,6 @@ int Usage(const char* why)
     return 2;
 }
 
-bool ParseFit(const char* text, int& width, int& height)
-{
-    const char* x = std::strchr(text, 'x');
-    if (!x)
-        return false;
-    const std::string w(text, x);
-    return ParseCliNumber(w.c_str(), 0, kMaxSide, width) && ParseCliNumber(x + 1, 0, kMaxSide, height);
-}
-
 }  // namespace
 
 int RunRender(int argc, char** argv)
@@ -41,18 +31,17 @@ int RunRender(int argc, char** argv)
     std::string output;
     const std::string why = ParseCliArguments(
         argc, argv,
-        {OutputOption(output),
-         {"--fit", true,
-          [&](const char* v) { return ParseFit(v, request.targetWidth, request.targetHeight); },
-          "--fit wants WxH"},
-         {"--rotate", true, [&](const char* v) { return ParseCliNumber(v, 0, 3, request.rotation); },
-          "--rotate wants 0, 1, 2 or 3"},
-         FlagOption("--flip-h", request.flipHorizontally),
-         FlagOption("--flip-v", request.flipVertically),
-         FlagOption("--hq", request.highQuality),
-         FlagOption("--interp", request.interpolate),
-         FlagOption("--auto-orient", request.picture.autoOrient),
-         FlagOption("--colour-profile", request.picture.useColourProfile)},
+        {
+            OutputOption(output),
+            FitOption(request.targetWidth, request.targetHeight, kMaxSide, "--fit wants WxH"),
+            RotateOption(request.rotation),
+            FlagOption("--flip-h", request.flipHorizontally),
+            FlagOption("--flip-v", request.flipVertically),
+            FlagOption("--hq", request.highQuality),
+            FlagOption("--interp", request.interpolate),
+            FlagOption("--auto-orient", request.picture.autoOrient),
+            FlagOption("--colour-profile", request.picture.useColourProfile),
+        },
         "FILE", request.path);
     if (!why.empty())
         return Usage(why.c_str());
@@ -60,9 +49,9 @@ int RunRender(int argc, char** argv)
         return Usage(problem.c_str());
 
     CJpegDecoder decoder;
-    if (!decoder.OpenForDisplay(request) || !decoder.Decode(nullptr, nullptr)) {
-        std::fprintf(stderr, "lumvane-cli render: %s: %s\n", request.path.c_str(),
-                     decoder.LastError().c_str());
+    std::string failure;
+    if (!decoder.OpenForDisplay(request, nullptr, &failure) || !decoder.Decode(nullptr, nullptr, &failure)) {
+        std::fprintf(stderr, "lumvane-cli render: %s: %s\n", request.path.c_str(), failure.c_str());
         return 1;
     }
     return WriteCliImage("render", decoder.DisplayImage(), output) ? 0 : 1;

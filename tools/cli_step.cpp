@@ -4,14 +4,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "browse/shell_pidl.h"
 #include "loader/thumb_loader.h"
+#include "tools/cli_args.h"
 #include "tools/cli_commands.h"
 
 namespace {
@@ -26,76 +25,28 @@ int Usage(const char* why)
     return 2;
 }
 
-bool ParseInt(const char* text, long low, long high, long* value)
-{
-    char* end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (!*text || *end || v < low || v > high)
-        return false;
-    *value = v;
-    return true;
-}
-
-bool ParseSize(const char* text, int* width, int* height)
-{
-    const char* x = std::strchr(text, 'x');
-    if (!x)
-        return false;
-    long w = 0, h = 0;
-    const std::string first(text, x);
-    if (!ParseInt(first.c_str(), 0, 65535, &w) || !ParseInt(x + 1, 0, 65535, &h))
-        return false;
-    *width = int(w);
-    *height = int(h);
-    return true;
-}
-
 struct Options {
     std::string dir;
     ViewRequest view;
-    long count = -1;  // through the whole list
-    long pauseMs = 0;
+    int count = -1;  // through the whole list
+    int pauseMs = 0;
 };
 
 int ParseArguments(int argc, char** argv, Options* o)
 {
-    bool optionsEnded = false;  // after "--" every argument is DIR
-    for (int i = 0; i < argc; ++i) {
-        const char* a = argv[i];
-        const bool hasValue = i + 1 < argc;
-        long v = 0;
-        if (optionsEnded) {
-            if (!o->dir.empty())
-                return Usage("more than one DIR");
-            o->dir = a;
-        } else if (std::strcmp(a, "--") == 0) {
-            optionsEnded = true;
-        } else if (std::strcmp(a, "--fit") == 0 && hasValue) {
-            if (!ParseSize(argv[++i], &o->view.targetWidth, &o->view.targetHeight))
-                return Usage("--fit wants WxH, for example 1920x1080 (0 leaves a side free)");
-        } else if (std::strcmp(a, "--rotate") == 0 && hasValue) {
-            if (!ParseInt(argv[++i], 0, 3, &v))
-                return Usage("--rotate wants 0, 1, 2 or 3");
-            o->view.rotation = int(v);
-        } else if (std::strcmp(a, "--flip-h") == 0) {
-            o->view.flipHorizontally = true;
-        } else if (std::strcmp(a, "--flip-v") == 0) {
-            o->view.flipVertically = true;
-        } else if (std::strcmp(a, "--count") == 0 && hasValue) {
-            if (!ParseInt(argv[++i], 0, 1000000000, &o->count))
-                return Usage("--count wants a number of steps");
-        } else if (std::strcmp(a, "--pause") == 0 && hasValue) {
-            if (!ParseInt(argv[++i], 0, 3600000, &o->pauseMs))
-                return Usage("--pause wants milliseconds");
-        } else if (a[0] == '-' && a[1]) {
-            return Usage((std::string("unknown or incomplete option ") + a).c_str());
-        } else if (o->dir.empty()) {
-            o->dir = a;
-        } else {
-            return Usage("more than one DIR");
-        }
-    }
-    return o->dir.empty() ? Usage("DIR is required") : 0;
+    const std::string why = ParseCliArguments(
+        argc, argv,
+        {
+            FitOption(o->view.targetWidth, o->view.targetHeight, 65535,
+                      "--fit wants WxH, for example 1920x1080 (0 leaves a side free)"),
+            RotateOption(o->view.rotation),
+            FlagOption("--flip-h", o->view.flipHorizontally),
+            FlagOption("--flip-v", o->view.flipVertically),
+            NumberOption("--count", 0, 1000000000, o->count, "--count wants a number of steps"),
+            NumberOption("--pause", 0, 3600000, o->pauseMs, "--pause wants milliseconds"),
+        },
+        "DIR", o->dir);
+    return why.empty() ? 0 : Usage(why.c_str());
 }
 
 // Asks for the item and waits until its image is fully decoded (or found

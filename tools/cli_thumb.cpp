@@ -40,8 +40,9 @@ int RunThumb(int argc, char** argv)
         return Usage(problem.c_str());
 
     CJpegDecoder decoder;
-    if (!decoder.MakeThumbnail(path, size, useExif, nullptr, picture)) {
-        std::fprintf(stderr, "lumvane-cli thumb: %s: %s\n", path.c_str(), decoder.ThumbnailError().c_str());
+    std::string failure;
+    if (!decoder.MakeThumbnail(path, size, useExif, nullptr, picture, &failure)) {
+        std::fprintf(stderr, "lumvane-cli thumb: %s: %s\n", path.c_str(), failure.c_str());
         return 1;
     }
     return WriteCliImage("thumb", decoder.Thumbnail(), output) ? 0 : 1;

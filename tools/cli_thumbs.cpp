@@ -56,18 +56,14 @@ int RunThumbs(int argc, char** argv)
     bool useCache = true;
     const std::string problem = ParseCliArguments(
         argc, argv,
-        {OutputOption(outDir),
-         SizeOption(size),
-         FlagOption("--exif", useExif),
-         FlagOption("--as-stored", asStored),
-         {"--no-cache", false,
-          [&](const char*) {
-              useCache = false;
-              return true;
-          },
-          ""},
-         {"--threads", true, [&](const char* v) { return ParseCliNumber(v, 1, 64, threads); },
-          "--threads wants a number from 1 to 64"}},
+        {
+            OutputOption(outDir),
+            SizeOption(size),
+            FlagOption("--exif", useExif),
+            FlagOption("--as-stored", asStored),
+            FlagOption("--no-cache", useCache, false),
+            NumberOption("--threads", 1, 64, threads, "--threads wants a number from 1 to 64"),
+        },
         "DIR", dir);
     if (!problem.empty())
         return Usage(problem.c_str());
@@ -86,7 +82,8 @@ int RunThumbs(int argc, char** argv)
 
     loader.SetOptions(false, false, useExif);
     // The program's defaults: upright and in true colours.
-    loader.SetPictureOptions(asStored ? PictureOptions {} : PictureOptions {true, true});
+    const PictureOptions picture = asStored ? PictureOptions {} : PictureOptions {true, true};
+    loader.SetPictureOptions(picture);
     loader.SetThumbnailThreads(threads);
     std::shared_ptr<CThumbnailCache> cache;
     if (const std::string root = CThumbnailCache::DefaultRoot(); useCache && !asStored && !root.empty())
@@ -103,7 +100,10 @@ int RunThumbs(int argc, char** argv)
         CImageBitmap* thumb = loader.ThumbnailOf(item);
         if (!thumb) {
             ++failed;
-            const std::string& why = item->decoder.ThumbnailError();
+            // The loader keeps no reasons: a file that failed is tried once
+            // more here, on its own, to tell why.
+            std::string why;
+            item->decoder.MakeThumbnail(loader.ItemPath(item), size, useExif, nullptr, picture, &why);
             std::fprintf(stderr, "lumvane-cli thumbs: %s: no thumbnail: %s\n", loader.ItemPath(item).c_str(),
                          why.empty() ? "not a regular file" : why.c_str());
             continue;

@@ -16,7 +16,7 @@ FileStamp StampOf(const struct stat& st)
 }
 }  // namespace
 
-bool CFolderListing::Enumerate(const CShellPidl& folder)
+bool CFolderListing::Enumerate(const CShellPidl& folder, int* error)
 {
     m_entries.clear();
     m_bound.reset();
@@ -24,16 +24,17 @@ bool CFolderListing::Enumerate(const CShellPidl& folder)
     errno = 0;
     std::unique_ptr<CShellFolder> bound = folder.BindFolder();
     if (!bound) {
-        m_error = errno ? errno : ENOTDIR;
+        if (error)
+            *error = errno ? errno : ENOTDIR;
         return false;
     }
     std::vector<CShellFolder::Item> items;
     errno = 0;
     if (!bound->EnumObjects(&items)) {
-        m_error = errno ? errno : EIO;
+        if (error)
+            *error = errno ? errno : EIO;
         return false;
     }
-    m_error = 0;
     m_entries.reserve(items.size());
     for (CShellFolder::Item& item : items) {
         FolderEntry entry;

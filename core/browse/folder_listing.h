@@ -26,11 +26,9 @@ class CFolderListing {
 public:
     // Binds and lists the folder a full list names, hidden items included.
     // Items with an empty display name are left out. False when the folder
-    // cannot be bound or read; the listing is then empty and Error() says why.
-    bool Enumerate(const CShellPidl& folder);
-    // The errno of the last Enumerate that failed (ENOTDIR for something
-    // that is no folder); 0 after one that succeeded.
-    int Error() const { return m_error; }
+    // cannot be bound or read; the listing is then empty and `error` (may be
+    // null) gets the errno value (ENOTDIR for something that is no folder).
+    bool Enumerate(const CShellPidl& folder, int* error = nullptr);
 
     const CShellPidl& Folder() const { return m_folder; }
     // The bound folder of the last successful Enumerate, or null.
@@ -42,7 +40,6 @@ private:
     CShellPidl m_folder;
     std::unique_ptr<CShellFolder> m_bound;
     std::vector<FolderEntry> m_entries;
-    int m_error = 0;
 };
 
 // One file of a folder, as the photo list keeps it: its name inside the

@@ -3,6 +3,7 @@
 #include "browse/directory_walk.h"
 #include "files/safe_rename.h"
 #include "browse/user_places.h"
+#include "error_out.h"
 
 #include <cerrno>
 #include <dirent.h>
@@ -246,30 +247,25 @@ std::unique_ptr<CShellFolder> CShellFolder::BindToObject(const CShellPidl& relat
 bool CShellFolder::SetNameOf(const CShellPidl& relative, const std::string& newName, CShellPidl* newRelative,
                              std::string* error) const
 {
-    const auto fail = [error](std::string text) {
-        if (error)
-            *error = std::move(text);
-        return false;
-    };
     uint8_t kind = 0;
     std::string_view oldName;
     if (m_kind == Kind::Computer || relative.ItemCount() != 1 || !relative.FirstItem(&kind, &oldName)
         || kind != kItemEntry || !IsValidEntryName(oldName))
-        return fail("This item cannot be renamed");
+        return Fail(error, "This item cannot be renamed");
     if (!IsValidEntryName(newName))
-        return fail("A name cannot be empty, \".\" or \"..\", or contain \"/\"");
+        return Fail(error, "A name cannot be empty, \".\" or \"..\", or contain \"/\"");
     CShellPidl renamed = CShellPidl::MakeItem(kItemEntry, newName);
     if (renamed.IsNull())
-        return fail(RenameErrorText(ENAMETOOLONG));
+        return Fail(error, RenameErrorText(ENAMETOOLONG));
     if (newName != oldName) {
         const int dir = open(m_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (dir < 0)
-            return fail(RenameErrorText(errno));
+            return Fail(error, RenameErrorText(errno));
         const std::string from(oldName);
         const int result = RenameNoReplace(dir, from.c_str(), dir, newName.c_str());
         close(dir);
         if (result != 0)
-            return fail(RenameErrorText(result));
+            return Fail(error, RenameErrorText(result));
     }
     if (newRelative)
         *newRelative = std::move(renamed);

@@ -2,6 +2,7 @@
 
 #include "browse/shell_folder.h"
 #include "browse/user_places.h"
+#include "error_out.h"
 
 #include <QString>
 #include <algorithm>
@@ -266,16 +267,12 @@ bool CShellPidl::Rename(const std::string& newName, CShellPidl* newRelative, std
     CShellPidl parent = *this;
     CShellPidl child;
     if (!parent.Split(nullptr, &child)) {
-        if (error)
-            *error = "The Desktop cannot be renamed";
-        return false;
+        return Fail(error, "The Desktop cannot be renamed");
     }
     auto folder = CShellFolder::Bind(parent);
     uint32_t attributes = kAttrFolder;
     if (!folder || !folder->GetAttributesOf(child, &attributes)) {
-        if (error)
-            *error = "The item no longer exists";
-        return false;
+        return Fail(error, "The item no longer exists");
     }
     CShellPidl renamed;
     if (!folder->SetNameOf(child, newName, &renamed, error))

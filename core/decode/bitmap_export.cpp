@@ -9,6 +9,8 @@
 
 #include <QBuffer>
 
+#include "error_out.h"
+
 namespace {
 
 void Put16(uint8_t* p, uint32_t v)
@@ -183,37 +185,29 @@ ImageFileFormat FormatOfPath(const std::string& path)
     return ImageFileFormat::Unknown;
 }
 
-bool WriteImageFile(CImageBitmap& bitmap, const std::string& path, std::string& error)
+bool WriteImageFile(CImageBitmap& bitmap, const std::string& path, std::string* error)
 {
     const ImageFileFormat format = FormatOfPath(path);
-    if (format == ImageFileFormat::Unknown) {
-        error = "unknown output format (use .ppm, .bmp or .png)";
-        return false;
-    }
+    if (format == ImageFileFormat::Unknown)
+        return Fail(error, "unknown output format (use .ppm, .bmp or .png)");
     PixelLocker lock(bitmap);
     std::vector<uint8_t> bytes;
     if (format == ImageFileFormat::Bmp)
         bytes = MakeBmpFile(bitmap);
     else if (format == ImageFileFormat::Png) {
         bytes = MakePng(bitmap);
-        if (bytes.empty()) {
-            error = "cannot encode PNG";
-            return false;
-        }
+        if (bytes.empty())
+            return Fail(error, "cannot encode PNG");
     }
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
+    if (fd < 0)
+        return Fail(error, std::strerror(errno));
     bool ok
         = format == ImageFileFormat::Ppm ? WritePpm(fd, bitmap) : WriteAll(fd, bytes.data(), bytes.size());
     if (!ok)
-        error = std::strerror(errno);
-    if (::close(fd) != 0 && ok) {
-        error = std::strerror(errno);
-        ok = false;
-    }
+        Fail(error, std::strerror(errno));
+    if (::close(fd) != 0 && ok)
+        ok = Fail(error, std::strerror(errno));
     if (!ok)
         ::unlink(path.c_str());
     return ok;

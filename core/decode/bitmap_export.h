@@ -39,5 +39,5 @@ enum class ImageFileFormat { Unknown, Ppm, Bmp, Png };
 ImageFileFormat FormatOfPath(const std::string& path);
 
 // Writes the bitmap in the format of the path's extension. On failure the
-// file is removed and `error` says why.
-bool WriteImageFile(CImageBitmap& bitmap, const std::string& path, std::string& error);
+// file is removed and `error` (may be null) says why.
+bool WriteImageFile(CImageBitmap& bitmap, const std::string& path, std::string* error = nullptr);

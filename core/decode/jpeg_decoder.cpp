@@ -15,6 +15,7 @@
 #include "decode/jpeg_source.h"
 #include "decode/sync_event.h"
 #include "decode/thumbnail_sampler.h"
+#include "error_out.h"
 
 Q_LOGGING_CATEGORY(lcDecode, "lumvane.decode", QtWarningMsg)
 
@@ -47,18 +48,14 @@ int ThumbnailScale(int longer, int size)
 // Decodes every row of an open source into the sampler; false on a library
 // failure, cancel, or a thumbnail too large to hold.
 bool SampleRows(CJpegSource& source, int size, CEvent* cancel, std::vector<uint32_t>& pixels, int& width,
-                int& height, std::string& error)
+                int& height, std::string* error)
 {
     const int w = source.OutputWidth(), h = source.OutputHeight();
-    if (int64_t(w) * h > kMaxDisplayPixels) {
-        error = "image too large";
-        return false;
-    }
+    if (int64_t(w) * h > kMaxDisplayPixels)
+        return Fail(error, "image too large");
     CThumbnailSampler sampler(w, h, size);
-    if (!sampler.Valid()) {
-        error = "thumbnail too large";
-        return false;
-    }
+    if (!sampler.Valid())
+        return Fail(error, "thumbnail too large");
     // Every row up to the last one the thumbnail takes is read, with cancel
     // polled before each. The library's own row skipping would save some
     // colour work, but a skip that starts inside a row group can hand back
@@ -67,14 +64,10 @@ bool SampleRows(CJpegSource& source, int size, CEvent* cancel, std::vector<uint3
     std::vector<uint8_t> row(size_t(w) * 3);
     for (int y = sampler.NextSourceRow(); y >= 0; y = sampler.NextSourceRow()) {
         while (source.OutputScanline() <= y) {
-            if (cancel && cancel->IsSet()) {
-                error = "cancelled";
+            if (cancel && cancel->IsSet())
+                return Fail(error, "cancelled");
+            if (!source.ReadScanline(row.data(), error))
                 return false;
-            }
-            if (!source.ReadScanline(row.data())) {
-                error = source.LastError();
-                return false;
-            }
         }
         sampler.AddRow(y, row.data());
     }
@@ -86,8 +79,9 @@ bool SampleRows(CJpegSource& source, int size, CEvent* cancel, std::vector<uint3
 
 // The embedded thumbnail of the Exif data, when it is sound: JPEG
 // compression (6) and its bytes within the TIFF data.
+// False without a reason when there is none.
 bool ExifThumbnail(const CExifReader& exif, int size, std::vector<uint32_t>& pixels, int& width, int& height,
-                   std::string& error)
+                   std::string* error)
 {
     const ExifIfd& ifd1 = exif.Ifd1Dir();
     const ExifEntry* compression = FindEntry(ifd1, kTagCompression, kTypeShort);
@@ -100,36 +94,33 @@ bool ExifThumbnail(const CExifReader& exif, int size, std::vector<uint32_t>& pix
     if (bytes == 0 || uint64_t(at) + bytes > tiff.size())
         return false;
     CJpegSource source;
-    const bool made = source.OpenMemory(tiff.data() + at, bytes) && source.ReadHeader()
-        && source.StartDecompress(JCS_RGB, 1)
+    return source.OpenMemory(tiff.data() + at, bytes, error) && source.ReadHeader(error)
+        && source.StartDecompress(JCS_RGB, 1, 0, error)
         && SampleRows(source, size, nullptr, pixels, width, height, error);
-    if (!made && error.empty())
-        error = source.LastError();
-    return made;
 }
 
 // The file decoded at the library scale that keeps it at least `size` on
 // its longer side, then sampled.
 // The Exif data goes to `exif` when one is given, read with the header.
+// A failure that comes without a reason leaves `error` as it was.
 bool ReducedThumbnail(const std::string& path, int size, bool useProfile, CExifReader* exif, CEvent* cancel,
-                      std::vector<uint32_t>& pixels, int& width, int& height, std::string& error,
-                      bool& skippedScans)
+                      std::vector<uint32_t>& pixels, int& width, int& height, bool& skippedScans,
+                      std::string* error)
 {
     CJpegSource source;
-    if (!source.OpenFile(path, exif, nullptr)) {
-        error = source.LastError();
+    if (!source.OpenFile(path, exif, nullptr, error))
         return false;
-    }
     source.SetCancel(cancel);
     source.SetColourManaged(useProfile);
     // A progressive file's scans are read only as far as they change the
     // reduced pixels; the rest is never decoded.
-    const bool made = source.ReadHeader()
+    std::string why;
+    const bool made = source.ReadHeader(&why)
         && source.StartReducedDecompress(
-            JCS_RGB, ThumbnailScale(std::max(source.ImageWidth(), source.ImageHeight()), size))
-        && SampleRows(source, size, cancel, pixels, width, height, error);
-    if (!made && source.LastError()[0])
-        error = source.LastError();
+            JCS_RGB, ThumbnailScale(std::max(source.ImageWidth(), source.ImageHeight()), size), &why)
+        && SampleRows(source, size, cancel, pixels, width, height, &why);
+    if (!made && !why.empty())
+        Fail(error, why);
     skippedScans = made && source.SkippedScans();
     return made;
 }
@@ -221,13 +212,14 @@ const ImageInfo& CJpegDecoder::ReadInfo(const std::string& path)
     CJpegSource source;
     if (!source.OpenFile(path, &info.exif, &info.comments))
         return info;
-    if (source.ReadHeader()) {
+    std::string why;
+    if (source.ReadHeader(&why)) {
         info.iccProfile = source.IccProfile();
         info.imageWidth = source.ImageWidth();
         info.imageHeight = source.ImageHeight();
         info.color = source.Components() != 1;
     } else {
-        qCDebug(lcDecode, "no header in %s: %s", path.c_str(), source.LastError());
+        qCDebug(lcDecode, "no header in %s: %s", path.c_str(), why.c_str());
     }
     info.commentsNotKept = source.CommentsNotKept();
     return info;
@@ -244,11 +236,13 @@ const CExifReader* CJpegDecoder::KeptExif(std::vector<uint8_t>* profile)
 }
 
 bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif, CEvent* cancel,
-                                 const PictureOptions& picture)
+                                 const PictureOptions& picture, std::string* error)
 {
     std::vector<uint32_t> pixels;
     int width = 0, height = 0;
-    m_thumbError.clear();
+    // Why the thumbnail failed: what the Exif thumbnail lacked, unless the
+    // decode after it tells more.
+    std::string why;
     m_thumbSkippedScans = false;
     bool made = false;
     // The information, once read, is kept for the properties; the Exif data
@@ -268,7 +262,7 @@ bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif
             }
             exif = &read;
         }
-        made = ExifThumbnail(*exif, size, pixels, width, height, m_thumbError);
+        made = ExifThumbnail(*exif, size, pixels, width, height, &why);
         if (made && picture.useColourProfile)
             ConvertExifThumbnail(profile, pixels);
     }
@@ -278,11 +272,10 @@ bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif
         if (!exif && picture.autoOrient)
             exif = target = &read;
         made = ReducedThumbnail(path, size, picture.useColourProfile, target, cancel, pixels, width, height,
-                                m_thumbError, m_thumbSkippedScans);
+                                m_thumbSkippedScans, &why);
     }
     if (!made)
-        return false;
-    m_thumbError.clear();  // what the Exif thumbnail lacked no longer matters
+        return Fail(error, why);
     // The thumbnail is small: turning the finished pixels costs less than
     // placing every decoded row.
     if (picture.autoOrient && exif)
@@ -291,50 +284,41 @@ bool CJpegDecoder::MakeThumbnail(const std::string& path, int size, bool useExif
     m_thumbnail.Clear();
     if (width == 0 || height == 0)
         return true;  // a sliver of an image: no pixels, but nothing failed
-    if (!m_thumbnail.Create(width, height)) {
-        m_thumbError = "out of memory";
-        return false;
-    }
+    if (!m_thumbnail.Create(width, height))
+        return Fail(error, "out of memory");
     PixelLocker lock(m_thumbnail);
     std::copy(pixels.begin(), pixels.end(), m_thumbnail.Pixels());
     return true;
 }
 
 bool CJpegDecoder::DecodeReduced(const std::string& path, int minSize, CEvent* cancel, ReducedImage* out,
-                                 const PictureOptions& picture)
+                                 const PictureOptions& picture, std::string* error)
 {
-    m_thumbError.clear();
     m_thumbSkippedScans = false;
     CJpegSource source;
     CExifReader exif;
-    if (!source.OpenFile(path, picture.autoOrient ? &exif : nullptr, nullptr)) {
-        m_thumbError = source.LastError();
+    if (!source.OpenFile(path, picture.autoOrient ? &exif : nullptr, nullptr, error))
         return false;
-    }
     source.SetCancel(cancel);
     source.SetColourManaged(picture.useColourProfile);
-    auto fail = [&](const char* why) {
-        m_thumbError = source.LastError()[0] ? source.LastError() : why;
-        return false;
-    };
-    if (!source.ReadHeader())
+    std::string why;  // the library's, when a step failed with one
+    auto fail = [&](const char* otherwise) { return Fail(error, why.empty() ? otherwise : why); };
+    if (!source.ReadHeader(&why))
         return fail("no image in the file");
     const int scale = ThumbnailScale(std::max(source.ImageWidth(), source.ImageHeight()), minSize);
     // The library's 32-bit output has the bitmap's byte order.
-    if (!source.StartReducedDecompress(JCS_EXT_BGRX, scale))
+    if (!source.StartReducedDecompress(JCS_EXT_BGRX, scale, &why))
         return fail("cannot decode");
     const int w = source.OutputWidth(), h = source.OutputHeight();
-    if (w <= 0 || h <= 0 || int64_t(w) * h > kMaxReducedPixels) {
-        m_thumbError = "too large to filter";
-        return false;
-    }
+    if (w <= 0 || h <= 0 || int64_t(w) * h > kMaxReducedPixels)
+        return Fail(error, "too large to filter");
     QImage pixels(w, h, QImage::Format_RGB32);
     if (pixels.isNull())
         return fail("out of memory");
     for (int y = 0; y < h; ++y) {
         if (cancel && cancel->IsSet())
             return fail("cancelled");
-        if (!source.ReadScanline(pixels.scanLine(y)))
+        if (!source.ReadScanline(pixels.scanLine(y), &why))
             return fail("cannot decode");
     }
     m_thumbSkippedScans = source.SkippedScans();
@@ -350,28 +334,27 @@ bool CJpegDecoder::DecodeReduced(const std::string& path, int minSize, CEvent* c
     return true;
 }
 
-bool CJpegDecoder::OpenForDisplay(const DecodeRequest& request, CEvent* cancel)
+bool CJpegDecoder::OpenForDisplay(const DecodeRequest& request, CEvent* cancel, std::string* error)
 {
     m_request = request;
     m_request.rotation &= 3;
     m_display.Clear();
-    m_lastError.clear();
     m_source = std::make_unique<CJpegSource>();
-    auto fail = [this](const char* why) {
-        m_lastError = why;
+    std::string why;  // of the source's step that failed
+    auto fail = [this, error](const std::string& reason) {
         m_source.reset();
         m_display.Clear();
-        return false;
+        return Fail(error, reason);
     };
     // The Exif data is read with the header only when the orientation is
     // wanted; the decode stays one pass over the file.
     CExifReader exif;
-    if (!m_source->OpenFile(m_request.path, m_request.picture.autoOrient ? &exif : nullptr, nullptr))
-        return fail(m_source->LastError());
+    if (!m_source->OpenFile(m_request.path, m_request.picture.autoOrient ? &exif : nullptr, nullptr, &why))
+        return fail(why);
     m_source->SetCancel(cancel);
     m_source->SetColourManaged(m_request.picture.useColourProfile);
-    if (!m_source->ReadHeader())
-        return fail(m_source->LastError());
+    if (!m_source->ReadHeader(&why))
+        return fail(why);
     const Orientation asked {m_request.rotation, m_request.flipHorizontally, m_request.flipVertically};
     m_placement = m_request.picture.autoOrient ? Compose(UprightOf(ExifOrientationTag(exif)), asked) : asked;
     // At scale 1/1 the output size is the frame size.
@@ -398,14 +381,14 @@ bool CJpegDecoder::OpenForDisplay(const DecodeRequest& request, CEvent* cancel)
     // The library's 32-bit output is its RGB output with the bytes in the
     // bitmap's order, so the direct path gives the same pixels.
     if (!m_source->StartDecompress(m_direct ? JCS_EXT_BGRX : JCS_RGB, 1,
-                                   int64_t(displayWidth) * displayHeight * 4))
-        return fail(m_source->LastError());
+                                   int64_t(displayWidth) * displayHeight * 4, &why))
+        return fail(why);
     if (!m_display.CreateBlack(displayWidth, displayHeight))
         return fail("out of memory");
     return true;
 }
 
-bool CJpegDecoder::Decode(CEvent* cancel, IDecodeProgress* progress)
+bool CJpegDecoder::Decode(CEvent* cancel, IDecodeProgress* progress, std::string* error)
 {
     if (!m_source || !m_source->IsOpen() || m_display.IsNull())
         return false;
@@ -414,14 +397,17 @@ bool CJpegDecoder::Decode(CEvent* cancel, IDecodeProgress* progress)
     const DisplayPlan plan {source.OutputWidth(),         source.OutputHeight(),      m_placement.rotation,
                             m_placement.flipHorizontally, m_placement.flipVertically, m_request.highQuality,
                             m_request.interpolate,        m_lineColour.get()};
+    std::string why;  // of the row that failed
     bool done;
     if (m_direct) {
         done = DirectDecode(
             plan, m_display,
-            [&source](uint32_t* pixels) { return source.ReadScanline(reinterpret_cast<uint8_t*>(pixels)); },
+            [&source, &why](uint32_t* pixels) {
+                return source.ReadScanline(reinterpret_cast<uint8_t*>(pixels), &why);
+            },
             cancel, progress);
     } else {
-        const RowReader read = [&source](uint8_t* rgb) { return source.ReadScanline(rgb); };
+        const RowReader read = [&source, &why](uint8_t* rgb) { return source.ReadScanline(rgb, &why); };
         done = m_reduce ? ReducingDecode(plan, m_display, read, cancel, progress)
                         : EnlargingDecode(plan, m_display, read, cancel, progress);
     }
@@ -429,7 +415,7 @@ bool CJpegDecoder::Decode(CEvent* cancel, IDecodeProgress* progress)
         // Every row is placed: the rest of the file is not read.
         source.FinishDecompress();
     } else {
-        m_lastError = source.LastError()[0] ? source.LastError() : "cancelled";
+        Fail(error, why.empty() ? "cancelled" : why);
     }
     m_source.reset();
     return done;

@@ -4,6 +4,8 @@
 // A decode whose buffers or scans would pass the limits of decode_limits.h
 // fails at once with a reason that says "too large"; one given a cancel
 // event notices it between reads of the file as well as between rows.
+// Each call that can fail gives its reason through a nullable `error` last
+// (see error_out.h).
 //
 // Thread rules: ReadInfo may be called from any thread and is serialised by
 // the information lock. OpenForDisplay and Decode of one decoder run on one
@@ -101,21 +103,20 @@ public:
     // The picture options turn it upright and convert its colours like the
     // display image.
     bool MakeThumbnail(const std::string& path, int size, bool useExif, CEvent* cancel,
-                       const PictureOptions& picture = {});
+                       const PictureOptions& picture = {}, std::string* error = nullptr);
     // Decodes the file at the library scale that keeps its longer side at
     // least `minSize` (a progressive file's scans only as far as they matter).
-    // Leaves the thumbnail alone; failures are told by ThumbnailError, and an
-    // image larger than kMaxReducedPixels fails with "too large to filter".
-    // The picture options apply as to thumbnails (the original's size is
-    // then the upright one).
+    // Leaves the thumbnail alone; an image larger than kMaxReducedPixels
+    // fails with "too large to filter". The picture options apply as to
+    // thumbnails (the original's size is then the upright one).
     bool DecodeReduced(const std::string& path, int minSize, CEvent* cancel, ReducedImage* out,
-                       const PictureOptions& picture = {});
+                       const PictureOptions& picture = {}, std::string* error = nullptr);
     // Opens the file and creates the display image at its final size, black.
     // A signalled cancel stops the library's absorbing of a progressive
     // file's scans, which happens here, before the first row.
-    bool OpenForDisplay(const DecodeRequest& request, CEvent* cancel = nullptr);
+    bool OpenForDisplay(const DecodeRequest& request, CEvent* cancel = nullptr, std::string* error = nullptr);
     // Decodes every row into the display image; closes the decompressor.
-    bool Decode(CEvent* cancel, IDecodeProgress* progress);
+    bool Decode(CEvent* cancel, IDecodeProgress* progress, std::string* error = nullptr);
 
     CImageBitmap& DisplayImage() { return m_display; }
     CImageBitmap& Thumbnail() { return m_thumbnail; }
@@ -124,11 +125,6 @@ public:
     // The rotation and flips the display decode applies: the request's,
     // composed with the Exif orientation when it asks to be upright.
     const Orientation& Placement() const { return m_placement; }
-    // Why the last failed OpenForDisplay or Decode failed, for tools and logs.
-    const std::string& LastError() const { return m_lastError; }
-    // Why the last MakeThumbnail failed. Kept apart from LastError because the
-    // loader makes thumbnails and display images of one file on two threads.
-    const std::string& ThumbnailError() const { return m_thumbError; }
     // True when the last MakeThumbnail left scans of a progressive file
     // unread, its pixels being fixed by the scans before (tools and tests).
     bool ThumbnailSkippedScans() const { return m_thumbSkippedScans; }
@@ -147,9 +143,7 @@ private:
     // A reducing decode of an RGB photo converts its reduced lines rather
     // than its source rows: the same colours for a fraction of the work.
     std::shared_ptr<const CColourTransform> m_lineColour;
-    bool m_direct = false;     // the library writes rows straight into the display image
-    std::string m_lastError;   // display thread
-    std::string m_thumbError;  // thumbnail thread
+    bool m_direct = false;  // the library writes rows straight into the display image
     bool m_thumbSkippedScans = false;
     std::unique_ptr<ImageInfo> m_info;  // made by the first ReadInfo, fixed after
     std::mutex m_infoLock;

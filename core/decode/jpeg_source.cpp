@@ -16,6 +16,7 @@
 #include <jerror.h>
 
 #include "decode/colour_profile.h"
+#include "error_out.h"
 #include "decode/exif_reader.h"
 #include "decode/icc_markers.h"
 #include "decode/sync_event.h"
@@ -61,6 +62,11 @@ void CJpegSource::SetError(const char* text)
     std::snprintf(m_error, sizeof m_error, "%s", text);
 }
 
+bool CJpegSource::Failed(std::string* error) const
+{
+    return Fail(error, m_error);
+}
+
 bool CJpegSource::CreateDecompressor()
 {
     m_info = jpeg_decompress_struct {};
@@ -100,7 +106,8 @@ bool CJpegSource::CreateDecompressor()
     return true;
 }
 
-bool CJpegSource::OpenFile(const std::string& path, CExifReader* exif, std::vector<std::string>* comments)
+bool CJpegSource::OpenFile(const std::string& path, CExifReader* exif, std::vector<std::string>* comments,
+                           std::string* error)
 {
     Close();
     // Without O_NONBLOCK a FIFO named like a photo would block the open until
@@ -108,13 +115,13 @@ bool CJpegSource::OpenFile(const std::string& path, CExifReader* exif, std::vect
     m_fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!m_fd.Valid()) {
         SetError(std::strerror(errno));
-        return false;
+        return Failed(error);
     }
     struct stat st {};
     if (::fstat(m_fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         Close();
         SetError(S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file");
-        return false;
+        return Failed(error);
     }
     ::posix_fadvise(m_fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     m_fileSize = int64_t(st.st_size);
@@ -131,7 +138,7 @@ bool CJpegSource::OpenFile(const std::string& path, CExifReader* exif, std::vect
     if (!m_buffer || !CreateDecompressor()) {
         Close();
         SetError("out of memory");
-        return false;
+        return Failed(error);
     }
     if (comments)
         jpeg_set_marker_processor(&m_info, JPEG_COM, ProcessMarker);
@@ -140,7 +147,7 @@ bool CJpegSource::OpenFile(const std::string& path, CExifReader* exif, std::vect
     return true;
 }
 
-bool CJpegSource::OpenMemory(const uint8_t* data, size_t length)
+bool CJpegSource::OpenMemory(const uint8_t* data, size_t length, std::string* error)
 {
     Close();
     m_memory = data ? data : kEndOfImage;
@@ -148,7 +155,7 @@ bool CJpegSource::OpenMemory(const uint8_t* data, size_t length)
     if (!CreateDecompressor()) {
         Close();
         SetError("out of memory");
-        return false;
+        return Failed(error);
     }
     return true;
 }
@@ -193,18 +200,18 @@ void CJpegSource::Close()
 // The guarded steps: setjmp is taken in each step's own frame, and nothing
 // with a destructor lives between it and the library.
 
-bool CJpegSource::ReadHeader()
+bool CJpegSource::ReadHeader(std::string* error)
 {
     if (!m_created)
-        return false;
+        return Failed(error);
     if (setjmp(m_jump))
-        return false;
+        return Failed(error);
     if (jpeg_read_header(&m_info, FALSE) == JPEG_HEADER_OK) {
         m_zeroLimit = std::max(kMaxSegmentBytes, MaxScanBytes(m_info));
         return true;
     }
     SetError("no image in the file");
-    return false;
+    return Failed(error);
 }
 
 std::vector<uint8_t> CJpegSource::IccProfile()
@@ -252,17 +259,17 @@ void CJpegSource::ChooseColourConversion(J_COLOR_SPACE space)
         profile, cmyk ? (m_cmykInverted ? RowLayout::CmykInverted : RowLayout::Cmyk) : rows, rows);
 }
 
-bool CJpegSource::StartDecompress(J_COLOR_SPACE space, int scaleDenom, int64_t imageBytes)
+bool CJpegSource::StartDecompress(J_COLOR_SPACE space, int scaleDenom, int64_t imageBytes, std::string* error)
 {
     if (!m_created)
-        return false;
+        return Failed(error);
     ChooseColourConversion(space);
     if (setjmp(m_jump))
-        return false;
+        return Failed(error);
     m_info.out_color_space = m_fromCmyk ? JCS_CMYK : space;
     m_info.scale_num = 1;
     m_info.scale_denom = unsigned(scaleDenom);
-    return WithinMemoryLimit(imageBytes) && jpeg_start_decompress(&m_info) != FALSE;
+    return (WithinMemoryLimit(imageBytes) && jpeg_start_decompress(&m_info) != FALSE) || Failed(error);
 }
 
 // Judged from the header before the library allocates anything large: its
@@ -300,20 +307,20 @@ bool CJpegSource::ChargeScan()
     return false;
 }
 
-bool CJpegSource::ReadScanline(uint8_t* row)
+bool CJpegSource::ReadScanline(uint8_t* row, std::string* error)
 {
     if (!m_created)
-        return false;
+        return Failed(error);
     if (!m_fromCmyk) {
         if (!ReadRawScanline(row))
-            return false;
+            return Failed(error);
         if (m_transform)
             m_transform->Apply(row, row, OutputWidth());
         return true;
     }
     m_cmykRow.resize(size_t(m_info.output_width) * 4);
     if (!ReadRawScanline(m_cmykRow.data()))
-        return false;
+        return Failed(error);
     const RowLayout rows = m_asked == JCS_RGB ? RowLayout::Rgb : RowLayout::Bgrx;
     if (m_transform)
         m_transform->Apply(m_cmykRow.data(), row, OutputWidth());
@@ -391,12 +398,12 @@ void CJpegSource::NoteEndOfData(bool atRestart)
     m_period = rows * rowBytes <= kMaxPeriodBytes ? JDIMENSION(rows) : 0;
 }
 
-bool CJpegSource::FinishDecompress()
+bool CJpegSource::FinishDecompress(std::string* error)
 {
     if (!m_created)
-        return false;
+        return Failed(error);
     if (setjmp(m_jump))
-        return false;
+        return Failed(error);
     // Whatever follows the last row (further scans, the end marker, or a
     // never-ending file) changes no pixel.
     jpeg_abort_decompress(&m_info);

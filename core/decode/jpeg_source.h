@@ -14,7 +14,9 @@
 // the guarded steps below; each sets the jump target in its own frame, where
 // no C++ object with a destructor is alive, and turns a library failure into a
 // false result. After a failed step the only valid calls are Close and the
-// destructor.
+// destructor. Each step that can fail takes a nullable `error` last (see
+// error_out.h), which then gets the library's message or the system's; it
+// is left empty when the step failed without one.
 //
 // Thread rules: one object is used by one thread at a time.
 
@@ -60,9 +62,10 @@ public:
     // Opens the file and creates the decompressor; APP1 segments go to exif
     // and COM segments to comments when those are given (as many as
     // kMaxComments and kMaxCommentBytes allow; CommentsNotKept counts the rest).
-    bool OpenFile(const std::string& path, CExifReader* exif, std::vector<std::string>* comments);
+    bool OpenFile(const std::string& path, CExifReader* exif, std::vector<std::string>* comments,
+                  std::string* error = nullptr);
     // Creates the decompressor over a memory block that outlives this object.
-    bool OpenMemory(const uint8_t* data, size_t length);
+    bool OpenMemory(const uint8_t* data, size_t length, std::string* error = nullptr);
     // Destroys the decompressor, closes the file, frees the read buffer.
     void Close();
     bool IsOpen() const { return m_created; }
@@ -81,7 +84,8 @@ public:
     bool ConvertsColour() const { return m_transform != nullptr; }
 
     // Guarded library steps; false when the library failed.
-    bool ReadHeader();  // require-image off; true when a frame header was read
+    // Require-image off; true when a frame header was read.
+    bool ReadHeader(std::string* error = nullptr);
     // The ICC profile of the APP2 segments read with the header, put
     // together from its chunks; empty when there is none or its chunks do
     // not fit together.
@@ -92,13 +96,14 @@ public:
     // one and colour management is on, else by the plain formula.
     // `imageBytes`: the picture the caller will fill from the rows, counted
     // with the library's buffers against the decode limits.
-    bool StartDecompress(J_COLOR_SPACE space, int scaleDenom, int64_t imageBytes = 0);
+    bool StartDecompress(J_COLOR_SPACE space, int scaleDenom, int64_t imageBytes = 0,
+                         std::string* error = nullptr);
     // Like StartDecompress, but a progressive file's scans are read only
     // until they fix every pixel of the output (CScanProgress), and the data
     // of AC scans whose coefficients the output does not read is skipped
     // without decoding: the rows are the very ones StartDecompress gives. A
     // library warning on the way (a damaged scan) reads the file to its end.
-    bool StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom);
+    bool StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom, std::string* error = nullptr);
     // True when the last StartReducedDecompress left scans unread.
     bool SkippedScans() const { return m_skippedScans; }
     // Once the data of a single Huffman-coded scan has ended early, the library
@@ -108,10 +113,10 @@ public:
     // few hundred bytes of data ends at once, with the same pixels. Restart
     // markers with no data between them, up to the end of the scan, end the
     // data the same way.
-    bool ReadScanline(uint8_t* row);
+    bool ReadScanline(uint8_t* row, std::string* error = nullptr);
     // Ends the decode once the rows wanted are out, without reading the rest
     // of the file (where the library would look for the end marker).
-    bool FinishDecompress();
+    bool FinishDecompress(std::string* error = nullptr);
 
     int ImageWidth() const { return int(m_info.image_width); }
     int ImageHeight() const { return int(m_info.image_height); }
@@ -119,9 +124,6 @@ public:
     int OutputWidth() const { return int(m_info.output_width); }
     int OutputHeight() const { return int(m_info.output_height); }
     int OutputScanline() const { return int(m_info.output_scanline + m_repeatedRows); }
-
-    // Why the last step failed (the library's message, or the system's).
-    const char* LastError() const { return m_error; }
 
 private:
     bool CreateDecompressor();
@@ -141,6 +143,8 @@ private:
     void NoteEndOfData(bool atRestart);
     void NoteRowAfterTheEnd(const uint8_t* row, size_t bytes);
     void SetError(const char* text);
+    // Hands the failed step's message to its caller; false.
+    bool Failed(std::string* error) const;
 
     static void ErrorExit(j_common_ptr cinfo);
     static void EmitMessage(j_common_ptr cinfo, int level);
@@ -203,5 +207,7 @@ private:
     JOCTET m_markerBytes[2] = {};    // a marker split over two reads, handed out whole
     const JOCTET* m_rest = nullptr;  // the rest of the read buffer behind it
     size_t m_restLength = 0;
+    // Why the step under way failed: filled where the failure is found, often
+    // inside a library callback, and handed out by the step as it returns.
     char m_error[JMSG_LENGTH_MAX] = {};
 };

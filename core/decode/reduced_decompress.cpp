@@ -9,33 +9,33 @@
 #include "decode/jpeg_source.h"
 #include "decode/sync_event.h"
 
-bool CJpegSource::StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom)
+bool CJpegSource::StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom, std::string* error)
 {
     m_skippedScans = false;
     if (!m_created)
-        return false;
+        return Failed(error);
     if (!m_info.progressive_mode || m_info.arith_code)
-        return StartDecompress(space, scaleDenom);
+        return StartDecompress(space, scaleDenom, 0, error);
     ChooseColourConversion(space);
     if (setjmp(m_jump))
-        return false;
+        return Failed(error);
     m_info.out_color_space = m_fromCmyk ? JCS_CMYK : space;
     m_info.scale_num = 1;
     m_info.scale_denom = unsigned(scaleDenom);
     // In buffered-image mode the start reads no scan; they are read below.
     m_info.buffered_image = TRUE;
     if (!WithinMemoryLimit() || !jpeg_start_decompress(&m_info))
-        return false;
+        return Failed(error);
     bool early = false, lastSkipped = false;
     if (!ConsumeNeededScans(early, lastSkipped))
-        return false;
+        return Failed(error);
     if (early) {
         // The output shows the scans read to their end; smoothing would
         // estimate the coefficients still to come, which the whole file
         // gives exactly.
         m_info.do_block_smoothing = FALSE;
         m_skippedScans = true;
-        return jpeg_start_output(&m_info, m_info.input_scan_number - 1) != FALSE;
+        return jpeg_start_output(&m_info, m_info.input_scan_number - 1) != FALSE || Failed(error);
     }
     if (lastSkipped) {
         // The library takes a scan that ended early, as a skipped one does,
@@ -43,10 +43,10 @@ bool CJpegSource::StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom)
         // before it. Only a whole read gives its usual output then. The
         // guarded steps below set jump targets of their own, so nothing may
         // call the library in this frame after them.
-        return Rewind() && ReadHeader() && StartDecompress(space, scaleDenom);
+        return (Rewind() && ReadHeader() && StartDecompress(space, scaleDenom)) || Failed(error);
     }
     // At the end of the file the output is the library's usual one.
-    return jpeg_start_output(&m_info, m_info.input_scan_number) != FALSE;
+    return jpeg_start_output(&m_info, m_info.input_scan_number) != FALSE || Failed(error);
 }
 
 // Called inside StartReducedDecompress's guarded frame.

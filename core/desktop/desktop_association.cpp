@@ -21,6 +21,7 @@
 #include <QString>
 
 #include "desktop/mimeapps_list.h"
+#include "error_out.h"
 
 namespace fs = std::filesystem;
 
@@ -110,8 +111,8 @@ void MakeFolders(const fs::path& dir, std::vector<std::string>* created)
 // Writes a new file beside the target and renames it over the target, so a
 // reader sees the old or the new file, never a part. The target keeps its
 // permissions.
-bool WriteAtomically(const std::string& path, const std::string& text, std::string* error,
-                     std::vector<std::string>* createdDirs = nullptr)
+bool WriteAtomically(const std::string& path, const std::string& text, std::vector<std::string>* createdDirs,
+                     std::string* error)
 {
     const std::string target = ResolveLinks(path);
     const fs::path dir = fs::path(target).parent_path();
@@ -122,10 +123,8 @@ bool WriteAtomically(const std::string& path, const std::string& text, std::stri
         mode = st.st_mode & 07777;
     std::string temp = (dir / ("." + fs::path(target).filename().string() + ".XXXXXX")).string();
     const int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        *error = "can't write in " + dir.string() + ": " + std::strerror(errno);
-        return false;
-    }
+    if (fd < 0)
+        return Fail(error, "can't write in " + dir.string() + ": " + std::strerror(errno));
     size_t done = 0;
     bool ok = true;
     while (ok && done < text.size()) {
@@ -138,7 +137,7 @@ bool WriteAtomically(const std::string& path, const std::string& text, std::stri
     ok = close(fd) == 0 && ok;
     if (ok && rename(temp.c_str(), target.c_str()) == 0)
         return true;
-    *error = "can't write " + target + ": " + std::strerror(ok ? errno : saved);
+    Fail(error, "can't write " + target + ": " + std::strerror(ok ? errno : saved));
     unlink(temp.c_str());
     return false;
 }
@@ -147,8 +146,7 @@ bool RemoveFile(const std::string& path, std::string* error)
 {
     if (unlink(ResolveLinks(path).c_str()) == 0 || errno == ENOENT)
         return true;
-    *error = "can't remove " + path + ": " + std::strerror(errno);
-    return false;
+    return Fail(error, "can't remove " + path + ": " + std::strerror(errno));
 }
 
 // One argument of an Exec line: field codes escaped, quoted when it holds a
@@ -406,26 +404,25 @@ std::string CDesktopAssociation::RecordedPrevious() const
 
 // Writes every pending file; when one fails, the ones written before get
 // their old text back, so the platform never sees half an association.
-bool CDesktopAssociation::CommitEdits(std::vector<Edit>& edits)
+bool CDesktopAssociation::CommitEdits(std::vector<Edit>& edits, std::string* error)
 {
     std::vector<std::string> createdDirs;
     for (size_t i = 0; i < edits.size(); ++i) {
         const Edit& edit = edits[i];
         if (edit.before == edit.after)
             continue;
-        const bool ok = edit.after ? WriteAtomically(edit.path, *edit.after, &m_error, &createdDirs)
-                                   : RemoveFile(edit.path, &m_error);
+        const bool ok = edit.after ? WriteAtomically(edit.path, *edit.after, &createdDirs, error)
+                                   : RemoveFile(edit.path, error);
         if (ok)
             continue;
-        std::string ignored;
         for (size_t j = 0; j < i; ++j) {
             const Edit& done = edits[j];
             if (done.before == done.after)
                 continue;
             if (done.before)
-                WriteAtomically(done.path, *done.before, &ignored);
+                WriteAtomically(done.path, *done.before, nullptr, nullptr);
             else
-                RemoveFile(done.path, &ignored);
+                RemoveFile(done.path, nullptr);
         }
         for (auto dir = createdDirs.rbegin(); dir != createdDirs.rend(); ++dir)
             rmdir(dir->c_str());
@@ -434,17 +431,15 @@ bool CDesktopAssociation::CommitEdits(std::vector<Edit>& edits)
     return true;
 }
 
-bool CDesktopAssociation::LoadEdit(const std::string& path, std::vector<Edit>& edits)
+bool CDesktopAssociation::LoadEdit(const std::string& path, std::vector<Edit>& edits, std::string* error)
 {
     for (const Edit& edit : edits)
         if (edit.path == path)
             return true;
-    std::string error;
-    auto text = ReadFile(path, &error);
-    if (!error.empty()) {
-        m_error = error;
-        return false;
-    }
+    std::string why;
+    auto text = ReadFile(path, &why);
+    if (!why.empty())
+        return Fail(error, why);
     edits.push_back({path, text, text});
     return true;
 }
@@ -471,33 +466,28 @@ void CDesktopAssociation::RefreshDatabase() const
     process.waitForFinished(1000);
 }
 
-bool CDesktopAssociation::HasUserFolders()
+bool CDesktopAssociation::HasUserFolders(std::string* error) const
 {
-    if (!m_dirs.dataHome.empty() && !m_dirs.configHome.empty())
-        return true;
-    m_error = "there is no home folder to write the association in";
-    return false;
+    return (!m_dirs.dataHome.empty() && !m_dirs.configHome.empty())
+        || Fail(error, "there is no home folder to write the association in");
 }
 
-bool CDesktopAssociation::Associate()
+bool CDesktopAssociation::Associate(std::string* error)
 {
-    m_error.clear();
-    if (!HasUserFolders())
+    if (!HasUserFolders(error))
         return false;
     const std::string entry = DesktopEntryText();
-    if (entry.empty()) {
-        m_error = "the program's path can't be written in a desktop entry";
-        return false;
-    }
+    if (entry.empty())
+        return Fail(error, "the program's path can't be written in a desktop entry");
     const std::string before = DefaultHandler();
     std::vector<Edit> edits;
-    if (!LoadEdit(DesktopEntryPath(), edits))
+    if (!LoadEdit(DesktopEntryPath(), edits, error))
         return false;
     FindEdit(edits, DesktopEntryPath())->after = entry;
     const std::string mainList = UserListPath();
     bool aboveMain = true;  // the desktop-specific lists of the config folder come first
     for (const std::string& path : UserLists()) {
-        if (!LoadEdit(path, edits))
+        if (!LoadEdit(path, edits, error))
             return false;
         Edit* edit = FindEdit(edits, path);
         const bool isMain = path == mainList;
@@ -523,29 +513,28 @@ bool CDesktopAssociation::Associate()
         edit->after = list.Text();
     }
     if (!before.empty() && before != kDesktopId) {
-        if (!LoadEdit(RecordPath(), edits))
+        if (!LoadEdit(RecordPath(), edits, error))
             return false;
         FindEdit(edits, RecordPath())->after = kRecordKey + before + "\n";
     }
-    if (!CommitEdits(edits))
+    if (!CommitEdits(edits, error))
         return false;
     RefreshDatabase();
     return true;
 }
 
-bool CDesktopAssociation::Unassociate()
+bool CDesktopAssociation::Unassociate(std::string* error)
 {
-    m_error.clear();
-    if (!HasUserFolders())
+    if (!HasUserFolders(error))
         return false;
     const std::string previous = RecordedPrevious();
     std::vector<Edit> edits;
-    if (!LoadEdit(RecordPath(), edits))
+    if (!LoadEdit(RecordPath(), edits, error))
         return false;
     FindEdit(edits, RecordPath())->after.reset();
     bool wasFirst = false;
     for (const std::string& path : UserLists()) {
-        if (!LoadEdit(path, edits))
+        if (!LoadEdit(path, edits, error))
             return false;
         Edit* edit = FindEdit(edits, path);
         if (!edit->after)
@@ -565,7 +554,7 @@ bool CDesktopAssociation::Unassociate()
     }
     const std::string mainList = UserListPath();
     const auto editMain = [&](const char* group, const std::string& id) {
-        if (!LoadEdit(mainList, edits))
+        if (!LoadEdit(mainList, edits, error))
             return false;
         Edit* edit = FindEdit(edits, mainList);
         CMimeAppsList list(edit->after.value_or(""));
@@ -584,7 +573,7 @@ bool CDesktopAssociation::Unassociate()
     // for the type: the user's list removes it.
     if (Resolve(&edits) == kDesktopId && !editMain(kRemovedGroup, kDesktopId))
         return false;
-    if (!CommitEdits(edits))
+    if (!CommitEdits(edits, error))
         return false;
     RefreshDatabase();
     return true;

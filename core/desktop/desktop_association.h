@@ -43,11 +43,10 @@ public:
     std::string DefaultHandler() const;
     bool IsAssociated() const { return DefaultHandler() == kDesktopId; }
 
-    // False, with every file as it was and LastError saying why, when a file
-    // can't be read or written.
-    bool Associate();
-    bool Unassociate();
-    const std::string& LastError() const { return m_error; }
+    // False, with every file as it was and `error` (may be null) saying why,
+    // when a file can't be read or written.
+    bool Associate(std::string* error = nullptr);
+    bool Unassociate(std::string* error = nullptr);
 
     // The desktop entry Associate writes; empty when the program path can't
     // be written in one (not UTF-8, or not absolute).
@@ -71,15 +70,14 @@ private:
     std::optional<std::string> Read(const std::string& path, const std::vector<Edit>* pending) const;
     std::string FallbackHandler(const std::vector<std::string>& removed) const;
     // Adds the file's current text to the edits; false when it can't be read.
-    bool LoadEdit(const std::string& path, std::vector<Edit>& edits);
+    bool LoadEdit(const std::string& path, std::vector<Edit>& edits, std::string* error);
     static Edit* FindEdit(std::vector<Edit>& edits, const std::string& path);
-    bool CommitEdits(std::vector<Edit>& edits);
-    // False, with LastError saying why, when there is no home to write in.
-    bool HasUserFolders();
+    bool CommitEdits(std::vector<Edit>& edits, std::string* error);
+    // False, with `error` saying why, when there is no home to write in.
+    bool HasUserFolders(std::string* error) const;
     std::string RecordedPrevious() const;
     void RefreshDatabase() const;
 
     XdgDirs m_dirs;
     std::string m_program;
-    std::string m_error;
 };

@@ -3,6 +3,7 @@
 #include "files/safe_rename.h"
 #include "browse/unique_fd.h"
 #include "browse/user_dirs.h"
+#include "error_out.h"
 
 #include <cerrno>
 #include <climits>
@@ -26,13 +27,6 @@ struct Trash {
     CUniqueFd info;
     std::string topdir;  // set when info paths are relative to a volume's top directory
 };
-
-bool Fail(std::string* error, std::string text)
-{
-    if (error)
-        *error = std::move(text);
-    return false;
-}
 
 std::string ErrnoText(int error)
 {

@@ -232,18 +232,19 @@ void CDisplayWorker::DecodeSlot(const ViewRequest& slot, const std::string& path
     // A failed earlier open may have left a bitmap behind; nobody shows it.
     item->decoder.DisplayImage().Clear();
     bool complete = false;
+    std::string why;
     {
         // The thumbnail threads leave a core to this decode.
         const DisplayDecodeScope scope(m_gate);
         // The stop event also ends a long opening (a progressive file's scans).
-        if (CImageList::IsPlainFile(path) && item->decoder.OpenForDisplay(request, &m_stop)) {
+        if (CImageList::IsPlainFile(path) && item->decoder.OpenForDisplay(request, &m_stop, &why)) {
             // From here the view shows the image while its rows arrive.
             item->displayReady.Set();
-            complete = item->decoder.Decode(&m_stop, nullptr);
+            complete = item->decoder.Decode(&m_stop, nullptr, &why);
         }
     }
     if (!complete && !m_stop.IsSet())
-        qCDebug(lcThumbs) << "display decode failed:" << path.c_str() << item->decoder.LastError().c_str();
+        qCDebug(lcThumbs) << "display decode failed:" << path.c_str() << why.c_str();
     std::lock_guard lock(m_lock);
     // A decode cut short by a stop stays recorded, so that the stopper drops
     // the half-made image; anything else is finished with.

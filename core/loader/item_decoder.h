@@ -27,19 +27,20 @@ public:
 
     const ImageInfo& ReadInfo(const std::string& path) { return Get().ReadInfo(path); }
     bool MakeThumbnail(const std::string& path, int size, bool useExif, CEvent* cancel,
-                       const PictureOptions& picture = {})
+                       const PictureOptions& picture = {}, std::string* error = nullptr)
     {
-        return Get().MakeThumbnail(path, size, useExif, cancel, picture);
+        return Get().MakeThumbnail(path, size, useExif, cancel, picture, error);
     }
-    bool OpenForDisplay(const DecodeRequest& request, CEvent* cancel = nullptr)
+    bool OpenForDisplay(const DecodeRequest& request, CEvent* cancel = nullptr, std::string* error = nullptr)
     {
-        return Get().OpenForDisplay(request, cancel);
+        return Get().OpenForDisplay(request, cancel, error);
     }
-    bool Decode(CEvent* cancel, IDecodeProgress* progress) { return Get().Decode(cancel, progress); }
+    bool Decode(CEvent* cancel, IDecodeProgress* progress, std::string* error = nullptr)
+    {
+        return Get().Decode(cancel, progress, error);
+    }
     CImageBitmap& DisplayImage() { return Get().DisplayImage(); }
     CImageBitmap& Thumbnail() { return Get().Thumbnail(); }
-    const std::string& LastError() { return Get().LastError(); }
-    const std::string& ThumbnailError() { return Get().ThumbnailError(); }
     // Drops the thumbnail's pixels; makes no decoder for it.
     void ClearThumbnail()
     {

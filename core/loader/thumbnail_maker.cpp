@@ -10,6 +10,7 @@
 
 #include "decode/image_bitmap.h"
 #include "decode/thumbnail_sampler.h"
+#include "error_out.h"
 #include "cache/thumbnail_cache.h"
 #include "loader/thumbs_log.h"
 
@@ -51,20 +52,22 @@ void OriginalSize(const QImage& cached, int* width, int* height)
 
 }  // namespace
 
-bool CThumbnailMaker::Make(CItemDecoder& decoder, const std::string& path, CEvent* stop) const
+bool CThumbnailMaker::Make(CItemDecoder& decoder, const std::string& path, CEvent* stop,
+                           std::string* error) const
 {
-    return m_cache ? MakeThroughCache(decoder, path, stop)
-                   : decoder.MakeThumbnail(path, m_size, m_exifThumbnails, stop, m_picture);
+    return m_cache ? MakeThroughCache(decoder, path, stop, error)
+                   : decoder.MakeThumbnail(path, m_size, m_exifThumbnails, stop, m_picture, error);
 }
 
-bool CThumbnailMaker::MakeThroughCache(CItemDecoder& item, const std::string& path, CEvent* stop) const
+bool CThumbnailMaker::MakeThroughCache(CItemDecoder& item, const std::string& path, CEvent* stop,
+                                       std::string* error) const
 {
     CJpegDecoder& decoder = item;
     CacheSource source;
     // The shared cache holds thumbnails upright and in sRGB, as the desktop
     // expects; with either option off they are made here alone.
     if (!(m_picture.autoOrient && m_picture.useColourProfile) || !m_cache->Describe(path, &source))
-        return decoder.MakeThumbnail(path, m_size, m_exifThumbnails, stop, m_picture);
+        return decoder.MakeThumbnail(path, m_size, m_exifThumbnails, stop, m_picture, error);
     if (const QImage cached = m_cache->Read(source, m_size); !cached.isNull()) {
         int width = 0, height = 0;
         OriginalSize(cached, &width, &height);
@@ -78,19 +81,20 @@ bool CThumbnailMaker::MakeThroughCache(CItemDecoder& item, const std::string& pa
     // Thumbnails taken from Exif data are the user's choice of speed over
     // quality; they are neither filtered nor stored.
     if (m_exifThumbnails)
-        return decoder.MakeThumbnail(path, m_size, true, stop, m_picture);
+        return decoder.MakeThumbnail(path, m_size, true, stop, m_picture, error);
     ReducedImage reduced;
+    std::string why;
     if (!decoder.DecodeReduced(path, std::max(m_size, int(CThumbnailCache::kNormalSize)), stop, &reduced,
-                               m_picture)) {
+                               m_picture, &why)) {
         if (stop->IsSet())
             return false;
         // An image too large to filter in memory is sampled as row by row.
-        if (decoder.ThumbnailError() == "too large to filter")
-            return decoder.MakeThumbnail(path, m_size, false, stop, m_picture);
+        if (why == "too large to filter")
+            return decoder.MakeThumbnail(path, m_size, false, stop, m_picture, error);
         // A lack of memory says nothing about the file.
-        if (decoder.ThumbnailError() != "out of memory")
+        if (why != "out of memory")
             m_cache->WriteFailure(source);
-        return false;
+        return Fail(error, why);
     }
     const int width = reduced.pixels.width(), height = reduced.pixels.height();
     if (!CopyToBitmap(Fit(reduced.pixels, m_size, width, height), decoder.Thumbnail()))

@@ -29,10 +29,12 @@ public:
 
     // Makes the thumbnail of the file at `path` in the decoder; false when it
     // cannot be made or `stop` was set meanwhile.
-    bool Make(CItemDecoder& decoder, const std::string& path, CEvent* stop) const;
+    bool Make(CItemDecoder& decoder, const std::string& path, CEvent* stop,
+              std::string* error = nullptr) const;
 
 private:
-    bool MakeThroughCache(CItemDecoder& decoder, const std::string& path, CEvent* stop) const;
+    bool MakeThroughCache(CItemDecoder& decoder, const std::string& path, CEvent* stop,
+                          std::string* error) const;
 
     int m_size = 0;
     bool m_exifThumbnails = false;

@@ -267,13 +267,14 @@ void CThumbnailPool::ThreadEnded(size_t slot, bool byItself)
 bool CThumbnailPool::MakeThumbnailOf(ImageItem* item)
 {
     const std::string path = m_list.ItemPath(item);
-    if (CImageList::IsPlainFile(path) && m_maker.Make(item->decoder, path, &m_stop)) {
+    std::string why;
+    if (CImageList::IsPlainFile(path) && m_maker.Make(item->decoder, path, &m_stop, &why)) {
         Publish(item);
         return true;
     }
     if (m_stop.IsSet())
         return false;
-    qCDebug(lcThumbs) << "no thumbnail:" << path.c_str() << item->decoder.ThumbnailError().c_str();
+    qCDebug(lcThumbs) << "no thumbnail:" << path.c_str() << why.c_str();
     item->decoder.Thumbnail().Clear();
     item->thumbnailFailed = true;
     return true;

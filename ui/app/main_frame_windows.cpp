@@ -78,8 +78,9 @@ void CMainFrame::OnOptionsCommand()
     // A failure is silent to the user; the box shows the platform's state
     // the next time the dialog opens.
     effects.setAssociated = [&association](bool on) {
-        if (!(on ? association.Associate() : association.Unassociate()))
-            qCWarning(lcWindows) << "association not changed:" << association.LastError().c_str();
+        std::string why;
+        if (!(on ? association.Associate(&why) : association.Unassociate(&why)))
+            qCWarning(lcWindows) << "association not changed:" << why.c_str();
     };
     ApplyOptions(dialog, *m_settings, effects);
 }

@@ -365,12 +365,13 @@ bool CFolderTree::NotifyChosen(QTreeWidgetItem* item)
     CFolderListing listing;
     // A folder that cannot be listed is chosen all the same: refusing it
     // would stop the keys there for good. The parent shows why it is empty.
-    const bool listed = listing.Enumerate(GetItemPidl(item));
+    int error = 0;
+    const bool listed = listing.Enumerate(GetItemPidl(item), &error);
     if (m_notify) {
         FolderNotify notify;
         notify.kind = 1;
         notify.listing = &listing;
-        notify.error = listed ? 0 : listing.Error();
+        notify.error = listed ? 0 : error;
         emit FolderNotified(&notify);
     }
     return true;

@@ -68,7 +68,7 @@ TEST(ImageFiles, EveryFormatRoundTrips)
     for (const char* name : {"a.ppm", "a.bmp", "a.PNG"}) {
         std::string error;
         const std::string path = dir.Path(name);
-        ASSERT_TRUE(WriteImageFile(b, path, error)) << error;
+        ASSERT_TRUE(WriteImageFile(b, path, &error)) << error;
         const QImage image(QString::fromStdString(path));
         ASSERT_EQ(image.width(), 5) << name;
         ASSERT_EQ(image.height(), 3) << name;
@@ -91,9 +91,9 @@ TEST(ImageFiles, UnknownExtensionOrUnwritablePathLeavesNothing)
     CImageBitmap b;
     Fill(b, 2, 2);
     std::string error;
-    EXPECT_FALSE(WriteImageFile(b, dir.Path("a.gif"), error));
+    EXPECT_FALSE(WriteImageFile(b, dir.Path("a.gif"), &error));
     EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(WriteImageFile(b, dir.Path("missing/a.ppm"), error));
+    EXPECT_FALSE(WriteImageFile(b, dir.Path("missing/a.ppm"), &error));
     EXPECT_EQ(FormatOfPath("dir.png/file"), ImageFileFormat::Unknown);
 }
 

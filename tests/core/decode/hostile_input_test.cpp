@@ -144,21 +144,23 @@ TEST_P(HostileFile, GetsACleanAnswer)
             EXPECT_EQ(info.imageHeight, 0);
             EXPECT_FALSE(info.color);
         }
-        EXPECT_EQ(decoder.MakeThumbnail(path, 80, true, nullptr), h.thumbnail);
-        EXPECT_TRUE(h.thumbnail || refused(decoder.ThumbnailError())) << decoder.ThumbnailError();
+        std::string error;
+        EXPECT_EQ(decoder.MakeThumbnail(path, 80, true, nullptr, {}, &error), h.thumbnail);
+        EXPECT_TRUE(h.thumbnail || refused(error)) << error;
     }
     CJpegDecoder decoder;
     DecodeRequest request = h.request;
     request.path = path;
-    ASSERT_EQ(decoder.OpenForDisplay(request), h.opens);
+    std::string error;
+    ASSERT_EQ(decoder.OpenForDisplay(request, nullptr, &error), h.opens);
     if (h.opens) {
-        EXPECT_EQ(decoder.Decode(nullptr, nullptr), h.decodes);
+        EXPECT_EQ(decoder.Decode(nullptr, nullptr, &error), h.decodes);
     } else {
         EXPECT_TRUE(decoder.DisplayImage().IsNull());
     }
     if (!h.opens || !h.decodes) {
-        EXPECT_FALSE(decoder.LastError().empty());
-        EXPECT_TRUE(refused(decoder.LastError())) << decoder.LastError();
+        EXPECT_FALSE(error.empty());
+        EXPECT_TRUE(refused(error)) << error;
     }
 }
 
@@ -286,8 +288,9 @@ TEST(HostileFile, FifoIsNotWaitedFor)
         CJpegDecoder decoder;
         const int width = decoder.ReadInfo(path).imageWidth;
         const bool thumbnail = decoder.MakeThumbnail(path, 80, true, nullptr);
-        const bool opens = decoder.OpenForDisplay({path});
-        return std::make_tuple(width, thumbnail, opens, decoder.LastError());
+        std::string error;
+        const bool opens = decoder.OpenForDisplay({path}, nullptr, &error);
+        return std::make_tuple(width, thumbnail, opens, error);
     });
     if (answers.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
         // Release every blocked open (a writer that comes and goes means end

@@ -227,11 +227,13 @@ TEST(DisplayDecode, CancelStopsTheOpeningOfAProgressiveFile)
     const std::string path = dir.Write("p.jpg", jpegwriter::Encode(Pattern(64, 48), options));
     CEvent cancel(CEvent::Reset::Manual, true);
     CJpegDecoder decoder;
-    EXPECT_FALSE(decoder.OpenForDisplay({path}, &cancel));
-    EXPECT_EQ(decoder.LastError(), "cancelled");
+    std::string error;
+    EXPECT_FALSE(decoder.OpenForDisplay({path}, &cancel, &error));
+    EXPECT_EQ(error, "cancelled");
     EXPECT_TRUE(decoder.DisplayImage().IsNull());
-    EXPECT_FALSE(decoder.MakeThumbnail(path, 40, false, &cancel));
-    EXPECT_EQ(decoder.ThumbnailError(), "cancelled");
+    error.clear();
+    EXPECT_FALSE(decoder.MakeThumbnail(path, 40, false, &cancel, {}, &error));
+    EXPECT_EQ(error, "cancelled");
     cancel.Reset();
     ASSERT_TRUE(decoder.OpenForDisplay({path}, &cancel));
     EXPECT_TRUE(decoder.Decode(&cancel, nullptr));

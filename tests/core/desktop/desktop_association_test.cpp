@@ -149,7 +149,8 @@ TEST_F(DesktopAssociation, AssociateThenUnassociateRestoresThePreviousDefault)
     EXPECT_FALSE(Association().IsAssociated());
 
     CDesktopAssociation association = Association();
-    ASSERT_TRUE(association.Associate()) << association.LastError();
+    std::string error;
+    ASSERT_TRUE(association.Associate(&error)) << error;
     ExpectHandler("lumvane.desktop");
     const std::string entry = ReadAll(m_data + "/applications/lumvane.desktop");
     EXPECT_NE(entry.find("\nExec=" + m_program + " %f\n"), std::string::npos) << entry;
@@ -248,8 +249,9 @@ TEST_F(DesktopAssociation, UnwritableConfigFolderFailsWithNothingHalfWritten)
     SetEnv("XDG_CONFIG_HOME", m_root + "/not-a-folder/config");
     const auto before = Tree(m_root);
     CDesktopAssociation association = Association();
-    EXPECT_FALSE(association.Associate());
-    EXPECT_FALSE(association.LastError().empty());
+    std::string error;
+    EXPECT_FALSE(association.Associate(&error));
+    EXPECT_FALSE(error.empty());
     EXPECT_EQ(Tree(m_root), before);
     ExpectHandler("viewer.desktop");
 
@@ -258,8 +260,9 @@ TEST_F(DesktopAssociation, UnwritableConfigFolderFailsWithNothingHalfWritten)
     homeless.configHome.clear();
     CDesktopAssociation noHome(homeless, m_program);
     EXPECT_FALSE(noHome.Associate());
-    EXPECT_FALSE(noHome.Unassociate());
-    EXPECT_FALSE(noHome.LastError().empty());
+    error.clear();
+    EXPECT_FALSE(noHome.Unassociate(&error));
+    EXPECT_FALSE(error.empty());
 
     if (geteuid() != 0) {
         SetEnv("XDG_CONFIG_HOME", m_config);
