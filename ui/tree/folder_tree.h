@@ -12,19 +12,20 @@
 // and past it, and the parent is told why it is empty (the error).
 // The context menu (149) carries New Folder, Rename and Delete; renames are
 // edited in place, and the shown folder is renamed by the parent (kind 0).
+// The commands are a class the tree owns (CFolderTreeCommands).
 //
-// Drag and drop (folder_tree_drop.cpp): a folder dragged out travels as a
-// text/uri-list, and leaves the tree when the receiver really moved it.
-// Files and folders dropped on a file-system folder (from the tree, the
-// thumbnail pane or another program) are moved there, or copied with Ctrl
-// or Shift, after the user confirms. While something is dragged over it,
-// the tree scrolls at its top and bottom rows and opens a folder the cursor
-// rests on.
+// Drag and drop (CFolderTreeDrop, owned by the tree): a folder dragged out
+// travels as a text/uri-list, and leaves the tree when the receiver really
+// moved it. Files and folders dropped on a file-system folder (from the
+// tree, the thumbnail pane or another program) are moved there, or copied
+// with Ctrl or Shift, after the user confirms. While something is dragged
+// over it, the tree scrolls at its top and bottom rows and opens a folder
+// the cursor rests on.
 //
 // Ownership: every item owns its data (relative list, icon slots); items
 // below the Desktop root live only while their parent is expanded, so keep
 // no QTreeWidgetItem pointer across anything that may collapse a folder.
-// The icon cache and the bound folder of the last painted siblings belong
+// The icons (CFolderTreeIcons), the commands and the drag and drop belong
 // to the tree.
 //
 // Thread rules: user-interface thread only. Notifications are emitted
@@ -32,7 +33,6 @@
 // when the emit returns.
 
 #include "files/file_transfer.h"
-#include "common/shell_icon_cache.h"
 #include "browse/shell_pidl.h"
 
 #include <QBasicTimer>
@@ -43,7 +43,6 @@
 #include <QPointer>
 #include <QSet>
 #include <QTreeWidget>
-#include <ctime>
 #include <memory>
 #include <string>
 #include <utility>
@@ -51,6 +50,9 @@
 
 class CFolderListing;
 class CFolderItem;
+class CFolderTreeCommands;
+class CFolderTreeDrop;
+class CFolderTreeIcons;
 class QFileSystemWatcher;
 class QTimer;
 class CFolderSelectionModel;
@@ -123,11 +125,6 @@ public:
     // enabled as the commands allow. Owned by the caller.
     std::unique_ptr<QMenu> CreateContextMenu(QTreeWidgetItem* item);
 
-    // Drag and drop: the hover step runs every 150 ms while something is
-    // dragged over the tree; a folder the cursor rests on opens at the sixth
-    // further step.
-    static constexpr int kHoverTickMs = 150;
-    static constexpr int kHoverOpenTicks = 6;
     // How long changes to watched folders gather before the tree follows.
     static constexpr int kFolderBatchMs = 250;
     // Lists the item's folder anew and inserts the subfolders it does not
@@ -137,11 +134,6 @@ public:
     QTreeWidgetItem* DropHighlight() const;
     // String 24 made up: "Do you want to move 2 item(s) to /photos?".
     static QString ConfirmTransferText(bool copy, size_t count, const std::string& destination);
-
-    // The name New Folder tries at attempt 1 ("New Folder"), 2 to 5
-    // ("New Folder 2" ...), and after that the name carrying `now`'s day of
-    // the year and time of day ("New Folder 032141507").
-    static std::string NewFolderName(int attempt, const std::tm& now);
 
 signals:
     // Connected with Qt::DirectConnection: the receiver has acted when emit returns.
@@ -178,7 +170,6 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
 
 protected slots:
     void commitData(QWidget* editor) override;
@@ -187,6 +178,8 @@ protected slots:
 private:
     friend class CFolderItem;
     friend class CFolderSelectionModel;
+    friend class CFolderTreeCommands;
+    friend class CFolderTreeDrop;
 
     static CFolderItem* FolderItem(QTreeWidgetItem* item);
     static bool IsBelow(const QTreeWidgetItem* item, const QTreeWidgetItem* ancestor);
@@ -211,18 +204,8 @@ private:
     bool SelectionChanging(const QModelIndex& index);
     bool NotifyChosen(QTreeWidgetItem* item);
 
-    // Icons: computed when a row is painted.
-    void PrepareIcons(CFolderItem* item);
+    // The item's icon, made when its row is first painted (CFolderTreeIcons).
     QIcon ItemIcon(const CFolderItem& item) const;
-    const QIcon& SlotIcon(int slot) const;
-
-    // Commands and label editing.
-    void NewFolder();
-    void StartRename();
-    void DeleteFolder();
-    void FinishRename(QTreeWidgetItem* item, const QString& text);
-    bool RenameItem(CFolderItem* item, const std::string& newName, std::string* error);
-    void CancelEditing(QTreeWidgetItem* under);
 
     // Keeping the open folders current (folder_tree_watch.cpp).
     void SetUpFolderWatch();
@@ -233,43 +216,21 @@ private:
     void UpdateChangedFolders();
     void UpdateChildren(QTreeWidgetItem* item);
 
-    // Drag and drop.
-    QTreeWidgetItem* DropTargetAt(const QPoint& pos) const;
-    bool IsOnLabel(QTreeWidgetItem* item, const QPoint& pos) const;
-    void Hover(const QPoint& pos);
-    void EndHover();
-    void HoverStep();
-    void SetDropHighlight(QTreeWidgetItem* item);
-    static Qt::DropAction ActionFor(Qt::KeyboardModifiers modifiers, Qt::DropActions possible);
-
     bool m_notify = true;
     bool m_inSelectionChange = false;
     // SelectPidl is opening the levels of a route: it scrolls once at the end.
     bool m_walkingRoute = false;
-    CShellIconCache m_icons;
-    mutable std::vector<QIcon> m_slotIcons;
-    // The bound folder of the siblings that were last given icons.
-    std::unique_ptr<CShellFolder> m_cachedFolder;
-    CShellPidl m_cachedList;
-    QPersistentModelIndex m_commandItem;
-    // The label being edited: its item, its editor and the text committed.
-    QPersistentModelIndex m_editIndex;
-    QPointer<QWidget> m_editor;
-    QString m_pendingText;
-    bool m_hasPending = false;
-    // Drag and drop: where the left button went down, the folder being
-    // dragged out, the folder under the cursor (at m_hoverPos) now and at the
-    // last step, and the one drawn as the target.
+    const std::unique_ptr<CFolderTreeIcons> m_icons;
+    // Where the left button went down: a drag carries the folder pressed.
     QPoint m_pressPos;
     bool m_inPress = false;
     QPersistentModelIndex m_pressedItem;  // chosen on release when no drag started
-    QPersistentModelIndex m_draggedItem;
-    QPersistentModelIndex m_hoverItem;
-    QPersistentModelIndex m_lastHoverItem;
-    QPersistentModelIndex m_dropHighlight;
-    QPoint m_hoverPos;
-    int m_hoverTicks = 0;
-    QBasicTimer m_hoverTimer;
+    const std::unique_ptr<CFolderTreeCommands> m_commands;
+    const std::unique_ptr<CFolderTreeDrop> m_drop;
+    // The folder watch waits while a label is edited or something is
+    // dragged over the tree: the open editor and the hover timer.
+    const QPointer<QWidget>& m_editor;
+    const QBasicTimer& m_hoverTimer;
     // The expanded folders watched, and the changed ones of the batch.
     QFileSystemWatcher* m_folderWatch = nullptr;
     QTimer* m_folderBatch = nullptr;
