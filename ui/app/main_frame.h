@@ -4,7 +4,9 @@
 // image, carries out every command (menus, keys, context menu, toolbar),
 // lays the panes out, switches full-screen mode and draws the name bar. The
 // panes report to it with signals (direct connections) and never call each
-// other.
+// other. Its parts with state of their own are classes it owns: the watch
+// of the shown folder (CShownFolderWatch) and its other windows
+// (CFrameWindows).
 //
 // Ownership: the settings belong to CImageApp and outlive the window; the
 // window is their only writer after start-up. Everything here runs on the
@@ -13,11 +15,9 @@
 
 #include <QBasicTimer>
 #include <QMainWindow>
-#include <QPointer>
 
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "common/app_settings.h"
@@ -27,10 +27,8 @@
 #include "loader/loader_host.h"
 
 class CControlPanel;
-class QTimer;
-class CFolderRelisting;
-class CFolderWatcher;
-struct FolderChanges;
+class CFrameWindows;
+class CShownFolderWatch;
 class CImageBitmap;
 class CImageView;
 class CSplitBar;
@@ -67,6 +65,11 @@ public:
     // Asks the loader for the item's display image (null: nothing; the same
     // item again only when forced).
     void ShowImage(ImageItem* item, bool force);
+    // Shows another image with fitting in force again; null: nothing.
+    void StepTo(ImageItem* item);
+    // The view and the window let go of the current item, which the loader
+    // is about to free.
+    void LetGoOfCurrentItem();
     void ClearImage();
     void ShowControlPanel(bool show);
     void UpdateSlideTimer();
@@ -84,6 +87,9 @@ public:
     void ViewReady();
     // Hands the loader the request for the current image at the view's size.
     void RequestCurrentImage();
+    // Thumbnails are made unless the pane lists names, and wait while the
+    // pane is hidden.
+    void StartThumbnails();
 
     // Runs one command by number, as its menu item, key or button would.
     void RunCommand(int id);
@@ -113,6 +119,9 @@ public:
     int SlideTicks() const { return m_slideTicks; }
     bool NameBarVisible() const { return m_nameBarVisible; }
     bool FolderPending() const { return m_folderPending; }
+    // A pane's notification is being carried out (its dialogs and drags run
+    // nested event loops): folder changes wait for its end.
+    bool PaneOperationRunning() const { return m_paneOperation; }
     bool ControlPanelShown() const;
     // The text the name bar shows now (empty without a current item).
     QString NameBarText() const;
@@ -122,8 +131,10 @@ public:
     CControlPanel* ControlPanel() const { return m_controlPanel; }
     QWidget* ClientArea() const { return m_client; }
     QMenu* ContextMenu() const { return m_contextMenu; }
-    QWidget* PropertiesWindow() const { return m_propertiesWnd; }
-    QWidget* AboutWindow() const { return m_aboutWnd; }
+    // Made by Create.
+    CFrameWindows* Windows() const { return m_windows.get(); }
+    QWidget* PropertiesWindow() const;
+    QWidget* AboutWindow() const;
 
     // ILoaderHost: the loader's questions and the drag, as dialogs and QDrag.
     bool AskRenameWithoutJpegExtension(const std::string& newName) override;
@@ -155,14 +166,8 @@ private:
     void CompleteFolder();
     void OpenFolder(const CShellPidl& folder, int error = 0);
     void RemoveItems(const ThumbPaneNotify& notify);
-    void StartThumbnails();
     int ThumbnailPixels() const;
     void ApplyThumbnailMode();
-    // Folders that stay current (main_frame_watch.cpp).
-    void WatchShownFolder();
-    void OnFolderChanged(const std::set<std::string>& named, const std::set<std::string>& rewritten,
-                         bool overflowed);
-    void TakeFolderChanges(FolderChanges& changes);
     // Control panel (main_frame_panes.cpp).
     void ConnectPanes();
     // Commands (main_frame_commands.cpp).
@@ -174,18 +179,10 @@ private:
     void SetSortCommand(int id);
     void ToggleNameBar();
     void ToggleFullScreen();
-    void AdjustSlideShow();
-    // The auxiliary windows and Options (main_frame_windows.cpp).
-    void CreatePropertiesWindow();
-    void ShowPropertiesOf(ImageItem* item);
-    void OnImagePropertiesCommand();
-    void OnOptionsCommand();
-    void OnAboutCommand();
     // Keys and steps (main_frame_keys.cpp).
     bool TranslateKeypadKey(const QKeyEvent& key);
     bool ApplyEscapeRule();
     void ZoomStep(bool in);
-    void StepTo(ImageItem* item);
 
     AppSettings* m_settings = nullptr;
     bool m_acceleratorsOn = false;
@@ -195,8 +192,7 @@ private:
     CImageView* m_view = nullptr;
     CControlPanel* m_controlPanel = nullptr;
     CSplitBar* m_mainSplitBar = nullptr;
-    QPointer<QWidget> m_propertiesWnd;
-    QPointer<QWidget> m_aboutWnd;
+    std::unique_ptr<CFrameWindows> m_windows;
     int m_nameBarHeight = 0;
     bool m_nameBarVisible = false;
     bool m_folderPending = false;
@@ -213,14 +209,6 @@ private:
     QBasicTimer m_slideTimer;  // timer 1
     std::map<int, QAction*> m_actions;
     QMenu* m_contextMenu = nullptr;
-    CFolderWatcher* m_watcher = nullptr;
-    // Set while a pane's notification is carried out (its dialogs and drags
-    // run nested event loops); folder changes wait for its end.
+    std::unique_ptr<CShownFolderWatch> m_folderWatch;
     bool m_paneOperation = false;
-    std::set<std::string> m_deferredNamed;
-    std::set<std::string> m_deferredRewritten;
-    // After an overflow the folder is listed whole, off this thread.
-    bool m_relistWanted = false;
-    std::unique_ptr<CFolderRelisting> m_relisting;
-    QTimer* m_folderRetry = nullptr;
 };

@@ -8,8 +8,8 @@
 
 #include "app/control_panel.h"
 #include "app/copy_image.h"
+#include "app/frame_windows.h"
 #include "app/main_frame.h"
-#include "windows/slide_show_dialog.h"
 #include "view/image_view.h"
 #include "res/accelerators.h"
 #include "res/command_table.h"
@@ -156,19 +156,19 @@ void CMainFrame::RunCommand(int id)
         s.flipVertically = !s.flipVertically;
         ShowImage(m_currentItem, true);
         break;
-    case kCmdImageProperties: OnImagePropertiesCommand(); break;
+    case kCmdImageProperties: m_windows->OnImagePropertiesCommand(); break;
     case kCmdSortByName:
     case kCmdSortByDateTaken:
     case kCmdSortByDateModified:
     case kCmdSortBySize:
     case kCmdSortReverse: SetSortCommand(id); break;
-    case kCmdAdjustSlideShow: AdjustSlideShow(); break;
+    case kCmdAdjustSlideShow: m_windows->AdjustSlideShow(); break;
     case kCmdStartStopSlideShow:
         m_slideShowRunning = !m_slideShowRunning;
         UpdateSlideTimer();
         break;
-    case kCmdOptions: OnOptionsCommand(); break;
-    case kCmdAbout: OnAboutCommand(); break;
+    case kCmdOptions: m_windows->OnOptionsCommand(); break;
+    case kCmdAbout: m_windows->OnAboutCommand(); break;
     default: return;
     }
     UpdateActions();
@@ -245,21 +245,6 @@ void CMainFrame::ToggleFullScreen()
 {
     m_settings->fullScreen = !m_settings->fullScreen;
     ApplyFullScreen();
-}
-
-void CMainFrame::AdjustSlideShow()
-{
-    CSlideShowDlg dialog(this);
-    dialog.delay = m_settings->slideDelay;
-    dialog.forward = m_settings->slideBackward ? 0 : 1;
-    dialog.backward = m_settings->slideBackward ? 1 : 0;
-    dialog.repeat = m_settings->slideRepeat ? 1 : 0;
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    m_settings->slideDelay = dialog.delay;
-    m_settings->slideBackward = dialog.backward != 0;
-    m_settings->slideRepeat = dialog.repeat != 0;
-    UpdateSlideTimer();
 }
 
 void CMainFrame::UpdateSlideTimer()

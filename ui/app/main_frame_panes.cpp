@@ -7,6 +7,7 @@
 
 #include "app/control_panel.h"
 #include "app/main_frame.h"
+#include "app/shown_folder_watch.h"
 #include "browse/folder_listing.h"
 #include "tree/folder_tree.h"
 #include "view/image_view.h"
@@ -39,7 +40,7 @@ void CMainFrame::OpenFolder(const CShellPidl& folder, int error)
 {
     ClearImage();
     const bool opened = m_loader->OpenFolder(folder);
-    WatchShownFolder();
+    m_folderWatch->WatchShownFolder();
     if (opened)
         StartThumbnails();
     m_controlPanel->ThumbnailPane()->ShowFolderError(opened ? 0 : error);
@@ -60,7 +61,7 @@ void CMainFrame::OnFolderNotify(FolderNotify* notify)
     // clear the image the view holds; the image is asked for again after.
     m_view->SetImage(nullptr);
     m_loader->RenameCurrentFolder(*notify->folder, *notify->newName, &notify->newList);
-    WatchShownFolder();
+    m_folderWatch->WatchShownFolder();
     ShowImage(m_currentItem, true);
 }
 
