@@ -4,9 +4,6 @@
 #include "browse/folder_listing.h"
 #include "report/string_table.h"
 #include "tree/folder_selection_model.h"
-#include "tree/folder_tree_commands.h"
-#include "tree/folder_tree_drop.h"
-#include "tree/folder_tree_icons.h"
 #include "tree/folder_tree_item.h"
 #include "windows/transfer_runner.h"
 
@@ -454,36 +451,11 @@ void CFolderTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
     QTreeWidget::drawRow(painter, option, index);
 }
 
-QIcon CFolderTree::ItemIcon(const CFolderItem& item) const
-{
-    return m_icons->ItemIcon(item);
-}
-
 // ---- Commands, editing and drag and drop, carried out by their parts ----
-
-void CFolderTree::SetCommandItem(QTreeWidgetItem* item)
-{
-    m_commands->SetCommandItem(item);
-}
-
-QTreeWidgetItem* CFolderTree::CommandItem() const
-{
-    return m_commands->CommandItem();
-}
-
-void CFolderTree::RunCommand(int id)
-{
-    m_commands->Run(id);
-}
 
 std::unique_ptr<QMenu> CFolderTree::CreateContextMenu(QTreeWidgetItem* item)
 {
     return m_commands->CreateContextMenu(item);
-}
-
-void CFolderTree::contextMenuEvent(QContextMenuEvent* event)
-{
-    m_commands->ContextMenu(event);
 }
 
 void CFolderTree::keyPressEvent(QKeyEvent* event)
@@ -504,13 +476,6 @@ bool CFolderTree::edit(const QModelIndex& index, EditTrigger trigger, QEvent* ev
     return result;
 }
 
-void CFolderTree::commitData(QWidget* editor)
-{
-    // The label changes only once the folder is renamed, after the editor
-    // has closed, so the model is not written here.
-    m_commands->CommitData(editor);
-}
-
 void CFolderTree::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
 {
     // Tab would move the edit, and with it the selection, to the next folder.
@@ -520,36 +485,11 @@ void CFolderTree::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHin
     m_commands->EditorClosed(editor);
 }
 
-QTreeWidgetItem* CFolderTree::DropHighlight() const
-{
-    return m_drop->DropHighlight();
-}
-
 void CFolderTree::startDrag(Qt::DropActions)
 {
     // The press became a drag: the selection stays where it was.
     m_pressedItem = QPersistentModelIndex();
     m_drop->DragOut(itemAt(m_pressPos));
-}
-
-void CFolderTree::dragEnterEvent(QDragEnterEvent* event)
-{
-    m_drop->DragEnter(event);
-}
-
-void CFolderTree::dragMoveEvent(QDragMoveEvent* event)
-{
-    m_drop->DragMove(event);
-}
-
-void CFolderTree::dragLeaveEvent(QDragLeaveEvent* event)
-{
-    m_drop->DragLeave(event);
-}
-
-void CFolderTree::dropEvent(QDropEvent* event)
-{
-    m_drop->Drop(event);
 }
 
 // ---- The questions and messages of the commands and the drops ----

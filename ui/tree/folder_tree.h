@@ -34,6 +34,9 @@
 
 #include "files/file_transfer.h"
 #include "browse/shell_pidl.h"
+#include "tree/folder_tree_commands.h"
+#include "tree/folder_tree_drop.h"
+#include "tree/folder_tree_icons.h"
 
 #include <QBasicTimer>
 #include <QHash>
@@ -50,9 +53,6 @@
 
 class CFolderListing;
 class CFolderItem;
-class CFolderTreeCommands;
-class CFolderTreeDrop;
-class CFolderTreeIcons;
 class QFileSystemWatcher;
 class QTimer;
 class CFolderSelectionModel;
@@ -117,10 +117,10 @@ public:
 
     // The item the folder commands act on, set by a right click or the
     // Delete key; null once that item is gone.
-    void SetCommandItem(QTreeWidgetItem* item);
-    QTreeWidgetItem* CommandItem() const;
+    void SetCommandItem(QTreeWidgetItem* item) { m_commands->SetCommandItem(item); }
+    QTreeWidgetItem* CommandItem() const { return m_commands->CommandItem(); }
     // Runs New Folder (900), Rename (901) or Delete (902) on the command item.
-    void RunCommand(int id);
+    void RunCommand(int id) { m_commands->Run(id); }
     // Menu 149 for `item`: actions carry their command as data and are
     // enabled as the commands allow. Owned by the caller.
     std::unique_ptr<QMenu> CreateContextMenu(QTreeWidgetItem* item);
@@ -131,7 +131,7 @@ public:
     // show yet, sorted; nothing when the item was never expanded.
     void RefreshChildren(QTreeWidgetItem* item);
     // The folder drawn as the drop target, or null.
-    QTreeWidgetItem* DropHighlight() const;
+    QTreeWidgetItem* DropHighlight() const { return m_drop->DropHighlight(); }
     // String 24 made up: "Do you want to move 2 item(s) to /photos?".
     static QString ConfirmTransferText(bool copy, size_t count, const std::string& destination);
 
@@ -164,15 +164,17 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override { m_commands->ContextMenu(event); }
     void startDrag(Qt::DropActions supportedActions) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dragLeaveEvent(QDragLeaveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override { m_drop->DragEnter(event); }
+    void dragMoveEvent(QDragMoveEvent* event) override { m_drop->DragMove(event); }
+    void dragLeaveEvent(QDragLeaveEvent* event) override { m_drop->DragLeave(event); }
+    void dropEvent(QDropEvent* event) override { m_drop->Drop(event); }
 
 protected slots:
-    void commitData(QWidget* editor) override;
+    // The label changes only once the folder is renamed, after the editor
+    // has closed, so the model is not written here.
+    void commitData(QWidget* editor) override { m_commands->CommitData(editor); }
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
@@ -205,7 +207,7 @@ private:
     bool NotifyChosen(QTreeWidgetItem* item);
 
     // The item's icon, made when its row is first painted (CFolderTreeIcons).
-    QIcon ItemIcon(const CFolderItem& item) const;
+    QIcon ItemIcon(const CFolderItem& item) const { return m_icons->ItemIcon(item); }
 
     // Keeping the open folders current (folder_tree_watch.cpp).
     void SetUpFolderWatch();
