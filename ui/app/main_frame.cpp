@@ -13,6 +13,7 @@
 
 #include "app/control_panel.h"
 #include "app/frame_windows.h"
+#include "app/loader_dialogs.h"
 #include "app/shown_folder_watch.h"
 #include "common/split_bar.h"
 #include "common/wait_cursor.h"
@@ -60,7 +61,8 @@ int ScreenDepth()
 }  // namespace
 
 CMainFrame::CMainFrame()
-    : m_loader(std::make_unique<CThumbLoader>()), m_folderWatch(std::make_unique<CShownFolderWatch>(this))
+    : m_loaderDialogs(std::make_unique<CLoaderDialogs>(this)), m_loader(std::make_unique<CThumbLoader>()),
+      m_folderWatch(std::make_unique<CShownFolderWatch>(this))
 {
     setWindowTitle(QString::fromUtf8(res::String(res::kStrAppTitle)));
     setWindowIcon(res::AppIcon());
@@ -99,7 +101,7 @@ bool CMainFrame::Create(AppSettings* settings)
     connect(m_view, &CImageView::ContextMenuRequested, this, &CMainFrame::OnContextMenu,
             Qt::DirectConnection);
 
-    m_loader->SetHost(this);
+    m_loader->SetHost(m_loaderDialogs.get());
     m_loader->SetOptions(m_settings->highQualitySubsampling, m_settings->zoomInterpolation,
                          m_settings->exifThumbnails);
     m_loader->SetPictureOptions(m_settings->Picture());
@@ -372,6 +374,11 @@ void CMainFrame::ClearImage()
     m_windows->ShowPropertiesOf(nullptr);
     UpdateSlideTimer();
     UpdateActions();
+}
+
+ILoaderHost* CMainFrame::LoaderHost() const
+{
+    return m_loaderDialogs.get();
 }
 
 QWidget* CMainFrame::PropertiesWindow() const

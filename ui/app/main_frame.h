@@ -4,9 +4,9 @@
 // image, carries out every command (menus, keys, context menu, toolbar),
 // lays the panes out, switches full-screen mode and draws the name bar. The
 // panes report to it with signals (direct connections) and never call each
-// other. Its parts with state of their own are classes it owns: the watch
-// of the shown folder (CShownFolderWatch) and its other windows
-// (CFrameWindows).
+// other. Its parts are classes it owns: the watch of the shown folder
+// (CShownFolderWatch), its other windows (CFrameWindows) and the dialogs
+// and drags of the loader's file operations (CLoaderDialogs).
 //
 // Ownership: the settings belong to CImageApp and outlive the window; the
 // window is their only writer after start-up. Everything here runs on the
@@ -24,10 +24,11 @@
 #include "app/view_steps.h"
 #include "browse/shell_pidl.h"
 #include "display/display_bitmap.h"
-#include "loader/loader_host.h"
 
 class CControlPanel;
 class CFrameWindows;
+class CLoaderDialogs;
+class ILoaderHost;
 class CShownFolderWatch;
 class CImageBitmap;
 class CImageView;
@@ -40,7 +41,7 @@ struct FolderNotify;
 struct ImageItem;
 struct ThumbPaneNotify;
 
-class CMainFrame : public QMainWindow, public ILoaderHost {
+class CMainFrame : public QMainWindow {
     Q_OBJECT
 
 public:
@@ -136,11 +137,8 @@ public:
     QWidget* PropertiesWindow() const;
     QWidget* AboutWindow() const;
 
-    // ILoaderHost: the loader's questions and the drag, as dialogs and QDrag.
-    bool AskRenameWithoutJpegExtension(const std::string& newName) override;
-    bool ConfirmTrash(const std::vector<std::string>& paths) override;
-    void ReportTrashFailure(const std::string& path, const std::string& why) override;
-    DragResult RunDrag(const std::vector<std::string>& paths) override;
+    // The loader's questions and drags, as the window's dialogs and QDrag.
+    ILoaderHost* LoaderHost() const;
 
     // Called by the client area.
     void OnClientResized(int cx, int cy);
@@ -187,6 +185,7 @@ private:
     AppSettings* m_settings = nullptr;
     bool m_acceleratorsOn = false;
     CDisplayBitmap m_displayBitmap;
+    std::unique_ptr<CLoaderDialogs> m_loaderDialogs;
     std::unique_ptr<CThumbLoader> m_loader;
     QWidget* m_client = nullptr;
     CImageView* m_view = nullptr;
