@@ -162,13 +162,12 @@ private:
     // Asks for the fitted image again when the view's size changed.
     void CheckViewSize();
     void CompleteFolder();
+    int ThumbnailPixels() const;
+    // Commands and the control panel's notifications (main_frame_commands.cpp).
+    void ConnectPanes();
+    void ApplyThumbnailMode();
     void OpenFolder(const CShellPidl& folder, int error = 0);
     void RemoveItems(const ThumbPaneNotify& notify);
-    int ThumbnailPixels() const;
-    void ApplyThumbnailMode();
-    // Control panel (main_frame_panes.cpp).
-    void ConnectPanes();
-    // Commands (main_frame_commands.cpp).
     void CreateActions();
     void BuildMenus();
     void SetFitMode(bool horizontally, bool vertically);
