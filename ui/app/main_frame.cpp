@@ -12,13 +12,15 @@
 #include <QTimer>
 
 #include "app/control_panel.h"
+#include "app/frame_windows.h"
+#include "app/loader_dialogs.h"
+#include "app/shown_folder_watch.h"
 #include "common/split_bar.h"
 #include "common/wait_cursor.h"
 #include "tree/folder_tree.h"
 #include "view/image_view.h"
 #include "report/string_table.h"
 #include "res/toolbar_icons.h"
-#include "loader/folder_relisting.h"
 #include "loader/thumb_loader.h"
 #include "cache/thumbnail_cache.h"
 #include "pane/thumbnail_pane.h"
@@ -58,7 +60,9 @@ int ScreenDepth()
 
 }  // namespace
 
-CMainFrame::CMainFrame() : m_loader(std::make_unique<CThumbLoader>())
+CMainFrame::CMainFrame()
+    : m_loaderDialogs(std::make_unique<CLoaderDialogs>(this)), m_loader(std::make_unique<CThumbLoader>()),
+      m_folderWatch(std::make_unique<CShownFolderWatch>(this))
 {
     setWindowTitle(QString::fromUtf8(res::String(res::kStrAppTitle)));
     setWindowIcon(res::AppIcon());
@@ -79,6 +83,7 @@ CMainFrame::~CMainFrame()
 bool CMainFrame::Create(AppSettings* settings)
 {
     m_settings = settings;
+    m_windows = std::make_unique<CFrameWindows>(this, m_settings, m_loader.get());
     setGeometry(m_settings->windowRect.ToQRect());
 
     CreateActions();
@@ -96,7 +101,7 @@ bool CMainFrame::Create(AppSettings* settings)
     connect(m_view, &CImageView::ContextMenuRequested, this, &CMainFrame::OnContextMenu,
             Qt::DirectConnection);
 
-    m_loader->SetHost(this);
+    m_loader->SetHost(m_loaderDialogs.get());
     m_loader->SetOptions(m_settings->highQualitySubsampling, m_settings->zoomInterpolation,
                          m_settings->exifThumbnails);
     m_loader->SetPictureOptions(m_settings->Picture());
@@ -112,7 +117,7 @@ bool CMainFrame::Create(AppSettings* settings)
 
     m_mainSplitBar = new CSplitBar(m_controlPanel, m_view, false, m_settings->mainSplitPos, m_client);
     connect(m_mainSplitBar, &CSplitBar::LaidOut, this, &CMainFrame::OnSplitterLaidOut, Qt::DirectConnection);
-    CreatePropertiesWindow();
+    m_windows->CreatePropertiesWindow();
 
     BuildMenus();
     menuBar()->hide();
@@ -326,8 +331,8 @@ void CMainFrame::ShowImage(ImageItem* item, bool force)
         RequestCurrentImage();
     if (ControlPanelShown())
         m_controlPanel->ThumbnailPane()->SelectItem(item, false);
-    if (m_propertiesWnd && m_propertiesWnd->isVisible())
-        ShowPropertiesOf(item);
+    if (m_windows->PropertiesShown())
+        m_windows->ShowPropertiesOf(item);
     m_slideTicks = 0;
     InvalidateNameBar();
 }
@@ -351,6 +356,12 @@ void CMainFrame::RequestCurrentImage()
     m_loader->RequestView(request, m_fitSuspended);
 }
 
+void CMainFrame::LetGoOfCurrentItem()
+{
+    m_view->SetImage(nullptr);
+    m_currentItem = nullptr;
+}
+
 void CMainFrame::ClearImage()
 {
     m_currentItem = nullptr;
@@ -360,9 +371,24 @@ void CMainFrame::ClearImage()
     m_view->update();
     m_controlPanel->ThumbnailPane()->Clear();
     InvalidateNameBar();
-    ShowPropertiesOf(nullptr);
+    m_windows->ShowPropertiesOf(nullptr);
     UpdateSlideTimer();
     UpdateActions();
+}
+
+ILoaderHost* CMainFrame::LoaderHost() const
+{
+    return m_loaderDialogs.get();
+}
+
+QWidget* CMainFrame::PropertiesWindow() const
+{
+    return m_windows ? m_windows->PropertiesWindow() : nullptr;
+}
+
+QWidget* CMainFrame::AboutWindow() const
+{
+    return m_windows ? m_windows->AboutWindow() : nullptr;
 }
 
 bool CMainFrame::ControlPanelShown() const
@@ -411,11 +437,9 @@ void CMainFrame::CompleteFolder()
     const CWaitCursor wait;
     m_folderPending = false;
     m_currentItem = m_loader->CompleteFolder();
-    WatchShownFolder();
+    m_folderWatch->WatchShownFolder();
 }
 
-// Thumbnails are made unless the pane lists names, and wait while the pane
-// is hidden.
 int CMainFrame::ThumbnailPixels() const
 {
     // Thumbnails are made at the pixels the pane shows them with, so they

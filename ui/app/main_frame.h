@@ -4,7 +4,9 @@
 // image, carries out every command (menus, keys, context menu, toolbar),
 // lays the panes out, switches full-screen mode and draws the name bar. The
 // panes report to it with signals (direct connections) and never call each
-// other.
+// other. Its parts are classes it owns: the watch of the shown folder
+// (CShownFolderWatch), its other windows (CFrameWindows) and the dialogs
+// and drags of the loader's file operations (CLoaderDialogs).
 //
 // Ownership: the settings belong to CImageApp and outlive the window; the
 // window is their only writer after start-up. Everything here runs on the
@@ -13,24 +15,21 @@
 
 #include <QBasicTimer>
 #include <QMainWindow>
-#include <QPointer>
 
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "common/app_settings.h"
 #include "app/view_steps.h"
 #include "browse/shell_pidl.h"
 #include "display/display_bitmap.h"
-#include "loader/loader_host.h"
 
 class CControlPanel;
-class QTimer;
-class CFolderRelisting;
-class CFolderWatcher;
-struct FolderChanges;
+class CFrameWindows;
+class CLoaderDialogs;
+class ILoaderHost;
+class CShownFolderWatch;
 class CImageBitmap;
 class CImageView;
 class CSplitBar;
@@ -42,7 +41,7 @@ struct FolderNotify;
 struct ImageItem;
 struct ThumbPaneNotify;
 
-class CMainFrame : public QMainWindow, public ILoaderHost {
+class CMainFrame : public QMainWindow {
     Q_OBJECT
 
 public:
@@ -67,6 +66,11 @@ public:
     // Asks the loader for the item's display image (null: nothing; the same
     // item again only when forced).
     void ShowImage(ImageItem* item, bool force);
+    // Shows another image with fitting in force again; null: nothing.
+    void StepTo(ImageItem* item);
+    // The view and the window let go of the current item, which the loader
+    // is about to free.
+    void LetGoOfCurrentItem();
     void ClearImage();
     void ShowControlPanel(bool show);
     void UpdateSlideTimer();
@@ -84,6 +88,9 @@ public:
     void ViewReady();
     // Hands the loader the request for the current image at the view's size.
     void RequestCurrentImage();
+    // Thumbnails are made unless the pane lists names, and wait while the
+    // pane is hidden.
+    void StartThumbnails();
 
     // Runs one command by number, as its menu item, key or button would.
     void RunCommand(int id);
@@ -113,6 +120,9 @@ public:
     int SlideTicks() const { return m_slideTicks; }
     bool NameBarVisible() const { return m_nameBarVisible; }
     bool FolderPending() const { return m_folderPending; }
+    // A pane's notification is being carried out (its dialogs and drags run
+    // nested event loops): folder changes wait for its end.
+    bool PaneOperationRunning() const { return m_paneOperation; }
     bool ControlPanelShown() const;
     // The text the name bar shows now (empty without a current item).
     QString NameBarText() const;
@@ -122,14 +132,13 @@ public:
     CControlPanel* ControlPanel() const { return m_controlPanel; }
     QWidget* ClientArea() const { return m_client; }
     QMenu* ContextMenu() const { return m_contextMenu; }
-    QWidget* PropertiesWindow() const { return m_propertiesWnd; }
-    QWidget* AboutWindow() const { return m_aboutWnd; }
+    // Made by Create.
+    CFrameWindows* Windows() const { return m_windows.get(); }
+    QWidget* PropertiesWindow() const;
+    QWidget* AboutWindow() const;
 
-    // ILoaderHost: the loader's questions and the drag, as dialogs and QDrag.
-    bool AskRenameWithoutJpegExtension(const std::string& newName) override;
-    bool ConfirmTrash(const std::vector<std::string>& paths) override;
-    void ReportTrashFailure(const std::string& path, const std::string& why) override;
-    DragResult RunDrag(const std::vector<std::string>& paths) override;
+    // The loader's questions and drags, as the window's dialogs and QDrag.
+    ILoaderHost* LoaderHost() const;
 
     // Called by the client area.
     void OnClientResized(int cx, int cy);
@@ -153,19 +162,12 @@ private:
     // Asks for the fitted image again when the view's size changed.
     void CheckViewSize();
     void CompleteFolder();
+    int ThumbnailPixels() const;
+    // Commands and the control panel's notifications (main_frame_commands.cpp).
+    void ConnectPanes();
+    void ApplyThumbnailMode();
     void OpenFolder(const CShellPidl& folder, int error = 0);
     void RemoveItems(const ThumbPaneNotify& notify);
-    void StartThumbnails();
-    int ThumbnailPixels() const;
-    void ApplyThumbnailMode();
-    // Folders that stay current (main_frame_watch.cpp).
-    void WatchShownFolder();
-    void OnFolderChanged(const std::set<std::string>& named, const std::set<std::string>& rewritten,
-                         bool overflowed);
-    void TakeFolderChanges(FolderChanges& changes);
-    // Control panel (main_frame_panes.cpp).
-    void ConnectPanes();
-    // Commands (main_frame_commands.cpp).
     void CreateActions();
     void BuildMenus();
     void SetFitMode(bool horizontally, bool vertically);
@@ -174,29 +176,21 @@ private:
     void SetSortCommand(int id);
     void ToggleNameBar();
     void ToggleFullScreen();
-    void AdjustSlideShow();
-    // The auxiliary windows and Options (main_frame_windows.cpp).
-    void CreatePropertiesWindow();
-    void ShowPropertiesOf(ImageItem* item);
-    void OnImagePropertiesCommand();
-    void OnOptionsCommand();
-    void OnAboutCommand();
     // Keys and steps (main_frame_keys.cpp).
     bool TranslateKeypadKey(const QKeyEvent& key);
     bool ApplyEscapeRule();
     void ZoomStep(bool in);
-    void StepTo(ImageItem* item);
 
     AppSettings* m_settings = nullptr;
     bool m_acceleratorsOn = false;
     CDisplayBitmap m_displayBitmap;
+    std::unique_ptr<CLoaderDialogs> m_loaderDialogs;
     std::unique_ptr<CThumbLoader> m_loader;
     QWidget* m_client = nullptr;
     CImageView* m_view = nullptr;
     CControlPanel* m_controlPanel = nullptr;
     CSplitBar* m_mainSplitBar = nullptr;
-    QPointer<QWidget> m_propertiesWnd;
-    QPointer<QWidget> m_aboutWnd;
+    std::unique_ptr<CFrameWindows> m_windows;
     int m_nameBarHeight = 0;
     bool m_nameBarVisible = false;
     bool m_folderPending = false;
@@ -213,14 +207,6 @@ private:
     QBasicTimer m_slideTimer;  // timer 1
     std::map<int, QAction*> m_actions;
     QMenu* m_contextMenu = nullptr;
-    CFolderWatcher* m_watcher = nullptr;
-    // Set while a pane's notification is carried out (its dialogs and drags
-    // run nested event loops); folder changes wait for its end.
+    std::unique_ptr<CShownFolderWatch> m_folderWatch;
     bool m_paneOperation = false;
-    std::set<std::string> m_deferredNamed;
-    std::set<std::string> m_deferredRewritten;
-    // After an overflow the folder is listed whole, off this thread.
-    bool m_relistWanted = false;
-    std::unique_ptr<CFolderRelisting> m_relisting;
-    QTimer* m_folderRetry = nullptr;
 };

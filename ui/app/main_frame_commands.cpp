@@ -1,15 +1,23 @@
 // The command set: one action per command number, the menus built from the
-// tables, the check rules and the command handlers.
+// tables, the check rules and the command handlers; and the control panel's
+// notifications (the folder tree's and the thumbnail pane's), with what they
+// make the loader do.
+
+#include <algorithm>
 
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopedValueRollback>
 
 #include "app/control_panel.h"
 #include "app/copy_image.h"
+#include "app/frame_windows.h"
 #include "app/main_frame.h"
-#include "windows/slide_show_dialog.h"
+#include "app/shown_folder_watch.h"
+#include "browse/folder_listing.h"
+#include "tree/folder_tree.h"
 #include "view/image_view.h"
 #include "res/accelerators.h"
 #include "res/command_table.h"
@@ -156,19 +164,19 @@ void CMainFrame::RunCommand(int id)
         s.flipVertically = !s.flipVertically;
         ShowImage(m_currentItem, true);
         break;
-    case kCmdImageProperties: OnImagePropertiesCommand(); break;
+    case kCmdImageProperties: m_windows->OnImagePropertiesCommand(); break;
     case kCmdSortByName:
     case kCmdSortByDateTaken:
     case kCmdSortByDateModified:
     case kCmdSortBySize:
     case kCmdSortReverse: SetSortCommand(id); break;
-    case kCmdAdjustSlideShow: AdjustSlideShow(); break;
+    case kCmdAdjustSlideShow: m_windows->AdjustSlideShow(); break;
     case kCmdStartStopSlideShow:
         m_slideShowRunning = !m_slideShowRunning;
         UpdateSlideTimer();
         break;
-    case kCmdOptions: OnOptionsCommand(); break;
-    case kCmdAbout: OnAboutCommand(); break;
+    case kCmdOptions: m_windows->OnOptionsCommand(); break;
+    case kCmdAbout: m_windows->OnAboutCommand(); break;
     default: return;
     }
     UpdateActions();
@@ -247,21 +255,6 @@ void CMainFrame::ToggleFullScreen()
     ApplyFullScreen();
 }
 
-void CMainFrame::AdjustSlideShow()
-{
-    CSlideShowDlg dialog(this);
-    dialog.delay = m_settings->slideDelay;
-    dialog.forward = m_settings->slideBackward ? 0 : 1;
-    dialog.backward = m_settings->slideBackward ? 1 : 0;
-    dialog.repeat = m_settings->slideRepeat ? 1 : 0;
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    m_settings->slideDelay = dialog.delay;
-    m_settings->slideBackward = dialog.backward != 0;
-    m_settings->slideRepeat = dialog.repeat != 0;
-    UpdateSlideTimer();
-}
-
 void CMainFrame::UpdateSlideTimer()
 {
     if (m_slideShowRunning) {
@@ -270,4 +263,113 @@ void CMainFrame::UpdateSlideTimer()
     } else {
         m_slideTimer.stop();
     }
+}
+
+// ---- The control panel's notifications ----
+
+void CMainFrame::ConnectPanes()
+{
+    connect(m_controlPanel, &CControlPanel::FolderNotified, this, &CMainFrame::OnFolderNotify,
+            Qt::DirectConnection);
+    connect(m_controlPanel, &CControlPanel::ThumbPaneNotified, this, &CMainFrame::OnThumbPaneNotify,
+            Qt::DirectConnection);
+    // The editors of names in place need Space, Enter, ESC and the Ctrl keys.
+    connect(m_controlPanel->FolderTree(), &CFolderTree::AcceleratorsWanted, this,
+            &CMainFrame::SetAcceleratorsEnabled, Qt::DirectConnection);
+    connect(m_controlPanel->ThumbnailPane(), &CThumbView::AcceleratorsWanted, this,
+            &CMainFrame::SetAcceleratorsEnabled, Qt::DirectConnection);
+}
+
+void CMainFrame::ApplyThumbnailMode()
+{
+    const ThumbnailMode mode = m_settings->thumbnailMode;
+    m_controlPanel->ThumbnailPane()->SetMode(mode != ThumbnailMode::List, ThumbnailSizeOf(mode));
+}
+
+// A folder chosen in the tree: its images are listed and the first is shown.
+// A folder that can't be opened leaves the view and the pane empty; the pane
+// says why when the tree could not list it either (`error`).
+void CMainFrame::OpenFolder(const CShellPidl& folder, int error)
+{
+    ClearImage();
+    const bool opened = m_loader->OpenFolder(folder);
+    m_folderWatch->WatchShownFolder();
+    if (opened)
+        StartThumbnails();
+    m_controlPanel->ThumbnailPane()->ShowFolderError(opened ? 0 : error);
+    m_controlPanel->ThumbnailPane()->Rebuild();
+    if (opened)
+        ShowImage(m_loader->FirstItem(), false);
+}
+
+void CMainFrame::OnFolderNotify(FolderNotify* notify)
+{
+    const QScopedValueRollback busy(m_paneOperation, true);
+    if (notify->kind == 1) {
+        if (notify->listing)
+            OpenFolder(notify->listing->Folder(), notify->error);
+        return;
+    }
+    // The shown folder is renamed: the loader stops its workers, which may
+    // clear the image the view holds; the image is asked for again after.
+    m_view->SetImage(nullptr);
+    m_loader->RenameCurrentFolder(*notify->folder, *notify->newName, &notify->newList);
+    m_folderWatch->WatchShownFolder();
+    ShowImage(m_currentItem, true);
+}
+
+void CMainFrame::OnThumbPaneNotify(ThumbPaneNotify* notify)
+{
+    const QScopedValueRollback busy(m_paneOperation, true);
+    switch (notify->code) {
+    case 0:
+        m_fitSuspended = false;
+        ShowImage(notify->selected, false);
+        break;
+    case 1:
+        m_view->SetImage(nullptr);
+        m_loader->RenameItem(notify->renameItem, *notify->newName);
+        m_controlPanel->ThumbnailPane()->Rebuild();
+        ShowImage(m_currentItem, true);
+        break;
+    case 2:
+    case 3: RemoveItems(*notify); break;
+    default: break;
+    }
+}
+
+// Deletes the selected items (code 2) or lets them be dragged out (code 3).
+// Afterwards the item after the last selected one is shown, or the one
+// before the first, or the first of the list.
+void CMainFrame::RemoveItems(const ThumbPaneNotify& notify)
+{
+    const std::vector<ImageItem*>& items = notify.items;
+    if (items.empty())
+        return;
+    ImageItem* after = items.back()->next ? items.back()->next : items.front()->previous;
+    // The view lets go of the image before the loader frees any item.
+    m_view->SetImage(nullptr);
+    const bool removed = notify.code == 2 ? m_loader->DeleteItems(items) : m_loader->DragItemsOut(items);
+    if (!removed) {
+        ShowImage(m_currentItem, true);
+        return;
+    }
+    // The current item may have left the list with its file.
+    if (std::find(items.begin(), items.end(), m_currentItem) != items.end()) {
+        bool listed = false;
+        for (ImageItem* item = m_loader->FirstItem(); item && !listed; item = item->next)
+            listed = item == m_currentItem;
+        if (!listed)
+            m_currentItem = nullptr;
+    }
+    if (!after && !m_loader->FirstItem()) {
+        ClearImage();
+        m_controlPanel->ThumbnailPane()->Rebuild();
+        return;
+    }
+    if (!after)
+        after = m_loader->FirstItem();
+    m_fitSuspended = false;
+    m_controlPanel->ThumbnailPane()->Rebuild();
+    ShowImage(after, true);
 }

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "app/frame_windows.h"
 #include "app/main_frame.h"
 #include "view/image_view.h"
 #include "res/accelerators.h"
@@ -60,15 +61,8 @@ bool CMainFrame::ApplyEscapeRule()
     // mode, as it closes an open menu.
     if (qobject_cast<QMenuBar*>(QApplication::focusWidget()))
         return false;
-    QWidget* active = QApplication::activeWindow();
-    if (m_propertiesWnd && m_propertiesWnd->isVisible() && active == m_propertiesWnd) {
-        m_propertiesWnd->hide();
+    if (m_windows->CloseActiveOnEscape(QApplication::activeWindow()))
         return true;
-    }
-    if (m_aboutWnd && active == m_aboutWnd) {
-        QMetaObject::invokeMethod(m_aboutWnd.data(), &QWidget::close, Qt::QueuedConnection);
-        return true;
-    }
     if (!m_settings->exitByEsc)
         return false;
     QMetaObject::invokeMethod(

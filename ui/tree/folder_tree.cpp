@@ -2,47 +2,21 @@
 
 #include "common/wait_cursor.h"
 #include "browse/folder_listing.h"
+#include "report/string_table.h"
+#include "tree/folder_selection_model.h"
 #include "tree/folder_tree_item.h"
+#include "windows/transfer_runner.h"
 
+#include <QDrag>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QScopedValueRollback>
 #include <algorithm>
-
-// Keeps the current item and the selection one and the same, and asks the
-// tree before the current item moves, so that every way of choosing a folder
-// (mouse, keys, type-ahead, code) can be refused.
-class CFolderSelectionModel final : public QItemSelectionModel {
-public:
-    CFolderSelectionModel(QAbstractItemModel* model, CFolderTree* tree)
-        : QItemSelectionModel(model, tree), m_tree(tree)
-    {
-    }
-
-    void setCurrentIndex(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override
-    {
-        if (index.isValid() && index != currentIndex() && m_tree->DefersPress(index, command))
-            return;
-        if (index.isValid() && index != currentIndex() && !m_tree->SelectionChanging(index))
-            return;
-        QItemSelectionModel::setCurrentIndex(index, command);
-    }
-
-    using QItemSelectionModel::select;
-    void select(const QItemSelection&, QItemSelectionModel::SelectionFlags command) override
-    {
-        // A mouse press selects the row under it even when the current item
-        // was refused; marking the current row instead keeps the old choice.
-        const QModelIndex current = currentIndex();
-        if (current.isValid())
-            QItemSelectionModel::select(QItemSelection(current, current), ClearAndSelect | Rows);
-        else if (command & Clear)
-            QItemSelectionModel::select(QItemSelection(), Clear);
-    }
-
-private:
-    CFolderTree* m_tree;
-};
+#include <cstdio>
 
 namespace {
 
@@ -60,7 +34,11 @@ std::vector<CShellPidl> ItemsOf(const CShellPidl& full)
 
 }  // namespace
 
-CFolderTree::CFolderTree(QWidget* parent) : QTreeWidget(parent)
+CFolderTree::CFolderTree(QWidget* parent)
+    : QTreeWidget(parent), m_icons(std::make_unique<CFolderTreeIcons>()),
+      m_commands(std::make_unique<CFolderTreeCommands>(this)),
+      m_drop(std::make_unique<CFolderTreeDrop>(this)), m_editor(m_commands->Editor()),
+      m_hoverTimer(m_drop->HoverTimer())
 {
     setColumnCount(1);
     setHeaderHidden(true);
@@ -73,7 +51,7 @@ CFolderTree::CFolderTree(QWidget* parent) : QTreeWidget(parent)
     setEditTriggers(QAbstractItemView::SelectedClicked);
     setUniformRowHeights(true);
     setRootIsDecorated(true);
-    // The drags and drops are the tree's own (folder_tree_drop.cpp).
+    // The drags and drops are the tree's own (CFolderTreeDrop).
     setDragDropMode(QAbstractItemView::DragDrop);
     setDropIndicatorShown(false);
     viewport()->setAcceptDrops(true);
@@ -89,10 +67,9 @@ CFolderTree::~CFolderTree() = default;
 
 bool CFolderTree::Create()
 {
-    if (!m_icons.Init())
+    if (!m_icons->Init())
         return false;
-    m_slotIcons.clear();
-    setIconSize(QSize(m_icons.SmallSize(), m_icons.SmallSize()));
+    setIconSize(QSize(m_icons->SmallSize(), m_icons->SmallSize()));
     clear();
     CShellPidl desktop;
     desktop.SetEmpty();
@@ -279,10 +256,23 @@ void CFolderTree::DropChildren(QTreeWidgetItem* item)
 {
     if (IsBelow(currentItem(), item))
         ForgetSelection();
-    CancelEditing(item);
+    m_commands->CancelEditing(item);
     const QList<QTreeWidgetItem*> children = item->takeChildren();
     qDeleteAll(children);
     SetHasChildren(item, 1);
+}
+
+void CFolderTree::RefreshChildren(QTreeWidgetItem* item)
+{
+    if (!item || item->childCount() == 0)
+        return;
+    CFolderListing listing;
+    if (!listing.Enumerate(GetItemPidl(item)))
+        return;
+    for (const FolderEntry& entry : listing.Entries()) {
+        if (entry.isFolder && !FindChild(item, entry.relative))
+            InsertSorted(item, NewItem(entry.name, entry.relative, entry.isFileSystem));
+    }
 }
 
 // Clears the selection without the selection rules, for the rare case that
@@ -315,7 +305,7 @@ void CFolderTree::RemoveItem(QTreeWidgetItem* item)
             ForgetSelection();
     }
     if (parent->childCount() > 1) {
-        CancelEditing(item);
+        m_commands->CancelEditing(item);
         delete item;
         return;
     }
@@ -325,6 +315,44 @@ void CFolderTree::RemoveItem(QTreeWidgetItem* item)
 }
 
 // ---- Selection ----
+
+void CFolderTree::mousePressEvent(QMouseEvent* event)
+{
+    // A right click opens the menu for the item under it; the selection stays.
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    // A drag that starts here carries the folder pressed, whichever is
+    // selected; the press itself chooses nothing (see DefersPress).
+    m_pressPos = event->position().toPoint();
+    m_pressedItem = QPersistentModelIndex();
+    m_inPress = true;
+    QTreeWidget::mousePressEvent(event);
+    m_inPress = false;
+}
+
+void CFolderTree::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    const QPersistentModelIndex pressed = std::exchange(m_pressedItem, QPersistentModelIndex());
+    QTreeWidget::mouseReleaseEvent(event);
+    // No drag started: the click chooses the folder it was on.
+    if (pressed.isValid() && indexAt(event->position().toPoint()) == pressed)
+        setCurrentItem(itemFromIndex(pressed));
+}
+
+void CFolderTree::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    QTreeWidget::mouseDoubleClickEvent(event);
+}
 
 void CFolderTree::doItemsLayout()
 {
@@ -411,9 +439,10 @@ void CFolderTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
 {
     // Only rows being painted get their icons; painting is the one place
     // that knows a row is on screen, so the icon state changes here.
-    if (CFolderItem* item = FolderItem(itemFromIndex(index)))
-        const_cast<CFolderTree*>(this)->PrepareIcons(item);
-    if (m_dropHighlight.isValid() && index.siblingAtColumn(0) == QModelIndex(m_dropHighlight)) {
+    CFolderItem* item = FolderItem(itemFromIndex(index));
+    if (item && CFolderTreeIcons::Wants(*item))
+        m_icons->Prepare(item, GetItemPidl(item->parent()));
+    if (m_drop->IsHighlighted(index)) {
         // The drop target is drawn as if selected.
         QStyleOptionViewItem highlighted = option;
         highlighted.state |= QStyle::State_Selected;
@@ -423,37 +452,100 @@ void CFolderTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
     QTreeWidget::drawRow(painter, option, index);
 }
 
-void CFolderTree::PrepareIcons(CFolderItem* item)
+// ---- Commands, editing and drag and drop, carried out by their parts ----
+
+std::unique_ptr<QMenu> CFolderTree::CreateContextMenu(QTreeWidgetItem* item)
 {
-    QTreeWidgetItem* parent = item->parent();
-    const bool wantOpen = item->childCount() > 0 && item->openIcon < 0;
-    if (!parent || (item->normalIcon >= 0 && !wantOpen))
-        return;
-    // Siblings are painted one after another: they share one bound parent.
-    const CShellPidl parentList = GetItemPidl(parent);
-    if (!m_cachedFolder || !m_cachedList.Equals(parentList)) {
-        m_cachedList = parentList;
-        m_cachedFolder = parentList.BindFolder();
-    }
-    if (!m_cachedFolder)
-        return;
-    if (item->normalIcon < 0)
-        item->normalIcon = m_icons.GetIconIndex(*m_cachedFolder, item->relative, false);
-    if (wantOpen)
-        item->openIcon = m_icons.GetIconIndex(*m_cachedFolder, item->relative, true);
+    return m_commands->CreateContextMenu(item);
 }
 
-QIcon CFolderTree::ItemIcon(const CFolderItem& item) const
+void CFolderTree::keyPressEvent(QKeyEvent* event)
 {
-    const int slot = item.childCount() > 0 && item.openIcon >= 0 ? item.openIcon : item.normalIcon;
-    // Until a row is painted it measures with the generic icon of the same size.
-    return SlotIcon(std::max(slot, 0));
+    if (event->key() == Qt::Key_Delete && state() != EditingState)
+        m_commands->DeleteKey();
+    QTreeWidget::keyPressEvent(event);
 }
 
-const QIcon& CFolderTree::SlotIcon(int slot) const
+bool CFolderTree::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {
-    while (static_cast<int>(m_slotIcons.size()) < m_icons.Count())
-        m_slotIcons.push_back(m_icons.Icon(static_cast<int>(m_slotIcons.size())));
-    static const QIcon none;
-    return slot < static_cast<int>(m_slotIcons.size()) ? m_slotIcons[static_cast<size_t>(slot)] : none;
+    if (trigger != NoEditTriggers && !IsRenamable(itemFromIndex(index)))
+        return false;
+    const bool wasEditing = state() == EditingState;
+    const bool result = QTreeWidget::edit(index, trigger, event);
+    if (!wasEditing && state() == EditingState)
+        m_commands->EditStarted(index);
+    return result;
+}
+
+void CFolderTree::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    // Tab would move the edit, and with it the selection, to the next folder.
+    if (hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem)
+        hint = QAbstractItemDelegate::SubmitModelCache;
+    QTreeWidget::closeEditor(editor, hint);
+    m_commands->EditorClosed(editor);
+}
+
+void CFolderTree::startDrag(Qt::DropActions)
+{
+    // The press became a drag: the selection stays where it was.
+    m_pressedItem = QPersistentModelIndex();
+    m_drop->DragOut(itemAt(m_pressPos));
+}
+
+// ---- The questions and messages of the commands and the drops ----
+
+QAction* CFolderTree::ExecContextMenu(QMenu* menu, const QPoint& globalPos)
+{
+    return menu->exec(globalPos);
+}
+
+bool CFolderTree::ConfirmDelete(const std::string& path)
+{
+    const QString text = tr("Do you want to move the folder \"%1\" and everything in it to the trash?")
+                             .arg(QString::fromStdString(DisplayUtf8(path)));
+    return QMessageBox::question(window(), QString::fromUtf8(res::String(res::kStrAppTitle)), text,
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
+        == QMessageBox::Yes;
+}
+
+void CFolderTree::ShowError(const QString& text)
+{
+    QMessageBox::critical(window(), QString::fromUtf8(res::String(res::kStrAppTitle)), text);
+}
+
+QString CFolderTree::ConfirmTransferText(bool copy, size_t count, const std::string& destination)
+{
+    const std::string where = DisplayUtf8(destination);
+    const char* format = res::String(res::kStrConfirmDrop);
+    const char* verb = res::String(copy ? res::kStrCopy : res::kStrMove);
+    const int size = std::snprintf(nullptr, 0, format, verb, static_cast<int>(count), where.c_str());
+    std::string text(static_cast<size_t>(std::max(size, 0)) + 1, '\0');
+    std::snprintf(text.data(), text.size(), format, verb, static_cast<int>(count), where.c_str());
+    text.pop_back();
+    return QString::fromStdString(text);
+}
+
+bool CFolderTree::ConfirmTransfer(bool copy, const std::vector<std::string>& sources,
+                                  const std::string& destination)
+{
+    return QMessageBox::question(this, QString::fromUtf8(res::String(res::kStrAppTitle)),
+                                 ConfirmTransferText(copy, sources.size(), destination),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
+        == QMessageBox::Yes;
+}
+
+TransferResult CFolderTree::RunTransfer(TransferKind kind, const std::vector<std::string>& sources,
+                                        const std::string& target)
+{
+    CTransferRunner runner(this);
+    return runner.Run(kind, sources, target);
+}
+
+Qt::DropAction CFolderTree::RunDrag(QMimeData* data)
+{
+    // Qt deletes the drag when it is over.
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    return drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
 }

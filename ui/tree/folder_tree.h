@@ -12,19 +12,20 @@
 // and past it, and the parent is told why it is empty (the error).
 // The context menu (149) carries New Folder, Rename and Delete; renames are
 // edited in place, and the shown folder is renamed by the parent (kind 0).
+// The commands are a class the tree owns (CFolderTreeCommands).
 //
-// Drag and drop (folder_tree_drop.cpp): a folder dragged out travels as a
-// text/uri-list, and leaves the tree when the receiver really moved it.
-// Files and folders dropped on a file-system folder (from the tree, the
-// thumbnail pane or another program) are moved there, or copied with Ctrl
-// or Shift, after the user confirms. While something is dragged over it,
-// the tree scrolls at its top and bottom rows and opens a folder the cursor
-// rests on.
+// Drag and drop (CFolderTreeDrop, owned by the tree): a folder dragged out
+// travels as a text/uri-list, and leaves the tree when the receiver really
+// moved it. Files and folders dropped on a file-system folder (from the
+// tree, the thumbnail pane or another program) are moved there, or copied
+// with Ctrl or Shift, after the user confirms. While something is dragged
+// over it, the tree scrolls at its top and bottom rows and opens a folder
+// the cursor rests on.
 //
 // Ownership: every item owns its data (relative list, icon slots); items
 // below the Desktop root live only while their parent is expanded, so keep
 // no QTreeWidgetItem pointer across anything that may collapse a folder.
-// The icon cache and the bound folder of the last painted siblings belong
+// The icons (CFolderTreeIcons), the commands and the drag and drop belong
 // to the tree.
 //
 // Thread rules: user-interface thread only. Notifications are emitted
@@ -33,8 +34,10 @@
 
 #include "browse/folder_watcher.h"
 #include "files/file_transfer.h"
-#include "common/shell_icon_cache.h"
 #include "browse/shell_pidl.h"
+#include "tree/folder_tree_commands.h"
+#include "tree/folder_tree_drop.h"
+#include "tree/folder_tree_icons.h"
 
 #include <QBasicTimer>
 #include <QHash>
@@ -44,7 +47,6 @@
 #include <QPointer>
 #include <QSet>
 #include <QTreeWidget>
-#include <ctime>
 #include <map>
 #include <memory>
 #include <string>
@@ -115,33 +117,23 @@ public:
 
     // The item the folder commands act on, set by a right click or the
     // Delete key; null once that item is gone.
-    void SetCommandItem(QTreeWidgetItem* item);
-    QTreeWidgetItem* CommandItem() const;
+    void SetCommandItem(QTreeWidgetItem* item) { m_commands->SetCommandItem(item); }
+    QTreeWidgetItem* CommandItem() const { return m_commands->CommandItem(); }
     // Runs New Folder (900), Rename (901) or Delete (902) on the command item.
-    void RunCommand(int id);
+    void RunCommand(int id) { m_commands->Run(id); }
     // Menu 149 for `item`: actions carry their command as data and are
     // enabled as the commands allow. Owned by the caller.
     std::unique_ptr<QMenu> CreateContextMenu(QTreeWidgetItem* item);
 
-    // Drag and drop: the hover step runs every 150 ms while something is
-    // dragged over the tree; a folder the cursor rests on opens at the sixth
-    // further step.
-    static constexpr int kHoverTickMs = 150;
-    static constexpr int kHoverOpenTicks = 6;
     // How long changes to watched folders gather before the tree follows.
     static constexpr int kFolderBatchMs = 250;
     // Lists the item's folder anew and inserts the subfolders it does not
     // show yet, sorted; nothing when the item was never expanded.
     void RefreshChildren(QTreeWidgetItem* item);
     // The folder drawn as the drop target, or null.
-    QTreeWidgetItem* DropHighlight() const;
+    QTreeWidgetItem* DropHighlight() const { return m_drop->DropHighlight(); }
     // String 24 made up: "Do you want to move 2 item(s) to /photos?".
     static QString ConfirmTransferText(bool copy, size_t count, const std::string& destination);
-
-    // The name New Folder tries at attempt 1 ("New Folder"), 2 to 5
-    // ("New Folder 2" ...), and after that the name carrying `now`'s day of
-    // the year and time of day ("New Folder 032141507").
-    static std::string NewFolderName(int attempt, const std::tm& now);
 
 signals:
     // Connected with Qt::DirectConnection: the receiver has acted when emit returns.
@@ -172,21 +164,24 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override { m_commands->ContextMenu(event); }
     void startDrag(Qt::DropActions supportedActions) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dragLeaveEvent(QDragLeaveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override { m_drop->DragEnter(event); }
+    void dragMoveEvent(QDragMoveEvent* event) override { m_drop->DragMove(event); }
+    void dragLeaveEvent(QDragLeaveEvent* event) override { m_drop->DragLeave(event); }
+    void dropEvent(QDropEvent* event) override { m_drop->Drop(event); }
 
 protected slots:
-    void commitData(QWidget* editor) override;
+    // The label changes only once the folder is renamed, after the editor
+    // has closed, so the model is not written here.
+    void commitData(QWidget* editor) override { m_commands->CommitData(editor); }
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     friend class CFolderItem;
     friend class CFolderSelectionModel;
+    friend class CFolderTreeCommands;
+    friend class CFolderTreeDrop;
 
     static CFolderItem* FolderItem(QTreeWidgetItem* item);
     static bool IsBelow(const QTreeWidgetItem* item, const QTreeWidgetItem* ancestor);
@@ -211,18 +206,8 @@ private:
     bool SelectionChanging(const QModelIndex& index);
     bool NotifyChosen(QTreeWidgetItem* item);
 
-    // Icons: computed when a row is painted.
-    void PrepareIcons(CFolderItem* item);
-    QIcon ItemIcon(const CFolderItem& item) const;
-    const QIcon& SlotIcon(int slot) const;
-
-    // Commands and label editing.
-    void NewFolder();
-    void StartRename();
-    void DeleteFolder();
-    void FinishRename(QTreeWidgetItem* item, const QString& text);
-    bool RenameItem(CFolderItem* item, const std::string& newName, std::string* error);
-    void CancelEditing(QTreeWidgetItem* under);
+    // The item's icon, made when its row is first painted (CFolderTreeIcons).
+    QIcon ItemIcon(const CFolderItem& item) const { return m_icons->ItemIcon(item); }
 
     // Keeping the open folders current (folder_tree_watch.cpp).
     void SetUpFolderWatch();
@@ -233,43 +218,21 @@ private:
     void UpdateChangedFolders(const FolderBatch& changed);
     void UpdateChildren(QTreeWidgetItem* item);
 
-    // Drag and drop.
-    QTreeWidgetItem* DropTargetAt(const QPoint& pos) const;
-    bool IsOnLabel(QTreeWidgetItem* item, const QPoint& pos) const;
-    void Hover(const QPoint& pos);
-    void EndHover();
-    void HoverStep();
-    void SetDropHighlight(QTreeWidgetItem* item);
-    static Qt::DropAction ActionFor(Qt::KeyboardModifiers modifiers, Qt::DropActions possible);
-
     bool m_notify = true;
     bool m_inSelectionChange = false;
     // SelectPidl is opening the levels of a route: it scrolls once at the end.
     bool m_walkingRoute = false;
-    CShellIconCache m_icons;
-    mutable std::vector<QIcon> m_slotIcons;
-    // The bound folder of the siblings that were last given icons.
-    std::unique_ptr<CShellFolder> m_cachedFolder;
-    CShellPidl m_cachedList;
-    QPersistentModelIndex m_commandItem;
-    // The label being edited: its item, its editor and the text committed.
-    QPersistentModelIndex m_editIndex;
-    QPointer<QWidget> m_editor;
-    QString m_pendingText;
-    bool m_hasPending = false;
-    // Drag and drop: where the left button went down, the folder being
-    // dragged out, the folder under the cursor (at m_hoverPos) now and at the
-    // last step, and the one drawn as the target.
+    const std::unique_ptr<CFolderTreeIcons> m_icons;
+    // Where the left button went down: a drag carries the folder pressed.
     QPoint m_pressPos;
     bool m_inPress = false;
     QPersistentModelIndex m_pressedItem;  // chosen on release when no drag started
-    QPersistentModelIndex m_draggedItem;
-    QPersistentModelIndex m_hoverItem;
-    QPersistentModelIndex m_lastHoverItem;
-    QPersistentModelIndex m_dropHighlight;
-    QPoint m_hoverPos;
-    int m_hoverTicks = 0;
-    QBasicTimer m_hoverTimer;
+    const std::unique_ptr<CFolderTreeCommands> m_commands;
+    const std::unique_ptr<CFolderTreeDrop> m_drop;
+    // The folder watch waits while a label is edited or something is
+    // dragged over the tree: the open editor and the hover timer.
+    const QPointer<QWidget>& m_editor;
+    const QBasicTimer& m_hoverTimer;
     // The expanded folders watched, by their path (bytes).
     CFolderWatcher* m_folderWatch = nullptr;
     QHash<quint64, std::string> m_watched;   // item serial: its path (empty: none)

@@ -556,7 +556,7 @@ void TestMainFrame::renameQuestionAnswersYesOnEnter()
             QTest::keyClick(box, Qt::Key_Return);
     });
     enter.start(10);
-    QVERIFY(frame && frame->AskRenameWithoutJpegExtension("a.png"));
+    QVERIFY(frame && frame->LoaderHost()->AskRenameWithoutJpegExtension("a.png"));
 }
 
 // A folder the user may not read is chosen; the pane says why it is empty.

@@ -15,6 +15,7 @@
 #include "folder_tree_test_util.h"
 #include "browse/folder_listing.h"
 #include "tree/folder_tree.h"
+#include "tree/folder_tree_commands.h"
 #include "tests/core/browse/browse_test_util.h"
 
 using browsetest::Exists;
@@ -397,7 +398,7 @@ void TestFolderTree::newFolder()
                            "New Folder 4", "New Folder 5", "New Folder 032141507"};
     QVERIFY(Mkdir("nf"));
     for (int attempt = 1; attempt <= 6; ++attempt) {
-        QCOMPARE(CFolderTree::NewFolderName(attempt, t), std::string(names[attempt - 1]));
+        QCOMPARE(CFolderTreeCommands::NewFolderName(attempt, t), std::string(names[attempt - 1]));
         QVERIFY(attempt == 6 || Mkdir("nf/" + std::string(names[attempt - 1])));
     }
     // With the five plain names taken, the new one carries the time; its

@@ -1,7 +1,4 @@
-// The auxiliary windows and the Options dialog: the properties window made
-// hidden at creation and shown by F2, the About window made on demand, and
-// the options' effects on the display bitmap, the loader and the desktop
-// association.
+#include "app/frame_windows.h"
 
 #include <unistd.h>
 
@@ -16,6 +13,7 @@
 #include "desktop/desktop_association.h"
 #include "windows/options_dialog.h"
 #include "windows/properties_window.h"
+#include "windows/slide_show_dialog.h"
 
 Q_LOGGING_CATEGORY(lcWindows, "lumvane.windows", QtWarningMsg)
 
@@ -33,33 +31,51 @@ std::string ProgramPath()
 
 }  // namespace
 
-void CMainFrame::CreatePropertiesWindow()
+CFrameWindows::CFrameWindows(CMainFrame* frame, AppSettings* settings, CThumbLoader* loader)
+    : m_frame(frame), m_settings(settings), m_loader(loader)
 {
-    m_propertiesWnd = new CPropertiesWnd(this, m_settings->propertiesRect.ToQRect());
 }
 
-void CMainFrame::ShowPropertiesOf(ImageItem* item)
+void CFrameWindows::CreatePropertiesWindow()
+{
+    m_propertiesWnd = new CPropertiesWnd(m_frame, m_settings->propertiesRect.ToQRect());
+}
+
+void CFrameWindows::ShowPropertiesOf(ImageItem* item)
 {
     if (auto* window = qobject_cast<CPropertiesWnd*>(m_propertiesWnd.data()))
         window->ShowItem(*m_loader, item);
 }
 
-void CMainFrame::OnImagePropertiesCommand()
+bool CFrameWindows::CloseActiveOnEscape(QWidget* active)
+{
+    if (m_propertiesWnd && m_propertiesWnd->isVisible() && active == m_propertiesWnd) {
+        m_propertiesWnd->hide();
+        return true;
+    }
+    if (m_aboutWnd && active == m_aboutWnd) {
+        QMetaObject::invokeMethod(m_aboutWnd.data(), &QWidget::close, Qt::QueuedConnection);
+        return true;
+    }
+    return false;
+}
+
+void CFrameWindows::OnImagePropertiesCommand()
 {
     if (!m_propertiesWnd)
         return;
     if (m_propertiesWnd->isHidden())
         m_propertiesWnd->show();
-    if (m_currentItem)
-        ShowPropertiesOf(m_currentItem);
+    if (m_frame->CurrentItem())
+        ShowPropertiesOf(m_frame->CurrentItem());
     m_propertiesWnd->raise();
     m_propertiesWnd->activateWindow();
 }
 
-void CMainFrame::OnOptionsCommand()
+void CFrameWindows::OnOptionsCommand()
 {
     CDesktopAssociation association(XdgDirs::FromEnvironment(), ProgramPath());
-    COptionsDlg dialog(this);
+    COptionsDlg dialog(m_frame);
     dialog.dithering = m_settings->dithering;
     dialog.highQualitySubsampling = m_settings->highQualitySubsampling;
     dialog.zoomInterpolation = m_settings->zoomInterpolation;
@@ -72,8 +88,8 @@ void CMainFrame::OnOptionsCommand()
     if (dialog.exec() != QDialog::Accepted)
         return;
     OptionsEffects effects;
-    effects.setUpDisplayBitmap = [this] { SetUpDisplayBitmap(); };
-    effects.renewDecoding = [this] { ApplyLoaderOptions(); };
+    effects.setUpDisplayBitmap = [this] { m_frame->SetUpDisplayBitmap(); };
+    effects.renewDecoding = [this] { m_frame->ApplyLoaderOptions(); };
     effects.isAssociated = [&association] { return association.IsAssociated(); };
     // A failure is silent to the user; the box shows the platform's state
     // the next time the dialog opens.
@@ -85,11 +101,11 @@ void CMainFrame::OnOptionsCommand()
     ApplyOptions(dialog, *m_settings, effects);
 }
 
-void CMainFrame::OnAboutCommand()
+void CFrameWindows::OnAboutCommand()
 {
     if (m_aboutWnd)
         return;
-    auto* about = new CAboutWnd(this);
+    auto* about = new CAboutWnd(m_frame);
     if (!about->IsCreated()) {
         delete about;
         return;
@@ -97,4 +113,19 @@ void CMainFrame::OnAboutCommand()
     m_aboutWnd = about;
     about->show();
     about->activateWindow();
+}
+
+void CFrameWindows::AdjustSlideShow()
+{
+    CSlideShowDlg dialog(m_frame);
+    dialog.delay = m_settings->slideDelay;
+    dialog.forward = m_settings->slideBackward ? 0 : 1;
+    dialog.backward = m_settings->slideBackward ? 1 : 0;
+    dialog.repeat = m_settings->slideRepeat ? 1 : 0;
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_settings->slideDelay = dialog.delay;
+    m_settings->slideBackward = dialog.backward != 0;
+    m_settings->slideRepeat = dialog.repeat != 0;
+    m_frame->UpdateSlideTimer();
 }

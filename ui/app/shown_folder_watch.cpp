@@ -1,7 +1,4 @@
-// Folders that stay current: the main window watches the folder the loader
-// lists, and takes in what other programs create, delete, rename or
-// rewrite there, keeping the image shown (or showing the next one when it
-// is gone), the pane's selection and its scroll position.
+#include "app/shown_folder_watch.h"
 
 #include <utility>
 
@@ -10,10 +7,10 @@
 #include <QTimer>
 
 #include "app/control_panel.h"
+#include "app/frame_windows.h"
 #include "app/main_frame.h"
 #include "browse/folder_watcher.h"
 #include "browse/shell_folder.h"
-#include "view/image_view.h"
 #include "loader/folder_relisting.h"
 #include "pane/rename_edit.h"
 #include "loader/thumb_loader.h"
@@ -24,7 +21,11 @@ namespace {
 constexpr int kRelistPollMs = 50;
 }  // namespace
 
-void CMainFrame::WatchShownFolder()
+CShownFolderWatch::CShownFolderWatch(CMainFrame* frame) : m_frame(frame) {}
+
+CShownFolderWatch::~CShownFolderWatch() = default;
+
+void CShownFolderWatch::WatchShownFolder()
 {
     if (!m_watcher) {
         m_watcher = new CFolderWatcher(CFolderWatcher::kBatchMs, this);
@@ -49,8 +50,8 @@ void CMainFrame::WatchShownFolder()
     m_deferredNamed.clear();
     m_deferredRewritten.clear();
     // A file opened alone has no folder listed yet: nothing to keep current.
-    const CShellFolder* folder = m_loader->BoundFolder();
-    m_watcher->Watch(folder && !m_folderPending ? folder->Path() : std::string());
+    const CShellFolder* folder = m_frame->Loader()->BoundFolder();
+    m_watcher->Watch(folder && !m_frame->FolderPending() ? folder->Path() : std::string());
 }
 
 // What replaces the shown item: itself or its rewritten version, else the
@@ -72,10 +73,10 @@ static ImageItem* ItemToShow(ImageItem* shown, const FolderChanges& changes)
 
 // The named files are looked at alone; after an overflow the folder is
 // listed whole on a thread of its own, and the window goes on meanwhile.
-void CMainFrame::OnFolderChanged(const std::set<std::string>& named, const std::set<std::string>& rewritten,
-                                 bool overflowed)
+void CShownFolderWatch::OnFolderChanged(const std::set<std::string>& named,
+                                        const std::set<std::string>& rewritten, bool overflowed)
 {
-    if (m_folderPending)
+    if (m_frame->FolderPending())
         return;
     m_deferredNamed.insert(named.begin(), named.end());
     m_deferredRewritten.insert(rewritten.begin(), rewritten.end());
@@ -93,9 +94,10 @@ void CMainFrame::OnFolderChanged(const std::set<std::string>& named, const std::
     // A dialog, a drag or a file operation of the pane may be under way in
     // a nested event loop, holding items of the list, or a name is being
     // edited in place: the list changes only once that is over.
-    const QWidget* renaming = m_controlPanel->ThumbnailPane()->RenameEdit();
-    if (m_paneOperation || QApplication::activeModalWidget() || QApplication::activePopupWidget()
-        || QThread::currentThread()->loopLevel() > 1 || (renaming && renaming->isVisible())) {
+    const QWidget* renaming = m_frame->ControlPanel()->ThumbnailPane()->RenameEdit();
+    if (m_frame->PaneOperationRunning() || QApplication::activeModalWidget()
+        || QApplication::activePopupWidget() || QThread::currentThread()->loopLevel() > 1
+        || (renaming && renaming->isVisible())) {
         m_folderRetry->start(CFolderWatcher::kBatchMs);
         return;
     }
@@ -105,51 +107,49 @@ void CMainFrame::OnFolderChanged(const std::set<std::string>& named, const std::
         const bool listed = m_relisting->Take(&files);
         m_relistWanted = false;
         if (listed)
-            m_loader->CompareListing(files, std::exchange(m_deferredRewritten, {}), &changes);
+            m_frame->Loader()->CompareListing(files, std::exchange(m_deferredRewritten, {}), &changes);
         TakeFolderChanges(changes);
         if (!m_deferredNamed.empty())
             m_folderRetry->start(0);
         return;
     }
-    m_loader->CheckNames(std::exchange(m_deferredNamed, {}), std::exchange(m_deferredRewritten, {}),
-                         &changes);
+    m_frame->Loader()->CheckNames(std::exchange(m_deferredNamed, {}), std::exchange(m_deferredRewritten, {}),
+                                  &changes);
     TakeFolderChanges(changes);
 }
 
-void CMainFrame::TakeFolderChanges(FolderChanges& changes)
+void CShownFolderWatch::TakeFolderChanges(FolderChanges& changes)
 {
     if (changes.Empty())
         return;
-    CThumbView* pane = m_controlPanel->ThumbnailPane();
+    CThumbLoader* loader = m_frame->Loader();
+    CThumbView* pane = m_frame->ControlPanel()->ThumbnailPane();
     const int scroll = pane->ScrollPosition();
-    ImageItem* const shown = m_currentItem;
+    ImageItem* const shown = m_frame->CurrentItem();
     ImageItem* const show = ItemToShow(shown, changes);
     std::vector<ImageItem*> selected;
     for (ImageItem* item : pane->SelectedItems())
         if (ImageItem* stays = changes.Successor(item))
             selected.push_back(stays);
-    const bool wasEmpty = !m_loader->FirstItem();
+    const bool wasEmpty = !loader->FirstItem();
     // Nothing may point at an item the loader is about to free.
-    if (show != shown) {
-        m_view->SetImage(nullptr);
-        m_currentItem = nullptr;
-    }
+    if (show != shown)
+        m_frame->LetGoOfCurrentItem();
     // The places of the leaving items, while they are still there.
     std::vector<int> removedAt = changes.RemovedPlaces();
     std::vector<ImageItem*> added = changes.AddedItems();
-    m_loader->ApplyFolderChanges(changes);
-    if (wasEmpty && m_loader->FirstItem())
-        StartThumbnails();
+    loader->ApplyFolderChanges(changes);
+    if (wasEmpty && loader->FirstItem())
+        m_frame->StartThumbnails();
     pane->Rebuild(std::move(removedAt), std::move(added));
     if (show != shown) {
-        m_fitSuspended = false;
         if (show)
-            ShowImage(show, true);
+            m_frame->StepTo(show);
         else
-            ClearImage();
+            m_frame->ClearImage();
     }
-    pane->RestoreSelection(m_currentItem, selected);
+    pane->RestoreSelection(m_frame->CurrentItem(), selected);
     pane->ScrollTo(scroll);
-    ShowPropertiesOf(m_currentItem);
-    UpdateActions();
+    m_frame->Windows()->ShowPropertiesOf(m_frame->CurrentItem());
+    m_frame->UpdateActions();
 }

@@ -1,11 +1,9 @@
-// The loader's questions, confirmations and drags, as the main window's
-// dialogs and a drag of file URLs.
+#include "app/loader_dialogs.h"
 
 #include <QDrag>
 #include <QMessageBox>
 #include <QMimeData>
 
-#include "app/main_frame.h"
 #include "browse/shell_pidl.h"
 #include "browse/uri_list.h"
 #include "report/string_table.h"
@@ -29,21 +27,21 @@ QString FileName(const std::string& path)
 }
 }  // namespace
 
-bool CMainFrame::AskRenameWithoutJpegExtension(const std::string&)
+bool CLoaderDialogs::AskRenameWithoutJpegExtension(const std::string&)
 {
-    return QMessageBox::question(this, Title(), QString::fromUtf8(res::String(res::kStrRenameExtension)),
+    return QMessageBox::question(m_window, Title(), QString::fromUtf8(res::String(res::kStrRenameExtension)),
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
         == QMessageBox::Yes;
 }
 
-bool CMainFrame::ConfirmTrash(const std::vector<std::string>& paths)
+bool CLoaderDialogs::ConfirmTrash(const std::vector<std::string>& paths)
 {
     if (paths.empty())
         return false;
     const QString text = paths.size() == 1
         ? QStringLiteral("Move \"%1\" to the trash?").arg(FileName(paths.front()))
         : QStringLiteral("Move these %1 files to the trash?").arg(paths.size());
-    QMessageBox box(QMessageBox::Question, Title(), text, QMessageBox::Yes | QMessageBox::No, this);
+    QMessageBox box(QMessageBox::Question, Title(), text, QMessageBox::Yes | QMessageBox::No, m_window);
     box.setDefaultButton(QMessageBox::Yes);
     if (paths.size() > 1) {
         QStringList names;
@@ -54,15 +52,15 @@ bool CMainFrame::ConfirmTrash(const std::vector<std::string>& paths)
     return box.exec() == QMessageBox::Yes;
 }
 
-void CMainFrame::ReportTrashFailure(const std::string& path, const std::string& why)
+void CLoaderDialogs::ReportTrashFailure(const std::string& path, const std::string& why)
 {
     QString text = QStringLiteral("\"%1\" could not be moved to the trash and was kept.").arg(Readable(path));
     if (!why.empty())
         text += QLatin1Char('\n') + QString::fromStdString(DisplayUtf8(why));
-    QMessageBox::warning(this, Title(), text);
+    QMessageBox::warning(m_window, Title(), text);
 }
 
-ILoaderHost::DragResult CMainFrame::RunDrag(const std::vector<std::string>& paths)
+ILoaderHost::DragResult CLoaderDialogs::RunDrag(const std::vector<std::string>& paths)
 {
     if (paths.empty())
         return DragResult::None;
@@ -71,7 +69,7 @@ ILoaderHost::DragResult CMainFrame::RunDrag(const std::vector<std::string>& path
     data->setData(QStringLiteral("text/uri-list"), EncodeUriList(paths));
     // On the heap: Qt deletes a drag itself once the drop is finished, which
     // with another program as the target may be after exec returns.
-    auto* drag = new QDrag(this);
+    auto* drag = new QDrag(m_window);
     drag->setMimeData(data);
     switch (drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction)) {
     case Qt::MoveAction: return DragResult::Moved;
