@@ -228,14 +228,34 @@ bool RewriteExif(std::vector<uint8_t>& payload, const ExifChanges& changes, std:
 
 std::vector<uint8_t> ExifWithOrientation(int orientation)
 {
-    // Little-endian TIFF: header, IFD0 of one SHORT entry, no next IFD.
-    return {'E', 'x',  'i',  'f', 0,
-            0,   'I',  'I',  42,  0,
-            8,   0,    0,    0,   1,
-            0,   0x12, 0x01, 3,   0,
-            1,   0,    0,    0,   uint8_t(orientation),
-            0,   0,    0,    0,   0,
-            0,   0};
+    // Little-endian TIFF: IFD0 with the orientation and the four tags every
+    // Exif JPEG must have (72 dpi, centred chroma), then the two rationals.
+    CTiffPatch tiff(std::vector<uint8_t>(90, 0), true);
+    tiff.Bytes()[0] = tiff.Bytes()[1] = 'I';
+    tiff.Put(2, 42, 2);
+    tiff.Put(4, 8, 4);
+    tiff.Put(8, 5, 2);
+    const uint32_t entries[5][4] = {
+        {kOrientation, 3, 1, uint32_t(orientation)},
+        {0x011A, 5, 1, 74},
+        {0x011B, 5, 1, 82},
+        {0x0128, 3, 1, 2},
+        {0x0213, 3, 1, 1},
+    };
+    for (size_t i = 0; i < 5; ++i) {
+        const size_t at = 10 + i * kEntry;
+        tiff.Put(at, entries[i][0], 2);
+        tiff.Put(at + 2, entries[i][1], 2);
+        tiff.Put(at + 4, entries[i][2], 4);
+        tiff.Put(at + 8, entries[i][3], entries[i][1] == 3 ? 2 : 4);
+    }
+    for (size_t at : {74, 82}) {
+        tiff.Put(at, 72, 4);
+        tiff.Put(at + 4, 1, 4);
+    }
+    std::vector<uint8_t> payload(kExifId, kExifId + kIdSize);
+    payload.insert(payload.end(), tiff.Bytes().begin(), tiff.Bytes().end());
+    return payload;
 }
 
 void RewriteXmpOrientation(std::vector<uint8_t>& payload, int orientation)
