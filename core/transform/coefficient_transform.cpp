@@ -371,6 +371,13 @@ bool CCoefficientTransform::Write(const Orientation& op, bool trim, const std::v
                                       : "the file can't be read (" + c.Message() + ")";
         return false;
     }
+    // Bytes after the end of the picture (a second image a camera appended)
+    // would not come along; padding may go.
+    const JOCTET* tail = c.src.src->next_input_byte;
+    if (std::any_of(tail, tail + c.src.src->bytes_in_buffer, [](JOCTET b) { return b != 0 && b != 0xFF; })) {
+        m_error = "it holds data after the end of its picture, which the turn would lose";
+        return false;
+    }
     if (c.err.mgr.num_warnings > 0) {
         m_error = std::string("the file is damaged (") + c.err.firstWarning + ")";
         return false;

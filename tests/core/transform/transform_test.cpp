@@ -144,9 +144,12 @@ TEST(LosslessTransform, RefusalLeavesTheFileAsItWas)
     const std::vector<uint8_t> photo = Encode(kFrames[0]);
     const auto plain = [](const std::string&, const std::string&) { return FileTransformOptions {}; };
     std::vector<uint8_t> cut(photo.begin(), photo.begin() + long(photo.size() / 3));
+    std::vector<uint8_t> trailer = photo;
+    trailer.insert(trailer.end(), {0xFF, 0xD8, 'M', 'P'});
     const Refusal kRefusals[] = {
         {"not a JPEG", "not a JPEG", plain, std::vector<uint8_t>(4000, 'x')},
         {"cut short", "Premature end", plain, cut},
+        {"second image", "after the end of its picture", plain, trailer},
         {"edges", "61x37 is not a whole number of 16x16", plain, Encode(kFrames[6])},
         {"exif loop", "Exif block is damaged", plain, HostileExif(true)},
         {"thumbnail outside", "thumbnail lies outside", plain, HostileExif(false)},
