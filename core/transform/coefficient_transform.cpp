@@ -267,7 +267,9 @@ bool WriteResult(Codec& c, const Axes& axes, int width, int height, const std::v
     c.dst.write_JFIF_header = FALSE;
     c.dst.write_Adobe_marker = FALSE;
     c.dst.arith_code = c.src.arith_code;
-    c.dst.optimize_coding = c.src.arith_code ? FALSE : TRUE;
+    // The standard Huffman tables, as a camera writes: one pass fewer than
+    // tables made for the picture, at about the same size.
+    c.dst.optimize_coding = FALSE;
     c.dst.restart_interval = c.src.restart_interval;
     if (c.src.progressive_mode)
         jpeg_simple_progression(&c.dst);
