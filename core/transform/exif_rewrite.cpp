@@ -275,7 +275,7 @@ void RewriteXmpOrientation(std::vector<uint8_t>& payload, int orientation)
             ++value;
         if (value != payload.end() && (*value == '"' || *value == '\'' || *value == '>'))
             ++value;
-        if (value + 1 < payload.end() && *value >= '1' && *value <= '8'
+        if (payload.end() - value >= 2 && *value >= '1' && *value <= '8'
             && (value[1] == '"' || value[1] == '\'' || value[1] == '<'))
             *value = uint8_t('0' + orientation);
     }
