@@ -1,10 +1,11 @@
 #pragma once
 // Turns one JPEG file in place without losing it: the result goes to a
-// temporary file in the same folder, is flushed to disk and read back (it
-// must decode, at the expected size), and only then replaces the original
-// by a rename. Permissions, owner (where allowed) and extended attributes go
-// with it; the modification time too when asked. On any refusal or failure
-// the original is untouched and no temporary file is left.
+// temporary file in the same folder, is flushed to disk and read back (the
+// bytes must be those that decoded cleanly, at the expected size, before
+// they were written), and only then replaces the original by a rename.
+// Permissions, owner (where allowed) and extended attributes go with it; the
+// modification time too when asked. On any refusal or failure the original
+// is untouched and no temporary file is left.
 //
 // Thread rules: any thread; calls on different files are independent. The
 // cancel callback runs on the calling thread.

@@ -147,6 +147,10 @@ TransformResult TransformJpeg(const std::vector<uint8_t>& jpeg, TransformOp op, 
         return r;
     if (!coefficients.Write(pixels, trim, markers, r.jpeg))
         return Refused(coefficients.Error());
+    // A damaged source can hold coefficients no baseline code can carry;
+    // nothing that does not read back cleanly is handed out.
+    if (!JpegDecodesCleanly(r.jpeg.data(), r.jpeg.size(), r.width, r.height))
+        return Refused("the turned picture does not read back cleanly");
     r.outcome = TransformResult::Outcome::Done;
     return r;
 }

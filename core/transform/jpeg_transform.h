@@ -36,4 +36,5 @@ struct TransformResult {
     std::string reason;  // Refused: why, in words for the user
 };
 
+// A result that is done has been decoded once more and read cleanly.
 TransformResult TransformJpeg(const std::vector<uint8_t>& jpeg, TransformOp op, EdgeAnswer edges);
