@@ -182,7 +182,8 @@ FileTransformResult TransformFile(const std::string& path, const FileTransformOp
     if (!::realpath(path.c_str(), resolved))
         return Refuse(SystemError("it can't be found"));
     const std::string target = resolved;
-    const CFd source(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without O_NONBLOCK a FIFO would wait for a writer before it is refused.
+    const CFd source(::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
     if (source.Get() < 0 || ::fstat(source.Get(), &st) != 0)
         return Refuse(SystemError("it can't be opened"));

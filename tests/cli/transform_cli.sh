@@ -98,6 +98,10 @@ if command -v exiftool >/dev/null; then
     cmp -s <(djpeg -pnm "$WORK/tagged.jpg") <(djpeg -pnm "$WORK/odd-copy.jpg") || fail "tag only: pixels changed"
 fi
 
+# A FIFO is refused at once, not waited on.
+mkfifo "$WORK/fifo.jpg"
+expect 1 transform rotate90 "$WORK/fifo.jpg"
+
 expect 2 transform rotate90
 expect 2 transform spin "$WORK/a.jpg"
 expect 2 transform rotate90 --edges crop "$WORK/a.jpg"
