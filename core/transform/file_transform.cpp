@@ -206,6 +206,11 @@ FileTransformResult TransformFile(const std::string& path, const FileTransformOp
         return {Outcome::Cancelled, {}};
 
     TransformResult turned = TransformJpeg(original, options.op, options.edges);
+    if (turned.partialEdges && options.askEdges) {
+        const EdgeAnswer answer = options.askEdges(path);
+        if (answer != EdgeAnswer::Refuse)
+            turned = TransformJpeg(original, options.op, answer);
+    }
     if (turned.outcome == TransformResult::Outcome::Unchanged)
         return {Outcome::Unchanged, {}};
     if (turned.outcome == TransformResult::Outcome::Refused)

@@ -21,6 +21,9 @@ struct FileTransformOptions {
     bool keepModificationTime = false;
     // Asked between the steps; true stops with the original as it was.
     std::function<bool()> cancelled;
+    // With edges Refuse: asked for a file whose partial edge blocks would
+    // move, before it is refused (the window's question); may answer Refuse.
+    std::function<EdgeAnswer(const std::string& path)> askEdges;
 };
 
 struct FileTransformResult {

@@ -115,10 +115,14 @@ TransformResult TransformJpeg(const std::vector<uint8_t>& jpeg, TransformOp op, 
     bool trim = false;
     if (PartialEdgesMove(frame, wanted)) {
         switch (edges) {
-        case EdgeAnswer::Refuse:
-            return Refused("its size " + std::to_string(frame.width) + "x" + std::to_string(frame.height)
-                           + " is not a whole number of " + std::to_string(frame.mcuWidth) + "x"
-                           + std::to_string(frame.mcuHeight) + " blocks, so its edge can't turn losslessly");
+        case EdgeAnswer::Refuse: {
+            TransformResult refused
+                = Refused("its size " + std::to_string(frame.width) + "x" + std::to_string(frame.height)
+                          + " is not a whole number of " + std::to_string(frame.mcuWidth) + "x"
+                          + std::to_string(frame.mcuHeight) + " blocks, so its edge can't turn losslessly");
+            refused.partialEdges = true;
+            return refused;
+        }
         case EdgeAnswer::Trim: trim = true; break;
         case EdgeAnswer::Tag:
             pixels = {};

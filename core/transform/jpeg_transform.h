@@ -33,7 +33,8 @@ struct TransformResult {
     std::vector<uint8_t> jpeg;  // Done: the new file
     int width = 0;              // Done: its size
     int height = 0;
-    std::string reason;  // Refused: why, in words for the user
+    std::string reason;         // Refused: why, in words for the user
+    bool partialEdges = false;  // Refused because the edges would move
 };
 
 // A result that is done has been decoded once more and read cleanly.

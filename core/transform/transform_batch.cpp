@@ -11,13 +11,19 @@ TransformBatchResult TransformFiles(const std::vector<std::string>& paths,
 {
     std::vector<FileTransformResult> results(paths.size());
     std::atomic<size_t> next {0};
-    std::mutex reportLock;
+    std::mutex reportLock, askLock;
+    FileTransformOptions each = options;
+    if (options.askEdges)
+        each.askEdges = [&](const std::string& path) {
+            const std::lock_guard<std::mutex> lock(askLock);
+            return options.askEdges(path);
+        };
     const auto work = [&] {
         for (size_t i = next++; i < paths.size(); i = next++) {
             if (options.cancelled && options.cancelled())
                 results[i].outcome = FileTransformResult::Outcome::Cancelled;
             else
-                results[i] = TransformFile(paths[i], options);
+                results[i] = TransformFile(paths[i], each);
             if (onFileDone) {
                 const std::lock_guard<std::mutex> lock(reportLock);
                 onFileDone(paths[i]);

@@ -4,8 +4,9 @@
 // listed in the order the files were given.
 //
 // Thread rules: TransformFiles blocks its caller until every file is done or
-// the run is cancelled. options.cancelled and onFileDone are called from the
-// worker threads; onFileDone calls come one at a time.
+// the run is cancelled. options.cancelled, options.askEdges and onFileDone
+// are called from the worker threads; askEdges calls come one at a time (a
+// question the user answers once for all), and so do onFileDone calls.
 
 #include <cstddef>
 #include <functional>

@@ -7,6 +7,10 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include <QDir>
 
 #include "decode/exif_reader.h"
@@ -14,6 +18,7 @@
 #include "tools/exif_builder.h"
 #include "transform/coefficient_transform.h"
 #include "transform/file_transform.h"
+#include "transform/transform_batch.h"
 
 namespace {
 
@@ -277,6 +282,33 @@ TEST(LosslessTransform, MetadataFollowsTheTurn)
         EXPECT_EQ(ExifOrientationTag(composed), 3);  // a quarter turn, then another
         EXPECT_EQ(std::make_pair(tagged.width, tagged.height), std::make_pair(61, 37));
     }
+}
+
+// Workers of a batch ask about partial edges one at a time (the window's
+// question is asked once), and the answer is what they do.
+TEST(TransformBatch, AsksAboutPartialEdgesOneAtATime)
+{
+    decodetest::TempDir dir;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 4; ++i)
+        paths.push_back(dir.Write("p" + std::to_string(i) + ".jpg", Encode(kFrames[i % 2 ? 6 : 0])));
+    std::atomic<int> asked {0}, inside {0};
+    std::atomic<bool> overlapped {false};
+    FileTransformOptions options;
+    options.op = TransformOp::Rotate90;
+    options.askEdges = [&](const std::string&) {
+        if (++inside > 1)
+            overlapped = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // room for another worker to come in
+        --inside;
+        ++asked;
+        return EdgeAnswer::Trim;
+    };
+    const TransformBatchResult r = TransformFiles(paths, options, 4);
+    EXPECT_EQ(r.done, 4u);
+    EXPECT_TRUE(r.problems.empty());
+    EXPECT_EQ(asked, 2);
+    EXPECT_FALSE(overlapped);
 }
 
 }  // namespace
