@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <csetjmp>
-#include <cstdio>
 #include <cstdlib>
 
 #include <jpeglib.h>
@@ -85,7 +84,7 @@ struct CCoefficientTransform::Codec {
     jvirt_barray_ptr dstArrays[MAX_COMPONENTS] {};
     int dstBlocksX[MAX_COMPONENTS] {};
     int dstBlocksY[MAX_COMPONENTS] {};
-    std::vector<JBLOCKROW> srcRows, dstRows;
+    std::vector<JBLOCKROW> srcRows;
     bool outOfRange = false;
 
     Codec()

@@ -24,7 +24,7 @@ bool IsIdentity(const Orientation& o)
 
 bool IsTransposing(const Orientation& o)
 {
-    return (o.rotation & 1) != 0;
+    return (Compose(o, {}).rotation & 1) != 0;
 }
 
 int StoredTag(const std::vector<JpegMarker>& markers)
@@ -143,7 +143,7 @@ TransformResult TransformJpeg(const std::vector<uint8_t>& jpeg, TransformOp op, 
     changes.oldHeight = frame.height;
     changes.newWidth = r.width;
     changes.newHeight = r.height;
-    changes.transposed = IsTransposing(Compose(pixels, {}));
+    changes.transposed = IsTransposing(pixels);
     if (!IsIdentity(pixels))
         changes.thumbnail = [&pixels](const std::vector<uint8_t>& in, std::vector<uint8_t>& out,
                                       std::string& error) { return TurnThumbnail(pixels, in, out, error); };
