@@ -1,6 +1,8 @@
 // lumvane-cli transform: lossless turns and mirrors of JPEG files in place,
 // several files at a time.
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -34,6 +36,25 @@ constexpr EdgeWord kEdges[] = {
     {"trim", EdgeAnswer::Trim},
     {"tag", EdgeAnswer::Tag},
 };
+
+// Ctrl+C or a TERM stops the run between two steps of a file, so that no
+// temporary file is left behind and no original is half replaced.
+std::atomic<bool> g_interrupted {false};
+
+extern "C" void OnInterrupt(int)
+{
+    g_interrupted = true;
+}
+
+void CancelOnInterrupt(FileTransformOptions& options)
+{
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    options.cancelled = [] { return g_interrupted.load(); };
+}
 
 }  // namespace
 
@@ -72,6 +93,7 @@ int RunTransform(int argc, char** argv)
         return 2;
     }
     options.op = op->op;
+    CancelOnInterrupt(options);
     const std::vector<std::string> files(args.begin() + 1, args.end());
     size_t finished = 0;
     const TransformBatchResult result = TransformFiles(files, options, 0, [&](const std::string&) {
@@ -81,5 +103,8 @@ int RunTransform(int argc, char** argv)
     for (const TransformProblem& problem : result.problems)
         std::fprintf(stderr, "lumvane-cli transform: %s: %s\n", OneLinePath(problem.path).c_str(),
                      problem.reason.c_str());
-    return result.problems.empty() ? 0 : 1;
+    if (result.cancelled)
+        std::fprintf(stderr, "lumvane-cli transform: cancelled; %zu files left as they were\n",
+                     result.cancelled);
+    return result.problems.empty() && !result.cancelled ? 0 : 1;
 }
