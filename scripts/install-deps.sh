@@ -14,6 +14,7 @@ packages=(
   qt6-qpa-plugins fonts-dejavu-core
   clang libclang-rt-14-dev clang-format
   ccache time
+  libimage-exiftool-perl
 )
 
 missing=()

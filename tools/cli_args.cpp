@@ -125,3 +125,12 @@ bool WriteCliImage(const char* command, CImageBitmap& image, const std::string& 
     std::fprintf(stderr, "lumvane-cli %s: %s: %s\n", command, output.c_str(), error.c_str());
     return false;
 }
+
+std::string OneLinePath(const std::string& path)
+{
+    std::string line = path;
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    return line;
+}

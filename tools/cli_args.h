@@ -43,6 +43,9 @@ std::string ParseCliArgumentList(int argc, char** argv, const std::vector<CliOpt
 // A whole decimal number from min to max, without sign or spaces.
 bool ParseCliNumber(const char* text, int min, int max, int& value);
 
+// A path on one line: control bytes (a newline in a name) show as '?'.
+std::string OneLinePath(const std::string& path);
+
 class CImageBitmap;
 
 // Why OUT cannot name the image file to write ("-o OUT is required", or a

@@ -11,3 +11,4 @@ int RunStep(int argc, char** argv);
 int RunBlit(int argc, char** argv);
 int RunCopy(int argc, char** argv);
 int RunMove(int argc, char** argv);
+int RunTransform(int argc, char** argv);

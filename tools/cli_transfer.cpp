@@ -39,16 +39,6 @@ bool ParseAnswer(const std::string& word, CollisionAnswer* answer)
     return false;
 }
 
-// A path on one line: control bytes (a newline in a name) show as '?'.
-std::string OneLine(const std::string& path)
-{
-    std::string line = path;
-    for (char& c : line)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            c = '?';
-    return line;
-}
-
 class CCliTransferHandler : public ITransferHandler {
 public:
     CCliTransferHandler(const char* command, bool ask, CollisionAnswer fixed, bool progress)
@@ -63,7 +53,8 @@ public:
         std::fprintf(stderr,
                      "lumvane-cli %s: \"%s\" is in the way of \"%s\": %s, skip, keep-both or cancel?"
                      " (\"all\" after it for the rest)\n",
-                     m_command, OneLine(collision.existing).c_str(), OneLine(collision.source).c_str(),
+                     m_command, OneLinePath(collision.existing).c_str(),
+                     OneLinePath(collision.source).c_str(),
                      collision.IsMerge() ? "replace (merge)" : "replace");
         std::string line;
         while (std::getline(std::cin, line)) {
@@ -147,7 +138,7 @@ int RunTransfer(const char* command, TransferKind kind, int argc, char** argv)
     if (progress && result.outcome != TransferOutcome::Refused)
         handler.PrintFinal(transfer.Progress());
     for (const TransferProblem& problem : result.problems)
-        std::fprintf(stderr, "lumvane-cli %s: %s: %s\n", command, OneLine(problem.path).c_str(),
+        std::fprintf(stderr, "lumvane-cli %s: %s: %s\n", command, OneLinePath(problem.path).c_str(),
                      problem.reason.c_str());
     if (result.outcome == TransferOutcome::Cancelled)
         std::fprintf(stderr, "lumvane-cli %s: cancelled\n", command);

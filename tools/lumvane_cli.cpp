@@ -1,5 +1,5 @@
-// lumvane-cli: the decoding, display, loading and file-transfer core from the
-// command line.
+// lumvane-cli: the decoding, display, loading, file-transfer and lossless
+// transform core from the command line.
 
 #include <cstdio>
 #include <cstring>
@@ -29,6 +29,9 @@ constexpr Command kCommands[] = {
      "copy [--on-collision ask|skip|replace|keep-both|cancel] [--progress] [--] SOURCE... TARGETDIR"},
     {"move", RunMove,
      "move [--on-collision ask|skip|replace|keep-both|cancel] [--progress] [--] SOURCE... TARGETDIR"},
+    {"transform", RunTransform,
+     "transform rotate90|rotate180|rotate270|flip-h|flip-v|transpose|transverse|auto "
+     "[--edges refuse|trim|tag] [--keep-mtime] [--progress] [--] FILE..."},
 };
 
 int Usage()

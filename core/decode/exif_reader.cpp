@@ -225,6 +225,7 @@ uint64_t CExifReader::ReadDirectory(uint64_t cursor, ExifIfd& ifd)
 
 void CExifReader::ReadEntry(size_t at, ExifEntry& entry)
 {
+    entry.at = at;
     entry.tag = U16(at);
     entry.type = U16(at + 2);
     entry.count = U32(at + 4);

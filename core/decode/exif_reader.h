@@ -26,6 +26,7 @@ struct ExifEntry {
     uint16_t tag = 0;
     int type = 0;
     int64_t count = 0;              // the 32-bit TIFF count, unsigned
+    size_t at = 0;                  // where its 12 bytes start in the TIFF data
     std::vector<ExifValue> values;  // numeric types only; see kMaxDecodedBytes
     std::string text;               // type 2: count bytes as stored, unterminated
     std::vector<uint8_t> bytes;     // type 7: count bytes as stored
@@ -54,6 +55,7 @@ public:
 
     const std::vector<uint8_t>& TiffData() const { return m_data; }
     bool IsEmpty() const { return m_data.empty(); }
+    bool IsLittleEndian() const { return m_littleEndian; }
 
     // Display name of a tag from the 103-entry table, or nullptr.
     static const char* TagName(uint16_t tag);

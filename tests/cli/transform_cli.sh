@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# lumvane-cli transform: files decode to exactly what jpegtran's lossless
+# transform of them decodes to; refusals leave the file byte for byte; the
+# Exif block stays valid and follows the turn.
+source "$(dirname "$0")/cli_common.sh"
+
+ops=("rotate90:-rotate 90" "rotate180:-rotate 180" "rotate270:-rotate 270" "flip-h:-flip horizontal"
+     "flip-v:-flip vertical" "transpose:-transpose" "transverse:-transverse")
+leftovers() { find "$WORK" -name '.*turning*' | head -n 1; }
+
+# same_pixels MODE SOURCE: every operation against jpegtran MODE (-perfect or -trim).
+same_pixels() {
+    local mode=$1 src=$2 op name edges=refuse
+    [ "$mode" = -trim ] && edges=trim
+    for op in "${ops[@]}"; do
+        name=${op%%:*}
+        cp "$src" "$WORK/w.jpg"
+        expect 0 transform "$name" --edges "$edges" "$WORK/w.jpg"
+        # shellcheck disable=SC2086 # the jpegtran options are words
+        jpegtran ${op#*:} "$mode" "$src" >"$WORK/ref.jpg"
+        cmp -s <(djpeg -pnm "$WORK/w.jpg") <(djpeg -pnm "$WORK/ref.jpg") ||
+            fail "$name $mode of $(basename "$src") decodes unlike jpegtran's"
+    done
+}
+
+jpeg "$WORK/even.jpg" 64 48
+djpeg -pnm "$WORK/even.jpg" >"$WORK/even.ppm"
+for kind in "s420:-sample 2x2" "s422:-sample 2x1" "s444:-sample 1x1" "grey:-grayscale" "progressive:-progressive" \
+    "restarts:-restart 1" "arithmetic:-arithmetic"; do
+    # shellcheck disable=SC2086
+    cjpeg ${kind#*:} "$WORK/even.ppm" >"$WORK/${kind%%:*}.jpg"
+    same_pixels -perfect "$WORK/${kind%%:*}.jpg"
+done
+od -An -tx1 -v "$WORK/w.jpg" | tr -s ' \n' ' ' | grep -q ' ff c9 ' ||
+    fail "an arithmetic-coded file came out in another coding"
+
+# Partial edge blocks: refused by default (file untouched, no temporary
+# file), trimmed like jpegtran -trim when asked.
+jpeg "$WORK/odd.jpg" 61 37
+cp "$WORK/odd.jpg" "$WORK/odd-copy.jpg"
+expect 1 transform rotate90 "$WORK/odd.jpg"
+matches "odd.jpg: its size 61x37 is not a whole number" "$ERR" "refusal names the file and why"
+cmp -s "$WORK/odd.jpg" "$WORK/odd-copy.jpg" || fail "a refused file changed"
+same_pixels -trim "$WORK/odd-copy.jpg"
+
+# A batch: the bad file is named, the others are done; exit 1.
+broken "$WORK/bad.jpg"
+cp "$WORK/s420.jpg" "$WORK/a.jpg"
+cp "$WORK/s444.jpg" "$WORK/b.jpg"
+expect 1 transform rotate180 --progress "$WORK/a.jpg" "$WORK/bad.jpg" "$WORK/b.jpg"
+same 1 "$(grep -c 'lumvane-cli transform' <<<"$ERR")" "one line for the one bad file"
+matches "bad.jpg: not a JPEG" "$ERR" "the bad file named"
+matches "progress: 3/3 files" "$ERR" "progress lines"
+cmp -s <(djpeg -pnm "$WORK/a.jpg") <(jpegtran -rotate 180 "$WORK/s420.jpg" | djpeg -pnm) || fail "batch: a.jpg not turned"
+[ -z "$(leftovers)" ] || fail "a temporary file was left: $(leftovers)"
+
+# --keep-mtime keeps the modification time.
+touch -d 2001-02-03T04:05:06 "$WORK/a.jpg"
+expect 0 transform flip-h --keep-mtime "$WORK/a.jpg"
+same "2001-02-03" "$(date -r "$WORK/a.jpg" +%F)" "--keep-mtime"
+
+# Exif: a photo stored turned (Orientation 6) with a thumbnail and XMP comes
+# out upright, valid, with the same tags except the ones the turn changes.
+if command -v exiftool >/dev/null; then
+    jpeg "$WORK/exif.jpg" 64 48
+    jpeg "$WORK/thumb.jpg" 40 24
+    exiftool -q -overwrite_original '-ThumbnailImage<='"$WORK/thumb.jpg" -Orientation#=6 -Make=Maker \
+        -ExifImageWidth=64 -ExifImageHeight=48 -XMP-tiff:Orientation#=6 "$WORK/exif.jpg"
+    cp "$WORK/exif.jpg" "$WORK/upright.jpg"
+    expect 0 transform auto "$WORK/upright.jpg"
+    X "exiftool -validate"
+    cmp -s <(djpeg -pnm "$WORK/upright.jpg") <(jpegtran -rotate 90 "$WORK/exif.jpg" | djpeg -pnm) ||
+        fail "auto: pixels unlike jpegtran -rotate 90"
+    tags() { exiftool -a -G1 -s -n -x FileName -x FileSize -x FileModifyDate -x FileAccessDate \
+        -x FileInodeChangeDate -x ThumbnailImage -x ThumbnailLength "$1" | tr -s ' '; }
+    same "< [Composite] ImageSize : 64 48
+< [ExifIFD] ExifImageHeight : 48
+< [ExifIFD] ExifImageWidth : 64
+< [File] ImageHeight : 48
+< [File] ImageWidth : 64
+< [IFD0] Orientation : 6
+< [XMP-tiff] Orientation : 6
+> [Composite] ImageSize : 48 64
+> [ExifIFD] ExifImageHeight : 64
+> [ExifIFD] ExifImageWidth : 48
+> [File] ImageHeight : 64
+> [File] ImageWidth : 48
+> [IFD0] Orientation : 1
+> [XMP-tiff] Orientation : 1" "$(diff <(tags "$WORK/exif.jpg") <(tags "$WORK/upright.jpg") | grep '^[<>]' | sort)" \
+        "tags changed by the turn"
+    same "P6 16 40" "$(exiftool -b -ThumbnailImage "$WORK/upright.jpg" | djpeg -pnm | head -c 8 | tr '\n' ' ' |
+        cut -d' ' -f1-3)" "thumbnail turned (its partial row trimmed)"
+    expect 0 transform auto "$WORK/upright.jpg"
+    # Keeping the pixels of a partial edge writes the composed orientation.
+    cp "$WORK/odd-copy.jpg" "$WORK/tagged.jpg"
+    expect 0 transform rotate270 --edges tag "$WORK/tagged.jpg"
+    same "8 0 0 0" "$(exiftool -s3 -n -Orientation -validate "$WORK/tagged.jpg" | tr '\n' ' ' | xargs)" "tag only"
+    cmp -s <(djpeg -pnm "$WORK/tagged.jpg") <(djpeg -pnm "$WORK/odd-copy.jpg") || fail "tag only: pixels changed"
+fi
+
+# A FIFO is refused at once, not waited on.
+mkfifo "$WORK/fifo.jpg"
+expect 1 transform rotate90 "$WORK/fifo.jpg"
+
+expect 2 transform rotate90
+expect 2 transform spin "$WORK/a.jpg"
+expect 2 transform rotate90 --edges crop "$WORK/a.jpg"
+finish
