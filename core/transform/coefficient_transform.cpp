@@ -7,6 +7,7 @@
 #include <jpeglib.h>
 
 #include "decode/decode_limits.h"
+#include "error_out.h"
 
 namespace {
 
@@ -310,24 +311,18 @@ void TransformedSize(const JpegFrame& frame, const Orientation& op, bool trim, i
 CCoefficientTransform::CCoefficientTransform() = default;
 CCoefficientTransform::~CCoefficientTransform() = default;
 
-bool CCoefficientTransform::Open(const uint8_t* data, size_t size)
+bool CCoefficientTransform::Open(const uint8_t* data, size_t size, std::string* error)
 {
     m_codec = std::make_unique<Codec>();
     m_markers.clear();
     m_frame = {};
     Codec& c = *m_codec;
-    if (!ReadHeader(c, data, size)) {
-        m_error = "not a JPEG file the library reads (" + c.Message() + ")";
-        return false;
-    }
-    if (!DataCanFillFrame(c.src, int64_t(size))) {
-        m_error = "the file is cut short: its data can't fill its frame";
-        return false;
-    }
-    if (FrameBlocks(c.src) * int64_t(sizeof(JBLOCK)) * 2 > kMaxTransformMemory) {
-        m_error = "the picture is too large to turn in memory";
-        return false;
-    }
+    if (!ReadHeader(c, data, size))
+        return Fail(error, "not a JPEG file the library reads (" + c.Message() + ")");
+    if (!DataCanFillFrame(c.src, int64_t(size)))
+        return Fail(error, "the file is cut short: its data can't fill its frame");
+    if (FrameBlocks(c.src) * int64_t(sizeof(JBLOCK)) * 2 > kMaxTransformMemory)
+        return Fail(error, "the picture is too large to turn in memory");
     const bool single = c.src.num_components == 1;
     m_frame.width = int(c.src.image_width);
     m_frame.height = int(c.src.image_height);
@@ -338,56 +333,42 @@ bool CCoefficientTransform::Open(const uint8_t* data, size_t size)
     m_frame.arithmetic = c.src.arith_code;
     for (jpeg_saved_marker_ptr m = c.src.marker_list; m; m = m->next) {
         // A segment longer than the kept length would come out cut.
-        if (m->original_length != m->data_length) {
-            m_error = "a marker segment is longer than it can be kept";
-            return false;
-        }
+        if (m->original_length != m->data_length)
+            return Fail(error, "a marker segment is longer than it can be kept");
         m_markers.push_back({m->marker, std::vector<uint8_t>(m->data, m->data + m->data_length)});
     }
     return true;
 }
 
 bool CCoefficientTransform::Write(const Orientation& op, bool trim, const std::vector<JpegMarker>& markers,
-                                  std::vector<uint8_t>& out)
+                                  std::vector<uint8_t>& out, std::string* error)
 {
     out.clear();
-    if (!m_codec || !m_codec->srcMade || m_codec->srcArrays) {
-        m_error = "nothing opened to transform";
-        return false;
-    }
-    if (!trim && PartialEdgesMove(m_frame, op)) {
-        m_error = "the partial blocks on the edge can't move losslessly";
-        return false;
-    }
+    if (!m_codec || !m_codec->srcMade || m_codec->srcArrays)
+        return Fail(error, "nothing opened to transform");
+    if (!trim && PartialEdgesMove(m_frame, op))
+        return Fail(error, "the partial blocks on the edge can't move losslessly");
     int width = 0, height = 0;
     TransformedSize(m_frame, op, trim, width, height);
-    if (width <= 0 || height <= 0) {
-        m_error = "trimming the partial edge blocks leaves nothing";
-        return false;
-    }
+    if (width <= 0 || height <= 0)
+        return Fail(error, "trimming the partial edge blocks leaves nothing");
     Codec& c = *m_codec;
     const Axes axes = AxesOf(op);
-    if (!RequestResultArrays(c, axes, width, height) || !ReadCoefficients(c)) {
-        m_error = c.progress.exceeded ? "its scans ask for too much work"
-                                      : "the file can't be read (" + c.Message() + ")";
-        return false;
-    }
+    if (!RequestResultArrays(c, axes, width, height) || !ReadCoefficients(c))
+        return Fail(error,
+                    c.progress.exceeded ? "its scans ask for too much work"
+                                        : "the file can't be read (" + c.Message() + ")");
     // Bytes after the end of the picture (a second image a camera appended)
     // would not come along; padding may go.
     const JOCTET* tail = c.src.src->next_input_byte;
-    if (std::any_of(tail, tail + c.src.src->bytes_in_buffer, [](JOCTET b) { return b != 0 && b != 0xFF; })) {
-        m_error = "it holds data after the end of its picture, which the turn would lose";
-        return false;
-    }
-    if (c.err.mgr.num_warnings > 0) {
-        m_error = std::string("the file is damaged (") + c.err.firstWarning + ")";
-        return false;
-    }
-    if (!MoveBlocks(c, axes) || !WriteResult(c, axes, width, height, markers)) {
-        m_error = c.outOfRange ? "a block lies outside the frame"
-                               : "the result can't be written (" + c.Message() + ")";
-        return false;
-    }
+    if (std::any_of(tail, tail + c.src.src->bytes_in_buffer, [](JOCTET b) { return b != 0 && b != 0xFF; }))
+        return Fail(error, "it holds data after the end of its picture, which the turn would lose");
+    if (c.err.mgr.num_warnings > 0)
+        return Fail(error, std::string("the file is damaged (") + c.err.firstWarning + ")");
+    if (!MoveBlocks(c, axes) || !WriteResult(c, axes, width, height, markers))
+        return Fail(error,
+                    c.outOfRange ? "a block lies outside the frame"
+                                 : "the result can't be written (" + c.Message() + ")");
     out.assign(c.out, c.out + c.outSize);
     return true;
 }

@@ -57,16 +57,14 @@ public:
 
     // Reads the headers and keeps every APPn and COM segment. `data` must
     // stay valid until Write returns.
-    bool Open(const uint8_t* data, size_t size);
+    bool Open(const uint8_t* data, size_t size, std::string* error = nullptr);
     const JpegFrame& Frame() const { return m_frame; }
     const std::vector<JpegMarker>& Markers() const { return m_markers; }
 
     // Reads the coefficients (a damaged or cut stream is refused) and writes
     // SOI, `markers` in order, then the frame turned by `op`. Once per Open.
     bool Write(const Orientation& op, bool trim, const std::vector<JpegMarker>& markers,
-               std::vector<uint8_t>& out);
-
-    const std::string& Error() const { return m_error; }
+               std::vector<uint8_t>& out, std::string* error = nullptr);
 
     struct Codec;  // the library's state, defined where it is used
 
@@ -74,7 +72,6 @@ private:
     std::unique_ptr<Codec> m_codec;
     JpegFrame m_frame;
     std::vector<JpegMarker> m_markers;
-    std::string m_error;
 };
 
 // Whether `data` is a whole JPEG stream of width x height whose every scan

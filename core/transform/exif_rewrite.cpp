@@ -5,6 +5,7 @@
 #include <set>
 
 #include "decode/exif_reader.h"
+#include "error_out.h"
 
 namespace {
 
@@ -113,7 +114,7 @@ void ResizeTags(CTiffPatch& tiff, const ExifIfd& ifd, uint16_t xTag, uint16_t yT
     }
 }
 
-bool ReplaceThumbnail(CTiffPatch& tiff, const CExifReader& exif, const ExifChanges& c, std::string& error)
+bool ReplaceThumbnail(CTiffPatch& tiff, const CExifReader& exif, const ExifChanges& c, std::string* error)
 {
     const ExifEntry* offsetTag = Find(exif.Ifd1Dir(), kThumbOffset);
     const ExifEntry* lengthTag = Find(exif.Ifd1Dir(), kThumbLength);
@@ -121,16 +122,13 @@ bool ReplaceThumbnail(CTiffPatch& tiff, const CExifReader& exif, const ExifChang
         return true;
     const uint64_t offset = ValueOf(offsetTag), length = ValueOf(lengthTag);
     auto& bytes = tiff.Bytes();
-    if (length == 0 || offset + length > bytes.size()) {
-        error = "its Exif thumbnail lies outside the Exif block";
-        return false;
-    }
+    if (length == 0 || offset + length > bytes.size())
+        return Fail(error, "its Exif thumbnail lies outside the Exif block");
     std::vector<uint8_t> turned;
     const std::vector<uint8_t> old(bytes.begin() + long(offset), bytes.begin() + long(offset + length));
-    if (!c.thumbnail(old, turned, error)) {
-        error = "its Exif thumbnail can't be turned: " + error;
-        return false;
-    }
+    std::string why;
+    if (!c.thumbnail(old, turned, &why))
+        return Fail(error, "its Exif thumbnail can't be turned: " + why);
     uint64_t at = offset;
     if (offset + length == bytes.size()) {
         bytes.resize(size_t(offset));
@@ -141,28 +139,22 @@ bool ReplaceThumbnail(CTiffPatch& tiff, const CExifReader& exif, const ExifChang
     } else {
         at = tiff.Append(turned);
     }
-    if (!tiff.SetValue(*offsetTag, uint32_t(at)) || !tiff.SetValue(*lengthTag, uint32_t(turned.size()))) {
-        error = "its Exif thumbnail tags can't be rewritten";
-        return false;
-    }
+    if (!tiff.SetValue(*offsetTag, uint32_t(at)) || !tiff.SetValue(*lengthTag, uint32_t(turned.size())))
+        return Fail(error, "its Exif thumbnail tags can't be rewritten");
     return true;
 }
 
 // IFD0 again with an Orientation entry, in tag order, after the end; the
 // header points at it and the old one becomes unused bytes.
-bool AddOrientation(CTiffPatch& tiff, int orientation, std::string& error)
+bool AddOrientation(CTiffPatch& tiff, int orientation, std::string* error)
 {
     auto& bytes = tiff.Bytes();
     const size_t ifd0 = tiff.U32(4);
-    if (ifd0 + 2 > bytes.size() || ifd0 + 2 + tiff.U16(ifd0) * kEntry + 4 > bytes.size()) {
-        error = "its Exif block is damaged";
-        return false;
-    }
+    if (ifd0 + 2 > bytes.size() || ifd0 + 2 + tiff.U16(ifd0) * kEntry + 4 > bytes.size())
+        return Fail(error, "its Exif block is damaged");
     const size_t count = tiff.U16(ifd0);
-    if (count >= 0xFFFF) {
-        error = "its Exif block has no room for an Orientation tag";
-        return false;
-    }
+    if (count >= 0xFFFF)
+        return Fail(error, "its Exif block has no room for an Orientation tag");
     const auto first = bytes.begin() + long(ifd0 + 2);
     size_t before = 0;
     while (before < count && tiff.U16(ifd0 + 2 + before * kEntry) < kOrientation)
@@ -194,33 +186,27 @@ bool IsXmpPayload(const std::vector<uint8_t>& payload)
     return payload.size() >= sizeof kXmpId && std::memcmp(payload.data(), kXmpId, sizeof kXmpId) == 0;
 }
 
-bool RewriteExif(std::vector<uint8_t>& payload, const ExifChanges& changes, std::string& error)
+bool RewriteExif(std::vector<uint8_t>& payload, const ExifChanges& changes, std::string* error)
 {
     CExifReader exif;
     exif.ParseApp1(payload.data(), payload.size());
     const auto& data = exif.TiffData();
     const bool header = data.size() >= 8 && (data[0] == 'I' || data[0] == 'M') && data[0] == data[1];
-    if (!header || exif.Ifd0Dir().entries.empty() || DirectoriesOverlap(exif)) {
-        error = "its Exif block is damaged";
-        return false;
-    }
+    if (!header || exif.Ifd0Dir().entries.empty() || DirectoriesOverlap(exif))
+        return Fail(error, "its Exif block is damaged");
     CTiffPatch tiff(data, exif.IsLittleEndian());
     ResizeTags(tiff, exif.Ifd0Dir(), kImageWidth, kImageLength, changes);
     ResizeTags(tiff, exif.ExifDir(), kPixelX, kPixelY, changes);
     if (!ReplaceThumbnail(tiff, exif, changes, error))
         return false;
     if (const ExifEntry* tag = Find(exif.Ifd0Dir(), kOrientation)) {
-        if (!tiff.SetValue(*tag, uint32_t(changes.orientation))) {
-            error = "its Exif Orientation tag can't be rewritten";
-            return false;
-        }
+        if (!tiff.SetValue(*tag, uint32_t(changes.orientation)))
+            return Fail(error, "its Exif Orientation tag can't be rewritten");
     } else if (changes.orientation != 1 && !AddOrientation(tiff, changes.orientation, error)) {
         return false;
     }
-    if (kIdSize + tiff.Bytes().size() > kMaxPayload) {
-        error = "its Exif block would grow past 64 KiB";
-        return false;
-    }
+    if (kIdSize + tiff.Bytes().size() > kMaxPayload)
+        return Fail(error, "its Exif block would grow past 64 KiB");
     payload.resize(kIdSize);
     payload.insert(payload.end(), tiff.Bytes().begin(), tiff.Bytes().end());
     return true;

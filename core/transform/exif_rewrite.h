@@ -19,7 +19,7 @@ struct ExifChanges {
     int newWidth = 0, newHeight = 0;  // and after
     bool transposed = false;          // width and height changed places
     // Turns the thumbnail's JPEG bytes; false when it can't.
-    std::function<bool(const std::vector<uint8_t>& in, std::vector<uint8_t>& out, std::string& error)>
+    std::function<bool(const std::vector<uint8_t>& in, std::vector<uint8_t>& out, std::string* error)>
         thumbnail;
 };
 
@@ -28,7 +28,7 @@ bool IsExifPayload(const std::vector<uint8_t>& payload);
 bool IsXmpPayload(const std::vector<uint8_t>& payload);
 
 // `payload` is a whole Exif APP1 payload, identifier included.
-bool RewriteExif(std::vector<uint8_t>& payload, const ExifChanges& changes, std::string& error);
+bool RewriteExif(std::vector<uint8_t>& payload, const ExifChanges& changes, std::string* error);
 
 // The smallest Exif payload holding only an Orientation tag.
 std::vector<uint8_t> ExifWithOrientation(int orientation);

@@ -11,6 +11,8 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include "error_out.h"
+
 namespace {
 
 // Bigger files are not photographs this program turns in memory.
@@ -121,7 +123,7 @@ bool WriteAll(int fd, const std::vector<uint8_t>& bytes)
 
 // Every extended attribute (ACLs among them); those of a namespace the
 // folder's file system or the user can't set are left, user ones must come.
-bool CopyAttributes(int from, int to, std::string& error)
+bool CopyAttributes(int from, int to, std::string* error)
 {
     const ssize_t listSize = ::flistxattr(from, nullptr, 0);
     if (listSize <= 0)
@@ -137,34 +139,27 @@ bool CopyAttributes(int from, int to, std::string& error)
         const ssize_t read = ::fgetxattr(from, name, value.data(), value.size());
         if (read < 0)
             continue;
-        if (::fsetxattr(to, name, value.data(), size_t(read), 0) != 0
-            && std::strncmp(name, "user.", 5) == 0) {
-            error = SystemError(std::string("its extended attribute ") + name + " can't be kept");
-            return false;
-        }
+        if (::fsetxattr(to, name, value.data(), size_t(read), 0) != 0 && std::strncmp(name, "user.", 5) == 0)
+            return Fail(error, SystemError(std::string("its extended attribute ") + name + " can't be kept"));
     }
     return true;
 }
 
 // Owner, permissions, attributes and times of the original on the new file.
-bool CopyFileState(int from, const struct stat& st, int to, bool keepTime, std::string& error)
+bool CopyFileState(int from, const struct stat& st, int to, bool keepTime, std::string* error)
 {
     // Only root may give the file away; the group alone may still go.
     if (::fchown(to, st.st_uid, st.st_gid) != 0 && ::fchown(to, uid_t(-1), st.st_gid) != 0) {
         // The file then belongs to whoever turned it, as a copy would.
     }
     // After the owner: a change of owner clears the set-id bits.
-    if (::fchmod(to, st.st_mode & 07777) != 0) {
-        error = SystemError("its permissions can't be kept");
-        return false;
-    }
+    if (::fchmod(to, st.st_mode & 07777) != 0)
+        return Fail(error, SystemError("its permissions can't be kept"));
     if (!CopyAttributes(from, to, error))
         return false;
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (keepTime && ::futimens(to, times) != 0) {
-        error = SystemError("its modification time can't be kept");
-        return false;
-    }
+    if (keepTime && ::futimens(to, times) != 0)
+        return Fail(error, SystemError("its modification time can't be kept"));
     return true;
 }
 
@@ -222,7 +217,7 @@ FileTransformResult TransformFile(const std::string& path, const FileTransformOp
     std::string error;
     if (!WriteAll(temp.Fd(), turned.jpeg))
         return Refuse(SystemError("the new file can't be written"));
-    if (!CopyFileState(source.Get(), st, temp.Fd(), options.keepModificationTime, error))
+    if (!CopyFileState(source.Get(), st, temp.Fd(), options.keepModificationTime, &error))
         return Refuse(error);
     if (::fsync(temp.Fd()) != 0)
         return Refuse(SystemError("the new file can't be flushed to disk"));

@@ -5,6 +5,7 @@
 #include "decode/exif_reader.h"
 #include "transform/coefficient_transform.h"
 #include "transform/exif_rewrite.h"
+#include "error_out.h"
 
 namespace {
 
@@ -39,19 +40,16 @@ int StoredTag(const std::vector<JpegMarker>& markers)
 }
 
 bool TurnThumbnail(const Orientation& turn, const std::vector<uint8_t>& in, std::vector<uint8_t>& out,
-                   std::string& error)
+                   std::string* error)
 {
     // A thumbnail's edge is not worth a refusal: its partial blocks go.
     CCoefficientTransform t;
-    if (t.Open(in.data(), in.size()) && t.Write(turn, true, t.Markers(), out))
-        return true;
-    error = t.Error();
-    return false;
+    return t.Open(in.data(), in.size(), error) && t.Write(turn, true, t.Markers(), out, error);
 }
 
 // The markers of the result: Exif and XMP rewritten, a JFIF pixel aspect
 // exchanged for a quarter turn; false with the reason when Exif can't be.
-bool RewriteMarkers(std::vector<JpegMarker>& markers, const ExifChanges& changes, std::string& error)
+bool RewriteMarkers(std::vector<JpegMarker>& markers, const ExifChanges& changes, std::string* error)
 {
     bool exifSeen = false;
     for (JpegMarker& m : markers) {
@@ -103,8 +101,9 @@ int ExifTagOf(const Orientation& turn)
 TransformResult TransformJpeg(const std::vector<uint8_t>& jpeg, TransformOp op, EdgeAnswer edges)
 {
     CCoefficientTransform coefficients;
-    if (!coefficients.Open(jpeg.data(), jpeg.size()))
-        return Refused(coefficients.Error());
+    std::string why;
+    if (!coefficients.Open(jpeg.data(), jpeg.size(), &why))
+        return Refused(why);
     const JpegFrame& frame = coefficients.Frame();
     std::vector<JpegMarker> markers = coefficients.Markers();
     const int storedTag = StoredTag(markers);
@@ -146,11 +145,11 @@ TransformResult TransformJpeg(const std::vector<uint8_t>& jpeg, TransformOp op, 
     changes.transposed = IsTransposing(pixels);
     if (!IsIdentity(pixels))
         changes.thumbnail = [&pixels](const std::vector<uint8_t>& in, std::vector<uint8_t>& out,
-                                      std::string& error) { return TurnThumbnail(pixels, in, out, error); };
-    if (!RewriteMarkers(markers, changes, r.reason))
+                                      std::string* error) { return TurnThumbnail(pixels, in, out, error); };
+    if (!RewriteMarkers(markers, changes, &r.reason))
         return r;
-    if (!coefficients.Write(pixels, trim, markers, r.jpeg))
-        return Refused(coefficients.Error());
+    if (!coefficients.Write(pixels, trim, markers, r.jpeg, &why))
+        return Refused(why);
     // A damaged source can hold coefficients no baseline code can carry;
     // nothing that does not read back cleanly is handed out.
     if (!JpegDecodesCleanly(r.jpeg.data(), r.jpeg.size(), r.width, r.height))
