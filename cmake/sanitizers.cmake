@@ -2,4 +2,7 @@
 if(LUMVANE_SANITIZE)
   add_compile_options(-fsanitize=${LUMVANE_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${LUMVANE_SANITIZE})
+  # The reports' stack traces need the line tables alone; -g1 keeps them and
+  # leaves out the types and variables that make the objects and links big.
+  add_compile_options(-g1)
 endif()

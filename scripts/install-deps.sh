@@ -13,7 +13,7 @@ packages=(
   xvfb xdotool xclip x11-utils imagemagick
   qt6-qpa-plugins fonts-dejavu-core
   clang libclang-rt-14-dev clang-format
-  ccache time
+  ccache time lld
   libimage-exiftool-perl
 )
 

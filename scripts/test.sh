@@ -44,14 +44,15 @@ if build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMVANE_WERROR=$werror; then
   run_ctest "all tests" ctest --test-dir build --output-on-failure --timeout 600 -j 2
 fi
 
+# The sanitizer builds make only the programs their label's tests run.
 if build build-asan -DCMAKE_BUILD_TYPE=Debug -DLUMVANE_CORE_ONLY=ON -DLUMVANE_BENCH=OFF \
-     -DLUMVANE_SANITIZE=address,undefined -DLUMVANE_WERROR=$werror; then
+     -DLUMVANE_SANITIZE=address,undefined -DLUMVANE_WERROR=$werror -- lumvane_tests_core; then
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     run_ctest "core tests, AddressSanitizer + UBSan" ctest --test-dir build-asan -L core --output-on-failure --timeout 900 -j 2
 fi
 
 if build build-tsan -DCMAKE_BUILD_TYPE=Debug -DLUMVANE_CORE_ONLY=ON -DLUMVANE_BENCH=OFF \
-     -DLUMVANE_SANITIZE=thread -DLUMVANE_WERROR=$werror; then
+     -DLUMVANE_SANITIZE=thread -DLUMVANE_WERROR=$werror -- lumvane_tests_threads; then
   # Address-space randomisation off: this toolchain's ThreadSanitizer cannot map
   # its shadow memory under the kernel's high-entropy layout.
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
