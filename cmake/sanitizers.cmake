@@ -9,4 +9,11 @@ if(LUMVANE_SANITIZE)
   # readable, and the slowest test (a fuzz seed that fills a 65500 x 65500
   # frame) runs in a fraction of its unoptimised time.
   add_compile_options(-O1)
+  # g++ 12 sees out-of-bounds string copies in inlined library code of the
+  # instrumented, optimised build that are not there (it reports none in the
+  # plain build); AddressSanitizer checks those accesses at run time, so they
+  # stay warnings here rather than errors.
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    add_compile_options(-Wno-error=array-bounds -Wno-error=stringop-overflow -Wno-error=stringop-overread)
+  endif()
 endif()
