@@ -11,6 +11,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include "browse/unique_fd.h"
 #include "error_out.h"
 
 namespace {
@@ -30,22 +31,6 @@ std::string SystemError(const std::string& what)
     return what + ": " + std::strerror(errno);
 }
 
-class CFd {
-public:
-    explicit CFd(int fd = -1) : m_fd(fd) {}
-    ~CFd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    CFd(const CFd&) = delete;
-    CFd& operator=(const CFd&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 // The temporary file, removed unless it was renamed into place.
 class CTempFile {
 public:
@@ -53,20 +38,19 @@ public:
     {
         const size_t slash = target.rfind('/');
         std::string name = target.substr(0, slash + 1) + "." + target.substr(slash + 1) + ".turning-XXXXXX";
-        m_fd = ::mkostemp(name.data(), O_CLOEXEC);
-        if (m_fd >= 0)
+        m_fd.Reset(::mkostemp(name.data(), O_CLOEXEC));
+        if (m_fd.Valid())
             m_path = name;
     }
     ~CTempFile()
     {
-        if (m_fd >= 0)
-            ::close(m_fd);
+        m_fd.Reset();
         if (!m_path.empty())
             ::unlink(m_path.c_str());
     }
     CTempFile(const CTempFile&) = delete;
     CTempFile& operator=(const CTempFile&) = delete;
-    int Fd() const { return m_fd; }
+    int Fd() const { return m_fd.Get(); }
     bool RenameTo(const std::string& target)
     {
         if (::rename(m_path.c_str(), target.c_str()) != 0)
@@ -76,7 +60,7 @@ public:
     }
 
 private:
-    int m_fd = -1;
+    CUniqueFd m_fd;
     std::string m_path;
 };
 
@@ -178,7 +162,7 @@ FileTransformResult TransformFile(const std::string& path, const FileTransformOp
         return Refuse(SystemError("it can't be found"));
     const std::string target = resolved;
     // Without O_NONBLOCK a FIFO would wait for a writer before it is refused.
-    const CFd source(::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const CUniqueFd source(::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
     if (source.Get() < 0 || ::fstat(source.Get(), &st) != 0)
         return Refuse(SystemError("it can't be opened"));
@@ -234,7 +218,7 @@ FileTransformResult TransformFile(const std::string& path, const FileTransformOp
     if (!temp.RenameTo(target))
         return Refuse(SystemError("the new file can't replace it"));
     // The rename itself is on disk once the folder is.
-    const CFd folderFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const CUniqueFd folderFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderFd.Get() >= 0)
         ::fsync(folderFd.Get());
     return {Outcome::Done, {}};
