@@ -19,6 +19,7 @@
 
 #include "browse/user_dirs.h"
 #include "loader/thumbs_log.h"
+#include "browse/fd_io.h"
 
 #ifndef LUMVANE_VERSION
 #define LUMVANE_VERSION "0"
@@ -164,22 +165,6 @@ QImage ReadPng(int folder, const std::string& name, int maxSize)
     if (!size.isValid() || size.width() > maxSize || size.height() > maxSize)
         return {};
     return reader.read();
-}
-
-bool WriteAll(int fd, const QByteArray& bytes)
-{
-    const char* p = bytes.constData();
-    size_t left = size_t(bytes.size());
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        left -= size_t(n);
-    }
-    return true;
 }
 
 QByteArray Number(int64_t value)
@@ -350,7 +335,7 @@ bool CThumbnailCache::Store(const std::string& folder, const CacheSource& source
         qCDebug(lcThumbs) << "cannot store the thumbnail of" << source.path.c_str() << std::strerror(errno);
         return false;
     }
-    const bool written = WriteAll(file.Get(), png);
+    const bool written = WriteAll(file.Get(), png.constData(), size_t(png.size()));
     const int closed = file.Close();
     if (closed != 0 || !written || ::renameat(dir.Get(), temporary.c_str(), dir.Get(), name.c_str()) != 0) {
         const int error = closed != 0 ? closed : errno;

@@ -10,6 +10,7 @@
 #include <QBuffer>
 
 #include "error_out.h"
+#include "browse/fd_io.h"
 
 namespace {
 
@@ -76,27 +77,13 @@ void ToRgb(const uint32_t* pixels, int width, uint8_t* out)
 }
 
 // Writes the whole block; false (errno set) when the system refuses.
-bool WriteAll(int fd, const uint8_t* data, size_t length)
-{
-    while (length > 0) {
-        const ssize_t n = ::write(fd, data, length);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        length -= size_t(n);
-    }
-    return true;
-}
-
 // Binary PPM, converted and written a band of rows at a time so that no
 // second full-size copy exists.
 bool WritePpm(int fd, const CImageBitmap& bitmap)
 {
     const int w = bitmap.Width(), h = bitmap.Height();
     const std::string header = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
-    if (!WriteAll(fd, reinterpret_cast<const uint8_t*>(header.data()), header.size()))
+    if (!WriteAll(fd, header.data(), header.size()))
         return false;
     const size_t rowBytes = size_t(w) * 3;
     if (rowBytes == 0)

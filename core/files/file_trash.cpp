@@ -4,6 +4,7 @@
 #include "browse/unique_fd.h"
 #include "browse/user_dirs.h"
 #include "error_out.h"
+#include "browse/fd_io.h"
 
 #include <cerrno>
 #include <climits>
@@ -210,20 +211,6 @@ std::string InfoText(const std::string& path)
     return "[Trash Info]\nPath=" + PercentEncode(path) + "\nDeletionDate=" + date + "\n";
 }
 
-bool WriteAll(int fd, const std::string& text)
-{
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Reserves a trash name by creating its info file exclusively; the name must
 // also be free among the trashed files. Returns the open info file.
 CUniqueFd ReserveName(const Trash& trash, const std::string& name, std::string* chosen, int* error)
@@ -320,7 +307,8 @@ bool MoveToTrash(const std::string& path, std::string* error)
     std::string recorded = full;
     if (!trash.topdir.empty())
         recorded = full.substr(trash.topdir == "/" ? 1 : trash.topdir.size() + 1);
-    const bool written = WriteAll(info.Get(), InfoText(recorded));
+    const std::string text = InfoText(recorded);
+    const bool written = WriteAll(info.Get(), text.data(), text.size());
     if (close(info.Release()) != 0 || !written) {
         const int writeError = errno;
         unlinkat(trash.info.Get(), infoName.c_str(), 0);

@@ -13,6 +13,7 @@
 
 #include "browse/unique_fd.h"
 #include "error_out.h"
+#include "browse/fd_io.h"
 
 namespace {
 
@@ -86,23 +87,6 @@ bool ReadAll(int fd, size_t size, std::vector<uint8_t>& out)
     // One more byte means the file grew while it was read.
     uint8_t extra;
     return ::pread(fd, &extra, 1, off_t(size)) == 0;
-}
-
-bool WriteAll(int fd, const std::vector<uint8_t>& bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        done += size_t(n);
-    }
-    return true;
 }
 
 // Every extended attribute (ACLs among them); those of a namespace the
@@ -199,7 +183,7 @@ FileTransformResult TransformFile(const std::string& path, const FileTransformOp
     if (temp.Fd() < 0)
         return Refuse(SystemError("its folder can't take a new file"));
     std::string error;
-    if (!WriteAll(temp.Fd(), turned.jpeg))
+    if (!WriteAll(temp.Fd(), turned.jpeg.data(), turned.jpeg.size()))
         return Refuse(SystemError("the new file can't be written"));
     if (!CopyFileState(source.Get(), st, temp.Fd(), options.keepModificationTime, &error))
         return Refuse(error);
