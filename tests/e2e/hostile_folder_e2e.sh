@@ -71,8 +71,15 @@ step() {
     xdotool key "$@"
     answers || fail "the program does not answer after '$*'"
     alive "$*"
-    timeout 5 xdotool search --pid "$app_pid" >/dev/null 2>&1 || fail "the window is gone after '$*'"
+    local end=$((SECONDS + 5))
+    until has_window; do
+        [ $SECONDS -lt $end ] || fail "the window is gone after '$*'"
+        sleep 0.2
+    done
 }
+# A search can fail on its own when another client's window (xclip's) is
+# destroyed while it walks the tree: it is asked again rather than trusted once.
+has_window() { timeout 5 xdotool search --pid "$app_pid" >/dev/null 2>&1; }
 
 screenshot() {
     timeout 10 import -window root "$work/shot.png" || fail "no screenshot after $1"
