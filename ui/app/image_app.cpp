@@ -1,9 +1,12 @@
 #include "app/image_app.h"
 
+#include <QAccessible>
 #include <QScreen>
 
 #include "app/command_line.h"
 #include "app/main_frame.h"
+#include "pane/pane_accessible.h"
+#include "view/view_accessible.h"
 
 // The images are compiled into the static ui library; a static library's
 // resources must be registered by name.
@@ -26,6 +29,9 @@ CImageApp::CImageApp(int& argc, char** argv)
 {
     InitResources();
     setApplicationName(QStringLiteral("Lumvane"));
+    // The custom-drawn pane and view describe themselves to screen readers.
+    QAccessible::installFactory(PaneAccessibleFactory);
+    QAccessible::installFactory(ViewAccessibleFactory);
     // The run ends with the main window, even while an owned window is open.
     setQuitOnLastWindowClosed(false);
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 
+#include <QAccessible>
 #include <QCursor>
 #include <QEvent>
 #include <QFontMetrics>
@@ -135,14 +136,17 @@ void CThumbView::FinishRebuild()
     m_scrollPos = 0;
     Arrange();
     viewport()->update();
+    if (QAccessible::isActive()) {
+        // Assistive technology reads the list of children again.
+        QAccessibleEvent event(this, QAccessible::ObjectReorder);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void CThumbView::Clear()
 {
     DropEntries();
-    m_scrollPos = 0;
-    Arrange();
-    viewport()->update();
+    FinishRebuild();
 }
 
 void CThumbView::ShowFolderError(int error)
