@@ -2,6 +2,7 @@
 // and states, its tooltips, its rows when narrow, the tree keeping its width,
 // and the focus and thumbnail rules of showing and hiding the panel.
 
+#include <QAccessible>
 #include <QAction>
 #include <QSignalSpy>
 #include <QTest>
@@ -28,6 +29,8 @@ private slots:
     void buttonsRunTheCommandsAndShowTheirState();
     void tooltipsCarryTheKeys_data();
     void tooltipsCarryTheKeys();
+    void buttonsAreNamedWithoutTheKeys_data();
+    void buttonsAreNamedWithoutTheKeys();
     void narrowPanelWrapsTheToolbar();
     void treeKeepsItsWidth();
     void spaceInThePaneHidesThePanel();
@@ -106,10 +109,15 @@ void TestControlPanel::tooltipsCarryTheKeys_data()
 {
     QTest::addColumn<int>("command");
     QTest::addColumn<QString>("tip");
-    QTest::newRow("gamma") << int(kCmdIncreaseGamma) << "Increase Gamma (Ctrl+Up)";
-    QTest::newRow("properties") << int(kCmdImageProperties) << "Image Properties... (F2)";
-    QTest::newRow("mnemonic") << int(kCmdNoFitting) << "No fitting (/)";
-    QTest::newRow("no keys") << int(kCmdFitHorizontally) << "Fit Horizontally";
+    QTest::addColumn<QString>("name");  // for screen readers
+    QTest::newRow("gamma") << int(kCmdIncreaseGamma) << "Increase Gamma (Ctrl+Up)"
+                           << "Increase Gamma";
+    QTest::newRow("properties") << int(kCmdImageProperties) << "Image Properties... (F2)"
+                                << "Image Properties";
+    QTest::newRow("mnemonic") << int(kCmdNoFitting) << "No fitting (/)"
+                              << "No fitting";
+    QTest::newRow("no keys") << int(kCmdFitHorizontally) << "Fit Horizontally"
+                             << "Fit Horizontally";
 }
 
 void TestControlPanel::tooltipsCarryTheKeys()
@@ -117,6 +125,26 @@ void TestControlPanel::tooltipsCarryTheKeys()
     QFETCH(int, command);
     QFETCH(QString, tip);
     QCOMPARE(CPanelToolBar::ToolTipText(QString::fromUtf8(FindCommand(command)->menuText)), tip);
+}
+
+void TestControlPanel::buttonsAreNamedWithoutTheKeys_data()
+{
+    tooltipsCarryTheKeys_data();
+}
+
+void TestControlPanel::buttonsAreNamedWithoutTheKeys()
+{
+    QFETCH(int, command);
+    QFETCH(QString, tip);
+    QFETCH(QString, name);
+    AppSettings settings = Settings(m_dir);
+    auto frame = StartFrame(settings);
+    QVERIFY(frame);
+    QAccessibleInterface* button
+        = QAccessible::queryAccessibleInterface(frame->ControlPanel()->ToolBar()->Button(command));
+    QVERIFY(button);
+    QCOMPARE(button->text(QAccessible::Name), name);
+    QCOMPARE(button->text(QAccessible::Description), tip);
 }
 
 void TestControlPanel::narrowPanelWrapsTheToolbar()
