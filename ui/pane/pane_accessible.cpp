@@ -7,11 +7,6 @@ CPaneAccessible::CPaneAccessible(CThumbView* view) : QAccessibleWidget(view, QAc
     m_generation = view->Generation();
 }
 
-CPaneAccessible::~CPaneAccessible()
-{
-    DropItems();
-}
-
 CThumbView* CPaneAccessible::View() const
 {
     return static_cast<CThumbView*>(widget());
@@ -59,12 +54,11 @@ int CPaneAccessible::indexOfChild(const QAccessibleInterface* child) const
 
 QAccessibleInterface* CPaneAccessible::childAt(int x, int y) const
 {
-    CThumbView* view = View();
+    const CThumbView* view = View();
     const QPoint local = view->viewport()->mapFromGlobal(QPoint(x, y));
-    for (int i = 0; i < view->EntryCount(); ++i)
-        if (view->EntryRect(i).contains(local))
-            return child(i);
-    return nullptr;
+    if (!view->viewport()->rect().contains(local))
+        return nullptr;
+    return child(view->Layout().EntryAt(local.x() + view->ScrollPosition(), local.y()));
 }
 
 QAccessibleInterface* CPaneAccessible::focusChild() const

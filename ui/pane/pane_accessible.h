@@ -7,9 +7,10 @@
 //
 // Ownership: Qt's accessibility cache owns every interface; the pane's
 // interface registers the items it hands out and deletes them when the
-// pane's entries are made anew (or the pane goes). An item holds its place
-// and the generation of entries it belongs to, so an item handed out before
-// a rebuild reads as invalid rather than naming another file.
+// pane's entries are made anew. An item holds its place and the generation
+// of entries it belongs to, so an item handed out before a rebuild (or
+// outliving the pane, until the cache goes) reads as invalid rather than
+// naming another file.
 //
 // Thread rules: user-interface thread only.
 
@@ -23,7 +24,6 @@ class CThumbView;
 class CPaneAccessible : public QAccessibleWidget {
 public:
     explicit CPaneAccessible(CThumbView* view);
-    ~CPaneAccessible() override;
 
     int childCount() const override;
     QAccessibleInterface* child(int index) const override;

@@ -519,6 +519,12 @@ void CThumbView::wheelEvent(QWheelEvent* event)
 void CThumbView::focusInEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusInEvent(event);
+    if (m_anchor >= 0 && QAccessible::isActive()) {
+        // The focus is on the shown item rather than on the list as a whole.
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        focus.setChild(m_anchor);
+        QAccessible::updateAccessibility(&focus);
+    }
     if (m_anchor >= 0 && !m_multi && m_anchor == m_rangeEnd)
         UpdateEntry(m_anchor);
     else
