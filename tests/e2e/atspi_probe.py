@@ -1,15 +1,10 @@
 #!/usr/bin/python3
-"""Reads and drives the running program through the AT-SPI bus, as a screen
-reader would.
-
-  atspi_probe.py PID items     the thumbnail pane's items, one name a line,
-                               "*" before a selected one
-  atspi_probe.py PID view      the image view's name (the shown file)
-  atspi_probe.py PID buttons   "role: name" of every button on screen
-  atspi_probe.py PID select N  runs the action "select" of the item named N
-
-Exits with status 1 (the reason on standard error) while the program, the
-pane, the view or the item is not on the bus yet: the caller polls.
+"""Reads and drives the program of process PID through AT-SPI, as a screen
+reader would. Exits with 1 while what it needs is not on the bus yet.
+  PID items     the thumbnail pane's item names in order, "*" before selected ones
+  PID view      the image view's name (the shown file)
+  PID buttons   "role: name" of every button on screen
+  PID select N  runs the action "select" of the item named N
 """
 import sys
 
