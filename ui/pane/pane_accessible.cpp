@@ -61,6 +61,15 @@ QAccessibleInterface* CPaneAccessible::childAt(int x, int y) const
     return child(view->Layout().EntryAt(local.x() + view->ScrollPosition(), local.y()));
 }
 
+QAccessible::State CPaneAccessible::state() const
+{
+    // Shift and Ctrl with a click select more than one entry.
+    QAccessible::State s = QAccessibleWidget::state();
+    s.multiSelectable = true;
+    s.extSelectable = true;
+    return s;
+}
+
 QAccessibleInterface* CPaneAccessible::focusChild() const
 {
     const CThumbView* view = View();
@@ -118,6 +127,7 @@ QAccessible::State CPaneItemAccessible::state() const
     s.selected = m_view->EntrySelected(m_entry);
     s.focused = m_view->hasFocus() && m_view->AnchorEntry() == m_entry;
     s.offscreen = !m_view->viewport()->rect().intersects(m_view->EntryRect(m_entry));
+    s.invisible = !m_view->isVisible();
     return s;
 }
 

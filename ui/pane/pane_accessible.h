@@ -29,6 +29,7 @@ public:
     QAccessibleInterface* child(int index) const override;
     int indexOfChild(const QAccessibleInterface* child) const override;
     QAccessibleInterface* childAt(int x, int y) const override;
+    QAccessible::State state() const override;
     QAccessibleInterface* focusChild() const override;
 
 private:
