@@ -46,6 +46,16 @@ until_ok 30 "selecting an item shows its file" view_is c.jpg
 until_ok 30 "the image shown is that item's" shown 'rgb(0,255,0)'
 until_ok 10 "the item is the one selected" items_are "a.jpg" "b photo.jpg" "*c.jpg"
 
+probe events >"$work/events" &
+events_pid=$!
+until_ok 10 "the probe listens for focus events" grep -qx ready "$work/events"
+until_ok 30 "the thumbnails are drawn" in_pane 'rgb(255,0,0)'
+click_at=($(box_in "$pane_region" 'rgb(255,0,0)'))
+xdotool mousemove $((click_at[2] + 10)) $((click_at[3] + 10)) click 1
+xdotool key Down
+until_ok 10 "moving down in the pane gives the next item the focus" grep -qx "focus: b photo.jpg" "$work/events"
+kill "$events_pid" 2>/dev/null || true
+
 buttons=$(probe buttons) && [ "$(wc -l <<<"$buttons")" -ge 10 ] || fail "too few buttons found: ${buttons:-}"
 ! grep -E ': $|'$'\t' <<<"$buttons" || fail "these buttons have no plain name (above)"
 echo "ok: $(wc -l <<<"$buttons") buttons, each with a plain name"

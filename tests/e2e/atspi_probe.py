@@ -5,13 +5,11 @@ reader would. Exits with 1 while what it needs is not on the bus yet.
   PID view      the image view's name (the shown file)
   PID buttons   "role: name" of every button on screen
   PID select N  runs the action "select" of the item named N
+  PID events    "ready", then "focus: NAME" for each object given the focus, until killed
 """
 import sys
 
 import pyatspi
-
-BUTTONS = (pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_TOGGLE_BUTTON, pyatspi.ROLE_CHECK_BOX)
-
 
 def descendants(node, depth=0):
     if node is None or depth > 40:
@@ -43,13 +41,19 @@ def run(app, command, args):
         print(find(app, lambda n: n.getRole() == pyatspi.ROLE_IMAGE).name)
     elif command == "buttons":
         for node in descendants(app):
-            if node.getRole() in BUTTONS and node.getState().contains(pyatspi.STATE_SHOWING):
+            if node.getRole() in (pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_CHECK_BOX) and node.getState().contains(pyatspi.STATE_SHOWING):
                 print("%s: %s" % (node.getRoleName(), node.name))
     elif command == "select":
         item = find(pane(app), lambda n: n.getRole() == pyatspi.ROLE_LIST_ITEM and n.name == args[0])
         action = item.queryAction()
         names = [action.getName(i) for i in range(action.nActions)]
         action.doAction(names.index("select"))
+    elif command == "events":
+        def focused(event):
+            print("focus: " + event.source.name, flush=True)
+        pyatspi.Registry.registerEventListener(focused, "focus:")
+        print("ready", flush=True)
+        pyatspi.Registry.start()
     else:
         raise ValueError("unknown command " + command)
 

@@ -519,11 +519,19 @@ void CThumbView::wheelEvent(QWheelEvent* event)
 void CThumbView::focusInEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusInEvent(event);
-    if (m_anchor >= 0 && QAccessible::isActive()) {
-        // The focus is on the shown item rather than on the list as a whole.
-        QAccessibleEvent focus(this, QAccessible::Focus);
-        focus.setChild(m_anchor);
-        QAccessible::updateAccessibility(&focus);
+    if (QAccessible::isActive()) {
+        // The focus is on the shown item rather than on the list as a whole:
+        // said after Qt has announced the list, once this event is done.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_anchor >= 0 && hasFocus()) {
+                    QAccessibleEvent focus(this, QAccessible::Focus);
+                    focus.setChild(m_anchor);
+                    QAccessible::updateAccessibility(&focus);
+                }
+            },
+            Qt::QueuedConnection);
     }
     if (m_anchor >= 0 && !m_multi && m_anchor == m_rangeEnd)
         UpdateEntry(m_anchor);

@@ -517,9 +517,8 @@ private slots:
         QVERIFY(m_notes.empty());
     }
 
-    // What a screen reader reads and does: items by name and place, "select"
-    // acting as a click, and an item read before a rebuild going invalid
-    // rather than naming whatever entry took its place.
+    // What a screen reader reads and does; an item read before a rebuild
+    // goes invalid rather than naming whatever entry took its place.
     void accessibleItems()
     {
         WriteJpegs({"a.jpg", "b.jpg", "c.jpg"});
