@@ -15,6 +15,9 @@ packages=(
   clang libclang-rt-14-dev clang-format
   ccache time lld
   libimage-exiftool-perl
+  python3-pyatspi
+  at-spi2-core
+  dbus
 )
 
 missing=()

@@ -1,9 +1,13 @@
 #include "app/image_app.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QScreen>
 
 #include "app/command_line.h"
 #include "app/main_frame.h"
+#include "pane/pane_accessible.h"
+#include "view/view_accessible.h"
 
 // The images are compiled into the static ui library; a static library's
 // resources must be registered by name.
@@ -13,6 +17,16 @@ static void InitResources()
 }
 
 namespace {
+// The properties and About windows are plain widgets made windows, which Qt
+// would present as fillers; they are windows, named by their titles.
+QAccessibleInterface* WindowAccessibleFactory(const QString& className, QObject* object)
+{
+    if ((className == QLatin1String("CPropertiesWnd") || className == QLatin1String("CAboutWnd"))
+        && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+
 AppSettings DefaultsForPrimaryScreen()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -26,6 +40,10 @@ CImageApp::CImageApp(int& argc, char** argv)
 {
     InitResources();
     setApplicationName(QStringLiteral("Lumvane"));
+    // The custom-drawn pane and view describe themselves to screen readers.
+    QAccessible::installFactory(PaneAccessibleFactory);
+    QAccessible::installFactory(ViewAccessibleFactory);
+    QAccessible::installFactory(WindowAccessibleFactory);
     // The run ends with the main window, even while an owned window is open.
     setQuitOnLastWindowClosed(false);
 }

@@ -476,7 +476,7 @@ void CMainFrame::OnImageTick()
         return;
     CImageBitmap* image = m_loader->DisplayImageOf(m_currentItem);
     if (image && image != m_view->Image()) {
-        m_view->SetImage(image);
+        m_view->SetImage(image, QString::fromStdString(m_currentItem->name));
         // Shows what is decoded already (all of it when the image was
         // prefetched) without waiting for the view's next refresh tick.
         m_view->RefreshDirty();

@@ -37,6 +37,8 @@ bool CPanelToolBar::AddButtons(const std::function<QAction*(int)>& actionOf)
         action->setIcon(icon);
         action->setToolTip(ToolTipText(action->text()));
         auto* button = new QToolButton(this);
+        // Qt would name the button after the whole menu text, keys and all.
+        button->setAccessibleName(ButtonName(action->text()));
         button->setAutoRaise(true);
         button->setIconSize(iconSize());
         button->setFocusPolicy(Qt::NoFocus);
@@ -53,6 +55,14 @@ QString CPanelToolBar::ToolTipText(const QString& menuText)
     const QString keys = menuText.section(QLatin1Char('\t'), 1);
     name.remove(QLatin1Char('&'));
     return keys.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, keys);
+}
+
+QString CPanelToolBar::ButtonName(const QString& menuText)
+{
+    QString name = ToolTipText(menuText.section(QLatin1Char('\t'), 0, 0));
+    if (name.endsWith(QLatin1String("...")))
+        name.chop(3);
+    return name;
 }
 
 QToolButton* CPanelToolBar::Button(int command) const

@@ -36,6 +36,10 @@ public:
     // The tooltip of a menu text: the name, and the keys in brackets
     // ("Increase Gamma\tCtrl+Up" gives "Increase Gamma (Ctrl+Up)").
     static QString ToolTipText(const QString& menuText);
+    // The button's name for screen readers: the name alone, without the
+    // keys or a trailing "..." ("Image Properties...\tF2" gives "Image
+    // Properties"); the tooltip, with the keys, is its description.
+    static QString ButtonName(const QString& menuText);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 
+#include <QAccessible>
 #include <QCursor>
 #include <QEvent>
 #include <QFontMetrics>
@@ -135,14 +136,17 @@ void CThumbView::FinishRebuild()
     m_scrollPos = 0;
     Arrange();
     viewport()->update();
+    if (QAccessible::isActive()) {
+        // Assistive technology reads the list of children again.
+        QAccessibleEvent event(this, QAccessible::ObjectReorder);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void CThumbView::Clear()
 {
     DropEntries();
-    m_scrollPos = 0;
-    Arrange();
-    viewport()->update();
+    FinishRebuild();
 }
 
 void CThumbView::ShowFolderError(int error)
@@ -515,6 +519,20 @@ void CThumbView::wheelEvent(QWheelEvent* event)
 void CThumbView::focusInEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusInEvent(event);
+    if (QAccessible::isActive()) {
+        // The focus is on the shown item rather than on the list as a whole:
+        // said after Qt has announced the list, once this event is done.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_anchor >= 0 && hasFocus()) {
+                    QAccessibleEvent focus(this, QAccessible::Focus);
+                    focus.setChild(m_anchor);
+                    QAccessible::updateAccessibility(&focus);
+                }
+            },
+            Qt::QueuedConnection);
+    }
     if (m_anchor >= 0 && !m_multi && m_anchor == m_rangeEnd)
         UpdateEntry(m_anchor);
     else

@@ -110,6 +110,19 @@ public:
     CLabelTip* LabelTip() const { return m_labelTip; }
     CRenameEdit* RenameEdit() const { return m_renameEdit; }
 
+    // --- Entries by place, for assistive technology (pane_accessible.cpp) ---
+    // Counts up whenever the entries are made anew: places read before
+    // belong to another list.
+    unsigned Generation() const { return m_generation; }
+    QString EntryName(int entry) const { return m_entries[static_cast<size_t>(entry)].label; }
+    bool EntrySelected(int entry) const { return m_entries[static_cast<size_t>(entry)].selected; }
+    // The entry last selected alone (the shown item's), or -1.
+    int AnchorEntry() const { return m_anchor; }
+    // The entry's cell in viewport coordinates.
+    QRect EntryRect(int entry) const;
+    // Selects the entry alone, in view, and notifies, as a click on it does.
+    void ChooseEntry(int entry);
+
 signals:
     // Connected with Qt::DirectConnection: the receiver has acted when emit
     // returns, and it may rebuild the pane from inside the call, so the pane
@@ -159,7 +172,6 @@ private:
     void UpdateScrollBar();
     int ClientWidth() const;
     int ClientHeight() const;
-    QRect EntryRect(int entry) const;
     void UpdateEntry(int entry);
     void ScrollIntoView(int entry);
     void SetThumbnailStart();
@@ -185,6 +197,7 @@ private:
     void StartRename(int entry);
     void FinishRename(const QString& text);
     void Notify(ThumbPaneNotify& notify);
+    void AnnounceEntry(int entry);
     void NotifyWithSelection(int code);
 
     CThumbLoader* m_loader;

@@ -4,6 +4,7 @@
 #include <unordered_set>
 #include <cstdlib>
 
+#include <QAccessible>
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -97,6 +98,7 @@ void CThumbView::SelectAlone(int entry, bool notify, bool scroll)
     UpdateEntry(entry);
     if (scroll)
         ScrollIntoView(entry);
+    AnnounceEntry(entry);
     if (notify) {
         ThumbPaneNotify n;
         n.code = kNotifySelect;
@@ -114,15 +116,21 @@ void CThumbView::ExtendRange(int newEnd)
     const int oldEnd = m_rangeEnd < 0 ? m_anchor : m_rangeEnd;
     const int low = std::min(oldEnd, newEnd), high = std::max(oldEnd, newEnd);
     const int inLow = std::min(m_anchor, newEnd), inHigh = std::max(m_anchor, newEnd);
+    bool changed = false;
     for (int i = low; i <= high; ++i) {
         const bool selected = i >= inLow && i <= inHigh;
         PaneEntry& e = m_entries[static_cast<size_t>(i)];
         if (e.selected != selected) {
             e.selected = selected;
             UpdateEntry(i);
+            changed = true;
         }
     }
     m_rangeEnd = newEnd;
+    if (changed && QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::SelectionWithin);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void CThumbView::ToggleEntry(int entry)
@@ -132,6 +140,34 @@ void CThumbView::ToggleEntry(int entry)
     UpdateEntry(entry);
     ScrollIntoView(entry);
     m_multi = true;
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, e.selected ? QAccessible::SelectionAdd : QAccessible::SelectionRemove);
+        event.setChild(entry);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void CThumbView::ChooseEntry(int entry)
+{
+    if (entry >= 0 && entry < EntryCount())
+        SelectAlone(entry, true, true);
+}
+
+// Tells assistive technology that the entry is now the one selected, and the
+// focused one while the pane has the focus. Before any notification: its
+// receiver may rebuild the pane.
+void CThumbView::AnnounceEntry(int entry)
+{
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleEvent selection(this, QAccessible::Selection);
+    selection.setChild(entry);
+    QAccessible::updateAccessibility(&selection);
+    if (hasFocus()) {
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        focus.setChild(entry);
+        QAccessible::updateAccessibility(&focus);
+    }
 }
 
 void CThumbView::Notify(ThumbPaneNotify& notify)

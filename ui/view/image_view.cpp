@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QCursor>
@@ -82,9 +83,16 @@ CImageView::CImageView(CDisplayBitmap* displayBitmap, QWidget* parent)
 
 CImageView::~CImageView() = default;
 
-void CImageView::SetImage(CImageBitmap* image)
+void CImageView::SetImage(CImageBitmap* image, const QString& name)
 {
     m_image = image;
+    if (name != m_shownName) {
+        m_shownName = name;
+        if (QAccessible::isActive()) {
+            QAccessibleEvent event(this, QAccessible::NameChanged);
+            QAccessible::updateAccessibility(&event);
+        }
+    }
     m_paintedAny = false;
     m_lastDirty = DirtyRect {};
     m_scrollX = m_scrollY = 0;

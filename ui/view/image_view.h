@@ -26,6 +26,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QSize>
+#include <QString>
 #include <QWidget>
 
 #include "decode/image_bitmap.h"
@@ -53,9 +54,11 @@ public:
     // Shows `image` (not owned) or nothing. Empties the last dirty rectangle,
     // scrolls to (0, 0) and sets the zoom to 1. Does not repaint: the caller
     // updates the view when it clears the image, and the refresh timer paints
-    // a new image as its rows arrive.
-    void SetImage(CImageBitmap* image);
+    // a new image as its rows arrive. `name` is the shown file's name, which
+    // the view gives assistive technology as its own.
+    void SetImage(CImageBitmap* image, const QString& name = QString());
     CImageBitmap* Image() const { return m_image; }
+    const QString& ShownName() const { return m_shownName; }
 
     // Paints at once the rows decoded since the last refresh, as the refresh
     // timer does on its tick.
@@ -136,6 +139,7 @@ private:
     void SetUpDisplayBitmap(QScreen* screen, bool force);
 
     CImageBitmap* m_image = nullptr;
+    QString m_shownName;
     CDisplayBitmap* m_display = nullptr;
     std::unique_ptr<CDisplayBitmap> m_ownDisplay;
     int m_scrollX = 0;

@@ -106,17 +106,24 @@ void TestControlPanel::tooltipsCarryTheKeys_data()
 {
     QTest::addColumn<int>("command");
     QTest::addColumn<QString>("tip");
-    QTest::newRow("gamma") << int(kCmdIncreaseGamma) << "Increase Gamma (Ctrl+Up)";
-    QTest::newRow("properties") << int(kCmdImageProperties) << "Image Properties... (F2)";
-    QTest::newRow("mnemonic") << int(kCmdNoFitting) << "No fitting (/)";
-    QTest::newRow("no keys") << int(kCmdFitHorizontally) << "Fit Horizontally";
+    QTest::addColumn<QString>("name");  // for screen readers
+    QTest::newRow("gamma") << int(kCmdIncreaseGamma) << "Increase Gamma (Ctrl+Up)"
+                           << "Increase Gamma";
+    QTest::newRow("properties") << int(kCmdImageProperties) << "Image Properties... (F2)"
+                                << "Image Properties";
+    QTest::newRow("mnemonic") << int(kCmdNoFitting) << "No fitting (/)"
+                              << "No fitting";
+    QTest::newRow("no keys") << int(kCmdFitHorizontally) << "Fit Horizontally"
+                             << "Fit Horizontally";
 }
 
 void TestControlPanel::tooltipsCarryTheKeys()
 {
     QFETCH(int, command);
     QFETCH(QString, tip);
+    QFETCH(QString, name);
     QCOMPARE(CPanelToolBar::ToolTipText(QString::fromUtf8(FindCommand(command)->menuText)), tip);
+    QCOMPARE(CPanelToolBar::ButtonName(QString::fromUtf8(FindCommand(command)->menuText)), name);
 }
 
 void TestControlPanel::narrowPanelWrapsTheToolbar()

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
@@ -26,6 +27,7 @@
 #include "loader/folder_changes.h"
 #include "loader/image_item.h"
 #include "pane/label_tip.h"
+#include "pane/pane_accessible.h"
 #include "pane/pane_layout.h"
 #include "pane/rename_edit.h"
 #include "loader/thumb_loader.h"
@@ -513,6 +515,31 @@ private slots:
             QVERIFY(client.contains(m_pane->CellRect(Item(50))));
         }
         QVERIFY(m_notes.empty());
+    }
+
+    // What a screen reader reads and does; an item read before a rebuild
+    // goes invalid rather than naming whatever entry took its place.
+    void accessibleItems()
+    {
+        WriteJpegs({"a.jpg", "b.jpg", "c.jpg"});
+        QAccessible::installFactory(PaneAccessibleFactory);  // before showing caches an interface
+        Open(QSize(400, 300));
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(m_pane.get());
+        QCOMPARE(list->role(), QAccessible::List);
+        QCOMPARE(list->childCount(), 3);
+        QAccessibleInterface* c = list->child(2);
+        QCOMPARE(c->text(QAccessible::Name), QStringLiteral("c.jpg"));
+        QCOMPARE(list->indexOfChild(c), 2);
+        const QPoint middle = c->rect().center();
+        QCOMPARE(list->childAt(middle.x(), middle.y()), c);
+        c->actionInterface()->doAction(QStringLiteral("select"));
+        QCOMPARE(m_notes.size(), 1u);
+        QCOMPARE(m_notes[0].selected, Item(2));
+        QVERIFY(c->state().selected && c->state().focused);
+        QVERIFY(!list->child(0)->state().selected);
+        m_pane->SetMode(false, 0);
+        QVERIFY(!c->isValid());
+        QCOMPARE(list->indexOfChild(list->child(0)), 0);
     }
 
     void thumbnailsAppear()
