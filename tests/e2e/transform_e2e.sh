@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Lossless rotation end to end: two thumbnails selected, Tools > Transform >
 # Rotate Right (lossless) taken by the keyboard turns both files on disk into
-# what jpegtran makes of them, and the pane and the view show them turned;
-# the photo not selected stays as it was. Ctrl+Shift+L turns them back to
-# their first pixels.
+# what jpegtran makes of them, and the pane and the view show them turned
+# (the view's own upside-down turn given up for the file as it now is); the
+# photo not selected stays as it was. Ctrl+Shift+L turns them back to their
+# first pixels.
 #   transform_e2e.sh LUMVANE [LUMVANE_CLI]
 set -euo pipefail
 
@@ -48,6 +49,7 @@ pane_turned() { shot && turned_right "$pane_region" "$red" "$blue" && turned_rig
 pane_upright() { shot && upright "$pane_region" "$red" "$blue" && upright "$pane_region" "$green" "$magenta"; }
 view_turned() { shot && turned_right "$view_region" "$red" "$blue"; }
 view_upright() { shot && upright "$view_region" "$red" "$blue"; }
+view_upside_down() { shot && upright "$view_region" "$blue" "$red"; }
 # click_thumbnail COLOUR [MODIFIER]: clicks the middle of that thumbnail's colour.
 click_thumbnail() {
   shot
@@ -66,12 +68,14 @@ xdotool mousemove 640 1000
 until_ok 30 "the thumbnails show the photos upright" pane_upright
 until_ok 30 "the first photo is shown upright" view_upright
 
+xdotool key F5
+until_ok 30 "F5 turns the view upside down" view_upside_down
 click_thumbnail "$red"
 click_thumbnail "$green" shift
 xdotool key --delay 150 alt+t t Down Return
 until_ok 30 "Tools > Transform > Rotate Right turns both files as jpegtran does" decodes_as -right
 until_ok 30 "the pane shows both turned" pane_turned
-until_ok 30 "the view shows the shown photo turned" view_turned
+until_ok 30 "the view shows the shown photo turned, without its own turn" view_turned
 cmp -s "$photos/c.jpg" "$work/c.jpg" || fail "the photo not selected was changed"
 shot
 upright "$pane_region" "$yellow" "$cyan" || fail "the photo not selected is not upright in the pane"
