@@ -4,7 +4,8 @@
 # what jpegtran makes of them, and the pane and the view show them turned
 # (the view's own upside-down turn given up for the file as it now is); the
 # photo not selected stays as it was. Ctrl+Shift+L turns them back to their
-# first pixels.
+# first pixels, and the thumbnail's menu Transform > Rotate 180° turns them
+# upside down.
 #   transform_e2e.sh LUMVANE [LUMVANE_CLI]
 set -euo pipefail
 
@@ -24,6 +25,7 @@ cp "$photos/c.jpg" "$work/c.jpg"
 for f in a b; do
   djpeg -pnm "$photos/$f.jpg" >"$work/$f.ppm"
   jpegtran -rotate 90 -perfect "$photos/$f.jpg" | djpeg -pnm >"$work/$f-right.ppm"
+  jpegtran -rotate 180 -perfect "$photos/$f.jpg" | djpeg -pnm >"$work/$f-180.ppm"
 done
 
 # decodes_as SUFFIX: a.jpg and b.jpg decode to $work/a$SUFFIX.ppm and b's.
@@ -47,6 +49,7 @@ upright() {
 }
 pane_turned() { shot && turned_right "$pane_region" "$red" "$blue" && turned_right "$pane_region" "$green" "$magenta"; }
 pane_upright() { shot && upright "$pane_region" "$red" "$blue" && upright "$pane_region" "$green" "$magenta"; }
+pane_upside_down() { shot && upright "$pane_region" "$blue" "$red" && upright "$pane_region" "$magenta" "$green"; }
 view_turned() { shot && turned_right "$view_region" "$red" "$blue"; }
 view_upright() { shot && upright "$view_region" "$red" "$blue"; }
 view_upside_down() { shot && upright "$view_region" "$blue" "$red"; }
@@ -84,6 +87,14 @@ xdotool key ctrl+shift+l
 until_ok 30 "Ctrl+Shift+L turns them back to their first pixels" decodes_as ""
 until_ok 30 "the pane shows both upright again" pane_upright
 until_ok 30 "the view shows the shown photo upright again" view_upright
+
+# The selection stays: the thumbnail's own menu turns both.
+shot
+b=($(box_in "$pane_region" "$red"))
+xdotool mousemove $((b[2] + b[0] / 2)) $((b[3] + b[1] / 2)) click 3
+xdotool key --delay 150 t Down Down Return
+until_ok 30 "the thumbnail's Transform > Rotate 180° turns both files as jpegtran does" decodes_as -180
+until_ok 30 "the pane shows both upside down" pane_upside_down
 
 escape_ends_cleanly
 echo "PASS"

@@ -115,7 +115,7 @@ namespace {
         {kCmdRenameImage, "Rename"},
         {kCmdDeleteImage, "Delete"},
         {kSeparator, nullptr},
-        {kSeparator, "Transform", kTransformCommands},
+        {kSeparator, "&Transform", kTransformCommands},
     };
 
     struct ContextText {
