@@ -63,5 +63,6 @@ void CMainFrame::TransformPhotos(int command)
         m_settings->rotation = 0;
         m_settings->flipHorizontally = 0;
         m_settings->flipVertically = 0;
+        UpdateActions();
     }
 }
