@@ -1,12 +1,18 @@
 // The window side of a lossless turn: the edge question reaches the
 // user-interface thread from the worker threads, once for all when the user
 // says so; photos the user chose to skip are left out of the message, while
-// a file that can't be turned is listed.
+// a file that can't be turned is listed. Through the main window, the
+// shown photo keeps its time only when the option says so.
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <QTest>
 #include <QThread>
 
+#include "res/command_table.h"
 #include "tests/core/browse/browse_test_util.h"
+#include "tests/ui/app/main_frame_fixture.h"
 #include "tools/jpeg_writer.h"
 #include "windows/transform_runner.h"
 
@@ -74,6 +80,36 @@ private slots:
         QVERIFY(!runner.askedOffTheUiThread);
         QCOMPARE(runner.reported.size(), size_t(1));
         QCOMPARE(runner.reported[0].path, paths.back());
+    }
+
+    void mainWindowKeepsTheTimeWhenAsked_data()
+    {
+        QTest::addColumn<bool>("keep");
+        QTest::newRow("kept") << true;
+        QTest::newRow("not kept") << false;
+    }
+    void mainWindowKeepsTheTimeWhenAsked()
+    {
+        QFETCH(bool, keep);
+        QTemporaryDir dir;
+        fixture::WriteImages(dir.path(), {"a.jpg"});  // 96 x 64: whole blocks
+        const std::string path = fixture::PathIn(dir, "a.jpg");
+        const timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+        QVERIFY(::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0);
+        AppSettings settings = fixture::Settings(dir);
+        settings.keepModificationTime = keep;
+        settings.rotation = 1;
+        auto frame = fixture::Start(settings);
+        QVERIFY(frame);
+        QTRY_VERIFY(fixture::Shown(*frame));
+        frame->RunCommand(res::kCmdLosslessRotateRight);
+        struct stat st {};
+        QVERIFY(::stat(path.c_str(), &st) == 0);
+        QCOMPARE(st.st_mtim.tv_sec == 1000000000, keep);
+        // The view shows the file as it now is, without a turn of its own.
+        QCOMPARE(settings.rotation, 0);
+        QTRY_VERIFY(fixture::Shown(*frame)
+                    && frame->ImageView()->Image()->Height() > frame->ImageView()->Image()->Width());
     }
 };
 
