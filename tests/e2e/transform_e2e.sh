@@ -33,19 +33,20 @@ decodes_as() {
   local f
   for f in a b; do djpeg -pnm "$photos/$f.jpg" | cmp -s - "$work/$f$1.ppm" || return 1; done
 }
-# colours_at REGION: "x y" of the box of each colour named after it.
+# box_of REGION COLOUR: "x y" of the box of that colour.
 box_of() { local b; b=($(box_in "$1" "$2")); [ "${b[0]}" != none ] && echo "${b[2]} ${b[3]}"; }
+near() { local d=$(($1 - $2)); [ "${d#-}" -le 2 ]; }
 # turned_right REGION TOP BOTTOM: the photo's top colour is now right of its bottom one.
 turned_right() {
   local t b
   t=($(box_of "$1" "$2")) && b=($(box_of "$1" "$3")) || return 1
-  [ "${t[0]}" -gt "${b[0]}" ] && [ $((t[1] - b[1])) -le 2 ] && [ $((b[1] - t[1])) -le 2 ]
+  [ "${t[0]}" -gt "${b[0]}" ] && near "${t[1]}" "${b[1]}"
 }
 # upright REGION TOP BOTTOM: the top colour is above the bottom one.
 upright() {
   local t b
   t=($(box_of "$1" "$2")) && b=($(box_of "$1" "$3")) || return 1
-  [ "${t[1]}" -lt "${b[1]}" ] && [ $((t[0] - b[0])) -le 2 ] && [ $((b[0] - t[0])) -le 2 ]
+  [ "${t[1]}" -lt "${b[1]}" ] && near "${t[0]}" "${b[0]}"
 }
 pane_turned() { shot && turned_right "$pane_region" "$red" "$blue" && turned_right "$pane_region" "$green" "$magenta"; }
 pane_upright() { shot && upright "$pane_region" "$red" "$blue" && upright "$pane_region" "$green" "$magenta"; }
@@ -53,14 +54,13 @@ pane_upside_down() { shot && upright "$pane_region" "$blue" "$red" && upright "$
 view_turned() { shot && turned_right "$view_region" "$red" "$blue"; }
 view_upright() { shot && upright "$view_region" "$red" "$blue"; }
 view_upside_down() { shot && upright "$view_region" "$blue" "$red"; }
-# click_thumbnail COLOUR [MODIFIER]: clicks the middle of that thumbnail's colour.
-click_thumbnail() {
+# point_at COLOUR: the mouse on the middle of that colour in the pane.
+point_at() {
   shot
   local b
   b=($(box_in "$pane_region" "$1"))
   [ "${b[0]}" != none ] || fail "no thumbnail in $1"
   xdotool mousemove $((b[2] + b[0] / 2)) $((b[3] + b[1] / 2))
-  if [ -n "${2:-}" ]; then xdotool keydown "$2" click 1 keyup "$2"; else xdotool click 1; fi
 }
 
 cd "$work"
@@ -73,8 +73,8 @@ until_ok 30 "the first photo is shown upright" view_upright
 
 xdotool key F5
 until_ok 30 "F5 turns the view upside down" view_upside_down
-click_thumbnail "$red"
-click_thumbnail "$green" shift
+point_at "$red" && xdotool click 1
+point_at "$green" && xdotool keydown shift click 1 keyup shift
 xdotool key --delay 150 alt+t t Down Return
 until_ok 30 "Tools > Transform > Rotate Right turns both files as jpegtran does" decodes_as -right
 until_ok 30 "the pane shows both turned" pane_turned
@@ -89,9 +89,7 @@ until_ok 30 "the pane shows both upright again" pane_upright
 until_ok 30 "the view shows the shown photo upright again" view_upright
 
 # The selection stays: the thumbnail's own menu turns both.
-shot
-b=($(box_in "$pane_region" "$red"))
-xdotool mousemove $((b[2] + b[0] / 2)) $((b[3] + b[1] / 2)) click 3
+point_at "$red" && xdotool click 3
 xdotool key --delay 150 t Down Down Return
 until_ok 30 "the thumbnail's Transform > Rotate 180° turns both files as jpegtran does" decodes_as -180
 until_ok 30 "the pane shows both upside down" pane_upside_down
