@@ -44,7 +44,6 @@ void CMainFrame::TransformPhotos(int command)
             paths.push_back(std::move(path));
     if (paths.empty())
         return;
-    const std::string shownPath = m_currentItem ? m_loader->ItemPath(m_currentItem) : std::string();
 
     CTransformRunner runner(this);
     const std::vector<std::string> turned
@@ -58,7 +57,9 @@ void CMainFrame::TransformPhotos(int command)
         CThumbnailCache(cacheRoot).Forget(turned);
     // The view's own turn was meant for the photo as it was; it is shown
     // as it now is. The folder's watch sees the files replaced and renews
-    // their items, thumbnails and the shown picture, which stays shown.
+    // their items, thumbnails and the shown picture, which stays shown (the
+    // list did not change during the run: the watch waits for its end).
+    const std::string shownPath = m_currentItem ? m_loader->ItemPath(m_currentItem) : std::string();
     if (std::find(turned.begin(), turned.end(), shownPath) != turned.end()) {
         m_settings->rotation = 0;
         m_settings->flipHorizontally = 0;
