@@ -5,6 +5,7 @@
 
 #include "app/control_panel.h"
 #include "app/main_frame.h"
+#include "app/shown_folder_watch.h"
 #include "cache/thumbnail_cache.h"
 #include "loader/thumb_loader.h"
 #include "pane/thumbnail_pane.h"
@@ -55,10 +56,15 @@ void CMainFrame::TransformPhotos(int command)
     const std::string cacheRoot = CThumbnailCache::DefaultRoot();
     if (m_settings->sharedThumbnailCache && !cacheRoot.empty())
         CThumbnailCache(cacheRoot).Forget(turned);
-    // The view's own turn was meant for the photo as it was; it is shown
-    // as it now is. The folder's watch sees the files replaced and renews
-    // their items, thumbnails and the shown picture, which stays shown (the
-    // list did not change during the run: the watch waits for its end).
+    // The folder's watch renews the items of the files replaced, their
+    // thumbnails and the shown picture, which stays shown.
+    std::vector<std::string> names;
+    for (const std::string& path : turned)
+        names.push_back(path.substr(path.rfind('/') + 1));
+    m_folderWatch->TakeRewritten(names);
+    // The view's own turn was meant for the photo as it was; it is shown as
+    // it now is. (The list did not change during the run: the watches wait
+    // for its nested event loops to end.)
     const std::string shownPath = m_currentItem ? m_loader->ItemPath(m_currentItem) : std::string();
     if (std::find(turned.begin(), turned.end(), shownPath) != turned.end()) {
         m_settings->rotation = 0;

@@ -98,7 +98,7 @@ private slots:
         QVERIFY(::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0);
         AppSettings settings = fixture::Settings(dir);
         settings.keepModificationTime = keep;
-        settings.rotation = 1;
+        settings.rotation = 2;  // upside down: still landscape
         auto frame = fixture::Start(settings);
         QVERIFY(frame);
         QTRY_VERIFY(fixture::Shown(*frame));
