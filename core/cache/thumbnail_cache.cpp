@@ -287,6 +287,18 @@ bool CThumbnailCache::HasFailure(const CacheSource& source) const
     return dir.Valid() && Valid(ReadPng(dir.Get(), ThumbnailName(source.uri), 1), source);
 }
 
+void CThumbnailCache::Forget(const std::vector<std::string>& paths) const
+{
+    const auto forgetIn = [&](const std::string& folder) {
+        const CUniqueFd dir = OpenFolder(folder, false);
+        for (size_t i = 0; dir.Valid() && i < paths.size(); ++i)
+            ::unlinkat(dir.Get(), ThumbnailName(ThumbnailUri(paths[i])).c_str(), 0);
+    };
+    for (const CacheFolder& folder : kFolders)
+        forgetIn(folder.name);
+    forgetIn(FailFolder());
+}
+
 bool CThumbnailCache::WriteNormal(const CacheSource& source, const QImage& image, int imageWidth,
                                   int imageHeight) const
 {

@@ -22,6 +22,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <QImage>
 
@@ -64,6 +65,10 @@ public:
     // Records that the original could not be thumbnailed, and asks.
     bool WriteFailure(const CacheSource& source) const;
     bool HasFailure(const CacheSource& source) const;
+    // Removes every thumbnail and failure record of the originals at these
+    // absolute paths: their pictures changed while their names stayed, and
+    // perhaps their modification times too.
+    void Forget(const std::vector<std::string>& paths) const;
 
     // Where the thumbnail of `uri` lives in a folder ("normal", "fail/...").
     std::string PathIn(const std::string& folder, const std::string& uri) const;

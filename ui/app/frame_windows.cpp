@@ -85,6 +85,7 @@ void CFrameWindows::OnOptionsCommand()
     dialog.autoOrient = m_settings->autoOrient;
     dialog.useColourProfiles = m_settings->useColourProfiles;
     dialog.associate = association.IsAssociated();
+    dialog.keepModificationTime = m_settings->keepModificationTime;
     if (dialog.exec() != QDialog::Accepted)
         return;
     OptionsEffects effects;

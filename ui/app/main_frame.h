@@ -176,6 +176,8 @@ private:
     void SetSortCommand(int id);
     void ToggleNameBar();
     void ToggleFullScreen();
+    // Turns the chosen photos' files losslessly (main_frame_transform.cpp).
+    void TransformPhotos(int command);
     // Keys and steps (main_frame_keys.cpp).
     bool TranslateKeypadKey(const QKeyEvent& key);
     bool ApplyEscapeRule();

@@ -63,7 +63,11 @@ void CMainFrame::BuildMenus()
 {
     QMenu* popup = nullptr;
     for (const MenuEntry& entry : MainMenu()) {
-        if (entry.popupTitle) {
+        if (!entry.nested.empty()) {
+            QMenu* inner = popup->addMenu(QString::fromUtf8(entry.popupTitle));
+            for (const int id : entry.nested)
+                inner->addAction(Action(id));
+        } else if (entry.popupTitle) {
             popup = menuBar()->addMenu(QString::fromUtf8(entry.popupTitle));
             connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateActions);
         } else if (entry.command == kSeparator) {
@@ -176,6 +180,12 @@ void CMainFrame::RunCommand(int id)
         UpdateSlideTimer();
         break;
     case kCmdOptions: m_windows->OnOptionsCommand(); break;
+    case kCmdLosslessRotateLeft:
+    case kCmdLosslessRotateRight:
+    case kCmdLosslessRotate180:
+    case kCmdLosslessFlipHorizontally:
+    case kCmdLosslessFlipVertically:
+    case kCmdLosslessApplyExif: TransformPhotos(id); break;
     case kCmdAbout: m_windows->OnAboutCommand(); break;
     default: return;
     }
@@ -334,6 +344,7 @@ void CMainFrame::OnThumbPaneNotify(ThumbPaneNotify* notify)
         break;
     case 2:
     case 3: RemoveItems(*notify); break;
+    case 4: TransformPhotos(notify->command); break;
     default: break;
     }
 }

@@ -54,6 +54,16 @@ void CShownFolderWatch::WatchShownFolder()
     m_watcher->Watch(folder && !m_frame->FolderPending() ? folder->Path() : std::string());
 }
 
+void CShownFolderWatch::TakeRewritten(const std::vector<std::string>& names)
+{
+    if (!m_watcher || names.empty())
+        return;
+    m_deferredNamed.insert(names.begin(), names.end());
+    m_deferredRewritten.insert(names.begin(), names.end());
+    // The watch's own report of them comes within a batch: one look takes both.
+    m_folderRetry->start(CFolderWatcher::kBatchMs);
+}
+
 // What replaces the shown item: itself or its rewritten version, else the
 // nearest that stays after it, else before it.
 static ImageItem* ItemToShow(ImageItem* shown, const FolderChanges& changes)

@@ -16,6 +16,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 class CFolderRelisting;
 class CFolderWatcher;
@@ -33,6 +34,10 @@ public:
     // Watches the folder the loader lists now (nothing while a file opened
     // alone waits for its folder); what was gathered before is dropped.
     void WatchShownFolder();
+    // Files of the shown folder (names, bytes) this program replaced: they
+    // are taken in as rewritten with the next look, reported by the watch
+    // or not (it may have no watch to spare).
+    void TakeRewritten(const std::vector<std::string>& names);
 
 private:
     void OnFolderChanged(const std::set<std::string>& named, const std::set<std::string>& rewritten,

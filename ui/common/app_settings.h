@@ -46,6 +46,7 @@ struct AppSettings {
     uint8_t sharedThumbnailCache = 1;  // thumbnails from and to the desktop's cache
     uint8_t autoOrient = 1;            // upright by the Exif Orientation tag
     uint8_t useColourProfiles = 1;     // true colours from embedded ICC profiles
+    uint8_t keepModificationTime = 0;  // a photo turned losslessly keeps its time
     int32_t slideDelay = 5;            // seconds, 1 to 10 when set by the dialog
     uint8_t slideBackward = 0;
     uint8_t slideRepeat = 1;

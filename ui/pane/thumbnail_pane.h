@@ -37,18 +37,25 @@ class QPainter;
 
 // The record of a pane notification; valid only during the signal.
 struct ThumbPaneNotify {
-    int code = 0;                          // 0 select, 1 rename, 2 delete, 3 drag
+    int code = 0;                          // 0 select, 1 rename, 2 delete, 3 drag, 4 transform
     ImageItem* selected = nullptr;         // code 0
     ImageItem* renameItem = nullptr;       // code 1
     const std::string* newName = nullptr;  // code 1 (UTF-8 text typed)
-    std::vector<ImageItem*> items;         // codes 2 and 3: the selected items in list order
+    std::vector<ImageItem*> items;         // codes 2 to 4: the selected items in list order
+    int command = 0;                       // code 4: the lossless turn's command
 };
 
 class CThumbView : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
-    enum NotifyCode { kNotifySelect = 0, kNotifyRename = 1, kNotifyDelete = 2, kNotifyDrag = 3 };
+    enum NotifyCode {
+        kNotifySelect = 0,
+        kNotifyRename = 1,
+        kNotifyDelete = 2,
+        kNotifyDrag = 3,
+        kNotifyTransform = 4
+    };
     static constexpr int kPollMs = 200;        // picks up finished thumbnails
     static constexpr int kDragScrollMs = 100;  // scrolls at the edges while drag-selecting
     static constexpr int kDragScrollEdge = 4;  // pixels from an edge that scroll
@@ -198,7 +205,7 @@ private:
     void FinishRename(const QString& text);
     void Notify(ThumbPaneNotify& notify);
     void AnnounceEntry(int entry);
-    void NotifyWithSelection(int code);
+    void NotifyWithSelection(int code, int command = 0);
 
     CThumbLoader* m_loader;
     CDisplayBitmap* m_bitmap;

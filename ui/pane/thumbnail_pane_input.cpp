@@ -176,10 +176,11 @@ void CThumbView::Notify(ThumbPaneNotify& notify)
         emit Notified(&notify);
 }
 
-void CThumbView::NotifyWithSelection(int code)
+void CThumbView::NotifyWithSelection(int code, int command)
 {
     ThumbPaneNotify n;
     n.code = code;
+    n.command = command;
     n.items = SelectedItems();
     if (!n.items.empty())
         Notify(n);
@@ -335,8 +336,17 @@ void CThumbView::ShowMenu(int entry, QPoint globalPos)
     // Without a parent: the pane may be destroyed while the menu's own event
     // loop runs, and a child would then be deleted twice.
     QMenu menu;
-    for (const res::PaneMenuEntry& item : res::ThumbnailMenu())
-        menu.addAction(QString::fromUtf8(item.text))->setData(item.command);
+    for (const res::PaneMenuEntry& item : res::ThumbnailMenu()) {
+        if (!item.nested.empty()) {
+            QMenu* inner = menu.addMenu(QString::fromUtf8(item.text));
+            for (const int id : item.nested)
+                inner->addAction(QString::fromUtf8(res::FindCommand(id)->menuText))->setData(id);
+        } else if (!item.text) {
+            menu.addSeparator();
+        } else {
+            menu.addAction(QString::fromUtf8(item.text))->setData(item.command);
+        }
+    }
     const QPointer<CThumbView> self(this);
     const unsigned generation = m_generation;
     const QAction* chosen = menu.exec(globalPos);
@@ -357,6 +367,8 @@ void CThumbView::RunCommand(int command)
 {
     if (command == res::kCmdDeleteImage)
         NotifyWithSelection(kNotifyDelete);
+    else if (res::IsLosslessTransform(command))
+        NotifyWithSelection(kNotifyTransform, command);
     else if (command == res::kCmdRenameImage && m_anchor >= 0)
         StartRename(m_anchor);
 }

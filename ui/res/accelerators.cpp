@@ -7,6 +7,7 @@ namespace {
     constexpr int kNone = Qt::NoModifier;
     constexpr int kCtrl = Qt::ControlModifier;
     constexpr int kAlt = Qt::AltModifier;
+    constexpr int kShift = Qt::ShiftModifier;
     constexpr int kPad = Qt::KeypadModifier;
 
     // Enter is both the main Return key and the keypad's Enter.
@@ -35,6 +36,8 @@ namespace {
         {Qt::Key_H, kCtrl, kCmdFlipHorizontally},
         {Qt::Key_V, kCtrl, kCmdFlipVertically},
         {Qt::Key_F2, kNone, kCmdImageProperties},
+        {Qt::Key_L, kCtrl | kShift, kCmdLosslessRotateLeft},
+        {Qt::Key_R, kCtrl | kShift, kCmdLosslessRotateRight},
     };
 }  // namespace
 

@@ -33,6 +33,12 @@ namespace {
         {kCmdAdjustSlideShow, "Adjust Slide Show...", false},
         {kCmdStartStopSlideShow, "Start/Stop Slide Show", true},
         {kCmdOptions, "Options...", false},
+        {kCmdLosslessRotateLeft, "Rotate Left (lossless)\tCtrl+Shift+L", false},
+        {kCmdLosslessRotateRight, "Rotate Right (lossless)\tCtrl+Shift+R", false},
+        {kCmdLosslessRotate180, "Rotate 180° (lossless)", false},
+        {kCmdLosslessFlipHorizontally, "Flip Horizontally (lossless)", false},
+        {kCmdLosslessFlipVertically, "Flip Vertically (lossless)", false},
+        {kCmdLosslessApplyExif, "Apply Exif Orientation (lossless)", false},
         {kCmdAbout, "&About Lumvane...", false},
     };
 }  // namespace

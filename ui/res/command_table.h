@@ -37,6 +37,13 @@ enum CommandId : int {
     kCmdAdjustSlideShow = 700,
     kCmdStartStopSlideShow = 701,
     kCmdOptions = 702,
+    // Lossless turns of the files themselves (the "Transform" pop-up).
+    kCmdLosslessRotateLeft = 710,
+    kCmdLosslessRotateRight = 711,
+    kCmdLosslessRotate180 = 712,
+    kCmdLosslessFlipHorizontally = 713,
+    kCmdLosslessFlipVertically = 714,
+    kCmdLosslessApplyExif = 715,
     kCmdAbout = 800,
     // The panes' own context-menu commands (menus 149 and 150); the panes run
     // them, so they have no main-window action.
@@ -47,6 +54,12 @@ enum CommandId : int {
     kCmdDeleteImage = 911,
     kCmdCopyImage = 57634,
 };
+
+// One of the lossless turns of the files (kCmdLosslessRotateLeft..ApplyExif).
+constexpr bool IsLosslessTransform(int id)
+{
+    return id >= kCmdLosslessRotateLeft && id <= kCmdLosslessApplyExif;
+}
 
 struct CommandEntry {
     int id;

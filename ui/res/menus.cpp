@@ -16,6 +16,17 @@ namespace {
     {
         return {nullptr, kSeparator};
     }
+    constexpr MenuEntry Nested(const char* title, std::span<const int> commands)
+    {
+        return {title, 0, commands};
+    }
+
+    // The lossless turns of the files, in the Tools menu and the thumbnail
+    // pane's menu.
+    constexpr int kTransformCommands[] = {
+        kCmdLosslessRotateLeft,       kCmdLosslessRotateRight,    kCmdLosslessRotate180,
+        kCmdLosslessFlipHorizontally, kCmdLosslessFlipVertically, kCmdLosslessApplyExif,
+    };
 
     constexpr MenuEntry kMainMenu[] = {
         Popup("&File"),
@@ -57,6 +68,8 @@ namespace {
         Popup("&Tools"),
         Item(kCmdAdjustSlideShow),
         Item(kCmdStartStopSlideShow),
+        Separator(),
+        Nested("&Transform", kTransformCommands),
         Separator(),
         Item(kCmdOptions),
         Popup("&Help"),
@@ -101,6 +114,8 @@ namespace {
     constexpr PaneMenuEntry kThumbnailMenu[] = {
         {kCmdRenameImage, "Rename"},
         {kCmdDeleteImage, "Delete"},
+        {kSeparator, nullptr},
+        {kSeparator, "&Transform", kTransformCommands},
     };
 
     struct ContextText {

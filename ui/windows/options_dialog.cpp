@@ -21,6 +21,7 @@ constexpr const char* kBoxTexts[] = {
     "Rotate by Exif orientation",
     "Use embedded colour profiles",
     "Associate with *.JPG and *.JPEG Files",
+    "Keep the modification time when transforming",
 };
 static_assert(std::size(kBoxTexts) == COptionsDlg::kBoxCount);
 }  // namespace
@@ -44,9 +45,9 @@ COptionsDlg::COptionsDlg(QWidget* parent) : QDialog(parent)
 
 std::array<int*, COptionsDlg::kBoxCount> COptionsDlg::Members()
 {
-    return {&dithering,  &highQualitySubsampling, &zoomInterpolation,
-            &exitByEsc,  &exifThumbnails,         &sharedThumbnailCache,
-            &autoOrient, &useColourProfiles,      &associate};
+    return {&dithering,      &highQualitySubsampling, &zoomInterpolation, &exitByEsc,
+            &exifThumbnails, &sharedThumbnailCache,   &autoOrient,        &useColourProfiles,
+            &associate,      &keepModificationTime};
 }
 
 void COptionsDlg::showEvent(QShowEvent* event)
@@ -93,6 +94,7 @@ void ApplyOptions(const COptionsDlg& dialog, AppSettings& s, const OptionsEffect
         effects.renewDecoding();
     if (changed(s.useColourProfiles, dialog.useColourProfiles))
         effects.renewDecoding();
+    changed(s.keepModificationTime, dialog.keepModificationTime);
     // Another program may have changed the association while the dialog
     // was open: only a box that differs from the platform's answer acts.
     const bool associate = dialog.associate != 0;

@@ -1,9 +1,9 @@
 #pragma once
-// The "Options" dialog: eight option flags of the settings and whether
-// Lumvane is the desktop's handler of JPEG files, as nine check boxes; and
+// The "Options" dialog: nine option flags of the settings and whether
+// Lumvane is the desktop's handler of JPEG files, as ten check boxes; and
 // ApplyOptions, which carries the answer out.
 //
-// The caller sets the nine members before exec() and reads them back after
+// The caller sets the ten members before exec() and reads them back after
 // it returns Accepted. User-interface thread only.
 
 #include <array>
@@ -30,10 +30,11 @@ public:
     int autoOrient = 1;
     int useColourProfiles = 1;
     int associate = 0;
+    int keepModificationTime = 0;
 
     // The check boxes from top to bottom, for tests.
-    static constexpr size_t kBoxCount = 9;
-    static constexpr size_t kAssociateBox = kBoxCount - 1;
+    static constexpr size_t kBoxCount = 10;
+    static constexpr size_t kAssociateBox = 8;
     const std::array<QCheckBox*, kBoxCount>& Boxes() const { return m_boxes; }
 
     void accept() override;
@@ -61,6 +62,7 @@ struct OptionsEffects {
 // Stores every member of an accepted dialog that differs from the settings,
 // in the dialog's order, and runs its effect: the display bitmap for
 // dithering, one renewal per changed decode or picture option, nothing more
-// for "Exit by ESC key" (read at the next ESC). The association is asked again and
+// for "Exit by ESC key" (read at the next ESC) and the modification time
+// (read at the next lossless turn). The association is asked again and
 // changed only when the box differs from it. No change, no effect.
 void ApplyOptions(const COptionsDlg& dialog, AppSettings& settings, const OptionsEffects& effects);

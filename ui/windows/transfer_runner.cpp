@@ -1,10 +1,8 @@
 #include "windows/transfer_runner.h"
 
-#include <QEventLoop>
 #include <QLocale>
 #include <QMessageBox>
 #include <QProgressDialog>
-#include <QTimer>
 #include <QWidget>
 
 #include "browse/shell_pidl.h"
@@ -13,8 +11,6 @@
 #include "windows/collision_dialog.h"
 
 namespace {
-
-constexpr int kProgressSteps = 1000;
 
 QString Readable(const std::string& bytes)
 {
@@ -33,7 +29,10 @@ QString Participle(TransferKind kind)
 
 }  // namespace
 
-CTransferRunner::CTransferRunner(QWidget* owner) : m_owner(owner) {}
+CTransferRunner::CTransferRunner(QWidget* owner) : m_owner(owner), m_wait(owner)
+{
+    connect(&m_wait, &CProgressWait::Shown, this, &CTransferRunner::ProgressShown);
+}
 
 CTransferRunner::~CTransferRunner() = default;
 
@@ -42,28 +41,16 @@ TransferResult CTransferRunner::Run(TransferKind kind, const std::vector<std::st
 {
     m_kind = kind;
     m_target = target;
-    QEventLoop loop;
     // The worker's news comes through the event queue; a call still queued
     // when Run has returned finds no worker.
     CTransferWorker worker(kind, sources, target, [this] {
         QMetaObject::invokeMethod(this, &CTransferRunner::ServeWorker, Qt::QueuedConnection);
     });
     m_worker = &worker;
-    m_loop = &loop;
     worker.Start([this] { WorkerStarted(); });
-    // A short transfer ends before anything shows; meanwhile input waits.
-    QTimer::singleShot(kProgressDelayMs, &loop, &QEventLoop::quit);
-    if (!worker.IsFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (!worker.IsFinished()) {
-        ShowProgress();
-        while (!worker.IsFinished())
-            loop.exec();
-        delete m_dialog;
-        m_dialog = nullptr;
-    }
+    m_wait.Run({[&worker] { return worker.IsFinished(); }, [&worker] { worker.Cancel(); },
+                [this, &worker](QProgressDialog& dialog) { UpdateProgress(dialog, worker.Progress()); }});
     m_worker = nullptr;
-    m_loop = nullptr;
     const TransferResult result = worker.Result();
     ReportOutcome(kind, target, result);
     return result;
@@ -71,53 +58,32 @@ TransferResult CTransferRunner::Run(TransferKind kind, const std::vector<std::st
 
 void CTransferRunner::ServeWorker()
 {
-    if (m_worker && m_worker->Serve([this](const TransferCollision& c) { return AskCollision(c); }) && m_loop)
-        m_loop->quit();
+    if (m_worker && m_worker->Serve([this](const TransferCollision& c) { return AskCollision(c); }))
+        m_wait.Wake();
 }
 
-void CTransferRunner::ShowProgress()
+void CTransferRunner::UpdateProgress(QProgressDialog& dialog, const TransferProgress& p)
 {
-    m_dialog = new QProgressDialog(m_owner);
-    m_dialog->setWindowTitle(QString::fromUtf8(res::String(res::kStrAppTitle)));
-    m_dialog->setWindowModality(Qt::WindowModal);
-    m_dialog->setAutoClose(false);
-    m_dialog->setAutoReset(false);
-    m_dialog->setMinimumDuration(0);
-    m_dialog->setRange(0, kProgressSteps);
-    CTransferWorker* worker = m_worker;
-    connect(m_dialog, &QProgressDialog::canceled, this, [worker] { worker->Cancel(); });
-    auto* tick = new QTimer(m_dialog);
-    connect(tick, &QTimer::timeout, this, [this, worker] { UpdateProgress(worker->Progress()); });
-    tick->start(kProgressTickMs);
-    UpdateProgress(worker->Progress());
-    m_dialog->show();
-    emit ProgressShown();
-}
-
-void CTransferRunner::UpdateProgress(const TransferProgress& p)
-{
-    if (!m_dialog || m_dialog->wasCanceled())
-        return;
     const QLocale locale;
     const bool moving = m_kind == TransferKind::Move;
-    m_dialog->setLabelText(QStringLiteral("%1 %2 of %3 files (%4 of %5) to \"%6\"")
-                               .arg(moving ? QStringLiteral("Moving") : QStringLiteral("Copying"))
-                               .arg(p.filesDone)
-                               .arg(p.filesTotal)
-                               .arg(locale.formattedDataSize(static_cast<qint64>(p.bytesDone)),
-                                    locale.formattedDataSize(static_cast<qint64>(p.bytesTotal)),
-                                    Readable(m_target)));
+    dialog.setLabelText(QStringLiteral("%1 %2 of %3 files (%4 of %5) to \"%6\"")
+                            .arg(moving ? QStringLiteral("Moving") : QStringLiteral("Copying"))
+                            .arg(p.filesDone)
+                            .arg(p.filesTotal)
+                            .arg(locale.formattedDataSize(static_cast<qint64>(p.bytesDone)),
+                                 locale.formattedDataSize(static_cast<qint64>(p.bytesTotal)),
+                                 Readable(m_target)));
     // Bytes tell the way best; a move that only renames has none.
     const double part = p.bytesTotal ? double(p.bytesDone) / double(p.bytesTotal)
         : p.filesTotal               ? double(p.filesDone) / double(p.filesTotal)
                                      : 0.0;
-    m_dialog->setValue(static_cast<int>(std::min(1.0, part) * kProgressSteps));
+    dialog.setValue(static_cast<int>(std::min(1.0, part) * CProgressWait::kSteps));
 }
 
 CollisionChoice CTransferRunner::AskCollision(const TransferCollision& collision)
 {
     return CCollisionDialog::Ask(collision, m_kind,
-                                 m_dialog ? static_cast<QWidget*>(m_dialog) : m_owner.data());
+                                 ProgressDialog() ? static_cast<QWidget*>(ProgressDialog()) : m_owner.data());
 }
 
 QString CTransferRunner::OutcomeMessage(TransferKind kind, const std::string& target,

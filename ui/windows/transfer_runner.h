@@ -1,14 +1,10 @@
 #pragma once
 // CTransferRunner: carries out one move or copy for a window. The transfer
-// runs on a CTransferWorker while the window keeps painting; when it
-// runs longer than about half a second a progress dialog with Cancel comes
-// up. Collisions are asked with CCollisionDialog, and a transfer that was
-// refused, failed or left items behind ends with one message that names the
-// item and the reason.
-//
-// Until the progress dialog is up, the user's input waits in the queue (it
-// is delivered afterwards), so that nothing can start a second operation or
-// close the window while the first runs; the dialog is modal after that.
+// runs on a CTransferWorker while the window waits with CProgressWait (input
+// held for half a second, then a progress dialog with Cancel). Collisions
+// are asked with CCollisionDialog, and a transfer that was refused, failed
+// or left items behind ends with one message that names the item and the
+// reason.
 //
 // Ownership: made for one Run by the widget that starts the transfer, which
 // owns the dialogs. Thread rules: Run, AskCollision and ReportOutcome run on
@@ -22,10 +18,10 @@
 #include <vector>
 
 #include "files/file_transfer.h"
+#include "windows/progress_wait.h"
 
 class CTransferWorker;
 
-class QEventLoop;
 class QProgressDialog;
 class QWidget;
 
@@ -33,9 +29,6 @@ class CTransferRunner : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int kProgressDelayMs = 500;
-    static constexpr int kProgressTickMs = 100;
-
     explicit CTransferRunner(QWidget* owner);
     ~CTransferRunner() override;
 
@@ -43,7 +36,7 @@ public:
     TransferResult Run(TransferKind kind, const std::vector<std::string>& sources, const std::string& target);
 
     // The progress dialog while it is shown, else null.
-    QProgressDialog* ProgressDialog() const { return m_dialog; }
+    QProgressDialog* ProgressDialog() const { return m_wait.Dialog(); }
 
     // The one message for an outcome; empty when there is nothing to say
     // (done, cancelled, or only items the user chose to skip).
@@ -64,13 +57,11 @@ protected:
 private:
     // Answers the worker's question, and ends the wait once it has finished.
     void ServeWorker();
-    void ShowProgress();
-    void UpdateProgress(const TransferProgress& progress);
+    void UpdateProgress(QProgressDialog& dialog, const TransferProgress& progress);
 
     QPointer<QWidget> m_owner;
     TransferKind m_kind = TransferKind::Copy;
     std::string m_target;
-    QProgressDialog* m_dialog = nullptr;
+    CProgressWait m_wait;
     CTransferWorker* m_worker = nullptr;  // during Run
-    QEventLoop* m_loop = nullptr;         // during Run
 };

@@ -275,6 +275,19 @@ TEST_F(ThumbnailCacheTest, FailuresAreRecordedPerVersionAndModificationTime)
     EXPECT_FALSE(m_cache.HasFailure(source));
 }
 
+// A photo turned in place keeps its name, and perhaps its time and size.
+TEST_F(ThumbnailCacheTest, ForgottenFilesLoseTheirThumbnailsAndFailuresOnly)
+{
+    const CacheSource turned = Describe(Make("turned.jpg")), kept = Describe(Make("kept.jpg"));
+    for (const CacheSource* source : {&turned, &kept})
+        ASSERT_TRUE(m_cache.WriteNormal(*source, Picture(128, 96, 0xFF336699), 640, 480));
+    ASSERT_TRUE(m_cache.WriteFailure(turned));
+    m_cache.Forget({turned.path, m_dir.path().toStdString() + "/never-cached.jpg"});
+    EXPECT_TRUE(m_cache.Read(turned, 120).isNull());
+    EXPECT_FALSE(m_cache.HasFailure(turned));
+    EXPECT_FALSE(m_cache.Read(kept, 120).isNull());
+}
+
 TEST_F(ThumbnailCacheTest, NeverForTheCacheItselfOrWhatCannotBeRead)
 {
     const CThumbnailCache cache(m_root + "/");  // a trailing slash names the same folder
