@@ -15,6 +15,8 @@ packages=(
   clang libclang-rt-14-dev clang-format
   ccache time lld
   libimage-exiftool-perl
+  dpkg-dev
+  lintian
 )
 
 missing=()
