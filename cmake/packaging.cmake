@@ -21,6 +21,9 @@ copies, moves and turns photographs losslessly from the command line.")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt loads its Wayland platform plugin at run time, so shlibdeps cannot see
+# it; without it the program runs through XWayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Debian's own layout: root owns every file, folders are 0755.
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
