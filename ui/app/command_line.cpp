@@ -8,30 +8,44 @@ namespace {
 struct QtOption {
     const char* name;  // with one leading '-'; Qt takes "--name" alike
     bool takesValue;
+    bool joinedValue = false;  // "-style=fusion" too
 };
 
 // The options QApplication takes out of argv itself.
 constexpr QtOption kQtOptions[] = {
-    {"-platform", true},        {"-platformpluginpath", true},
-    {"-platformtheme", true},   {"-plugin", true},
-    {"-qwindowgeometry", true}, {"-qwindowicon", true},
-    {"-qwindowtitle", true},    {"-geometry", true},
-    {"-title", true},           {"-icon", true},
-    {"-display", true},         {"-name", true},
-    {"-session", true},         {"-style", true},
-    {"-stylesheet", true},      {"-reverse", false},
-    {"-widgetcount", false},    {"-nograb", false},
-    {"-dograb", false},         {"-sync", false},
+    {"-platform", true},
+    {"-platformpluginpath", true},
+    {"-platformtheme", true},
+    {"-plugin", true},
+    {"-qwindowgeometry", true},
+    {"-qwindowicon", true},
+    {"-qwindowtitle", true},
+    {"-geometry", true},
+    {"-title", true},
+    {"-icon", true},
+    {"-display", true},
+    {"-name", true},
+    {"-session", true},
+    {"-style", true, true},
+    {"-stylesheet", true, true},
+    {"-reverse", false},
+    {"-widgetcount", false},
+    {"-nograb", false},
+    {"-dograb", false},
+    {"-sync", false},
 };
 
-// The Qt option `arg` names ("-style=fusion" included), or null.
-const QtOption* FindQtOption(const char* arg)
+// The Qt option `arg` names, or null; `joined` tells "-style=fusion".
+const QtOption* FindQtOption(const char* arg, bool* joined)
 {
     if (arg[0] == '-' && arg[1] == '-')
         ++arg;
     for (const QtOption& o : kQtOptions) {
         const size_t n = std::strlen(o.name);
-        if (std::strncmp(arg, o.name, n) == 0 && (arg[n] == '\0' || (o.takesValue && arg[n] == '=')))
+        if (std::strncmp(arg, o.name, n) != 0)
+            continue;
+        *joined = o.joinedValue && arg[n] == '=';
+        if (arg[n] == '\0' || *joined)
             return &o;
     }
     return nullptr;
@@ -60,10 +74,11 @@ ArgumentCheck CheckArguments(int argc, const char* const* argv)
             break;
         if (a[0] != '-' || Exists(a))
             continue;
-        const QtOption* qt = FindQtOption(a);
+        bool joined = false;
+        const QtOption* qt = FindQtOption(a, &joined);
         if (!qt)
             return {ArgumentCheck::Usage, a};
-        if (qt->takesValue && !std::strchr(a, '='))
+        if (qt->takesValue && !joined)
             ++i;
     }
     return {};

@@ -82,6 +82,7 @@ void TestCommandLine::check_data()
     QTest::newRow("Qt option and its value") << QStringList {"-platform", "-x", "a.jpg"} << run << "";
     QTest::newRow("Qt option with =") << QStringList {"--style=fusion", "-x"} << usage << "-x";
     QTest::newRow("Qt option's prefix") << QStringList {"-platforms"} << usage << "-platforms";
+    QTest::newRow("Qt takes no -platform=") << QStringList {"-platform=xcb"} << usage << "-platform=xcb";
 }
 
 void TestCommandLine::check()
