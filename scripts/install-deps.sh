@@ -17,6 +17,7 @@ packages=(
   libimage-exiftool-perl
   dpkg-dev
   lintian
+  groff-base
 )
 
 missing=()

@@ -34,7 +34,7 @@ for f in usr/share/doc/lumvane/copyright usr/share/doc/lumvane/changelog.gz usr/
 done
 grep -qx 'Exec=/usr/bin/lumvane %f' "$root/usr/share/applications/lumvane.desktop" || fail "Exec is not /usr/bin/lumvane"
 for program in lumvane lumvane-cli; do
-  file "$root/usr/bin/$program" | grep -q ', stripped' || fail "$program is not stripped"
+  ! readelf -S "$root/usr/bin/$program" | grep -q '\.symtab' || fail "$program is not stripped"
   got=$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/$program" --version) || fail "$program --version failed"
   [ "$got" = "$program $version" ] || fail "$program --version says [$got]"
   page="$root/usr/share/man/man1/$program.1.gz"
