@@ -18,6 +18,9 @@ packages=(
   python3-pyatspi
   at-spi2-core
   dbus
+  dpkg-dev
+  lintian
+  groff-base
 )
 
 missing=()

@@ -34,11 +34,19 @@ constexpr Command kCommands[] = {
      "[--edges refuse|trim|tag] [--keep-mtime] [--progress] [--] FILE..."},
 };
 
+void PrintUsage(FILE* out)
+{
+    std::fprintf(out, "usage:\n");
+    for (const Command& c : kCommands)
+        std::fprintf(out, "  lumvane-cli %s\n", c.usage);
+    std::fprintf(out, "  lumvane-cli --help | --version\n");
+}
+
+// Asked for, the usage goes to standard output with success; given on a
+// mistake, to standard error with the usage status.
 int Usage()
 {
-    std::fprintf(stderr, "usage:\n");
-    for (const Command& c : kCommands)
-        std::fprintf(stderr, "  lumvane-cli %s\n", c.usage);
+    PrintUsage(stderr);
     return 2;
 }
 }  // namespace
@@ -47,8 +55,17 @@ int main(int argc, char** argv)
 {
     if (argc < 2)
         return Usage();
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        PrintUsage(stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("lumvane-cli %s\n", LUMVANE_VERSION);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     for (const Command& c : kCommands)
         if (std::strcmp(argv[1], c.name) == 0)
             return c.run(argc - 2, argv + 2);
+    std::fprintf(stderr, "lumvane-cli: unknown command %s\n", argv[1]);
     return Usage();
 }

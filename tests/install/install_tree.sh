@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix with a blank in its name and
 # checks what landed there: the programs, the desktop entry (valid, naming
-# the installed program), the metainfo (valid), every icon size and the
-# README.   install_tree.sh BUILD_DIR
+# the installed program), the metainfo (valid), every icon size, the
+# README, the manual pages and the bash completion.   install_tree.sh BUILD_DIR
 set -euo pipefail
 build=$1
 work=$(mktemp -d /tmp/lumvane-install.XXXXXX)
@@ -28,7 +28,10 @@ for size in 16 22 24 32 48 64 128 256; do
   [ -f "$icon" ] || fail "no ${size}x${size} icon"
 done
 [ -f "$prefix/share/icons/hicolor/scalable/apps/lumvane.svg" ] || fail "no scalable icon"
-[ -f "$prefix/share/doc/lumvane/README.md" ] || fail "no README"
+for f in doc/lumvane/README.md doc/lumvane/copyright man/man1/lumvane.1.gz man/man1/lumvane-cli.1.gz \
+  bash-completion/completions/lumvane-cli; do
+  [ -f "$prefix/share/$f" ] || fail "no share/$f"
+done
 usage=$("$prefix/bin/lumvane-cli" 2>&1 || true)
 grep -q "^usage:" <<<"$usage" || fail "the installed lumvane-cli does not run"
 echo "PASS"

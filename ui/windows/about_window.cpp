@@ -139,7 +139,8 @@ void CAboutWnd::BuildItems()
     picture.open(QIODevice::ReadOnly);
     const QString documentation = DocumentationPath(QCoreApplication::applicationDirPath());
     m_items.push_back(std::make_unique<CAboutPicture>(this, &m_displayBitmap, picture.readAll()));
-    m_items.push_back(std::make_unique<CAboutText>(this, QStringLiteral("Lumvane v0.5"), 35, true));
+    m_items.push_back(
+        std::make_unique<CAboutText>(this, QStringLiteral("Lumvane v" LUMVANE_VERSION), 35, true));
     m_items.push_back(std::make_unique<CAboutText>(this, QStringLiteral("The Lumvane developers"), 0, true));
     m_items.push_back(
         std::make_unique<CAboutText>(this, QStringLiteral("A JPEG photo viewer for Linux"), 0, false));

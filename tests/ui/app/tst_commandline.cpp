@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "common/app_settings.h"
@@ -14,6 +15,8 @@ private slots:
     void parse_data();
     void parse();
     void joinKeepsBlanksInsideArguments();
+    void check_data();
+    void check();
     void defaultsFollowTheScreen();
     void currentDirectoryIsAbsolute();
 };
@@ -55,6 +58,52 @@ void TestCommandLine::joinKeepsBlanksInsideArguments()
     QCOMPARE(ParseCommandLine(JoinArguments(2, one)), std::string("/My Photos/a b.jpg"));
     const char* two[] = {"lumvane", "a.jpg", "b.jpg"};
     QCOMPARE(JoinArguments(3, two), std::string("a.jpg b.jpg"));
+    // Only the first "--" ends the options; a later one is part of the name.
+    const char* ended[] = {"lumvane", "--", "-a", "--", "b.jpg"};
+    QCOMPARE(JoinArguments(5, ended), std::string("-a -- b.jpg"));
+}
+
+void TestCommandLine::check_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("refused");
+    const int run = ArgumentCheck::Run, help = ArgumentCheck::Help, usage = ArgumentCheck::Usage;
+    QTest::newRow("a path") << QStringList {"a.jpg"} << run << "";
+    QTest::newRow("help after a path") << QStringList {"a.jpg", "--help"} << help << "";
+    QTest::newRow("-h") << QStringList {"-h"} << help << "";
+    QTest::newRow("version") << QStringList {"--version"} << int(ArgumentCheck::Version) << "";
+    QTest::newRow("help after -- is a name") << QStringList {"--", "--help"} << run << "";
+    QTest::newRow("unknown option") << QStringList {"--bogus", "a.jpg"} << usage << "--bogus";
+    QTest::newRow("lone dash") << QStringList {"-"} << usage << "-";
+    QTest::newRow("existing dash file") << QStringList {"-dash.jpg"} << run << "";
+    QTest::newRow("missing dash file") << QStringList {"-gone.jpg"} << usage << "-gone.jpg";
+    QTest::newRow("missing dash file after --") << QStringList {"--", "-gone.jpg"} << run << "";
+    QTest::newRow("Qt option and its value") << QStringList {"-platform", "-x", "a.jpg"} << run << "";
+    QTest::newRow("Qt option with =") << QStringList {"--style=fusion", "-x"} << usage << "-x";
+    QTest::newRow("Qt option's prefix") << QStringList {"-platforms"} << usage << "-platforms";
+    QTest::newRow("Qt takes no -platform=") << QStringList {"-platform=xcb"} << usage << "-platform=xcb";
+}
+
+void TestCommandLine::check()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, kind);
+    QFETCH(QString, refused);
+    QTemporaryDir dir;
+    QVERIFY(QFile(dir.filePath("-dash.jpg")).open(QIODevice::WriteOnly));
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    std::vector<std::string> bytes {"lumvane"};
+    for (const QString& a : args)
+        bytes.push_back(a.toStdString());
+    std::vector<const char*> argv;
+    for (const std::string& b : bytes)
+        argv.push_back(b.c_str());
+    const ArgumentCheck got = CheckArguments(int(argv.size()), argv.data());
+    QDir::setCurrent(previous);
+    QCOMPARE(int(got.kind), kind);
+    QCOMPARE(QString::fromStdString(got.argument), refused);
 }
 
 void TestCommandLine::defaultsFollowTheScreen()
