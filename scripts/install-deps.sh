@@ -15,6 +15,11 @@ packages=(
   clang libclang-rt-14-dev clang-format
   ccache time lld
   libimage-exiftool-perl
+  qt6-wayland
+  sway
+  wtype
+  grim
+  wl-clipboard
 )
 
 missing=()

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The real viewer on Wayland end to end: started on a folder of two JPEGs
+# under a headless Sway of its own, driven with wtype, checked with grim
+# screenshots and the Wayland clipboard.
+#   wayland_e2e.sh LUMVANE [LUMVANE_CLI]
+set -euo pipefail
+
+lumvane=$(realpath "$1")
+source "$(dirname "$0")/wayland-lib.sh"
+wayland_begin wayland wl-paste convert identify
+export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+
+# a.jpg: red left half, blue right half. b.jpg: green.
+mkdir -p "$work/images" "$HOME"
+convert -size 240x320 xc:'#ff0000' -size 240x320 xc:'#0000ff' +append -quality 95 "$work/images/a.jpg"
+convert -size 400x300 xc:'#00ff00' -quality 95 "$work/images/b.jpg"
+red='rgb(255,0,0)' blue='rgb(0,0,255)' green='rgb(0,255,0)'
+
+thumbnails_shown() { in_pane "$red" && in_pane "$green"; }
+# The menu bar and the control panel hidden: the image's black margin at the top.
+top_strip_dark() { shot; [ "$(convert "$work/screen.png" -crop 1280x24+0+0 -format '%[fx:mean<0.05]' info:)" = 1 ]; }
+clipboard_has_png() { wl-paste -l 2>/dev/null | grep -qx image/png; }
+
+app_log=$work/lumvane.log
+"$lumvane" "$work/images" >"$app_log" 2>&1 &
+app_pid=$!
+
+until_ok 30 "Sway shows the window and gives it the keyboard" window_focused
+until_ok 30 "the first image (a.jpg) is shown" shown "$red"
+press -k space
+until_ok 10 "Space hides the control panel" top_strip_dark
+press -k space
+until_ok 10 "Space shows the control panel's thumbnails" thumbnails_shown
+
+press -k Next
+until_ok 10 "PageDown shows the next image (b.jpg)" shown "$green"
+
+press -M ctrl c -m ctrl
+until_ok 10 "Ctrl+C puts an image on the clipboard" clipboard_has_png
+wl-paste -t image/png >"$work/copy.png"
+[ "$(identify -format '%m %w %h' "$work/copy.png")" = "PNG 400 300" ] \
+  || fail "the clipboard holds $(identify -format '%m %w x %h' "$work/copy.png"), not a 400 x 300 PNG"
+echo "ok: the clipboard holds b.jpg as a 400 x 300 PNG"
+
+escape_ends_cleanly
+# Qt says here what it could not do on Wayland.
+if grep -i wayland "$app_log"; then fail "Qt warned about Wayland"; fi
+echo "PASS"
