@@ -8,7 +8,8 @@
 # the Wayland tools at it; Sway and the program under test ($app_pid) end
 # when the script ends. Exits 77 (skipped) when Sway cannot run here at all.
 # press WTYPE-ARGS...: types keys (-k Next; -M ctrl c -m ctrl).
-# window_focused: Sway shows the program's window and gives it the keys.
+# window_focused [TITLE]: Sway shows the program's window of that title (the
+# main window's by default) and gives it the keys.
 # escape_ends_cleanly: ESC ends the program with status 0.
 source "$(dirname "${BASH_SOURCE[0]}")/e2e-lib.sh"
 
@@ -72,7 +73,7 @@ sway_socket() {
 }
 
 keyboard_on_seat() { swaymsg -t get_inputs 2>/dev/null | grep -q '"type": "keyboard"'; }
-window_focused() { swaymsg -q '[app_id="^lumvane$" con_id=__focused__] nop' 2>/dev/null; }
+window_focused() { swaymsg -q "[app_id=\"^lumvane\$\" title=\"^${1:-Lumvane}\$\" con_id=__focused__] nop" 2>/dev/null; }
 press() { wtype "$@"; }
 shot() { grim "$work/screen.png"; }
 

@@ -19,6 +19,8 @@ red='rgb(255,0,0)' blue='rgb(0,0,255)' green='rgb(0,255,0)'
 thumbnails_shown() { in_pane "$red" && in_pane "$green"; }
 # The menu bar and the control panel hidden: the image's black margin at the top.
 top_strip_dark() { shot; [ "$(convert "$work/screen.png" -crop 1280x24+0+0 -format '%[fx:mean<0.05]' info:)" = 1 ]; }
+# Sway's tree, one line: is the main window in full screen (1) or not (0)?
+full_screen_is() { swaymsg -t get_tree | tr -d ' \n' | grep -q "\"name\":\"Lumvane\"[^{}]*\"fullscreen_mode\":$1"; }
 clipboard_has_png() { wl-paste -l 2>/dev/null | grep -qx image/png; }
 
 app_log=$work/lumvane.log
@@ -41,6 +43,17 @@ wl-paste -t image/png >"$work/copy.png"
 [ "$(identify -format '%m %w %h' "$work/copy.png")" = "PNG 400 300" ] \
   || fail "the clipboard holds $(identify -format '%m %w x %h' "$work/copy.png"), not a 400 x 300 PNG"
 echo "ok: the clipboard holds b.jpg as a 400 x 300 PNG"
+
+# Full screen is the compositor's to grant; out of it the properties window
+# is a window of its own, which ESC closes, giving the keys back.
+press -M alt -k Return -m alt
+until_ok 10 "Alt+Enter leaves full screen" full_screen_is 0
+press -k F2
+until_ok 10 "F2 shows b.jpg's properties in a window with the keys" window_focused b.jpg
+press -k Escape
+until_ok 10 "ESC closes it and the keys go back" window_focused
+press -M alt -k Return -m alt
+until_ok 10 "Alt+Enter goes back to full screen" full_screen_is 1
 
 escape_ends_cleanly
 # Qt says here what it could not do on Wayland.

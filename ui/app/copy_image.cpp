@@ -15,6 +15,7 @@
 
 #include "export/clipboard_image_data.h"
 #include "common/wait_cursor.h"
+#include "common/window_placement.h"
 #include "decode/bitmap_export.h"
 
 Q_LOGGING_CATEGORY(lcCopy, "lumvane.copy", QtWarningMsg)
@@ -44,7 +45,7 @@ public:
         m_bar->setTextVisible(false);
         m_bar->setGeometry(dx(5), dy(20), width() - dx(10), dy(10));
         const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
-        if (screen)
+        if (screen && ProgramPlacesWindows())
             move(screen->geometry().center() - rect().center());
     }
     QProgressBar* Bar() const { return m_bar; }
