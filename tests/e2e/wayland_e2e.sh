@@ -21,6 +21,10 @@ thumbnails_shown() { in_pane "$red" && in_pane "$green"; }
 top_strip_dark() { shot; [ "$(convert "$work/screen.png" -crop 1280x24+0+0 -format '%[fx:mean<0.05]' info:)" = 1 ]; }
 # Sway's tree, one line: is the main window in full screen (1) or not (0)?
 full_screen_is() { swaymsg -t get_tree | tr -d ' \n' | grep -q "\"name\":\"Lumvane\"[^{}]*\"fullscreen_mode\":$1"; }
+events_seen() {
+  swaymsg -q '[title="^Lumvane$"] mark --add --toggle seen'
+  grep -q '"change": "mark"' "$work/windows.log"
+}
 clipboard_has_png() { wl-paste -l 2>/dev/null | grep -qx image/png; }
 
 app_log=$work/lumvane.log
@@ -37,8 +41,14 @@ until_ok 10 "Space shows the control panel's thumbnails" thumbnails_shown
 press -k Next
 until_ok 10 "PageDown shows the next image (b.jpg)" shown "$green"
 
+# Sway's window events from here on (a mark made on the main window shows
+# they are coming): the copy's progress window must reach the screen.
+swaymsg -t subscribe -m '["window"]' >"$work/windows.log" 2>/dev/null &
+until_ok 10 "Sway reports window events" events_seen
 press -M ctrl c -m ctrl
 until_ok 10 "Ctrl+C puts an image on the clipboard" clipboard_has_png
+grep -q '"change": "new"' "$work/windows.log" || fail "the copy's progress window never showed"
+echo "ok: the copy's progress window showed"
 wl-paste -t image/png >"$work/copy.png"
 [ "$(identify -format '%m %w %h' "$work/copy.png")" = "PNG 400 300" ] \
   || fail "the clipboard holds $(identify -format '%m %w x %h' "$work/copy.png"), not a 400 x 300 PNG"

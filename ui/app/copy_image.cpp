@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDeadlineTimer>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QImage>
@@ -12,6 +13,8 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QScreen>
+#include <QThread>
+#include <QWindow>
 
 #include "export/clipboard_image_data.h"
 #include "common/wait_cursor.h"
@@ -55,6 +58,25 @@ private:
     QProgressBar* m_bar = nullptr;
 };
 
+// The window is on the screen only once the display server has answered
+// its show: on Wayland the compositor's configure must come back before the
+// first frame can go out, which one pass of the event loop does not wait
+// for. Events are let through until then, for a bounded time, so the window
+// shows before the decode blocks the loop; input stays queued.
+void ShowBeforeBlocking(QWidget* window)
+{
+    constexpr int kLongestWaitMs = 500;
+    const QDeadlineTimer deadline(kLongestWaitMs);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    while (!window->windowHandle()->isExposed() && !deadline.hasExpired()) {
+        QThread::msleep(5);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    window->repaint();
+    // The frame leaves for the display server when the loop next runs.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
 }  // namespace
 
 bool CCopyProgress::Progress(int totalRows, int row)
@@ -81,10 +103,7 @@ void CopyImageToClipboard(const std::string& path, QWidget* parent, const Pictur
     const CWaitCursor wait;
     CCopyProgressWindow window(parent);
     window.show();
-    // One pass so the window is mapped before the event loop blocks; input
-    // stays queued.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    window.repaint();
+    ShowBeforeBlocking(&window);
 
     CJpegDecoder decoder;
     DecodeRequest request;
