@@ -221,9 +221,7 @@ void CAboutWnd::timerEvent(QTimerEvent* event)
     }
     if (!isVisible() || !m_hover)
         return;
-    const QPoint global = QCursor::pos();
-    const QRect client(mapToGlobal(QPoint(0, 0)), size());
-    if (!client.contains(global) || QApplication::widgetAt(global) != this) {
+    if (!PointerOver(this)) {
         m_hover->HoverOff();
         m_hover = nullptr;
     }
