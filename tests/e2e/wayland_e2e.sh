@@ -40,7 +40,7 @@ swaymsg -t subscribe -m '["window"]' >"$work/windows.log" 2>/dev/null &
 until_ok 10 "Sway reports window events" events_seen
 press -M ctrl c -m ctrl
 until_ok 10 "Ctrl+C puts b.jpg on the clipboard as a 400 x 300 PNG" clipboard_png_is "PNG 400 300"
-until_ok 1 "the copy's progress window showed" grep -q '"change": "new"' "$work/windows.log"
+until_ok 5 "the copy's progress window showed" grep -q '"change": "new"' "$work/windows.log"
 
 # Out of full screen the properties window gets the keys; ESC gives them back.
 press -M alt -k Return -m alt

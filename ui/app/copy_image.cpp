@@ -65,7 +65,7 @@ private:
 // shows before the decode blocks the loop; input stays queued.
 void ShowBeforeBlocking(QWidget* window)
 {
-    constexpr int kLongestWaitMs = 500;
+    constexpr int kLongestWaitMs = 1000;
     const QDeadlineTimer deadline(kLongestWaitMs);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     while (!window->windowHandle()->isExposed() && !deadline.hasExpired()) {
