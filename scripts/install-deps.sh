@@ -21,6 +21,11 @@ packages=(
   dpkg-dev
   lintian
   groff-base
+  qt6-wayland
+  sway
+  wtype
+  grim
+  wl-clipboard
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the viewer and starts it on PATH (a folder
-# or an image), or on the bundled samples when no path is given.
+# or an image), or on the bundled samples when no path is given, in the
+# user's session: Wayland when WAYLAND_DISPLAY names a socket, else X.
 #
 # Without a reachable display (no DISPLAY or WAYLAND_DISPLAY, or an X server
 # that does not answer) the viewer runs on a virtual X server instead: the
@@ -19,16 +20,21 @@ bash scripts/install-deps.sh
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -- lumvane
 lumvane=$root/build/ui/lumvane
 
-display_reachable() {
-  if [ -n "${WAYLAND_DISPLAY:-}" ]; then
-    local socket=$WAYLAND_DISPLAY
-    [[ $socket == /* ]] || socket=${XDG_RUNTIME_DIR:-/run/user/$(id -u)}/$socket
-    [ -S "$socket" ] && return 0
-  fi
-  [ -n "${DISPLAY:-}" ] && timeout 5 xdpyinfo >/dev/null 2>&1
+wayland_reachable() {
+  [ -n "${WAYLAND_DISPLAY:-}" ] || return 1
+  local socket=$WAYLAND_DISPLAY
+  [[ $socket == /* ]] || socket=${XDG_RUNTIME_DIR:-/run/user/$(id -u)}/$socket
+  [ -S "$socket" ]
 }
+x_reachable() { [ -n "${DISPLAY:-}" ] && timeout 5 xdpyinfo >/dev/null 2>&1; }
 
-if display_reachable; then
+# The session the user has: Wayland first (Qt would otherwise pick X through
+# XWayland), unless the user chose a platform for Qt.
+if wayland_reachable; then
+  export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-wayland}
+  exec "$lumvane" "$target"
+fi
+if x_reachable; then
   exec "$lumvane" "$target"
 fi
 

@@ -11,7 +11,8 @@
 # succeeds, or fails with WHAT.
 # box_in REGION COLOUR: "width height x y" (screen coordinates) of the colour
 # within REGION (WxH+X+Y) of the last screenshot $work/screen.png, or "none".
-# escape_ends_cleanly: ESC ends the program ($app_pid) with status 0.
+# escape_ends_cleanly: ESC ends the program ($app_pid) with status 0;
+# ends_cleanly: the program, told to end, does so with status 0.
 # window_shown: the main window titled "Lumvane" is on screen; sets
 # $main_window to its id.
 # question_shown, question_gone: a second window titled "Lumvane" (one of the
@@ -74,6 +75,9 @@ app_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
 
 escape_ends_cleanly() {
   xdotool key Escape
+  ends_cleanly
+}
+ends_cleanly() {
   until_ok 10 "ESC ends the program" app_ended
   local status=0
   wait "$app_pid" || status=$?

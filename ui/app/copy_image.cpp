@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDeadlineTimer>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QImage>
@@ -12,9 +13,12 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QScreen>
+#include <QThread>
+#include <QWindow>
 
 #include "export/clipboard_image_data.h"
 #include "common/wait_cursor.h"
+#include "common/window_placement.h"
 #include "decode/bitmap_export.h"
 
 Q_LOGGING_CATEGORY(lcCopy, "lumvane.copy", QtWarningMsg)
@@ -44,7 +48,7 @@ public:
         m_bar->setTextVisible(false);
         m_bar->setGeometry(dx(5), dy(20), width() - dx(10), dy(10));
         const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
-        if (screen)
+        if (screen && ProgramPlacesWindows())
             move(screen->geometry().center() - rect().center());
     }
     QProgressBar* Bar() const { return m_bar; }
@@ -53,6 +57,25 @@ private:
     QLabel* m_text = nullptr;
     QProgressBar* m_bar = nullptr;
 };
+
+// The window is on the screen only once the display server has answered
+// its show: on Wayland the compositor's configure must come back before the
+// first frame can go out, which one pass of the event loop does not wait
+// for. Events are let through until then, for a bounded time, so the window
+// shows before the decode blocks the loop; input stays queued.
+void ShowBeforeBlocking(QWidget* window)
+{
+    constexpr int kLongestWaitMs = 1000;
+    const QDeadlineTimer deadline(kLongestWaitMs);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    while (!window->windowHandle()->isExposed() && !deadline.hasExpired()) {
+        QThread::msleep(5);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    window->repaint();
+    // The frame leaves for the display server when the loop next runs.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
 
 }  // namespace
 
@@ -80,10 +103,7 @@ void CopyImageToClipboard(const std::string& path, QWidget* parent, const Pictur
     const CWaitCursor wait;
     CCopyProgressWindow window(parent);
     window.show();
-    // One pass so the window is mapped before the event loop blocks; input
-    // stays queued.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    window.repaint();
+    ShowBeforeBlocking(&window);
 
     CJpegDecoder decoder;
     DecodeRequest request;

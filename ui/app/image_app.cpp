@@ -44,6 +44,9 @@ CImageApp::CImageApp(int& argc, char** argv)
     QAccessible::installFactory(PaneAccessibleFactory);
     QAccessible::installFactory(ViewAccessibleFactory);
     QAccessible::installFactory(WindowAccessibleFactory);
+    // The windows' app id on Wayland: the compositor finds their icon and
+    // name in the desktop entry of that name, whatever the program is called.
+    setDesktopFileName(QStringLiteral("lumvane"));
     // The run ends with the main window, even while an owned window is open.
     setQuitOnLastWindowClosed(false);
 }

@@ -17,6 +17,7 @@
 #include "app/shown_folder_watch.h"
 #include "common/split_bar.h"
 #include "common/wait_cursor.h"
+#include "common/window_placement.h"
 #include "tree/folder_tree.h"
 #include "view/image_view.h"
 #include "report/string_table.h"
@@ -242,7 +243,8 @@ void CMainFrame::ApplyFullScreen()
 {
     if (m_settings->fullScreen) {
         if (!isFullScreen())
-            m_settings->windowRect = SettingsRect::FromQRect(geometry());
+            m_settings->windowRect
+                = SettingsRect::FromQRect(RectToRemember(geometry(), m_settings->windowRect.ToQRect()));
         // Without a window manager the state alone does not move the window.
         if (const QScreen* screen = QGuiApplication::primaryScreen())
             setGeometry(screen->geometry());

@@ -15,6 +15,7 @@
 #include <QWheelEvent>
 #include <QWindow>
 
+#include "common/window_placement.h"
 #include "display/display_bitmap.h"
 #include "display/pixel_convert.h"
 
@@ -307,7 +308,7 @@ void CImageView::TickIdleCursor()
 {
     if (m_dragging)
         return;
-    if (QApplication::widgetAt(QCursor::pos()) == this) {
+    if (PointerOver(this)) {
         if (m_idleTicks++ >= kIdleTicks && !m_cursorHidden) {
             setCursor(Qt::BlankCursor);
             m_cursorHidden = true;

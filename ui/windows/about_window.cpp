@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QUrl>
 
+#include "common/window_placement.h"
 #include "report/string_table.h"
 #include "windows/about_items.h"
 
@@ -98,7 +99,9 @@ CAboutWnd::CAboutWnd(QWidget* owner)
     for (size_t i = 0; i < rects.size(); ++i)
         m_items[i]->SetRect(rects[i]);
     setFixedSize(client);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    // On Wayland the compositor places the window, over its owner.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen && ProgramPlacesWindows()) {
         const QRect area = screen->geometry();
         move(area.x() + (area.width() - client.width()) / 2,
              area.y() + (area.height() - client.height()) / 2);
@@ -219,9 +222,7 @@ void CAboutWnd::timerEvent(QTimerEvent* event)
     }
     if (!isVisible() || !m_hover)
         return;
-    const QPoint global = QCursor::pos();
-    const QRect client(mapToGlobal(QPoint(0, 0)), size());
-    if (!client.contains(global) || QApplication::widgetAt(global) != this) {
+    if (!PointerOver(this)) {
         m_hover->HoverOff();
         m_hover = nullptr;
     }

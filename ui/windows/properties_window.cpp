@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 
 #include "common/wait_cursor.h"
+#include "common/window_placement.h"
 #include "decode/jpeg_decoder.h"
 #include "report/string_table.h"
 #include "loader/image_item.h"
@@ -47,7 +48,11 @@ CPropertiesWnd::CPropertiesWnd(QWidget* owner, const QRect& rect) : QWidget(owne
     connect(m_close, &QPushButton::clicked, this, &QWidget::close);
     connect(m_copy, &QPushButton::clicked, this, &CPropertiesWnd::CopyReport);
 
-    setGeometry(rect);
+    // On Wayland the compositor places the window; only its size is ours.
+    if (ProgramPlacesWindows())
+        setGeometry(rect);
+    else
+        resize(rect.size());
 }
 
 // Dialog units: a quarter of the average character width across, an eighth
