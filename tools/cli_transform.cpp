@@ -14,28 +14,98 @@
 
 namespace {
 
-struct OpWord {
-    const char* word;
+// The turn options; several compose, in the order given, into the one
+// transform they make together.
+struct TurnWord {
+    const char* option;
+    const char* value;  // of --rotate; nullptr for a flag
     TransformOp op;
 };
 
-constexpr OpWord kOps[] = {
-    {"rotate90", TransformOp::Rotate90},     {"rotate180", TransformOp::Rotate180},
-    {"rotate270", TransformOp::Rotate270},   {"flip-h", TransformOp::FlipH},
-    {"flip-v", TransformOp::FlipV},          {"transpose", TransformOp::Transpose},
-    {"transverse", TransformOp::Transverse}, {"auto", TransformOp::ApplyExif},
+constexpr TurnWord kOps[] = {
+    {"--rotate", "90", TransformOp::Rotate90},          {"--rotate", "180", TransformOp::Rotate180},
+    {"--rotate", "270", TransformOp::Rotate270},        {"--flip-h", nullptr, TransformOp::FlipH},
+    {"--flip-v", nullptr, TransformOp::FlipV},          {"--transpose", nullptr, TransformOp::Transpose},
+    {"--transverse", nullptr, TransformOp::Transverse},
 };
 
 struct EdgeWord {
-    const char* word;
+    const char* option;
     EdgeAnswer edges;
 };
 
 constexpr EdgeWord kEdges[] = {
-    {"refuse", EdgeAnswer::Refuse},
-    {"trim", EdgeAnswer::Trim},
-    {"tag", EdgeAnswer::Tag},
+    {"--perfect", EdgeAnswer::Refuse},
+    {"--trim", EdgeAnswer::Trim},
+    {"--tag-only", EdgeAnswer::Tag},
 };
+
+// The operation that turns as `turn` does; false for no turn at all, which
+// no operation makes (each one stores the result upright).
+bool OpOfTurn(const Orientation& turn, TransformOp& op)
+{
+    for (const TurnWord& t : kOps)
+        if (Compose(OrientationOf(t.op), {}) == turn) {
+            op = t.op;
+            return true;
+        }
+    return false;
+}
+
+// Reads the options into `options` and the files into `files`; returns why
+// the arguments are unusable, or an empty string.
+std::string ParseTransformArguments(int argc, char** argv, FileTransformOptions& options, bool& progress,
+                                    std::vector<std::string>& files)
+{
+    Orientation turn;
+    int turns = 0;
+    bool autoOrient = false;
+    const EdgeWord* edges = nullptr;
+    const auto addTurn = [&](TransformOp op) {
+        turn = Compose(turn, OrientationOf(op));
+        ++turns;
+        return true;
+    };
+    std::vector<CliOption> table;
+    for (const TurnWord& t : kOps)
+        if (!t.value)
+            table.push_back(
+                {t.option, false, [&addTurn, op = t.op](const char*) { return addTurn(op); }, ""});
+    table.push_back({"--rotate", true,
+                     [&addTurn](const char* v) {
+                         for (const TurnWord& t : kOps)
+                             if (t.value && std::strcmp(v, t.value) == 0)
+                                 return addTurn(t.op);
+                         return false;
+                     },
+                     "--rotate takes 90, 180 or 270"});
+    for (const EdgeWord& e : kEdges)
+        table.push_back({e.option, false,
+                         [&, word = &e](const char*) {
+                             if (edges && edges != word)
+                                 return false;
+                             edges = word;
+                             return true;
+                         },
+                         "--trim, --perfect and --tag-only exclude each other"});
+    table.push_back(FlagOption("--auto-orient", autoOrient));
+    table.push_back(FlagOption("--keep-mtime", options.keepModificationTime));
+    table.push_back(FlagOption("--progress", progress));
+    std::string why = ParseCliArgumentList(argc, argv, table, "FILE", SIZE_MAX, files);
+    if (!why.empty())
+        return why;
+    if (edges)
+        options.edges = edges->edges;
+    if (autoOrient && turns)
+        return "--auto-orient depends on each file's tag, so it takes no other turn";
+    if (autoOrient)
+        options.op = TransformOp::ApplyExif;
+    else if (!turns)
+        return "a turn is required: --rotate, --flip-h, --flip-v, --transpose, --transverse or --auto-orient";
+    else if (!OpOfTurn(turn, options.op))
+        return "the turns given cancel each other out";
+    return {};
+}
 
 // Ctrl+C or a TERM stops the run between two steps of a file, so that no
 // temporary file is left behind and no original is half replaced.
@@ -62,39 +132,17 @@ int RunTransform(int argc, char** argv)
 {
     FileTransformOptions options;
     bool progress = false;
-    std::vector<std::string> args;
-    std::string why = ParseCliArgumentList(argc, argv,
-                                           {{"--edges", true,
-                                             [&](const char* v) {
-                                                 for (const EdgeWord& e : kEdges)
-                                                     if (std::strcmp(v, e.word) == 0) {
-                                                         options.edges = e.edges;
-                                                         return true;
-                                                     }
-                                                 return false;
-                                             },
-                                             "--edges takes refuse, trim or tag"},
-                                            FlagOption("--keep-mtime", options.keepModificationTime),
-                                            FlagOption("--progress", progress)},
-                                           "OP", SIZE_MAX, args);
-    const OpWord* op = nullptr;
-    for (const OpWord& o : kOps)
-        if (!args.empty() && args.front() == o.word)
-            op = &o;
-    if (why.empty() && !op)
-        why = "unknown OP " + args.front();
-    else if (why.empty() && args.size() < 2)
-        why = "FILE is required";
+    std::vector<std::string> files;
+    const std::string why = ParseTransformArguments(argc, argv, options, progress, files);
     if (!why.empty()) {
         std::fprintf(stderr, "lumvane-cli transform: %s\n", why.c_str());
         std::fprintf(stderr,
-                     "usage: lumvane-cli transform rotate90|rotate180|rotate270|flip-h|flip-v|transpose|"
-                     "transverse|auto [--edges refuse|trim|tag] [--keep-mtime] [--progress] [--] FILE...\n");
+                     "usage: lumvane-cli transform [--rotate 90|180|270] [--flip-h] [--flip-v] [--transpose] "
+                     "[--transverse] [--auto-orient] [--trim | --perfect | --tag-only] [--keep-mtime] "
+                     "[--progress] [--] FILE...\n");
         return 2;
     }
-    options.op = op->op;
     CancelOnInterrupt(options);
-    const std::vector<std::string> files(args.begin() + 1, args.end());
     size_t finished = 0;
     const TransformBatchResult result = TransformFiles(files, options, 0, [&](const std::string&) {
         if (progress)

@@ -30,8 +30,8 @@ constexpr Command kCommands[] = {
     {"move", RunMove,
      "move [--on-collision ask|skip|replace|keep-both|cancel] [--progress] [--] SOURCE... TARGETDIR"},
     {"transform", RunTransform,
-     "transform rotate90|rotate180|rotate270|flip-h|flip-v|transpose|transverse|auto "
-     "[--edges refuse|trim|tag] [--keep-mtime] [--progress] [--] FILE..."},
+     "transform [--rotate 90|180|270] [--flip-h] [--flip-v] [--transpose] [--transverse] [--auto-orient] "
+     "[--trim | --perfect | --tag-only] [--keep-mtime] [--progress] [--] FILE..."},
 };
 
 void PrintUsage(FILE* out)

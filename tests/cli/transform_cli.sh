@@ -4,18 +4,18 @@
 # Exif block stays valid and follows the turn.
 source "$(dirname "$0")/cli_common.sh"
 
-ops=("rotate90:-rotate 90" "rotate180:-rotate 180" "rotate270:-rotate 270" "flip-h:-flip horizontal"
-     "flip-v:-flip vertical" "transpose:-transpose" "transverse:-transverse")
+ops=("--rotate 90:-rotate 90" "--rotate 180:-rotate 180" "--rotate 270:-rotate 270" "--flip-h:-flip horizontal"
+     "--flip-v:-flip vertical" "--transpose:-transpose" "--transverse:-transverse")
 leftovers() { find "$WORK" -name '.*turning*' | head -n 1; }
 
 # same_pixels MODE SOURCE: every operation against jpegtran MODE (-perfect or -trim).
 same_pixels() {
-    local mode=$1 src=$2 op name edges=refuse
-    [ "$mode" = -trim ] && edges=trim
+    local mode=$1 src=$2 op name
     for op in "${ops[@]}"; do
         name=${op%%:*}
         cp "$src" "$WORK/w.jpg"
-        expect 0 transform "$name" --edges "$edges" "$WORK/w.jpg"
+        # shellcheck disable=SC2086 # the options are words
+        expect 0 transform $name "-$mode" "$WORK/w.jpg"
         # shellcheck disable=SC2086 # the jpegtran options are words
         jpegtran ${op#*:} "$mode" "$src" >"$WORK/ref.jpg"
         cmp -s <(djpeg -pnm "$WORK/w.jpg") <(djpeg -pnm "$WORK/ref.jpg") ||
@@ -38,7 +38,7 @@ od -An -tx1 -v "$WORK/w.jpg" | tr -s ' \n' ' ' | grep -q ' ff c9 ' ||
 # file), trimmed like jpegtran -trim when asked.
 jpeg "$WORK/odd.jpg" 61 37
 cp "$WORK/odd.jpg" "$WORK/odd-copy.jpg"
-expect 1 transform rotate90 "$WORK/odd.jpg"
+expect 1 transform --rotate 90 "$WORK/odd.jpg"
 matches "odd.jpg: its size 61x37 is not a whole number" "$ERR" "refusal names the file and why"
 cmp -s "$WORK/odd.jpg" "$WORK/odd-copy.jpg" || fail "a refused file changed"
 same_pixels -trim "$WORK/odd-copy.jpg"
@@ -47,7 +47,7 @@ same_pixels -trim "$WORK/odd-copy.jpg"
 broken "$WORK/bad.jpg"
 cp "$WORK/s420.jpg" "$WORK/a.jpg"
 cp "$WORK/s444.jpg" "$WORK/b.jpg"
-expect 1 transform rotate180 --progress "$WORK/a.jpg" "$WORK/bad.jpg" "$WORK/b.jpg"
+expect 1 transform --rotate 180 --progress "$WORK/a.jpg" "$WORK/bad.jpg" "$WORK/b.jpg"
 same 1 "$(grep -c 'lumvane-cli transform' <<<"$ERR")" "one line for the one bad file"
 matches "bad.jpg: not a JPEG" "$ERR" "the bad file named"
 matches "progress: 3/3 files" "$ERR" "progress lines"
@@ -56,7 +56,7 @@ cmp -s <(djpeg -pnm "$WORK/a.jpg") <(jpegtran -rotate 180 "$WORK/s420.jpg" | djp
 
 # --keep-mtime keeps the modification time.
 touch -d 2001-02-03T04:05:06 "$WORK/a.jpg"
-expect 0 transform flip-h --keep-mtime "$WORK/a.jpg"
+expect 0 transform --flip-h --keep-mtime "$WORK/a.jpg"
 same "2001-02-03" "$(date -r "$WORK/a.jpg" +%F)" "--keep-mtime"
 
 # Exif: a photo stored turned (Orientation 6) with a thumbnail and XMP comes
@@ -67,7 +67,7 @@ if command -v exiftool >/dev/null; then
     exiftool -q -overwrite_original '-ThumbnailImage<='"$WORK/thumb.jpg" -Orientation#=6 -Make=Maker \
         -ExifImageWidth=64 -ExifImageHeight=48 -XMP-tiff:Orientation#=6 "$WORK/exif.jpg"
     cp "$WORK/exif.jpg" "$WORK/upright.jpg"
-    expect 0 transform auto "$WORK/upright.jpg"
+    expect 0 transform --auto-orient "$WORK/upright.jpg"
     X "exiftool -validate"
     cmp -s <(djpeg -pnm "$WORK/upright.jpg") <(jpegtran -rotate 90 "$WORK/exif.jpg" | djpeg -pnm) ||
         fail "auto: pixels unlike jpegtran -rotate 90"
@@ -90,19 +90,37 @@ if command -v exiftool >/dev/null; then
         "tags changed by the turn"
     same "P6 16 40" "$(exiftool -b -ThumbnailImage "$WORK/upright.jpg" | djpeg -pnm | head -c 8 | tr '\n' ' ' |
         cut -d' ' -f1-3)" "thumbnail turned (its partial row trimmed)"
-    expect 0 transform auto "$WORK/upright.jpg"
+    expect 0 transform --auto-orient "$WORK/upright.jpg"
     # Keeping the pixels of a partial edge writes the composed orientation.
     cp "$WORK/odd-copy.jpg" "$WORK/tagged.jpg"
-    expect 0 transform rotate270 --edges tag "$WORK/tagged.jpg"
+    expect 0 transform --rotate 270 --tag-only "$WORK/tagged.jpg"
     same "8 0 0 0" "$(exiftool -s3 -n -Orientation -validate "$WORK/tagged.jpg" | tr '\n' ' ' | xargs)" "tag only"
     cmp -s <(djpeg -pnm "$WORK/tagged.jpg") <(djpeg -pnm "$WORK/odd-copy.jpg") || fail "tag only: pixels changed"
 fi
 
 # A FIFO is refused at once, not waited on.
 mkfifo "$WORK/fifo.jpg"
-expect 1 transform rotate90 "$WORK/fifo.jpg"
+expect 1 transform --rotate 90 "$WORK/fifo.jpg"
 
-expect 2 transform rotate90
-expect 2 transform spin "$WORK/a.jpg"
-expect 2 transform rotate90 --edges crop "$WORK/a.jpg"
+# Turns given together make the one transform they compose to, in order.
+for pair in "--rotate 90 --flip-h:-transpose" "--flip-h --rotate 90:-transverse" \
+    "--rotate 90 --rotate 90:-rotate 180" "--transpose --rotate 270:-flip vertical"; do
+    cp "$WORK/s420.jpg" "$WORK/w.jpg"
+    # shellcheck disable=SC2086 # the options are words
+    expect 0 transform ${pair%%:*} "$WORK/w.jpg"
+    # shellcheck disable=SC2086
+    cmp -s <(djpeg -pnm "$WORK/w.jpg") <(jpegtran ${pair#*:} "$WORK/s420.jpg" | djpeg -pnm) ||
+        fail "$pair: unlike jpegtran"
+done
+
+# Usage errors, the file left as it was: no turn, an old operation word, a
+# bad angle, --auto-orient with a turn, two edge answers, turns that cancel.
+expect 2 transform --rotate 90
+cp "$WORK/s420.jpg" "$WORK/u.jpg"
+for args in "" "rotate90" "--spin" "--rotate 45" "--edges trim --flip-v" "--auto-orient --rotate 90" \
+    "--trim --tag-only --flip-h" "--flip-h --flip-h"; do
+    # shellcheck disable=SC2086
+    expect 2 transform $args "$WORK/u.jpg"
+done
+cmp -s "$WORK/u.jpg" "$WORK/s420.jpg" || fail "a usage error changed the file"
 finish

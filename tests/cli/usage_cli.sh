@@ -31,8 +31,9 @@ touch "$WORK/c/a.jpg" "$WORK/c/b c.JPEG" "$WORK/c/d.png"
 complete_is "thumb thumbs transform" t
 complete_is "-- --auto-orient --colour-profile --exif --size" thumb x.jpg --
 complete_is "a.jpg b c.JPEG sub dir" render ""
-complete_is "a.jpg b c.JPEG sub dir" transform auto --keep-mtime ""
-complete_is "rotate180 rotate270 rotate90" transform r
+complete_is "a.jpg b c.JPEG sub dir" transform --auto-orient --keep-mtime ""
+complete_is "180 270 90" transform --rotate ""
+complete_is "--tag-only --transpose --transverse --trim" transform --t
 complete_is "sub dir" thumbs ""
 complete_is "a.jpg b c.JPEG d.png sub dir" copy --progress ""
 complete_is "keep-both" move --on-collision k
