@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <thread>
 
 #include <unistd.h>
 
@@ -61,15 +60,10 @@ int64_t CDecodeMemory::DefaultBudget()
 {
     if (const int64_t set = ParseSize(std::getenv("LUMVANE_DECODE_MEMORY")); set > 0)
         return set;
-    // Few cores run few decodes at once anyway: there the budget is held to
-    // what half of them need for 24-megapixel progressive photographs, so
-    // the window with its own images stays small.
-    const int64_t cores = std::max(1u, std::thread::hardware_concurrency());
-    int64_t budget = std::min(kDefaultBudget, cores * kBudgetPerCore);
     const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGE_SIZE);
-    if (pages > 0 && pageSize > 0)
-        budget = std::min(budget, int64_t(pages) * pageSize / 4);
-    return budget;
+    if (pages <= 0 || pageSize <= 0)
+        return kDefaultBudget;
+    return std::min(kDefaultBudget, int64_t(pages) * pageSize / 4);
 }
 
 int64_t CDecodeMemory::Reserved() const

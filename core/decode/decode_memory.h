@@ -26,11 +26,8 @@ class CEvent;
 
 class CDecodeMemory {
 public:
-    // The budget unless LUMVANE_DECODE_MEMORY sets another, and on a machine
-    // of few cores the budget per core: a 24-megapixel progressive photo
-    // takes about 74 MB, so half of the cores may decode one at a time.
+    // The budget unless LUMVANE_DECODE_MEMORY sets a smaller one.
     static constexpr int64_t kDefaultBudget = int64_t(256) << 20;
-    static constexpr int64_t kBudgetPerCore = int64_t(64) << 20;
 
     explicit CDecodeMemory(int64_t budget);
     CDecodeMemory(const CDecodeMemory&) = delete;
@@ -39,8 +36,7 @@ public:
     // The process's budget, sized by DefaultBudget.
     static CDecodeMemory& Shared();
     // LUMVANE_DECODE_MEMORY when it holds a size ("96M", "1G", bytes), else
-    // the smallest of kDefaultBudget, kBudgetPerCore per core and a quarter
-    // of the physical memory.
+    // kDefaultBudget or a quarter of the physical memory, whichever is smaller.
     static int64_t DefaultBudget();
     // The bytes of a LUMVANE_DECODE_MEMORY value with an optional K, M or G;
     // 0 when it is not a positive size.
