@@ -34,21 +34,33 @@ bool DataCanFillFrame(const jpeg_decompress_struct& info, int64_t dataBytes)
 
 int64_t LibraryMemoryFor(const jpeg_decompress_struct& info, bool buffered)
 {
-    // The library keeps every coefficient of a file it cannot decode in one
-    // pass, in the same order as this rule of its input controller.
-    const bool wholeImage = buffered || info.progressive_mode || info.comps_in_scan < info.num_components;
-    if (wholeImage)
-        return FrameBlocks(info) * int64_t(sizeof(JBLOCK));
-    // Otherwise a few row groups of samples per component (its context rows
-    // and upsampling), generously counted.
+    // A few row groups of samples per component (its context rows and
+    // upsampling), generously counted, at the size of a block at the scale
+    // asked for.
+    const int64_t scaled = std::max<int64_t>(
+        1, DCTSIZE * int64_t(std::max(info.scale_num, 1u)) / std::max(info.scale_denom, 1u));
     constexpr int64_t kRowGroups = 4;
-    int64_t bytes = 0;
+    // Its small objects: decoding tables, state, per-component structures.
+    int64_t bytes = int64_t(64) << 10;
     for (int i = 0; i < info.num_components; ++i) {
         const jpeg_component_info& c = info.comp_info[i];
-        bytes
-            += RoundUp(c.width_in_blocks, c.h_samp_factor) * DCTSIZE * c.v_samp_factor * DCTSIZE * kRowGroups;
+        bytes += RoundUp(c.width_in_blocks, c.h_samp_factor) * scaled * c.v_samp_factor * scaled * kRowGroups;
     }
+    // Besides, the library keeps every coefficient of a file it cannot
+    // decode in one pass, by the same rule as its input controller.
+    const bool wholeImage = buffered || info.progressive_mode || info.comps_in_scan < info.num_components;
+    if (wholeImage)
+        bytes += FrameBlocks(info) * int64_t(sizeof(JBLOCK));
     return bytes;
+}
+
+int64_t DecodeMemoryFor(const jpeg_decompress_struct& info, bool buffered, int scaleDenom, int64_t imageBytes)
+{
+    if (imageBytes <= 0) {
+        const int64_t denom = std::max(scaleDenom, 1);
+        imageBytes = (info.image_width + denom - 1) / denom * ((info.image_height + denom - 1) / denom) * 4;
+    }
+    return LibraryMemoryFor(info, buffered) + imageBytes;
 }
 
 int64_t ScanBlocks(const jpeg_decompress_struct& info)

@@ -166,6 +166,7 @@ void CJpegSource::Close()
         jpeg_destroy_decompress(&m_info);
         m_created = false;
     }
+    m_memoryHeld.Reset();
     m_fd.Reset();
     m_buffer.reset();
     m_fileSize = 0;
@@ -269,7 +270,9 @@ bool CJpegSource::StartDecompress(J_COLOR_SPACE space, int scaleDenom, int64_t i
     m_info.out_color_space = m_fromCmyk ? JCS_CMYK : space;
     m_info.scale_num = 1;
     m_info.scale_denom = unsigned(scaleDenom);
-    return (WithinMemoryLimit(imageBytes) && jpeg_start_decompress(&m_info) != FALSE) || Failed(error);
+    return (WithinMemoryLimit(imageBytes) && ReserveMemory(imageBytes)
+            && jpeg_start_decompress(&m_info) != FALSE)
+        || Failed(error);
 }
 
 // Judged from the header before the library allocates anything large: its
@@ -289,6 +292,16 @@ bool CJpegSource::WithinMemoryLimit(int64_t imageBytes)
         return true;
     std::snprintf(m_error, sizeof m_error, "too large: the decode would need %lld MB for a file of %lld KB",
                   (long long)(bytes >> 20), (long long)(dataBytes >> 10));
+    return false;
+}
+
+// Waits for the decode's share of the budget; nothing here calls the library.
+bool CJpegSource::ReserveMemory(int64_t imageBytes)
+{
+    const int64_t bytes = DecodeMemoryFor(m_info, m_info.buffered_image, int(m_info.scale_denom), imageBytes);
+    if (m_memoryHeld.Take(bytes, m_cancel))
+        return true;
+    SetError("cancelled");
     return false;
 }
 
@@ -407,6 +420,7 @@ bool CJpegSource::FinishDecompress(std::string* error)
     // Whatever follows the last row (further scans, the end marker, or a
     // never-ending file) changes no pixel.
     jpeg_abort_decompress(&m_info);
+    m_memoryHeld.Reset();
     return true;
 }
 

@@ -18,6 +18,11 @@
 // error_out.h), which then gets the library's message or the system's; it
 // is left empty when the step failed without one.
 //
+// On a thread with a DecodeMemoryScope, a decode reserves its working memory
+// (DecodeMemoryFor) as it starts, waiting for it when the budget is spent (a
+// set cancel event ends the wait with "cancelled"), and gives it back when it
+// finishes or closes.
+//
 // Thread rules: one object is used by one thread at a time.
 
 #include <csetjmp>
@@ -32,6 +37,7 @@
 
 #include "browse/unique_fd.h"
 #include "decode/decode_limits.h"
+#include "decode/decode_memory.h"
 #include "decode/scan_progress.h"
 
 class CColourTransform;
@@ -128,6 +134,7 @@ public:
 private:
     bool CreateDecompressor();
     bool WithinMemoryLimit(int64_t imageBytes = 0);
+    bool ReserveMemory(int64_t imageBytes = 0);
     bool ChargeScan();
     void StopReading();
     size_t ReadFileData();
@@ -200,6 +207,9 @@ private:
     J_COLOR_SPACE m_asked = JCS_RGB;  // what the caller's rows hold
     std::vector<uint8_t> m_cmykRow;   // the library's CMYK row
     std::shared_ptr<const CColourTransform> m_transform;
+    // The decode's share of the memory budget, held while the library's
+    // buffers live.
+    CMemoryReservation m_memoryHeld;
     CScanProgress m_scanProgress;    // for StartReducedDecompress
     bool m_skippedScans = false;     // the output leaves scans unread
     bool m_skipping = false;         // the data of the scan under way is being skipped

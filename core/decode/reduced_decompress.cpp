@@ -24,7 +24,7 @@ bool CJpegSource::StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom, st
     m_info.scale_denom = unsigned(scaleDenom);
     // In buffered-image mode the start reads no scan; they are read below.
     m_info.buffered_image = TRUE;
-    if (!WithinMemoryLimit() || !jpeg_start_decompress(&m_info))
+    if (!WithinMemoryLimit() || !ReserveMemory() || !jpeg_start_decompress(&m_info))
         return Failed(error);
     bool early = false, lastSkipped = false;
     if (!ConsumeNeededScans(early, lastSkipped))

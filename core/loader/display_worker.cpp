@@ -3,6 +3,7 @@
 
 #include "loader/display_worker.h"
 
+#include "decode/decode_memory.h"
 #include "decode/image_bitmap.h"
 #include "loader/image_list.h"
 #include "loader/thumbs_log.h"
@@ -210,6 +211,11 @@ void CDisplayWorker::Loop()
                 path = m_list.ItemPath(item);
                 m_decoding = item;
             }
+            // The image shown never waits for memory behind thumbnails; its
+            // neighbours do.
+            const DecodeMemoryScope memory(CDecodeMemory::Shared(),
+                                           slot == &m_current ? DecodeMemoryScope::Claim::Borrow
+                                                              : DecodeMemoryScope::Claim::Wait);
             DecodeSlot(request, path);
         }
     }

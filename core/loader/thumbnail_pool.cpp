@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "decode/decode_memory.h"
 #include "decode/image_bitmap.h"
 #include "loader/image_list.h"
 #include "loader/thumbs_log.h"
@@ -268,6 +269,9 @@ bool CThumbnailPool::MakeThumbnailOf(ImageItem* item)
 {
     const std::string path = m_list.ItemPath(item);
     std::string why;
+    // The decode waits for its working memory behind the other decodes; the
+    // stop event ends the wait.
+    const DecodeMemoryScope memory(CDecodeMemory::Shared(), DecodeMemoryScope::Claim::Wait);
     if (CImageList::IsPlainFile(path) && m_maker.Make(item->decoder, path, &m_stop, &why)) {
         Publish(item);
         return true;
