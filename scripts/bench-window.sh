@@ -34,7 +34,8 @@ trap '[ -n "$peer_pid" ] && kill -9 "$peer_pid" 2>/dev/null; end_session "$work"
 export XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work/config"
 
 # 8, 12, 16, 20, 24, 30, 36, 43 and 50 megapixels and two more, each with a
-# landscape of its own; every third file made progressive.
+# landscape of its own; every third file made progressive, among them the
+# neighbours of the first (the image the window opens with).
 make_photos() {
   local sizes=(3464x2309 4000x3000 4899x3266 5477x3651 6000x4000 6708x4472 7348x4899 8000x5333
     8660x5773 4600x3450 6400x4267) i size file
@@ -42,7 +43,7 @@ make_photos() {
     size=${sizes[$((i % ${#sizes[@]}))]}
     file=$(printf "%s/photo-%02d.jpg" "$1" "$i")
     "$build/bench/decode_bench" --write-photo "$work/one.jpg" "${size%x*}" "${size#*x}" $((i + 1))
-    if ((i % 3 == 2)); then
+    if ((i % 3 == 1)); then
       jpegtran -progressive -copy all "$work/one.jpg" >"$file"
     else
       mv "$work/one.jpg" "$file"
