@@ -83,28 +83,34 @@ wait_for() {
 # milliseconds from exec to the last thumbnail made, and from the pane's
 # first paint to its first screen of thumbnails shown.
 app_run() {
-  local log="$work/log" t0 settled painted shown
+  local log="$work/log" t0 settled painted shown cpu
   : >"$log"
   t0=$(now)
   (cd "$folder" && XDG_CACHE_HOME="$1" \
     QT_LOGGING_RULES="lumvane.thumbs.debug=true;lumvane.pane.debug=true" \
     QT_MESSAGE_PATTERN="%{time yyyy-MM-dd hh:mm:ss.zzz} %{message}" exec "$app") 2>"$log" &
   app_pid=$!
-  wait_for "$log" "thumbnails settled" && wait_for "$log" "every thumbnail of the screen shown" || true
+  wait_for "$log" "thumbnails settled" || true
+  # The processor time of the whole process so far (clock ticks of 10 ms):
+  # steadier than the wall clock on a busy machine.
+  cpu=$(awk '{print ($14 + $15) * 10}' "/proc/$app_pid/stat" 2>/dev/null || echo 0)
+  wait_for "$log" "every thumbnail of the screen shown" || true
   kill -TERM "$app_pid" 2>/dev/null || true
   wait "$app_pid" 2>/dev/null || true
   app_pid=""
   settled=$(stamp "$log" "thumbnails settled") || { cp "$log" "$work/failed.log"; return 1; }
   painted=$(stamp "$log" "first paint of the pane") || return 1
   shown=$(stamp "$log" "every thumbnail of the screen shown") || return 1
-  echo "$(((settled - t0) / 1000000)) $(((shown - painted) / 1000000))"
+  echo "$(((settled - t0) / 1000000)) $(((shown - painted) / 1000000)) $cpu"
 }
 
+# cli_run: the milliseconds from exec to exit, and the processor time.
 cli_run() {
-  local t0
+  local t0 ms
   t0=$(now)
-  "$cli" thumbs --no-cache "$folder" >/dev/null
-  echo $((($(now) - t0) / 1000000))
+  /usr/bin/time -f "%U %S" -o "$work/cli-time" "$cli" thumbs --no-cache "$folder" >/dev/null
+  ms=$((($(now) - t0) / 1000000))
+  echo "$ms $(awk '{printf "%d", ($1 + $2) * 1000}' "$work/cli-time")"
 }
 
 # peer_run: gThumb on the folder with a fresh cache; the milliseconds until
@@ -135,22 +141,28 @@ peer=0
 command -v gthumb >/dev/null && command -v dbus-run-session >/dev/null && peer=1
 echo "folder: $folder ($photos photos, $(du -sm "$folder" | cut -f1) MB), screen 1280x1024x24, $runs runs"
 : >"$work/cold.txt"; : >"$work/warm.txt"; : >"$work/cli.txt"; : >"$work/peer.txt"
+: >"$work/coldcpu.txt"; : >"$work/clicpu.txt"
 cat "$folder"/* >/dev/null   # the files in the page cache for every contender
 for ((i = 0; i < runs; i++)); do
   rm -rf "$work/cache"
   cold=$(app_run "$work/cache") || { echo "  run $((i + 1)): a line of the cold run is missing"; continue; }
   warm=$(app_run "$work/cache") || { echo "  run $((i + 1)): a line of the warm run is missing"; continue; }
-  cold=${cold% *} warm=${warm#* }
-  c=$(cli_run)
+  read -r cold _ coldcpu <<<"$cold"
+  read -r _ warm _ <<<"$warm"
+  read -r c ccpu <<<"$(cli_run)"
   p=-
   ((peer)) && p=$(peer_run)
   echo "$cold" >>"$work/cold.txt"; echo "$warm" >>"$work/warm.txt"; echo "$c" >>"$work/cli.txt"
+  echo "$coldcpu" >>"$work/coldcpu.txt"; echo "$ccpu" >>"$work/clicpu.txt"
   ((peer)) && echo "$p" >>"$work/peer.txt"
-  echo "  run $((i + 1)): window cold $cold ms, cli $c ms, peer $p ms, warm first screen $warm ms" \
+  echo "  run $((i + 1)): window cold $cold ms (cpu $coldcpu), cli $c ms (cpu $ccpu), peer $p ms," \
+    "warm first screen $warm ms" \
     "(cold/cli $(echo "scale=2; $cold / $c" | bc), cold/peer $( ((peer)) && echo "scale=2; $cold / $p" | bc || echo -))"
 done
 cold=$(median <"$work/cold.txt"); c=$(median <"$work/cli.txt"); warm=$(median <"$work/warm.txt")
 echo "medians: window cold $cold ms (all thumbnails made), cli --no-cache $c ms, ratio $(echo "scale=2; $cold / $c" | bc)"
+echo "         processor time: window cold $(median <"$work/coldcpu.txt") ms to the last thumbnail," \
+  "cli $(median <"$work/clicpu.txt") ms"
 if ((peer)); then
   p=$(median <"$work/peer.txt")
   echo "         peer $p ms, window/peer $(echo "scale=2; $cold / $p" | bc)"
