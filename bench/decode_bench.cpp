@@ -4,6 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include <QTemporaryDir>
@@ -97,14 +99,19 @@ BENCHMARK(BM_Display)
 
 }  // namespace
 
-// decode_bench --write-photo PATH writes the benchmark's photograph (without
-// Exif) for whole-process comparisons (scripts/bench-cli.sh); otherwise the
-// usual benchmark arguments.
+// decode_bench --write-photo PATH [WIDTH HEIGHT [SEED]] writes the
+// benchmark's photograph (6000 x 4000 unless told; without Exif) for
+// whole-process comparisons (scripts/bench-cli.sh, scripts/bench-window.sh);
+// otherwise the usual benchmark arguments.
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::string(argv[1]) == "--write-photo")
-        return jpegwriter::WriteFile(argv[2], jpegwriter::Encode(jpegwriter::MakePhotoLike(6000, 4000))) ? 0
-                                                                                                         : 1;
+    if (argc >= 3 && argc <= 6 && argc != 4 && std::string(argv[1]) == "--write-photo") {
+        const int width = argc >= 5 ? std::atoi(argv[3]) : 6000;
+        const int height = argc >= 5 ? std::atoi(argv[4]) : 4000;
+        const uint32_t seed = argc == 6 ? uint32_t(std::strtoul(argv[5], nullptr, 10)) : 1;
+        const auto photo = jpegwriter::MakePhotoLike(width, height, seed);
+        return photo.width > 0 && jpegwriter::WriteFile(argv[2], jpegwriter::Encode(photo)) ? 0 : 1;
+    }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -117,9 +117,16 @@ ViewRequest CDisplayWorker::PreviousSlot()
     return m_previous;
 }
 
+void CDisplayWorker::ReleaseNeighbours()
+{
+    if (m_neighboursHeld.exchange(false))
+        m_work.Set();
+}
+
 void CDisplayWorker::Clear()
 {
     Stop();
+    m_neighboursHeld = false;
     std::lock_guard lock(m_lock);
     m_current = m_next = m_previous = ViewRequest {};
     m_decoding = nullptr;
@@ -197,6 +204,9 @@ void CDisplayWorker::Loop()
         for (ViewRequest* slot : slotList) {
             if (m_stop.IsSet())
                 return;
+            // Held neighbours wait for the release, which wakes the loop.
+            if (slot != &m_current && m_neighboursHeld)
+                break;
             ViewRequest request;
             std::string path;
             {

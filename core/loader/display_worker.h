@@ -13,6 +13,7 @@
 // while the worker is stopped) and tells what it made by the items' display
 // events alone.
 
+#include <atomic>
 #include <mutex>
 #include <thread>
 #include <unordered_set>
@@ -63,6 +64,12 @@ public:
     // Drops the item's display image and its events.
     static void ClearDisplay(ImageItem* item);
 
+    // While held, the worker decodes the current slot alone and leaves the
+    // neighbours for later: the thumbnails of a folder just opened come
+    // first. Release may be called from any thread; it takes no lock.
+    void HoldNeighbours() { m_neighboursHeld = true; }
+    void ReleaseNeighbours();
+
 private:
     void StartThread();
     void Loop();
@@ -82,6 +89,7 @@ private:
     ViewRequest m_previous;
     ImageItem* m_decoding = nullptr;
     std::mutex m_lock;
+    std::atomic<bool> m_neighboursHeld {false};
     CEvent m_stop {CEvent::Reset::Manual};
     CEvent m_work {CEvent::Reset::Automatic};
     std::thread m_thread;

@@ -41,7 +41,12 @@ private:
     CThumbLoader& m_loader;
 };
 
-CThumbLoader::CThumbLoader() = default;
+CThumbLoader::CThumbLoader()
+{
+    // The only way from the thumbnail pool to the display worker: a flag and
+    // an event, no lock of either.
+    m_thumbnails.SetIdle([this] { m_display.ReleaseNeighbours(); });
+}
 
 CThumbLoader::~CThumbLoader()
 {
@@ -199,8 +204,22 @@ ViewRequest CThumbLoader::Neighbour(const ViewRequest& request, bool forward) co
     return n;
 }
 
+void CThumbLoader::StartThumbnails(int size)
+{
+    // Stopped first, since a stop lets the neighbours go.
+    m_thumbnails.Stop();
+    if (size > 0 && m_list.First())
+        m_display.HoldNeighbours();
+    qCDebug(lcThumbs) << "thumbnails started:" << m_list.Count() << "items";
+    m_thumbnails.StartRun(size);
+}
+
 void CThumbLoader::RequestView(const ViewRequest& request, bool exact)
 {
+    // A step to another image wants its neighbours at once.
+    const ImageItem* shown = m_display.CurrentSlot().item;
+    if (shown && request.item != shown)
+        m_display.ReleaseNeighbours();
     m_display.Request(request, Neighbour(request, true), Neighbour(request, false), exact);
 }
 

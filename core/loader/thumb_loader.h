@@ -114,8 +114,10 @@ public:
 
     // --- Thumbnails ---
     // Stops the thumbnail worker; with items, clears every thumbnail and starts
-    // the worker at the first item with this size (pixels).
-    void StartThumbnails(int size) { m_thumbnails.StartRun(size); }
+    // the worker at the first item with this size (pixels). The display
+    // worker then decodes the image asked for but holds its neighbours until
+    // the thumbnails are made, paused or stopped, or the user steps to another image.
+    void StartThumbnails(int size);
     // Pause and resume take effect between items; pausing never leaves the
     // worker holding a lock. Nothing happens without a worker or in that state.
     void PauseThumbnails() { m_thumbnails.Pause(); }

@@ -126,6 +126,8 @@ void CThumbnailPool::Pause()
         return;
     m_paused = true;
     m_run.Reset();
+    if (m_idle)
+        m_idle();
 }
 
 void CThumbnailPool::Resume()
@@ -193,6 +195,8 @@ void CThumbnailPool::Stop()
         item = nullptr;
         m_settled.Reset();
     }
+    if (m_idle)
+        m_idle();
 }
 
 // --- The threads ---
@@ -254,13 +258,20 @@ void CThumbnailPool::ReleaseItem(size_t slot)
 
 void CThumbnailPool::ThreadEnded(size_t slot, bool byItself)
 {
-    std::lock_guard lock(m_lock);
-    m_ended[slot] = byItself;
-    // The last thread to end by itself tells that the run is over, as far as
-    // the budget goes; a stop wins, since the stopper then drops what was cut
-    // short.
-    if (--m_running == 0 && byItself && !m_stop.IsSet())
+    {
+        std::lock_guard lock(m_lock);
+        m_ended[slot] = byItself;
+        // The last thread to end by itself tells that the run is over, as far
+        // as the budget goes; a stop wins, since the stopper then drops what
+        // was cut short.
+        if (--m_running != 0 || !byItself || m_stop.IsSet())
+            return;
+        // For timing the whole road from start to the last thumbnail.
+        qCDebug(lcThumbs) << "thumbnails settled:" << m_made.size() << "held";
         m_settled.Set();
+    }
+    if (m_idle)
+        m_idle();
 }
 
 // True when the item is settled (made or failed); false when the decode was

@@ -77,6 +77,12 @@ public:
     int ThreadCount() const;
     using Trace = std::function<void(const ImageItem*)>;
     void SetTrace(Trace trace) { m_trace = std::move(trace); }
+    // Called when the pool leaves the cores to other work: its run settled
+    // (on a thumbnail thread), or it was paused or stopped (on the caller's).
+    // Called without the thumbnail lock; it must not wait. Set only while
+    // stopped.
+    using Idle = std::function<void()>;
+    void SetIdle(Idle idle) { m_idle = std::move(idle); }
 
     // --- The budget ---
     void SetStart(ImageItem* item);
@@ -105,6 +111,7 @@ private:
     CDecodeGate& m_gate;
     CThumbnailMaker m_maker;  // set while stopped
     Trace m_trace;            // set while stopped
+    Idle m_idle;              // set while stopped
     CEvent m_stop {CEvent::Reset::Manual};
     CEvent m_run {CEvent::Reset::Manual, true};  // clear while paused
     CEvent m_settled {CEvent::Reset::Manual};

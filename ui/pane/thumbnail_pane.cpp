@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 #include <QAccessible>
 #include <QCursor>
 #include <QEvent>
 #include <QFontMetrics>
+#include <QLoggingCategory>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -22,6 +24,8 @@
 #include "pane/label_tip.h"
 #include "pane/rename_edit.h"
 #include "loader/thumb_loader.h"
+
+Q_LOGGING_CATEGORY(lcPane, "lumvane.pane", QtWarningMsg)
 
 namespace {
 // A thumbnail row is the square, the label and this much more.
@@ -133,6 +137,8 @@ void CThumbView::Rebuild(std::vector<int> removedAt, std::vector<ImageItem*> add
 
 void CThumbView::FinishRebuild()
 {
+    m_screenShown = false;
+    SetPollInterval(kFastPollMs);
     m_scrollPos = 0;
     Arrange();
     viewport()->update();
@@ -259,6 +265,7 @@ void CThumbView::SetThumbnailStart()
         return;
     const int k = std::min(m_layout.FirstColumnEndingAfter(m_scrollPos), m_layout.ColumnCount() - 1);
     m_loader->SetThumbnailStart(m_entries[static_cast<size_t>(m_layout.ColumnAt(k).first)].item);
+    SetPollInterval(kFastPollMs);
 }
 
 void CThumbView::ScrollIntoView(int entry)
@@ -313,6 +320,12 @@ std::vector<ImageItem*> CThumbView::SelectedItems() const
 
 void CThumbView::paintEvent(QPaintEvent* event)
 {
+    if (!m_painted) {
+        m_painted = true;
+        qCDebug(lcPane) << "first paint of the pane";
+    }
+    if (std::exchange(m_screenPainting, false))
+        qCDebug(lcPane) << "every thumbnail of the screen shown";
     QPainter painter(viewport());
     const QRect area = event->rect();
     painter.fillRect(area, palette().color(QPalette::Base));
@@ -454,16 +467,25 @@ const QString& CThumbView::CutLabel(PaneEntry& entry)
     return entry.cutText;
 }
 
+void CThumbView::SetPollInterval(int ms)
+{
+    if (ms == m_pollMs)
+        return;
+    m_pollMs = ms;
+    m_pollTimer.start(ms, this);
+}
+
 void CThumbView::PollThumbnails()
 {
     if (m_entries.empty() || !isVisible()) {
         m_labelTip->HideTip();
-        return;
+        return SetPollInterval(kPollMs);
     }
     if (!m_thumbMode || !m_loader)
-        return;
+        return SetPollInterval(kPollMs);
     const int viewEnd = m_scrollPos + ClientWidth();
     const int count = EntryCount();
+    int missing = 0;
     for (int k = m_layout.FirstColumnEndingAfter(m_scrollPos); k < m_layout.ColumnCount(); ++k) {
         const CPaneLayout::Column& c = m_layout.ColumnAt(k);
         if (c.left >= viewEnd)
@@ -478,7 +500,18 @@ void CThumbView::PollThumbnails()
                 // Dropped to save memory: drawn again once it is made again.
                 e.thumbnailShown = false;
             }
+            missing += !ready && !e.item->thumbnailFailed;
         }
+    }
+    // Quick while thumbnails of the screen are still to come.
+    const bool coming
+        = missing > 0 && !m_loader->ThumbnailsPaused() && !m_loader->ThumbnailsSettledEvent().IsSet();
+    SetPollInterval(coming ? kFastPollMs : kPollMs);
+    if (missing == 0 && !m_screenShown) {
+        // Told by the paint that draws them.
+        m_screenShown = true;
+        m_screenPainting = true;
+        viewport()->update();
     }
 }
 

@@ -14,8 +14,9 @@
 //
 // Thread rules: user-interface thread only. The pane writes the loader's
 // thumbnail start (under the loader's lock) and tests each item's
-// thumbnail-ready event without waiting; a 200 ms timer picks up finished
-// thumbnails.
+// thumbnail-ready event without waiting; a timer picks up finished
+// thumbnails, every 15 ms while those of the screen are being made, every
+// 200 ms otherwise.
 
 #include <string>
 #include <vector>
@@ -57,6 +58,7 @@ public:
         kNotifyTransform = 4
     };
     static constexpr int kPollMs = 200;        // picks up finished thumbnails
+    static constexpr int kFastPollMs = 15;     // the same while the screen's are being made
     static constexpr int kDragScrollMs = 100;  // scrolls at the edges while drag-selecting
     static constexpr int kDragScrollEdge = 4;  // pixels from an edge that scroll
     static constexpr int kWheelNotch = 120;
@@ -183,6 +185,7 @@ private:
     void ScrollIntoView(int entry);
     void SetThumbnailStart();
     void PollThumbnails();
+    void SetPollInterval(int ms);
 
     // Painting (thumbnail_pane.cpp).
     void DrawEntry(QPainter& painter, PaneEntry& entry, int x, int y);
@@ -236,7 +239,13 @@ private:
     QPoint m_pressPoint {-1, -1};
     bool m_pressed = false;  // m_pressPoint is set
     QBasicTimer m_pollTimer;
+    int m_pollMs = kPollMs;
     QBasicTimer m_dragTimer;
+    // For timing: the pane has painted once; the screen's thumbnails were
+    // all shown since the last rebuild; the next paint draws them all.
+    bool m_painted = false;
+    bool m_screenShown = false;
+    bool m_screenPainting = false;
 
     QString m_notice;  // drawn while the pane has no entries
     CLabelTip* m_labelTip = nullptr;

@@ -1,7 +1,9 @@
 // The display worker's window of three slots: moves, wrap rules, exact
-// requests, storms of requests and stopping while busy.
+// requests, storms of requests, stopping while busy, and neighbours held
+// while the thumbnails of a folder just opened are made.
 
 #include <random>
+#include <utility>
 
 #include "decode/image_bitmap.h"
 #include "loader_fixture.h"
@@ -251,6 +253,39 @@ TEST_F(RequestViewTest, StoppingWhileBusy)
     m_loader.SetOptions(false, false, false);
     for (ImageItem* item : Items())
         EXPECT_EQ(m_loader.DisplayImageOf(item) != nullptr, item->displayDone.IsSet()) << item->name;
+}
+
+// The neighbours wait for the thumbnails, and are let go when the run
+// settles, is paused, or the user steps; the image asked for never waits.
+TEST_F(RequestViewTest, NeighboursWaitForTheThumbnails)
+{
+    enum class LetGo { Settle, Pause, Step };
+    for (const LetGo letGo : {LetGo::Settle, LetGo::Pause, LetGo::Step}) {
+        SCOPED_TRACE(int(letGo));
+        MakeFolder(6, 320, 240);
+        // The pool is held at its first item until the test lets it go.
+        CEvent handOut;
+        m_loader.SetThumbnailTrace([&handOut, first = true](const ImageItem*) mutable {
+            if (std::exchange(first, false))
+                handOut.Wait();
+        });
+        m_loader.StartThumbnails(kSmallThumbnailSize);
+        m_loader.RequestView(Fit(Item("a.jpg")), false);
+        ASSERT_TRUE(WaitDone(m_loader.CurrentSlot()));
+        if (letGo == LetGo::Settle) {
+            EXPECT_FALSE(Item("b.jpg")->displayDone.WaitFor(std::chrono::milliseconds(300)));
+            handOut.Set();
+        }
+        if (letGo == LetGo::Pause)
+            m_loader.PauseThumbnails();
+        if (letGo == LetGo::Step)
+            m_loader.RequestView(Fit(Item("b.jpg")), false);
+        EXPECT_TRUE(WaitSlots());
+        handOut.Set();
+        m_loader.ResumeThumbnails();
+        EXPECT_TRUE(WaitThumbnails());
+        m_loader.SetThumbnailTrace(nullptr);
+    }
 }
 
 }  // namespace
