@@ -111,7 +111,7 @@ public:
     // read in steps, and after each step an output pass gives every row of
     // the picture the scans read so far make. The pass made once the file is
     // read to its end gives the very rows StartDecompress does; earlier ones
-    // use the library's fast inverse DCT.
+    // use the library's fast inverse DCT and no block smoothing.
     bool IsProgressive() const { return m_info.progressive_mode != FALSE; }
     // Like StartDecompress, in the library's buffered-image mode; reads no scan.
     bool StartBufferedDecompress(J_COLOR_SPACE space, int scaleDenom, int64_t imageBytes,
@@ -235,6 +235,7 @@ private:
     uint32_t m_dcRead = 0;                 // components whose DC scan is read to its end
     uint32_t m_dcUnderWay = 0;             // components whose DC the scan under way carries
     J_DCT_METHOD m_finalDct = JDCT_ISLOW;  // the inverse DCT of the last pass
+    boolean m_finalSmoothing = TRUE;       // the block smoothing of the last pass
     // Why the step under way failed: filled where the failure is found, often
     // inside a library callback, and handed out by the step as it returns.
     char m_error[JMSG_LENGTH_MAX] = {};
