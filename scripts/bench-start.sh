@@ -12,11 +12,11 @@
 #   scripts/bench-start.sh --vs feh [BUILD_DIR] [RUNS]
 # The same start against feh (installed for the benchmark only:
 # apt-get install feh), alternating, on a baseline and a progressive copy of
-# the 6000 x 4000 photograph whose top eighth is painted magenta, each alone
-# in its folder. Both programs are timed the same way: scripts/first-pixels.c
-# polls the screen for the magenta rows. feh runs with its defaults: it
-# shows the photograph at its own size, cropped to the screen, which spares
-# it the scaling Lumvane does to fit its window.
+# the 6000 x 4000 photograph with its top eighth and a block in its middle
+# painted magenta, each alone in its folder. Both programs are timed the same
+# way: scripts/first-pixels.c polls the screen for magenta. Each runs with
+# its defaults: Lumvane fits the photograph to its window and paints it from
+# the top; feh shows its centre at its own size, sparing itself the scaling.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/xvfb-lib.sh
@@ -53,6 +53,10 @@ for _ in range(3):
 w, h = map(int, data[3:head_end].split()[:2])
 band = h // 8
 data[head_end:head_end + w * band * 3] = b'\xff\x00\xff' * (w * band)
+# and a block in the middle, for a viewer showing the centre at its own size
+for y in range(h * 3 // 8, h * 5 // 8):
+    at = head_end + (y * w + w * 3 // 8) * 3
+    data[at:at + (w // 4) * 3] = b'\xff\x00\xff' * (w // 4)
 open(path, 'wb').write(data)
 PY
   mkdir -p "$work/b" "$work/p"
