@@ -50,8 +50,8 @@ int main(int argc, char** argv)
     while (Now(CLOCK_MONOTONIC) - start < timeout) {
         int found = 0;
         for (int column = 1; column <= 9 && found < 16; ++column) {
-            XImage* image = XGetImage(display, root, width * column / 10, 0, 1, (unsigned)height, AllPlanes,
-                                      ZPixmap);
+            XImage* image
+                = XGetImage(display, root, width * column / 10, 0, 1, (unsigned)height, AllPlanes, ZPixmap);
             if (!image)
                 continue;
             for (int y = 0; y < height; ++y)
