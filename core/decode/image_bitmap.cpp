@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <new>
+#include <utility>
 
 #include <sys/mman.h>
 
@@ -80,23 +81,33 @@ void CImageBitmap::Clear()
     m_pixels.reset();
     std::lock_guard dirty(m_dirtyLock);
     m_width = m_height = 0;
-    m_dirty = DirtyRect {};
+    m_dirty = m_remarked = DirtyRect {};
 }
 
 void CImageBitmap::MarkRow(int y)
 {
     std::lock_guard lock(m_dirtyLock);
-    m_dirty.Unite(DirtyRect {0, y, m_width, y + 1});
+    const DirtyRect row {0, y, m_width, y + 1};
+    m_dirty.Unite(row);
+    m_remarked.Unite(row);
 }
 
 void CImageBitmap::MarkColumn(int x)
 {
     std::lock_guard lock(m_dirtyLock);
-    m_dirty.Unite(DirtyRect {x, 0, x + 1, m_height});
+    const DirtyRect column {x, 0, x + 1, m_height};
+    m_dirty.Unite(column);
+    m_remarked.Unite(column);
 }
 
 DirtyRect CImageBitmap::GetDirtyRect() const
 {
     std::lock_guard lock(m_dirtyLock);
     return m_dirty;
+}
+
+DirtyRect CImageBitmap::TakeRemarked()
+{
+    std::lock_guard lock(m_dirtyLock);
+    return std::exchange(m_remarked, DirtyRect {});
 }

@@ -49,7 +49,11 @@ public:
 
     void MarkRow(int y);
     void MarkColumn(int x);
+    // Every part marked since the pixels were made: what holds a picture.
     DirtyRect GetDirtyRect() const;
+    // The part marked since the last call, and empties it: what a decode
+    // that writes the image again (a later pass) changed there.
+    DirtyRect TakeRemarked();
 
     int Width() const { return m_width; }
     int Height() const { return m_height; }
@@ -69,6 +73,7 @@ private:
     std::mutex m_pixelLock;
     mutable std::mutex m_dirtyLock;
     DirtyRect m_dirty;
+    DirtyRect m_remarked;
 };
 
 // Scoped pixel lock.

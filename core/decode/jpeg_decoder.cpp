@@ -380,8 +380,13 @@ bool CJpegDecoder::OpenForDisplay(const DecodeRequest& request, CEvent* cancel, 
     }
     // The library's 32-bit output is its RGB output with the bytes in the
     // bitmap's order, so the direct path gives the same pixels.
-    if (!m_source->StartDecompress(m_direct ? JCS_EXT_BGRX : JCS_RGB, 1,
-                                   int64_t(displayWidth) * displayHeight * 4, &why))
+    const J_COLOR_SPACE space = m_direct ? JCS_EXT_BGRX : JCS_RGB;
+    const int64_t imageBytes = int64_t(displayWidth) * displayHeight * 4;
+    m_passes = m_request.earlyPicture && m_source->IsProgressive();
+    const bool started = m_passes
+        ? m_source->StartBufferedDecompress(space, 1, imageBytes, &why) && m_source->ReadScans(false, &why)
+        : m_source->StartDecompress(space, 1, imageBytes, &why);
+    if (!started)
         return fail(why);
     if (!m_display.CreateBlack(displayWidth, displayHeight))
         return fail("out of memory");
@@ -394,23 +399,14 @@ bool CJpegDecoder::Decode(CEvent* cancel, IDecodeProgress* progress, std::string
         return false;
     CJpegSource& source = *m_source;
     source.SetCancel(cancel);
-    const DisplayPlan plan {source.OutputWidth(),         source.OutputHeight(),      m_placement.rotation,
-                            m_placement.flipHorizontally, m_placement.flipVertically, m_request.highQuality,
-                            m_request.interpolate,        m_lineColour.get()};
-    std::string why;  // of the row that failed
-    bool done;
-    if (m_direct) {
-        done = DirectDecode(
-            plan, m_display,
-            [&source, &why](uint32_t* pixels) {
-                return source.ReadScanline(reinterpret_cast<uint8_t*>(pixels), &why);
-            },
-            cancel, progress);
-    } else {
-        const RowReader read = [&source, &why](uint8_t* rgb) { return source.ReadScanline(rgb, &why); };
-        done = m_reduce ? ReducingDecode(plan, m_display, read, cancel, progress)
-                        : EnlargingDecode(plan, m_display, read, cancel, progress);
-    }
+    std::string why;  // of the step that failed
+    const auto pass
+        = [&] { return (!m_passes || source.StartOutputPass(&why)) && DecodePass(cancel, progress, why); };
+    bool done = pass();
+    // The early picture stays on the screen while the rest of the scans are
+    // read; the final pass then writes every row again.
+    while (done && m_passes && !source.InputComplete())
+        done = source.FinishOutputPass(&why) && source.ReadScans(true, &why) && pass();
     if (done) {
         // Every row is placed: the rest of the file is not read.
         source.FinishDecompress();
@@ -419,4 +415,23 @@ bool CJpegDecoder::Decode(CEvent* cancel, IDecodeProgress* progress, std::string
     }
     m_source.reset();
     return done;
+}
+
+bool CJpegDecoder::DecodePass(CEvent* cancel, IDecodeProgress* progress, std::string& why)
+{
+    CJpegSource& source = *m_source;
+    const DisplayPlan plan {source.OutputWidth(),         source.OutputHeight(),      m_placement.rotation,
+                            m_placement.flipHorizontally, m_placement.flipVertically, m_request.highQuality,
+                            m_request.interpolate,        m_lineColour.get()};
+    if (m_direct) {
+        return DirectDecode(
+            plan, m_display,
+            [&source, &why](uint32_t* pixels) {
+                return source.ReadScanline(reinterpret_cast<uint8_t*>(pixels), &why);
+            },
+            cancel, progress);
+    }
+    const RowReader read = [&source, &why](uint8_t* rgb) { return source.ReadScanline(rgb, &why); };
+    return m_reduce ? ReducingDecode(plan, m_display, read, cancel, progress)
+                    : EnlargingDecode(plan, m_display, read, cancel, progress);
 }

@@ -47,6 +47,10 @@ struct DecodeRequest {
     bool flipVertically = false;
     bool highQuality = false;  // average source pixels when reducing
     bool interpolate = false;  // interpolate linearly when enlarging
+    // A progressive file is shown first as the picture its DC scans give,
+    // once they are read, then whole: two passes over the display image.
+    // Off: one pass once every scan is read (for an image decoded ahead).
+    bool earlyPicture = false;
     // With autoOrient the rotation and flips act on the upright photo; the
     // decode composes both into the one rotation and flip it applies.
     PictureOptions picture {};
@@ -113,9 +117,13 @@ public:
                        const PictureOptions& picture = {}, std::string* error = nullptr);
     // Opens the file and creates the display image at its final size, black.
     // A signalled cancel stops the library's absorbing of a progressive
-    // file's scans, which happens here, before the first row.
+    // file's scans, which happens here, before the first row (with an early
+    // picture, of its DC scans only).
     bool OpenForDisplay(const DecodeRequest& request, CEvent* cancel = nullptr, std::string* error = nullptr);
     // Decodes every row into the display image; closes the decompressor.
+    // With an early picture the rows are written twice: coarse, then, after
+    // the rest of the scans (cancel polled between their rows of blocks),
+    // final; progress is called for the rows of each pass.
     bool Decode(CEvent* cancel, IDecodeProgress* progress, std::string* error = nullptr);
 
     CImageBitmap& DisplayImage() { return m_display; }
@@ -133,6 +141,8 @@ private:
     // The Exif data of the information when it was read (then fixed), else
     // null; `profile` (when given) gets the embedded ICC profile with it.
     const CExifReader* KeptExif(std::vector<uint8_t>* profile = nullptr);
+    // One pass of rows from the open source into the display image.
+    bool DecodePass(CEvent* cancel, IDecodeProgress* progress, std::string& why);
 
     CImageBitmap m_display;
     CImageBitmap m_thumbnail;
@@ -144,6 +154,7 @@ private:
     // than its source rows: the same colours for a fraction of the work.
     std::shared_ptr<const CColourTransform> m_lineColour;
     bool m_direct = false;  // the library writes rows straight into the display image
+    bool m_passes = false;  // an early picture, then the final one (buffered-image mode)
     bool m_thumbSkippedScans = false;
     std::unique_ptr<ImageInfo> m_info;  // made by the first ReadInfo, fixed after
     std::mutex m_infoLock;

@@ -196,6 +196,8 @@ void CJpegSource::Close()
     m_skipping = false;
     m_skipWarnings = 0;
     m_restLength = 0;
+    m_inputComplete = false;
+    m_dcRead = m_dcUnderWay = 0;
 }
 
 // The guarded steps: setjmp is taken in each step's own frame, and nothing

@@ -112,6 +112,26 @@ public:
     bool StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom, std::string* error = nullptr);
     // True when the last StartReducedDecompress left scans unread.
     bool SkippedScans() const { return m_skippedScans; }
+
+    // Pass by pass (buffered_decompress.cpp): a progressive file's scans are
+    // read in steps, and after each step an output pass gives every row of
+    // the picture the scans read so far make. The pass made once the file is
+    // read to its end gives the very rows StartDecompress does; earlier ones
+    // use the library's fast inverse DCT and no block smoothing.
+    bool IsProgressive() const { return m_info.progressive_mode != FALSE; }
+    // Like StartDecompress, in the library's buffered-image mode; reads no scan.
+    bool StartBufferedDecompress(J_COLOR_SPACE space, int scaleDenom, int64_t imageBytes,
+                                 std::string* error = nullptr);
+    // Reads scans until every component has its DC coefficients (a whole,
+    // if coarse, picture), or with `toTheEnd` until the end of the file. The
+    // cancel event is polled between rows of blocks.
+    bool ReadScans(bool toTheEnd, std::string* error = nullptr);
+    // True once every scan is read: the next pass is the last.
+    bool InputComplete() const { return m_inputComplete; }
+    // Starts an output pass over the scans read to their end; ReadScanline
+    // then gives its rows. FinishOutputPass ends it before more scans are read.
+    bool StartOutputPass(std::string* error = nullptr);
+    bool FinishOutputPass(std::string* error = nullptr);
     // Once the data of a single Huffman-coded scan has ended early, the library
     // decodes every later block as empty, so its rows settle into one row
     // repeated to the bottom. From there on the settled row is handed out
@@ -142,8 +162,10 @@ private:
     bool OnlyRestartMarkersAhead();
     // reduced_decompress.cpp
     bool ConsumeNeededScans(bool& early, bool& lastSkipped);
+    int ConsumeStep();
     void SkipScanData();
     bool Rewind();
+    void NoteScanStart();  // buffered_decompress.cpp
     bool ReadLibraryScanline(uint8_t* row);
     bool ReadRawScanline(uint8_t* row);
     void ChooseColourConversion(J_COLOR_SPACE space);
@@ -217,6 +239,13 @@ private:
     JOCTET m_markerBytes[2] = {};    // a marker split over two reads, handed out whole
     const JOCTET* m_rest = nullptr;  // the rest of the read buffer behind it
     size_t m_restLength = 0;
+
+    // Pass by pass.
+    bool m_inputComplete = false;          // the end of the file is read
+    uint32_t m_dcRead = 0;                 // components whose DC scan is read to its end
+    uint32_t m_dcUnderWay = 0;             // components whose DC the scan under way carries
+    J_DCT_METHOD m_finalDct = JDCT_ISLOW;  // the inverse DCT of the last pass
+    boolean m_finalSmoothing = TRUE;       // the block smoothing of the last pass
     // Why the step under way failed: filled where the failure is found, often
     // inside a library callback, and handed out by the step as it returns.
     char m_error[JMSG_LENGTH_MAX] = {};

@@ -62,26 +62,13 @@ bool CJpegSource::ConsumeNeededScans(bool& early, bool& lastSkipped)
     };
     skip();
     for (;;) {
-        if (m_cancel && m_cancel->IsSet()) {
-            SetError("cancelled");
+        const int got = ConsumeStep();
+        if (got < 0)
             return false;
-        }
-        if (m_info.input_scan_number > kMaxScans) {
-            std::snprintf(m_error, sizeof m_error, "more than %d scans", kMaxScans);
-            return false;
-        }
-        if (!ChargeScan())
-            return false;
-        const int got = jpeg_consume_input(&m_info);
         if (got == JPEG_REACHED_EOI) {
             lastSkipped = m_skipping;
             m_skipping = false;
             return true;
-        }
-        if (got == JPEG_SUSPENDED) {
-            // The sources never suspend; should one, nothing more would come.
-            SetError("the data stopped");
-            return false;
         }
         if (got != JPEG_REACHED_SOS || !followed)
             continue;
@@ -95,6 +82,30 @@ bool CJpegSource::ConsumeNeededScans(bool& early, bool& lastSkipped)
         }
         skip();
     }
+}
+
+// One step of jpeg_consume_input under the checks of every read: cancel, the
+// number of scans and the work they take. Called inside a guarded frame;
+// what the library returned, or -1 with the reason in m_error.
+int CJpegSource::ConsumeStep()
+{
+    if (m_cancel && m_cancel->IsSet()) {
+        SetError("cancelled");
+        return -1;
+    }
+    if (m_info.input_scan_number > kMaxScans) {
+        std::snprintf(m_error, sizeof m_error, "more than %d scans", kMaxScans);
+        return -1;
+    }
+    if (!ChargeScan())
+        return -1;
+    const int got = jpeg_consume_input(&m_info);
+    if (got == JPEG_SUSPENDED) {
+        // The sources never suspend; should one, nothing more would come.
+        SetError("the data stopped");
+        return -1;
+    }
+    return got;
 }
 
 // Drops the entropy-coded data of the scan just started, up to the next

@@ -244,6 +244,12 @@ void CDisplayWorker::DecodeSlot(const ViewRequest& slot, const std::string& path
     request.highQuality = m_highQuality;
     request.interpolate = m_interpolate;
     request.picture = m_picture;
+    {
+        // The image shown gets a coarse picture first; one decoded ahead
+        // spends no time on it.
+        std::lock_guard lock(m_lock);
+        request.earlyPicture = item == m_current.item;
+    }
 
     // A failed earlier open may have left a bitmap behind; nobody shows it.
     item->decoder.DisplayImage().Clear();

@@ -64,6 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         request.targetHeight = 64;
         request.rotation = int(size % 4);
         request.highQuality = size % 2 == 0;
+        request.earlyPicture = size % 3 != 0;
         request.picture = {true, true};
         if (decoder.OpenForDisplay(request))
             decoder.Decode(nullptr, nullptr);

@@ -297,9 +297,12 @@ void CImageView::RefreshDirty()
     if (!m_image)
         return;
     const DirtyRect now = m_image->GetDirtyRect();
-    if (now == m_lastDirty)
+    // A later pass of the decode writes rows again inside the decoded part.
+    const DirtyRect remarked = m_image->TakeRemarked();
+    if (now == m_lastDirty && remarked.IsEmpty())
         return;
-    const DirtyRect fresh = SubtractRect(now, m_lastDirty);
+    DirtyRect fresh = SubtractRect(now, m_lastDirty);
+    fresh.Unite(remarked);
     m_lastDirty = now;
     InvalidateImageRect(fresh);
 }

@@ -15,8 +15,8 @@
 // (or owned by the view when none is lent).
 //
 // Thread rules: user-interface thread only. The view reads the image's dirty
-// rectangle every 100 ms and its pixels only inside CDisplayBitmap::Blit,
-// which holds the pixel lock, so a decoder may fill the image meanwhile.
+// rectangle, and the part a later decode pass wrote again, every 100 ms and its pixels only inside
+// CDisplayBitmap::Blit, which holds the pixel lock, so a decoder may fill the image meanwhile.
 
 #include <array>
 #include <cstdint>

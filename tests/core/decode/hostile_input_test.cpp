@@ -175,6 +175,8 @@ std::vector<Hostile> Cases()
     const auto grayProgressive = SmallJpeg(true, true, 16, 16, 1);
     const DecodeRequest own {};
     const DecodeRequest fitted {"", 100, 100};
+    // Progressive files read pass by pass: the DC scans while opening.
+    const DecodeRequest early {"", 100, 100, 0, false, false, false, false, true};
     return {
         {"ZeroBytes", {}, false, own, false, false, false},
         {"Text", std::vector<uint8_t>(100, 'a'), false, own, false, false, false},
@@ -209,6 +211,15 @@ std::vector<Hostile> Cases()
          fitted, false, false, false, "too large"},
         {"ScansBeyondTheWorkLimit", WithRepeatedScans(WithFrameSize(grayProgressive, 0xC2, 4096, 4096), 260),
          true, fitted, false, false, false, "too large"},
+        {"ThousandsOfScansEarly", WithRepeatedScans(progressive, 1500), true, early, true, false, false,
+         "scans"},
+        {"NeverEndingProgressiveEarly", CutInSecondScan(largerProgressive), true, early, true, true, true,
+         nullptr, k50GiB},
+        {"CoefficientsBeyondTheMemoryLimitEarly", WithFrameSize(progressive444, 0xC2, 13000, 13000), true,
+         early, false, false, false, "too large"},
+        {"ScansBeyondTheWorkLimitEarly",
+         WithRepeatedScans(WithFrameSize(grayProgressive, 0xC2, 4096, 4096), 260), true, early, true, false,
+         false, "too large"},
         {"EmptyRestartIntervals", EmptyRestartIntervals(WithFrameSize(jpeg, 0xC0, 65500, 65500)), true,
          fitted, true, true, true},
     };

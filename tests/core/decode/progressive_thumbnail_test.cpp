@@ -3,6 +3,8 @@
 // cut-off end or damage, its pixels are exactly those of the library's full
 // decode at the same scale; the test rows also say where scans must be left
 // unread, so that the shortcut is known to work, not merely to be harmless.
+// The display decode's early picture reads the same scripts pass by pass and
+// must end with exactly the pixels of its one-pass decode.
 
 #include <gtest/gtest.h>
 
@@ -246,5 +248,72 @@ TEST(ProgressiveThumbnail, BaselineAndSmallScalesReadEverything)
     EXPECT_FALSE(quarter.ThumbnailSkippedScans());
     EXPECT_EQ(quarter.Thumbnail().Width(), 200);
 }
+
+// The DC of the chroma comes last: the first picture is the whole file.
+const std::vector<Scan> kChromaDcLast {{{0}, 0, 0, 0, 0}, {{0}, 1, 63, 0, 0}, {{1, 2}, 0, 0, 0, 0}};
+
+struct PassCase {
+    const char* name;
+    std::vector<Scan> scans;
+    Chroma chroma;
+    DecodeRequest request;  // path left empty
+    int cutPercent;         // 0: the whole file
+    int passes;
+};
+
+const PassCase kPassCases[] = {
+    {"library_fit", {}, Chroma::S420, {"", 400, 300}, 0, 2},
+    {"library_own_size", {}, Chroma::S420, {"", 0, 0}, 0, 2},
+    {"library_own_rotated", {}, Chroma::S422, {"", 0, 0, 1, false, true}, 0, 2},
+    {"library_enlarged_flipped", {}, Chroma::S444, {"", 1500, 0, 2, true, false, false, true}, 0, 2},
+    {"library_fit_cut", {}, Chroma::S420, {"", 400, 300, 3, false, false, true}, 60, 2},
+    {"library_gray_turned", {}, Chroma::Gray, {"", 500, 500, 1, true, true}, 0, 2},
+    {"dc_last_fit", kDcLast, Chroma::S420, {"", 400, 300, 0, true}, 0, 2},
+    {"dc_steps_own_size", kDcSteps, Chroma::S422, {"", 0, 0, 2, true}, 0, 2},
+    {"unrefined_luma_fit", kUnrefinedLuma, Chroma::S444, {"", 640, 480, 0, false, false, true}, 0, 2},
+    {"unrefined_luma_cut", kUnrefinedLuma, Chroma::S422, {"", 0, 0}, 85, 2},
+    {"no_chroma_ac_rotated", kNoChromaAc, Chroma::S420, {"", 300, 400, 3}, 0, 2},
+    {"chroma_dc_last", kChromaDcLast, Chroma::S420, {"", 400, 300}, 0, 1},
+};
+
+struct RowCount : IDecodeProgress {
+    int rows = 0;
+    bool Progress(int, int) override { return ++rows > 0; }
+};
+
+class EarlyPictureTest : public ::testing::TestWithParam<PassCase> {};
+
+TEST_P(EarlyPictureTest, EndsWithTheOnePassPixels)
+{
+    const PassCase& c = GetParam();
+    TempDir dir;
+    std::vector<uint8_t> jpeg = Encode({c.name, c.scans, c.chroma, false}, 9);
+    if (c.cutPercent)
+        jpeg.resize(jpeg.size() * size_t(c.cutPercent) / 100);
+    DecodeRequest request = c.request;
+    request.path = dir.Write("p.jpg", jpeg);
+    CJpegDecoder once, passes;
+    RowCount rows;
+    ASSERT_TRUE(once.OpenForDisplay(request));
+    ASSERT_TRUE(once.Decode(nullptr, &rows));
+    const int sourceRows = rows.rows;
+    request.earlyPicture = true;
+    rows.rows = 0;
+    ASSERT_TRUE(passes.OpenForDisplay(request));
+    ASSERT_TRUE(passes.Decode(nullptr, &rows));
+    EXPECT_EQ(rows.rows, c.passes * sourceRows);
+    const CImageBitmap& a = once.DisplayImage();
+    const CImageBitmap& b = passes.DisplayImage();
+    ASSERT_EQ(a.Width(), b.Width());
+    ASSERT_EQ(a.Height(), b.Height());
+    int differing = 0;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            differing += Rgb(a.Row(y)[x]) != Rgb(b.Row(y)[x]);
+    EXPECT_EQ(differing, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, EarlyPictureTest, ::testing::ValuesIn(kPassCases),
+                         [](const ::testing::TestParamInfo<PassCase>& info) { return info.param.name; });
 
 }  // namespace

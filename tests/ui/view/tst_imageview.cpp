@@ -310,14 +310,20 @@ void tst_ImageView::refreshPaintsOnlyNewRows_data()
     QTest::addColumn<bool>("columns");
     QTest::addColumn<bool>("fromEnd");  // rows from the bottom (or columns from the right)
     QTest::addColumn<QRect>("secondPaint");
+    QTest::addColumn<QRect>("repaint");  // a later pass writes lines 2-5 again
     // Image 100 x 60 in a 200 x 200 pane (at (50, 70) at factor 1); the
     // decoder first finishes lines 0-9, then lines 10-19.
-    QTest::newRow("rows from the top") << false << 1 << false << false << QRect(50, 80, 100, 10);
-    QTest::newRow("rows from the bottom") << false << 1 << false << true << QRect(50, 110, 100, 10);
-    QTest::newRow("columns") << false << 1 << true << false << QRect(60, 70, 10, 60);
-    QTest::newRow("columns from the right") << false << 1 << true << true << QRect(130, 70, 10, 60);
-    QTest::newRow("rows enlarged 2") << false << 2 << false << false << QRect(0, 60, 200, 20);
-    QTest::newRow("rows reduced 3") << true << 3 << false << false << QRect(83, 93, 33, 4);
+    QTest::newRow("rows from the top")
+        << false << 1 << false << false << QRect(50, 80, 100, 10) << QRect(50, 72, 100, 4);
+    QTest::newRow("rows from the bottom")
+        << false << 1 << false << true << QRect(50, 110, 100, 10) << QRect(50, 124, 100, 4);
+    QTest::newRow("columns") << false << 1 << true << false << QRect(60, 70, 10, 60) << QRect(52, 70, 4, 60);
+    QTest::newRow("columns from the right")
+        << false << 1 << true << true << QRect(130, 70, 10, 60) << QRect(144, 70, 4, 60);
+    QTest::newRow("rows enlarged 2") << false << 2 << false << false << QRect(0, 60, 200, 20)
+                                     << QRect(0, 44, 200, 8);
+    QTest::newRow("rows reduced 3") << true << 3 << false << false << QRect(83, 93, 33, 4)
+                                    << QRect(83, 90, 33, 2);
 }
 
 void tst_ImageView::refreshPaintsOnlyNewRows()
@@ -327,6 +333,7 @@ void tst_ImageView::refreshPaintsOnlyNewRows()
     QFETCH(bool, columns);
     QFETCH(bool, fromEnd);
     QFETCH(QRect, secondPaint);
+    QFETCH(QRect, repaint);
     auto image = MakeImage(100, 60, false);
     const int lines = columns ? 100 : 60;
     const auto mark = [&](int from, int to) {
@@ -356,6 +363,11 @@ void tst_ImageView::refreshPaintsOnlyNewRows()
     QTest::qWait(3 * CImageView::kRefreshMs);
     QCOMPARE(view.LastDirtyRect(), seen);
     QCOMPARE(recorder.regions.size(), 0);
+
+    // Lines written again inside the decoded part are painted again, alone.
+    mark(2, 6);
+    QTRY_COMPARE(recorder.regions.size(), 1);
+    QCOMPARE(recorder.regions.at(0), QRegion(repaint));
 }
 
 void tst_ImageView::undecodedPartIsBlack()
