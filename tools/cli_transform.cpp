@@ -2,11 +2,14 @@
 // several files at a time.
 
 #include <atomic>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <malloc.h>
 
 #include "tools/cli_args.h"
 #include "tools/cli_commands.h"
@@ -56,6 +59,16 @@ void CancelOnInterrupt(FileTransformOptions& options)
     options.cancelled = [] { return g_interrupted.load(); };
 }
 
+// A photo's coefficients take two arrays of tens of megabytes, which malloc
+// maps afresh for every file and the kernel then zeroes a page at a time
+// (a fifth of the work on a 24 MP photo). This process does nothing else:
+// it keeps them in its heap for the next file instead.
+void KeepLargeBlocks()
+{
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, INT_MAX);
+}
+
 }  // namespace
 
 int RunTransform(int argc, char** argv)
@@ -94,6 +107,7 @@ int RunTransform(int argc, char** argv)
     }
     options.op = op->op;
     CancelOnInterrupt(options);
+    KeepLargeBlocks();
     const std::vector<std::string> files(args.begin() + 1, args.end());
     size_t finished = 0;
     const TransformBatchResult result = TransformFiles(files, options, 0, [&](const std::string&) {

@@ -7,6 +7,9 @@
 #include <jpeglib.h>
 // jerror.h after jpeglib.h: it needs the library's types.
 #include <jerror.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "decode/decode_limits.h"
 #include "error_out.h"
@@ -247,6 +250,44 @@ BlockSigns BlockSignsOf(const Axes& axes)
     return signs;
 }
 
+#if defined(__SSE2__)
+
+// An 8x8 block of 16-bit coefficients transposed in registers: pairs, then
+// quads, then halves of the rows interleaved.
+void TransposeRows(__m128i r[DCTSIZE])
+{
+    __m128i a[DCTSIZE], b[DCTSIZE];
+    for (int i = 0; i < DCTSIZE; i += 2) {
+        a[i] = _mm_unpacklo_epi16(r[i], r[i + 1]);
+        a[i + 1] = _mm_unpackhi_epi16(r[i], r[i + 1]);
+    }
+    for (int i = 0; i < DCTSIZE; i += 4) {
+        b[i] = _mm_unpacklo_epi32(a[i], a[i + 2]);
+        b[i + 1] = _mm_unpackhi_epi32(a[i], a[i + 2]);
+        b[i + 2] = _mm_unpacklo_epi32(a[i + 1], a[i + 3]);
+        b[i + 3] = _mm_unpackhi_epi32(a[i + 1], a[i + 3]);
+    }
+    for (int i = 0; i < 4; ++i) {
+        r[2 * i] = _mm_unpacklo_epi64(b[i], b[i + 4]);
+        r[2 * i + 1] = _mm_unpackhi_epi64(b[i], b[i + 4]);
+    }
+}
+
+template <bool Transpose> void TurnBlock(const JCOEF* from, JCOEF* to, const BlockSigns& signs)
+{
+    __m128i r[DCTSIZE];
+    for (int i = 0; i < DCTSIZE; ++i)
+        r[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i * DCTSIZE));
+    if (Transpose)
+        TransposeRows(r);
+    for (int i = 0; i < DCTSIZE; ++i) {
+        const __m128i sign = _mm_loadu_si128(reinterpret_cast<const __m128i*>(signs.sign + i * DCTSIZE));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i * DCTSIZE), _mm_mullo_epi16(r[i], sign));
+    }
+}
+
+#else
+
 // One block turned; the transpose is a template argument so that the
 // compiler unrolls the copy into straight loads and stores.
 template <bool Transpose> void TurnBlock(const JCOEF* from, JCOEF* to, const BlockSigns& signs)
@@ -257,6 +298,8 @@ template <bool Transpose> void TurnBlock(const JCOEF* from, JCOEF* to, const Blo
             to[k] = JCOEF(from[Transpose ? u * DCTSIZE + v : k] * signs.sign[k]);
         }
 }
+
+#endif
 
 // The blocks of one component moved to their places. A transpose reads the
 // source down its columns, so the work goes in tiles of blocks that stay in
