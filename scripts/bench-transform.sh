@@ -8,7 +8,8 @@
 # Prints the medians of wall and CPU time (user + system) and their ratios.
 #   scripts/bench-transform.sh [BUILD_DIR] [N] [RUNS] [PHOTO_DIR]
 # PHOTO_DIR keeps the photos (up/ and side/) for another call, which then
-# reuses them.
+# reuses them. PROGRESSIVE=K (0..8, default 1) makes K of every 8 photos
+# progressive: cameras write baseline, edited and web photos are often not.
 # Needs libjpeg-turbo-progs, libimage-exiftool-perl, imagemagick and the
 # yardstick exiftran, installed for the benchmark alone: apt-get install exiftran.
 # Build the lumvane-cli and decode_bench targets first.
@@ -18,6 +19,7 @@ build=${1:-build}
 count=${2:-100}
 runs=${3:-5}
 photos=${4:-}
+progressive=${PROGRESSIVE:-1}
 build=$(cd "$build" && pwd)
 cli=$build/tools/lumvane-cli
 for tool in djpeg cjpeg jpegtran exiftran exiftool convert; do
@@ -31,7 +33,8 @@ cd "$tmp"
 
 make_photos() {
   # Eight variants of one scene: grain from none to heavy, qualities 85..95,
-  # two of them progressive; Exif as a camera writes it, with a thumbnail.
+  # the last PROGRESSIVE of them progressive; Exif as a camera writes it,
+  # with a thumbnail.
   # up/ holds them with Orientation 1, side/ the same pixels with Orientation 6
   # (for exiftran -a, which acts only on the tag).
   "$build/bench/decode_bench" --write-photo base.jpg
@@ -42,7 +45,7 @@ make_photos() {
   for v in 0 1 2 3 4 5 6 7; do
     convert base.ppm -seed $((v + 1)) -attenuate "${noises[v]}" +noise Gaussian v.ppm
     cjpeg -quality "${qualities[v]}" v.ppm >v$v.jpg
-    if [ $v -ge 6 ]; then jpegtran -progressive -copy all -outfile v.jpg v$v.jpg && mv v.jpg v$v.jpg; fi
+    if [ $v -ge $((8 - progressive)) ]; then jpegtran -progressive -copy all -outfile v.jpg v$v.jpg && mv v.jpg v$v.jpg; fi
     djpeg -scale 1/8 -pnm v$v.jpg | convert ppm:- -resize 160x120 ppm:- | cjpeg -quality 75 >thumb.jpg
     exiftool -q -n -overwrite_original -Make=Lumvane -Model="Bench Camera" -Orientation=1 \
       -DateTimeOriginal="2026:01:01 10:00:00" -ExifImageWidth=6000 -ExifImageHeight=4000 \
@@ -64,7 +67,7 @@ if [ -z "$photos" ] || [ ! -e "$photos/side/$(printf "p%03d.jpg" $((count - 1)))
 else
   cp -al "$photos/up" "$photos/side" . 2>/dev/null || cp -r "$photos/up" "$photos/side" .
 fi
-echo "$count photos, 6000x4000, $(du -sm up | cut -f1) MB, $runs runs each, alternating"
+echo "$count photos, 6000x4000, $progressive in 8 progressive, $(du -sm up | cut -f1) MB, $runs runs each, alternating"
 
 # "wall cpu" in microseconds of one command on a fresh copy of the set.
 timeit() {
