@@ -81,8 +81,11 @@ timeit() {
 
 # The globs are expanded once, on a copy of the set: every run names the same files.
 mkdir work && cp -al up/. work/
-ours_rotate=("$cli" transform rotate90 work/*.jpg)
-ours_auto=("$cli" transform auto work/*.jpg)
+# The turn is an option (--rotate 90) in newer builds, a word before.
+if "$cli" transform 2>&1 | grep -q -- --rotate; then turn=(--rotate 90) upright=(--auto-orient)
+else turn=(rotate90) upright=(auto); fi
+ours_rotate=("$cli" transform "${turn[@]}" work/*.jpg)
+ours_auto=("$cli" transform "${upright[@]}" work/*.jpg)
 exiftran_all=(exiftran -a -i work/*.jpg)
 jpegtran_loop=(sh -c 'for f in work/*.jpg; do jpegtran -rotate 90 -perfect -outfile "$f.tmp" "$f" && mv "$f.tmp" "$f"; done')
 

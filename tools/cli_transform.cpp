@@ -75,6 +75,7 @@ void KeepLargeBlocks()
 
 int RunTransform(int argc, char** argv)
 {
+    KeepLargeBlocks();
     FileTransformOptions options;
     bool progress = false;
     std::vector<std::string> args;
@@ -109,7 +110,6 @@ int RunTransform(int argc, char** argv)
     }
     options.op = op->op;
     CancelOnInterrupt(options);
-    KeepLargeBlocks();
     const std::vector<std::string> files(args.begin() + 1, args.end());
     size_t finished = 0;
     const TransformBatchResult result = TransformFiles(files, options, 0, [&](const std::string&) {
