@@ -2,11 +2,14 @@
 // several files at a time.
 
 #include <atomic>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <malloc.h>
 
 #include "tools/cli_args.h"
 #include "tools/cli_commands.h"
@@ -126,10 +129,23 @@ void CancelOnInterrupt(FileTransformOptions& options)
     options.cancelled = [] { return g_interrupted.load(); };
 }
 
+// A photo's coefficients take arrays of tens of megabytes, which malloc maps
+// afresh for every file (or in a worker's own arena that it unmaps when the
+// file is done), and the kernel then zeroes a page at a time: a fifth of
+// the work on a 24 MP photo. This process does nothing else, so its workers
+// share one heap that keeps them for the next file.
+void KeepLargeBlocks()
+{
+    mallopt(M_ARENA_MAX, 1);
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, INT_MAX);
+}
+
 }  // namespace
 
 int RunTransform(int argc, char** argv)
 {
+    KeepLargeBlocks();
     FileTransformOptions options;
     bool progress = false;
     std::vector<std::string> files;

@@ -2,9 +2,14 @@
 
 #include <algorithm>
 #include <csetjmp>
-#include <cstdlib>
+#include <new>
 
 #include <jpeglib.h>
+// jerror.h after jpeglib.h: it needs the library's types.
+#include <jerror.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "decode/decode_limits.h"
 #include "error_out.h"
@@ -60,6 +65,53 @@ void CountWarning(j_common_ptr cinfo, int level)
         cinfo->err->format_message(cinfo, reinterpret_cast<ErrorJump*>(cinfo->err)->firstWarning);
 }
 
+// Compressed output straight into the caller's vector: no buffer of the
+// library's to copy from afterwards.
+struct VectorDestination {
+    jpeg_destination_mgr mgr {};
+    std::vector<uint8_t>* bytes = nullptr;
+    size_t firstSize = 0;
+
+    static VectorDestination& Of(j_compress_ptr cinfo)
+    {
+        return *reinterpret_cast<VectorDestination*>(cinfo->dest);
+    }
+
+    static void Init(j_compress_ptr cinfo)
+    {
+        VectorDestination& d = Of(cinfo);
+        d.Grow(cinfo, d.firstSize);
+    }
+    static boolean Empty(j_compress_ptr cinfo)
+    {
+        VectorDestination& d = Of(cinfo);
+        d.Grow(cinfo, d.bytes->size() + d.bytes->size() / 2);
+        return TRUE;
+    }
+    static void Term(j_compress_ptr cinfo)
+    {
+        VectorDestination& d = Of(cinfo);
+        d.bytes->resize(d.bytes->size() - d.mgr.free_in_buffer);
+    }
+    // The bytes written so far stay; the rest of the vector is free to fill.
+    void Grow(j_compress_ptr cinfo, size_t size)
+    {
+        const size_t used = bytes->size() - mgr.free_in_buffer;
+        bool grown = true;
+        try {
+            bytes->resize(std::max(size, used + 4096));
+        } catch (const std::bad_alloc&) {
+            grown = false;
+        }
+        if (!grown) {
+            cinfo->err->msg_code = JERR_OUT_OF_MEMORY;
+            cinfo->err->error_exit(reinterpret_cast<j_common_ptr>(cinfo));
+        }
+        mgr.next_output_byte = bytes->data() + used;
+        mgr.free_in_buffer = bytes->size() - used;
+    }
+};
+
 }  // namespace
 
 // The library's state for one source and its result. Every step that can
@@ -79,13 +131,14 @@ struct CCoefficientTransform::Codec {
     Progress progress;
     bool srcMade = false;
     bool dstMade = false;
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
+    VectorDestination out;
+    size_t srcSize = 0;
     jvirt_barray_ptr* srcArrays = nullptr;
     jvirt_barray_ptr dstArrays[MAX_COMPONENTS] {};
     int dstBlocksX[MAX_COMPONENTS] {};
     int dstBlocksY[MAX_COMPONENTS] {};
     std::vector<JBLOCKROW> srcRows;
+    std::vector<JBLOCKROW> dstRows;
     bool outOfRange = false;
 
     Codec()
@@ -102,7 +155,6 @@ struct CCoefficientTransform::Codec {
             jpeg_destroy_compress(&dst);
         if (srcMade)
             jpeg_destroy_decompress(&src);
-        std::free(out);
     }
 
     std::string Message()
@@ -183,58 +235,123 @@ bool RequestResultArrays(Codec& c, const Axes& axes, int width, int height)
     return true;
 }
 
-// Where each coefficient of a result block comes from, and its sign.
-struct BlockMap {
-    int from[DCTSIZE2];
-    bool negate[DCTSIZE2];
+// The sign each coefficient of a result block takes: a mirror in x negates
+// the odd horizontal frequencies, one in y the odd vertical ones.
+struct BlockSigns {
+    JCOEF sign[DCTSIZE2];
 };
 
-BlockMap BlockMapOf(const Axes& axes)
+BlockSigns BlockSignsOf(const Axes& axes)
 {
-    BlockMap map {};
+    BlockSigns signs {};
+    for (int v = 0; v < DCTSIZE; ++v)
+        for (int u = 0; u < DCTSIZE; ++u)
+            signs.sign[v * DCTSIZE + u] = ((axes.mirrorX && (u & 1)) != (axes.mirrorY && (v & 1))) ? -1 : 1;
+    return signs;
+}
+
+#if defined(__SSE2__)
+
+// An 8x8 block of 16-bit coefficients transposed in registers: pairs, then
+// quads, then halves of the rows interleaved.
+void TransposeRows(__m128i r[DCTSIZE])
+{
+    __m128i a[DCTSIZE], b[DCTSIZE];
+    for (int i = 0; i < DCTSIZE; i += 2) {
+        a[i] = _mm_unpacklo_epi16(r[i], r[i + 1]);
+        a[i + 1] = _mm_unpackhi_epi16(r[i], r[i + 1]);
+    }
+    for (int i = 0; i < DCTSIZE; i += 4) {
+        b[i] = _mm_unpacklo_epi32(a[i], a[i + 2]);
+        b[i + 1] = _mm_unpackhi_epi32(a[i], a[i + 2]);
+        b[i + 2] = _mm_unpacklo_epi32(a[i + 1], a[i + 3]);
+        b[i + 3] = _mm_unpackhi_epi32(a[i + 1], a[i + 3]);
+    }
+    for (int i = 0; i < 4; ++i) {
+        r[2 * i] = _mm_unpacklo_epi64(b[i], b[i + 4]);
+        r[2 * i + 1] = _mm_unpackhi_epi64(b[i], b[i + 4]);
+    }
+}
+
+template <bool Transpose> void TurnBlock(const JCOEF* from, JCOEF* to, const BlockSigns& signs)
+{
+    __m128i r[DCTSIZE];
+    for (int i = 0; i < DCTSIZE; ++i)
+        r[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i * DCTSIZE));
+    if (Transpose)
+        TransposeRows(r);
+    for (int i = 0; i < DCTSIZE; ++i) {
+        const __m128i sign = _mm_loadu_si128(reinterpret_cast<const __m128i*>(signs.sign + i * DCTSIZE));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i * DCTSIZE), _mm_mullo_epi16(r[i], sign));
+    }
+}
+
+#else
+
+// One block turned; the transpose is a template argument so that the
+// compiler unrolls the copy into straight loads and stores.
+template <bool Transpose> void TurnBlock(const JCOEF* from, JCOEF* to, const BlockSigns& signs)
+{
     for (int v = 0; v < DCTSIZE; ++v)
         for (int u = 0; u < DCTSIZE; ++u) {
-            // A mirror in x negates the odd horizontal frequencies, one in y
-            // the odd vertical ones.
-            map.from[v * DCTSIZE + u] = axes.transpose ? u * DCTSIZE + v : v * DCTSIZE + u;
-            map.negate[v * DCTSIZE + u] = ((axes.mirrorX && (u & 1)) != (axes.mirrorY && (v & 1)));
+            const int k = v * DCTSIZE + u;
+            to[k] = JCOEF(from[Transpose ? u * DCTSIZE + v : k] * signs.sign[k]);
         }
-    return map;
+}
+
+#endif
+
+// The blocks of one component moved to their places. A transpose reads the
+// source down its columns, so the work goes in tiles of blocks that stay in
+// the cache, instead of a page of the source for every block written.
+template <bool Transpose>
+void MoveComponent(JBLOCKROW* srcRows, JBLOCKROW* dstRows, int w, int h, const Axes& axes)
+{
+    constexpr int kTile = 16;
+    const BlockSigns signs = BlockSignsOf(axes);
+    for (int y0 = 0; y0 < h; y0 += kTile)
+        for (int x0 = 0; x0 < w; x0 += kTile)
+            for (int y = y0; y < std::min(y0 + kTile, h); ++y) {
+                const int ty = axes.mirrorY ? h - 1 - y : y;
+                for (int x = x0; x < std::min(x0 + kTile, w); ++x) {
+                    const int tx = axes.mirrorX ? w - 1 - x : x;
+                    const JCOEF* from = Transpose ? srcRows[tx][ty] : srcRows[ty][tx];
+                    TurnBlock<Transpose>(from, dstRows[y][x], signs);
+                }
+            }
+}
+
+// Every array is whole in memory (there is no backing store), so a row's
+// address stays valid after the next access.
+void AccessRows(j_common_ptr common, jvirt_barray_ptr array, int rows, bool writable,
+                std::vector<JBLOCKROW>& out)
+{
+    out.resize(size_t(rows));
+    for (int y = 0; y < rows; ++y)
+        out[size_t(y)] = common->mem->access_virt_barray(common, array, JDIMENSION(y), 1, writable)[0];
 }
 
 bool MoveBlocks(Codec& c, const Axes& axes)
 {
     if (setjmp(c.err.jump))
         return false;
-    const BlockMap map = BlockMapOf(axes);
     auto* common = reinterpret_cast<j_common_ptr>(&c.src);
     for (int ci = 0; ci < c.src.num_components; ++ci) {
         const jpeg_component_info& s = c.src.comp_info[ci];
         const int srcW = int(RoundUp(s.width_in_blocks, s.h_samp_factor));
         const int srcH = int(RoundUp(s.height_in_blocks, s.v_samp_factor));
         const int w = c.dstBlocksX[ci], h = c.dstBlocksY[ci];
-        // Every array is whole in memory (there is no backing store), so a
-        // row's address stays valid after the next access.
-        c.srcRows.resize(size_t(srcH));
-        for (int y = 0; y < srcH; ++y)
-            c.srcRows[size_t(y)]
-                = c.src.mem->access_virt_barray(common, c.srcArrays[ci], JDIMENSION(y), 1, FALSE)[0];
-        for (int y = 0; y < h; ++y) {
-            JBLOCKROW out = c.src.mem->access_virt_barray(common, c.dstArrays[ci], JDIMENSION(y), 1, TRUE)[0];
-            const int ty = axes.mirrorY ? h - 1 - y : y;
-            for (int x = 0; x < w; ++x) {
-                const int tx = axes.mirrorX ? w - 1 - x : x;
-                const int sx = axes.transpose ? ty : tx, sy = axes.transpose ? tx : ty;
-                if (sx >= srcW || sy >= srcH) {
-                    c.outOfRange = true;
-                    return false;
-                }
-                const JCOEF* from = c.srcRows[size_t(sy)][sx];
-                JCOEF* to = out[x];
-                for (int k = 0; k < DCTSIZE2; ++k)
-                    to[k] = JCOEF(map.negate[k] ? -from[map.from[k]] : from[map.from[k]]);
-            }
+        // The mirrors keep each axis within itself: the corners bound all.
+        if ((axes.transpose ? h : w) > srcW || (axes.transpose ? w : h) > srcH) {
+            c.outOfRange = true;
+            return false;
         }
+        AccessRows(common, c.srcArrays[ci], srcH, false, c.srcRows);
+        AccessRows(common, c.dstArrays[ci], h, true, c.dstRows);
+        if (axes.transpose)
+            MoveComponent<true>(c.srcRows.data(), c.dstRows.data(), w, h, axes);
+        else
+            MoveComponent<false>(c.srcRows.data(), c.dstRows.data(), w, h, axes);
     }
     return true;
 }
@@ -245,7 +362,10 @@ bool WriteResult(Codec& c, const Axes& axes, int width, int height, const std::v
         return false;
     jpeg_create_compress(&c.dst);
     c.dstMade = true;
-    jpeg_mem_dest(&c.dst, &c.out, &c.outSize);
+    c.out.mgr.init_destination = VectorDestination::Init;
+    c.out.mgr.empty_output_buffer = VectorDestination::Empty;
+    c.out.mgr.term_destination = VectorDestination::Term;
+    c.dst.dest = &c.out.mgr;
     jpeg_copy_critical_parameters(&c.src, &c.dst);
     c.dst.image_width = JDIMENSION(width);
     c.dst.image_height = JDIMENSION(height);
@@ -331,6 +451,7 @@ bool CCoefficientTransform::Open(const uint8_t* data, size_t size, std::string* 
     m_frame.components = c.src.num_components;
     m_frame.progressive = c.src.progressive_mode;
     m_frame.arithmetic = c.src.arith_code;
+    c.srcSize = size;
     for (jpeg_saved_marker_ptr m = c.src.marker_list; m; m = m->next) {
         // A segment longer than the kept length would come out cut.
         if (m->original_length != m->data_length)
@@ -365,20 +486,53 @@ bool CCoefficientTransform::Write(const Orientation& op, bool trim, const std::v
         return Fail(error, "it holds data after the end of its picture, which the turn would lose");
     if (c.err.mgr.num_warnings > 0)
         return Fail(error, std::string("the file is damaged (") + c.err.firstWarning + ")");
-    if (!MoveBlocks(c, axes) || !WriteResult(c, axes, width, height, markers))
+    // About the source's size: the result is seldom larger.
+    c.out.bytes = &out;
+    c.out.firstSize = c.srcSize + 65536;
+    for (const JpegMarker& m : markers)
+        c.out.firstSize += m.data.size() + 4;
+    if (!MoveBlocks(c, axes) || !WriteResult(c, axes, width, height, markers)) {
+        out.clear();
         return Fail(error,
                     c.outOfRange ? "a block lies outside the frame"
                                  : "the result can't be written (" + c.Message() + ")");
-    out.assign(c.out, c.out + c.outSize);
+    }
     return true;
 }
+
+namespace {
+
+// Decodes at an eighth of the size: every Huffman code and marker of every
+// scan is still read, but only the DC of a block is kept and there is no
+// inverse DCT and no whole-frame coefficient array (except for a
+// progressive file, whose scans must be gathered first).
+bool DecodeEighth(Codec& c, std::vector<JSAMPLE>& row)
+{
+    if (setjmp(c.err.jump))
+        return false;
+    c.src.scale_num = 1;
+    c.src.scale_denom = 8;
+    c.src.do_fancy_upsampling = FALSE;
+    c.progress.limit = DecodeWorkLimit(c.src);
+    c.src.progress = &c.progress.mgr;
+    jpeg_start_decompress(&c.src);
+    row.resize(size_t(c.src.output_width) * size_t(c.src.output_components));
+    JSAMPROW rows[1] = {row.data()};
+    while (c.src.output_scanline < c.src.output_height)
+        jpeg_read_scanlines(&c.src, rows, 1);
+    jpeg_finish_decompress(&c.src);
+    return true;
+}
+
+}  // namespace
 
 bool JpegDecodesCleanly(const uint8_t* data, size_t size, int width, int height)
 {
     Codec c;
     if (!ReadHeader(c, data, size) || int(c.src.image_width) != width || int(c.src.image_height) != height)
         return false;
-    if (FrameBlocks(c.src) * int64_t(sizeof(JBLOCK)) > kMaxTransformMemory || !ReadCoefficients(c))
+    std::vector<JSAMPLE> row;
+    if (FrameBlocks(c.src) * int64_t(sizeof(JBLOCK)) > kMaxTransformMemory || !DecodeEighth(c, row))
         return false;
     return c.err.mgr.num_warnings == 0;
 }

@@ -89,6 +89,26 @@ bool ReadAll(int fd, size_t size, std::vector<uint8_t>& out)
     return ::pread(fd, &extra, 1, off_t(size)) == 0;
 }
 
+// Whether the file holds `bytes` and nothing more, read a piece at a time
+// rather than into a second copy of the whole file.
+bool HoldsExactly(int fd, const std::vector<uint8_t>& bytes)
+{
+    std::vector<uint8_t> piece(size_t(1) << 18);
+    size_t done = 0;
+    for (;;) {
+        const ssize_t n = ::pread(fd, piece.data(), piece.size(), off_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || size_t(n) > bytes.size() - done)
+            return false;
+        if (n == 0)
+            return done == bytes.size();
+        if (std::memcmp(piece.data(), bytes.data() + done, size_t(n)) != 0)
+            return false;
+        done += size_t(n);
+    }
+}
+
 // Every extended attribute (ACLs among them); those of a namespace the
 // folder's file system or the user can't set are left, user ones must come.
 bool CopyAttributes(int from, int to, std::string* error)
@@ -189,10 +209,9 @@ FileTransformResult TransformFile(const std::string& path, const FileTransformOp
         return Refuse(error);
     if (::fsync(temp.Fd()) != 0)
         return Refuse(SystemError("the new file can't be flushed to disk"));
-    std::vector<uint8_t> written;
     // The bytes were decoded before they were written; those on disk must
     // be the same.
-    if (!ReadAll(temp.Fd(), turned.jpeg.size(), written) || written != turned.jpeg)
+    if (!HoldsExactly(temp.Fd(), turned.jpeg))
         return Refuse("the new file does not read back as written");
     if (Cancelled(options))
         return {Outcome::Cancelled, {}};

@@ -118,6 +118,40 @@ TEST(LosslessTransform, PixelsAreTheOriginalsTurned)
     }
 }
 
+// The check of a result before it replaces a file reads every scan: a
+// stream cut short or broken inside its entropy data fails, and so does one
+// of another size, baseline or progressive.
+TEST(LosslessTransform, CheckOfTheResultReadsEveryScan)
+{
+    struct Damage {
+        const char* name;
+        std::function<void(std::vector<uint8_t>&)> apply;
+        int widthOff;
+        bool passes;
+    };
+    const Damage kDamages[] = {
+        {"whole", [](std::vector<uint8_t>&) {}, 0, true},
+        {"cut", [](std::vector<uint8_t>& j) { j.resize(j.size() * 3 / 4); }, 0, false},
+        {"end inside the scan",
+         [](std::vector<uint8_t>& j) {
+             j[j.size() * 3 / 4] = 0xFF;
+             j[j.size() * 3 / 4 + 1] = 0xD9;
+         },
+         0, false},
+        {"other size", [](std::vector<uint8_t>&) {}, 16, false},
+    };
+    for (const Frame& frame : {kFrames[0], kFrames[4]})
+        for (const Damage& row : kDamages) {
+            SCOPED_TRACE(std::string(frame.name) + " " + row.name);
+            const TransformResult r = TransformJpeg(Encode(frame), TransformOp::Rotate90, EdgeAnswer::Refuse);
+            ASSERT_EQ(r.outcome, Outcome::Done) << r.reason;
+            std::vector<uint8_t> bytes = r.jpeg;
+            row.apply(bytes);
+            EXPECT_EQ(JpegDecodesCleanly(bytes.data(), bytes.size(), r.width + row.widthOff, r.height),
+                      row.passes);
+        }
+}
+
 struct Refusal {
     const char* name;
     const char* reason;  // part of the reason given
