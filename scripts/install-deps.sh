@@ -14,7 +14,7 @@ packages=(
   qt6-qpa-plugins fonts-dejavu-core
   clang libclang-rt-14-dev clang-format
   ccache time lld
-  libimage-exiftool-perl
+  libimage-exiftool-perl exiftran
   python3-pyatspi
   at-spi2-core
   dbus

@@ -68,9 +68,13 @@ if command -v exiftool >/dev/null; then
         -ExifImageWidth=64 -ExifImageHeight=48 -XMP-tiff:Orientation#=6 "$WORK/exif.jpg"
     cp "$WORK/exif.jpg" "$WORK/upright.jpg"
     expect 0 transform --auto-orient "$WORK/upright.jpg"
-    X "exiftool -validate"
+    same "0 0 0" "$(exiftool -s3 -n -validate -warning "$WORK/upright.jpg" | xargs)" "exiftool -validate"
     cmp -s <(djpeg -pnm "$WORK/upright.jpg") <(jpegtran -rotate 90 "$WORK/exif.jpg" | djpeg -pnm) ||
         fail "auto: pixels unlike jpegtran -rotate 90"
+    exiftran -a -o "$WORK/exiftran.jpg" "$WORK/exif.jpg" 2>/dev/null
+    same "$(exiftool -s3 -n -Orientation "$WORK/exiftran.jpg")" "$(exiftool -s3 -n -Orientation "$WORK/upright.jpg")" \
+        "auto: orientation unlike exiftran -a"
+    cmp -s <(djpeg -pnm "$WORK/upright.jpg") <(djpeg -pnm "$WORK/exiftran.jpg") || fail "auto: pixels unlike exiftran -a"
     tags() { exiftool -a -G1 -s -n -x FileName -x FileSize -x FileModifyDate -x FileAccessDate \
         -x FileInodeChangeDate -x ThumbnailImage -x ThumbnailLength "$1" | tr -s ' '; }
     same "< [Composite] ImageSize : 64 48
