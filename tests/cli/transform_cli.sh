@@ -102,6 +102,19 @@ if command -v exiftool >/dev/null; then
     cmp -s <(djpeg -pnm "$WORK/tagged.jpg") <(djpeg -pnm "$WORK/odd-copy.jpg") || fail "tag only: pixels changed"
 fi
 
+# A disk that fills up during the write (a small tmpfs, where a mount
+# namespace can be had): refused, the photo byte for byte, nothing left.
+if unshare -m true 2>/dev/null; then
+    jpeg "$WORK/full.jpg" 400 304
+    # shellcheck disable=SC2016 # expanded by the inner shell
+    unshare -m bash -c 'mount --make-rprivate / && mkdir -p "$2/fs" &&
+        mount -t tmpfs -o size=$(($(stat -c %s "$2/full.jpg") * 3 / 2)) lumvane-test "$2/fs" || exit 3
+        cp "$2/full.jpg" "$2/fs/" && "$1" transform --rotate 90 "$2/fs/full.jpg" 2>"$2/fs.err"
+        [ $? -eq 1 ] && cmp -s "$2/full.jpg" "$2/fs/full.jpg" && [ "$(ls -A "$2/fs")" = full.jpg ]' _ "$CLI" "$WORK"
+    status=$?
+    [ "$status" -eq 0 ] || [ "$status" -eq 3 ] || fail "a full disk: $(cat "$WORK/fs.err" 2>/dev/null)"
+fi
+
 # A FIFO is refused at once, not waited on.
 mkfifo "$WORK/fifo.jpg"
 expect 1 transform --rotate 90 "$WORK/fifo.jpg"
