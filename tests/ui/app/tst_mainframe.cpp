@@ -587,9 +587,8 @@ void TestMainFrame::unreadableFolderSaysWhyItIsEmpty()
     rmdir(locked.constData());
 }
 
-// The image and its rows reach the view by the worker's posted wake alone:
-// the test delivers posted events, never a timer's. A wake that comes after
-// a step to another item shows nothing.
+// The image and its rows reach the view by the worker's posted wake alone (no
+// timer event is delivered here); a wake after a step elsewhere shows nothing.
 void TestMainFrame::displayWakeShowsTheImageWithoutTheTimers()
 {
     SetUpFolder({"a.jpg", "b.jpg", "c.jpg", "d.jpg"});
@@ -606,17 +605,14 @@ void TestMainFrame::displayWakeShowsTheImageWithoutTheTimers()
         return event.IsSet();
     };
     CImageView* view = frame->ImageView();
-    ImageItem* d = frame->Loader()->LastItem()->previous;  // not decoded ahead from a
-    frame->StepTo(d);
-    QVERIFY(waitWithoutEvents(d->displayDone));
+    frame->StepTo(frame->Loader()->LastItem()->previous);  // d: not decoded ahead from a
+    QVERIFY(waitWithoutEvents(frame->CurrentItem()->displayDone));
     QVERIFY(!view->Image());
     QCoreApplication::sendPostedEvents();
     QVERIFY(Shown(*frame));
     QCOMPARE(view->LastDirtyRect(), (DirtyRect {0, 0, view->Image()->Width(), view->Image()->Height()}));
-
-    ImageItem* a = frame->Loader()->FirstItem();
-    frame->StepTo(a);
-    QVERIFY(waitWithoutEvents(a->displayReady));
+    frame->StepTo(frame->Loader()->FirstItem());
+    QVERIFY(waitWithoutEvents(frame->CurrentItem()->displayReady));
     frame->StepTo(frame->Loader()->LastItem());
     QCoreApplication::sendPostedEvents();
     QVERIFY(!view->Image());
