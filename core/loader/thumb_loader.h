@@ -11,8 +11,9 @@
 //
 // Thread rules: every public operation is called on the user-interface thread.
 // Results travel by the items' events (ImageItem), which the caller tests
-// without waiting; the display wake only tells it when to look. The list has no lock: work that changes
-// the list or its files stops the workers first and starts them again after.
+// without waiting; the display wake only tells it when to look. The list has
+// no lock: work that changes the list or its files stops the workers first
+// and starts them again after.
 // Each worker has a lock of its own (see there); neither is held during a
 // decode, no worker takes the other's, and the workers never call back into
 // the loader.

@@ -11,7 +11,8 @@
 // Ownership: the settings belong to CImageApp and outlive the window; the
 // window is their only writer after start-up. Everything here runs on the
 // user-interface thread; decoded images arrive through the loader's ready
-// events, polled by timer 0.
+// events, polled by timer 0 and at once when the display worker's wake (the
+// one call from another thread, which only posts) comes in.
 
 #include <QBasicTimer>
 #include <QMainWindow>
