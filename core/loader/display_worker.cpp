@@ -8,6 +8,32 @@
 #include "loader/image_list.h"
 #include "loader/thumbs_log.h"
 
+namespace {
+
+// Tells of the rows a decode pass writes at the moments a paint shows
+// something new: the first rows of the first pass (a 64th, some 2 ms into
+// a 24 MP photo, then an eighth) and the last row of each pass.
+class CRowWake : public IDecodeProgress {
+public:
+    explicit CRowWake(std::function<void()> wake) : m_wake(std::move(wake)) {}
+    bool Progress(int totalRows, int row) override
+    {
+        if (row == totalRows - 1) {
+            m_firstPass = false;
+            m_wake();
+        } else if (m_firstPass && (row == totalRows / 64 || row == totalRows / 8)) {
+            m_wake();
+        }
+        return true;
+    }
+
+private:
+    std::function<void()> m_wake;
+    bool m_firstPass = true;
+};
+
+}  // namespace
+
 CDisplayWorker::CDisplayWorker(const CImageList& list, CDecodeGate& gate) : m_list(list), m_gate(gate) {}
 
 CDisplayWorker::~CDisplayWorker()
@@ -27,6 +53,20 @@ void CDisplayWorker::ClearDisplay(ImageItem* item)
     item->displayReady.Reset();
     item->displayDone.Reset();
     item->decoder.DisplayImage().Clear();
+}
+
+void CDisplayWorker::WakeIfShown(const ImageItem* item)
+{
+    if (!m_wake)
+        return;
+    {
+        // The item may have become the current one by a step to it, or
+        // stopped being it.
+        std::lock_guard lock(m_lock);
+        if (item != m_current.item)
+            return;
+    }
+    m_wake();
 }
 
 bool CDisplayWorker::IsHeld(const ImageItem* item) const
@@ -255,6 +295,7 @@ void CDisplayWorker::DecodeSlot(const ViewRequest& slot, const std::string& path
     item->decoder.DisplayImage().Clear();
     bool complete = false;
     std::string why;
+    CRowWake rows([this, item] { WakeIfShown(item); });
     {
         // The thumbnail threads leave a core to this decode.
         const DisplayDecodeScope scope(m_gate);
@@ -262,7 +303,8 @@ void CDisplayWorker::DecodeSlot(const ViewRequest& slot, const std::string& path
         if (CImageList::IsPlainFile(path) && item->decoder.OpenForDisplay(request, &m_stop, &why)) {
             // From here the view shows the image while its rows arrive.
             item->displayReady.Set();
-            complete = item->decoder.Decode(&m_stop, nullptr, &why);
+            WakeIfShown(item);
+            complete = item->decoder.Decode(&m_stop, &rows, &why);
         }
     }
     if (!complete && !m_stop.IsSet())

@@ -11,9 +11,10 @@
 // decoded; it is never held during a decode, and the worker waits for nothing
 // while holding it. The worker reads the list without a lock (it changes only
 // while the worker is stopped) and tells what it made by the items' display
-// events alone.
+// events; its wake only says when to look at them.
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <unordered_set>
@@ -70,11 +71,20 @@ public:
     void HoldNeighbours() { m_neighboursHeld = true; }
     void ReleaseNeighbours();
 
+    // Called on the worker's thread, without the display lock, when the image
+    // of the current slot has something new to paint: its display image
+    // exists, the first rows of its first pass are written, a pass is whole.
+    // A few calls per decode, none for a neighbour decoded ahead. It must
+    // return at once (post, never wait). Set only while the worker is stopped.
+    using Wake = std::function<void()>;
+    void SetWake(Wake wake) { m_wake = std::move(wake); }
+
 private:
     void StartThread();
     void Loop();
     void DecodeSlot(const ViewRequest& slot, const std::string& path);
     bool IsHeld(const ImageItem* item) const;  // display lock held
+    void WakeIfShown(const ImageItem* item);
 
     const CImageList& m_list;
     CDecodeGate& m_gate;
@@ -82,6 +92,7 @@ private:
     bool m_highQuality = false;
     bool m_interpolate = false;
     PictureOptions m_picture;
+    Wake m_wake;
 
     // Guarded by the display lock.
     ViewRequest m_current;

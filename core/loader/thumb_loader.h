@@ -11,8 +11,9 @@
 //
 // Thread rules: every public operation is called on the user-interface thread.
 // Results travel by the items' events (ImageItem), which the caller tests
-// without waiting; nothing is posted. The list has no lock: work that changes
-// the list or its files stops the workers first and starts them again after.
+// without waiting; the display wake only tells it when to look. The list has
+// no lock: work that changes the list or its files stops the workers first
+// and starts them again after.
 // Each worker has a lock of its own (see there); neither is held during a
 // decode, no worker takes the other's, and the workers never call back into
 // the loader.
@@ -107,6 +108,10 @@ public:
     CImageBitmap* DisplayImageOf(ImageItem* item);
     // True while the display worker works on the item, rows included.
     bool IsBeingDecoded(const ImageItem* item) { return m_display.IsBeingDecoded(item); }
+    // Called on the display worker's thread when the requested image has
+    // something new to paint (see CDisplayWorker::SetWake); it must only
+    // post. Set before the first request.
+    void SetDisplayWake(CDisplayWorker::Wake wake) { m_display.SetWake(std::move(wake)); }
     // Copies of the slots, taken under the display lock.
     ViewRequest CurrentSlot() { return m_display.CurrentSlot(); }
     ViewRequest NextSlot() { return m_display.NextSlot(); }

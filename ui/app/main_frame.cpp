@@ -67,6 +67,13 @@ CMainFrame::CMainFrame()
 {
     setWindowTitle(QString::fromUtf8(res::String(res::kStrAppTitle)));
     setWindowIcon(res::AppIcon());
+    // One queued call at a time, however fast the worker calls (a key held
+    // down). The destructor stops the worker before the window goes, and Qt
+    // drops a call still queued for a window destroyed.
+    m_loader->SetDisplayWake([this] {
+        if (!m_wakePending.exchange(true))
+            QMetaObject::invokeMethod(this, &CMainFrame::OnDisplayWake, Qt::QueuedConnection);
+    });
 }
 
 CMainFrame::~CMainFrame()
@@ -483,6 +490,19 @@ void CMainFrame::OnImageTick()
         // prefetched) without waiting for the view's next refresh tick.
         m_view->RefreshDirty();
     }
+}
+
+void CMainFrame::OnDisplayWake()
+{
+    m_wakePending = false;
+    // Hidden, the window hands nothing over, as on its timers.
+    if (!isVisible() || !m_view)
+        return;
+    const CImageBitmap* shown = m_view->Image();
+    OnImageTick();
+    // An image handed over just now was refreshed there.
+    if (shown && shown == m_view->Image())
+        m_view->RefreshDirty();
 }
 
 void CMainFrame::changeEvent(QEvent* event)

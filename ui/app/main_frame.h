@@ -11,11 +11,13 @@
 // Ownership: the settings belong to CImageApp and outlive the window; the
 // window is their only writer after start-up. Everything here runs on the
 // user-interface thread; decoded images arrive through the loader's ready
-// events, polled by timer 0.
+// events, polled by timer 0 and at once when the display worker's wake (the
+// one call from another thread, which only posts) comes in.
 
 #include <QBasicTimer>
 #include <QMainWindow>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -103,6 +105,9 @@ public:
     // and timer 1 (every 200 ms while the slide show runs).
     void OnImageTick();
     void OnSlideTick();
+    // Posted by the display worker when the shown image has something new
+    // to paint: does at once what both timers would do at their next tick.
+    void OnDisplayWake();
 
     // Pane notifications.
     void OnViewKey(int key, Qt::KeyboardModifiers modifiers);
@@ -207,6 +212,8 @@ private:
     bool m_requestPending = false;
     QBasicTimer m_imageTimer;  // timer 0
     QBasicTimer m_slideTimer;  // timer 1
+    // A wake is posted and not yet handled: the worker posts no other.
+    std::atomic<bool> m_wakePending {false};
     std::map<int, QAction*> m_actions;
     QMenu* m_contextMenu = nullptr;
     std::unique_ptr<CShownFolderWatch> m_folderWatch;

@@ -1,6 +1,6 @@
 // The main window: stepping, fit and zoom, gamma, the name
 // bar, full screen, the ESC rule, the accelerators, the menus, the rename
-// question and a folder that cannot be listed.
+// question, a folder that cannot be listed and the display worker's wake.
 
 #include <QAction>
 #include <QApplication>
@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
@@ -48,6 +49,7 @@ private slots:
     void hidingPanelMovesFocusToView();
     void renameQuestionAnswersYesOnEnter();
     void unreadableFolderSaysWhyItIsEmpty();
+    void displayWakeShowsTheImageWithoutTheTimers();
 
 private:
     QTemporaryDir m_dir;
@@ -583,6 +585,37 @@ void TestMainFrame::unreadableFolderSaysWhyItIsEmpty()
     QCOMPARE(pane->Notice(), QString());
     QCOMPARE(pane->EntryCount(), 3);
     rmdir(locked.constData());
+}
+
+// The image and its rows reach the view by the worker's posted wake alone (no
+// timer event is delivered here); a wake after a step elsewhere shows nothing.
+void TestMainFrame::displayWakeShowsTheImageWithoutTheTimers()
+{
+    SetUpFolder({"a.jpg", "b.jpg", "c.jpg", "d.jpg"});
+    QFile broken(m_dir.path() + "/e.jpg");
+    QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("\xff\xd8\xff\xe0 not a header") > 0);
+    broken.close();
+    AppSettings settings = Settings(m_dir);
+    auto frame = Start(settings);
+    QVERIFY(frame);
+    QTRY_VERIFY(Shown(*frame));
+    const auto waitWithoutEvents = [](const CItemEvent& event) {
+        for (int i = 0; i < 10000 && !event.IsSet(); ++i)
+            QThread::msleep(1);
+        return event.IsSet();
+    };
+    CImageView* view = frame->ImageView();
+    frame->StepTo(frame->Loader()->LastItem()->previous);  // d: not decoded ahead from a
+    QVERIFY(waitWithoutEvents(frame->CurrentItem()->displayDone));
+    QVERIFY(!view->Image());
+    QCoreApplication::sendPostedEvents();
+    QVERIFY(Shown(*frame));
+    QCOMPARE(view->LastDirtyRect(), (DirtyRect {0, 0, view->Image()->Width(), view->Image()->Height()}));
+    frame->StepTo(frame->Loader()->FirstItem());
+    QVERIFY(waitWithoutEvents(frame->CurrentItem()->displayReady));
+    frame->StepTo(frame->Loader()->LastItem());
+    QCoreApplication::sendPostedEvents();
+    QVERIFY(!view->Image());
 }
 
 QTEST_MAIN(TestMainFrame)
