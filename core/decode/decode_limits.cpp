@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "decode/compact_coefficients.h"
+
 namespace {
 
 // Bytes a block can take in at most. A Huffman code is at most 16 bits long
@@ -32,7 +34,7 @@ bool DataCanFillFrame(const jpeg_decompress_struct& info, int64_t dataBytes)
     return FrameBlocks(info) <= dataBytes * 8;
 }
 
-int64_t LibraryMemoryFor(const jpeg_decompress_struct& info, bool buffered)
+int64_t LibraryMemoryFor(const jpeg_decompress_struct& info, bool buffered, bool compactDc)
 {
     // A few row groups of samples per component (its context rows and
     // upsampling), generously counted, at the size of a block at the scale
@@ -49,18 +51,29 @@ int64_t LibraryMemoryFor(const jpeg_decompress_struct& info, bool buffered)
     // Besides, the library keeps every coefficient of a file it cannot
     // decode in one pass, by the same rule as its input controller.
     const bool wholeImage = buffered || info.progressive_mode || info.comps_in_scan < info.num_components;
-    if (wholeImage)
-        bytes += FrameBlocks(info) * int64_t(sizeof(JBLOCK));
+    if (!wholeImage)
+        return bytes;
+    for (int i = 0; i < info.num_components; ++i) {
+        const jpeg_component_info& c = info.comp_info[i];
+        // The library's window over a progressive file's rows is five row
+        // groups deep, for its block smoothing.
+        if (compactDc && CCompactCoefficients::ReadByDcAlone(c))
+            bytes += CCompactCoefficients::BytesFor(c, 5 * c.v_samp_factor);
+        else
+            bytes += RoundUp(c.width_in_blocks, c.h_samp_factor)
+                * RoundUp(c.height_in_blocks, c.v_samp_factor) * int64_t(sizeof(JBLOCK));
+    }
     return bytes;
 }
 
-int64_t DecodeMemoryFor(const jpeg_decompress_struct& info, bool buffered, int scaleDenom, int64_t imageBytes)
+int64_t DecodeMemoryFor(const jpeg_decompress_struct& info, bool buffered, bool compactDc, int scaleDenom,
+                        int64_t imageBytes)
 {
     if (imageBytes <= 0) {
         const int64_t denom = std::max(scaleDenom, 1);
         imageBytes = (info.image_width + denom - 1) / denom * ((info.image_height + denom - 1) / denom) * 4;
     }
-    return LibraryMemoryFor(info, buffered) + imageBytes;
+    return LibraryMemoryFor(info, buffered, compactDc) + imageBytes;
 }
 
 int64_t ScanBlocks(const jpeg_decompress_struct& info)

@@ -30,14 +30,16 @@ constexpr int64_t kMaxDecodeWork = int64_t(1) << 26;
 constexpr int64_t kMaxUnbackedMemory = int64_t(256) << 20;
 
 // The memory the library asks for when the decode starts, from the header
-// (after jpeg_read_header) and the scale set in `info`; `buffered` for buffered-image mode, which keeps
-// every coefficient like a multi-scan file.
-int64_t LibraryMemoryFor(const jpeg_decompress_struct& info, bool buffered);
+// (after jpeg_read_header) and the scale set in `info`; `buffered` for
+// buffered-image mode, which keeps every coefficient like a multi-scan file;
+// `compactDc` when components read by their DC alone keep it alone (see
+// compact_coefficients.h; the output size must be calculated).
+int64_t LibraryMemoryFor(const jpeg_decompress_struct& info, bool buffered, bool compactDc = false);
 
 // The working memory of one decode at 1/`scaleDenom`, reserved before it
 // starts (see decode_memory.h): the library's buffers and the picture made
 // from its rows, `imageBytes`, or when that is 0 the output in 32-bit pixels.
-int64_t DecodeMemoryFor(const jpeg_decompress_struct& info, bool buffered, int scaleDenom,
+int64_t DecodeMemoryFor(const jpeg_decompress_struct& info, bool buffered, bool compactDc, int scaleDenom,
                         int64_t imageBytes);
 
 // Whether `dataBytes` of entropy-coded data could fill every block of the

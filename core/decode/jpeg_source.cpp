@@ -70,6 +70,8 @@ bool CJpegSource::Failed(std::string* error) const
 bool CJpegSource::CreateDecompressor()
 {
     m_info = jpeg_decompress_struct {};
+    m_compact.Clear();
+    m_compactPlanned = false;
     m_info.err = jpeg_std_error(&m_errorManager);
     m_errorManager.error_exit = ErrorExit;
     m_errorManager.output_message = OutputMessage;
@@ -166,6 +168,7 @@ void CJpegSource::Close()
         jpeg_destroy_decompress(&m_info);
         m_created = false;
     }
+    m_compact.Clear();
     m_memoryHeld.Reset();
     m_fd.Reset();
     m_buffer.reset();
@@ -282,7 +285,7 @@ bool CJpegSource::StartDecompress(J_COLOR_SPACE space, int scaleDenom, int64_t i
 // the caller fills) a file long enough to fill its frame.
 bool CJpegSource::WithinMemoryLimit(int64_t imageBytes)
 {
-    const int64_t library = LibraryMemoryFor(m_info, m_info.buffered_image);
+    const int64_t library = LibraryMemoryFor(m_info, m_info.buffered_image, m_compactPlanned);
     if (library > kMaxLibraryMemory) {
         std::snprintf(m_error, sizeof m_error, "too large: the decode would need %lld MB",
                       (long long)(library >> 20));
@@ -300,7 +303,8 @@ bool CJpegSource::WithinMemoryLimit(int64_t imageBytes)
 // Waits for the decode's share of the budget; nothing here calls the library.
 bool CJpegSource::ReserveMemory(int64_t imageBytes)
 {
-    const int64_t bytes = DecodeMemoryFor(m_info, m_info.buffered_image, int(m_info.scale_denom), imageBytes);
+    const int64_t bytes = DecodeMemoryFor(m_info, m_info.buffered_image, m_compactPlanned,
+                                          int(m_info.scale_denom), imageBytes);
     if (m_memoryHeld.Take(bytes, m_cancel))
         return true;
     SetError("cancelled");

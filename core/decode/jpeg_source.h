@@ -36,6 +36,7 @@
 #include <jpeglib.h>
 
 #include "browse/unique_fd.h"
+#include "decode/compact_coefficients.h"
 #include "decode/decode_limits.h"
 #include "decode/decode_memory.h"
 #include "decode/scan_progress.h"
@@ -165,6 +166,13 @@ private:
     int ConsumeStep();
     void SkipScanData();
     bool Rewind();
+    void HookCoefficientBuffers();
+    static jvirt_barray_ptr RequestBlocks(j_common_ptr cinfo, int pool, boolean preZero,
+                                          JDIMENSION blocksPerRow, JDIMENSION rows, JDIMENSION maxAccess);
+    static void RealizeArrays(j_common_ptr cinfo);
+    static JBLOCKARRAY AccessBlocks(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION startRow,
+                                    JDIMENSION rows, boolean writable);
+    static void FreePool(j_common_ptr cinfo, int pool);
     void NoteScanStart();  // buffered_decompress.cpp
     bool ReadLibraryScanline(uint8_t* row);
     bool ReadRawScanline(uint8_t* row);
@@ -232,9 +240,16 @@ private:
     // The decode's share of the memory budget, held while the library's
     // buffers live.
     CMemoryReservation m_memoryHeld;
-    CScanProgress m_scanProgress;    // for StartReducedDecompress
-    bool m_skippedScans = false;     // the output leaves scans unread
-    bool m_skipping = false;         // the data of the scan under way is being skipped
+    CScanProgress m_scanProgress;  // for StartReducedDecompress
+    bool m_skippedScans = false;   // the output leaves scans unread
+    bool m_skipping = false;       // the data of the scan under way is being skipped
+    // Coefficient buffers of components read by their DC alone keep the DC
+    // alone; the library's own memory functions serve every other request.
+    CCompactCoefficients m_compact;
+    jpeg_memory_mgr m_libraryMemory {};
+    bool m_compactPlanned = false;   // the reduced decode under way keeps them compact
+    bool m_compactRequests = false;  // the library is asking for its buffers now
+    int m_blockRequests = 0;         // arrays asked for so far, one per component
     long m_skipWarnings = 0;         // warnings the skipping itself caused
     JOCTET m_markerBytes[2] = {};    // a marker split over two reads, handed out whole
     const JOCTET* m_rest = nullptr;  // the rest of the read buffer behind it

@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include <jerror.h>
+
 #include "decode/jpeg_source.h"
 #include "decode/sync_event.h"
 
@@ -24,10 +26,23 @@ bool CJpegSource::StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom, st
     m_info.scale_denom = unsigned(scaleDenom);
     // In buffered-image mode the start reads no scan; they are read below.
     m_info.buffered_image = TRUE;
-    if (!WithinMemoryLimit() || !ReserveMemory() || !jpeg_start_decompress(&m_info))
+    jpeg_calc_output_dimensions(&m_info);
+    // Scans are passed over only in a file, and only outside restart
+    // intervals (see ConsumeNeededScans); elsewhere every block keeps all
+    // its coefficients.
+    m_compactPlanned = !m_memory && m_info.restart_interval == 0;
+    if (m_compactPlanned)
+        HookCoefficientBuffers();
+    if (!WithinMemoryLimit() || !ReserveMemory())
         return Failed(error);
-    bool early = false, lastSkipped = false;
-    if (!ConsumeNeededScans(early, lastSkipped))
+    m_blockRequests = 0;
+    m_compactRequests = m_compactPlanned;
+    const bool started = jpeg_start_decompress(&m_info);
+    m_compactRequests = false;
+    if (!started)
+        return Failed(error);
+    bool early = false, wholeRead = false;
+    if (!ConsumeNeededScans(early, wholeRead))
         return Failed(error);
     if (early) {
         // The output shows the scans read to their end; smoothing would
@@ -37,12 +52,9 @@ bool CJpegSource::StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom, st
         m_skippedScans = true;
         return jpeg_start_output(&m_info, m_info.input_scan_number - 1) != FALSE || Failed(error);
     }
-    if (lastSkipped) {
-        // The library takes a scan that ended early, as a skipped one does,
-        // for a cut-off file and smooths the rows after it by the state
-        // before it. Only a whole read gives its usual output then. The
-        // guarded steps below set jump targets of their own, so nothing may
-        // call the library in this frame after them.
+    if (wholeRead) {
+        // The guarded steps below set jump targets of their own, so nothing
+        // may call the library in this frame after them.
         return (Rewind() && ReadHeader() && StartDecompress(space, scaleDenom)) || Failed(error);
     }
     // At the end of the file the output is the library's usual one.
@@ -50,9 +62,14 @@ bool CJpegSource::StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom, st
 }
 
 // Called inside StartReducedDecompress's guarded frame.
-bool CJpegSource::ConsumeNeededScans(bool& early, bool& lastSkipped)
+// `wholeRead` when only a whole read of the file gives the usual output: the
+// library takes a scan that ended early, as a skipped one does, for a cut-off
+// file and smooths the rows after it by the state before it; and compact
+// buffers cannot decode a scan they were meant to pass over.
+bool CJpegSource::ConsumeNeededScans(bool& early, bool& wholeRead)
 {
     const bool followed = m_scanProgress.Plan(m_info);
+    const bool compact = m_compactPlanned && m_compact.Bytes() > 0;
     // Skipping works on the file's read buffer. Within restart intervals the
     // library would count the skipped scan's missing data against the next
     // scan and warn there, so such scans are decoded.
@@ -60,13 +77,20 @@ bool CJpegSource::ConsumeNeededScans(bool& early, bool& lastSkipped)
         if (followed && !m_memory && m_info.restart_interval == 0 && m_scanProgress.CurrentScanUnread())
             SkipScanData();
     };
+    const auto unskippable = [&] {
+        return compact && (!followed || (m_info.restart_interval != 0 && m_scanProgress.CurrentScanUnread()));
+    };
+    if (unskippable()) {
+        wholeRead = true;
+        return true;
+    }
     skip();
     for (;;) {
         const int got = ConsumeStep();
         if (got < 0)
             return false;
         if (got == JPEG_REACHED_EOI) {
-            lastSkipped = m_skipping;
+            wholeRead = m_skipping;
             m_skipping = false;
             return true;
         }
@@ -78,6 +102,10 @@ bool CJpegSource::ConsumeNeededScans(bool& early, bool& lastSkipped)
         // the rest of the file does to it cannot be foreseen.
         if (m_errorManager.num_warnings == m_skipWarnings && m_scanProgress.Complete()) {
             early = true;
+            return true;
+        }
+        if (unskippable()) {
+            wholeRead = true;
             return true;
         }
         skip();
@@ -182,4 +210,65 @@ bool CJpegSource::Rewind()
     if (m_exif)
         jpeg_set_marker_processor(&m_info, JPEG_APP0 + 1, ProcessMarker);
     return true;
+}
+
+// Puts the compact buffers' functions into the decompressor's memory manager,
+// keeping the library's own for every array they do not take.
+void CJpegSource::HookCoefficientBuffers()
+{
+    jpeg_memory_mgr& mem = *m_info.mem;
+    if (mem.request_virt_barray == RequestBlocks)
+        return;
+    m_libraryMemory = mem;
+    mem.request_virt_barray = RequestBlocks;
+    mem.realize_virt_arrays = RealizeArrays;
+    mem.access_virt_barray = AccessBlocks;
+    mem.free_pool = FreePool;
+}
+
+// The coefficient controller asks for one array per component, in their
+// order, while the decode starts; one whose size is not the component's is
+// left to the library.
+jvirt_barray_ptr CJpegSource::RequestBlocks(j_common_ptr cinfo, int pool, boolean preZero,
+                                            JDIMENSION blocksPerRow, JDIMENSION rows, JDIMENSION maxAccess)
+{
+    CJpegSource& self = Self(cinfo);
+    const int index = self.m_blockRequests++;
+    if (self.m_compactRequests && pool == JPOOL_IMAGE && preZero && index < self.m_info.num_components) {
+        const jpeg_component_info& c = self.m_info.comp_info[index];
+        const auto padded = [](JDIMENSION n, int factor) { return (n + factor - 1) / factor * factor; };
+        if (CCompactCoefficients::ReadByDcAlone(c)
+            && blocksPerRow == padded(c.width_in_blocks, c.h_samp_factor)
+            && rows == padded(c.height_in_blocks, c.v_samp_factor))
+            return self.m_compact.Add(blocksPerRow, rows, maxAccess);
+    }
+    return self.m_libraryMemory.request_virt_barray(cinfo, pool, preZero, blocksPerRow, rows, maxAccess);
+}
+
+void CJpegSource::RealizeArrays(j_common_ptr cinfo)
+{
+    CJpegSource& self = Self(cinfo);
+    self.m_libraryMemory.realize_virt_arrays(cinfo);
+    if (!self.m_compact.Realize())
+        ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 10);
+}
+
+JBLOCKARRAY CJpegSource::AccessBlocks(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION startRow,
+                                      JDIMENSION rows, boolean writable)
+{
+    CJpegSource& self = Self(cinfo);
+    if (!self.m_compact.Owns(array))
+        return self.m_libraryMemory.access_virt_barray(cinfo, array, startRow, rows, writable);
+    JBLOCKARRAY blocks = self.m_compact.Access(array, startRow, rows, writable != FALSE);
+    if (!blocks)
+        ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
+    return blocks;
+}
+
+void CJpegSource::FreePool(j_common_ptr cinfo, int pool)
+{
+    CJpegSource& self = Self(cinfo);
+    if (pool == JPOOL_IMAGE)
+        self.m_compact.Clear();
+    self.m_libraryMemory.free_pool(cinfo, pool);
 }

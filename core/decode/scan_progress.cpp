@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "decode/compact_coefficients.h"
+
 namespace {
 // The AC coefficients (zigzag order) the library's block smoothing estimates.
 constexpr int kFirstSmoothed = 1;
@@ -16,15 +18,6 @@ bool AllExact(const std::array<int, DCTSIZE2>& bits, int from, int to)
 {
     return std::all_of(bits.begin() + from, bits.begin() + to + 1, [](int b) { return b == 0; });
 }
-
-int ScaledSize(const jpeg_component_info& c)
-{
-#if JPEG_LIB_VERSION >= 70
-    return c.DCT_h_scaled_size == 1 && c.DCT_v_scaled_size == 1 ? 1 : DCTSIZE;
-#else
-    return c.DCT_scaled_size;
-#endif
-}
 }  // namespace
 
 bool CScanProgress::Plan(const jpeg_decompress_struct& info)
@@ -33,7 +26,7 @@ bool CScanProgress::Plan(const jpeg_decompress_struct& info)
     m_components.assign(size_t(std::max(info.num_components, 0)), Component {});
     for (int i = 0; i < info.num_components; ++i) {
         Component& c = m_components[size_t(i)];
-        c.dcOnly = ScaledSize(info.comp_info[i]) == 1;
+        c.dcOnly = CCompactCoefficients::ReadByDcAlone(info.comp_info[i]);
         c.done.fill(kUnknown);
         c.claimed.fill(kUnknown);
     }

@@ -9,6 +9,7 @@
 
 #include "decode/decode_limits.h"
 #include "decode/decode_memory.h"
+#include "decode/jpeg_source.h"
 #include "decode/sync_event.h"
 #include "decode_test_util.h"
 
@@ -57,7 +58,7 @@ TEST_P(DecodeMemoryEstimate, CoversWhatTheLibraryAllocates)
     JSAMPROW rows[1] = {row.data()};
     ASSERT_EQ(jpeg_read_scanlines(&info, rows, 1), 1u);
     const int64_t library = HeapInUse() - before;
-    const int64_t estimate = DecodeMemoryFor(info, false, c.scale, 1) - 1;
+    const int64_t estimate = DecodeMemoryFor(info, false, false, c.scale, 1) - 1;
     jpeg_destroy_decompress(&info);
     if (library <= 0)
         GTEST_SKIP() << "the allocator does not tell what it holds";
@@ -75,6 +76,40 @@ INSTANTIATE_TEST_SUITE_P(Files, DecodeMemoryEstimate,
                                            EstimateCase {"progressive444quarter", true, 3, false, false, 4},
                                            EstimateCase {"progressiveGray", true, 1, false, false, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A thumbnail of a progressive file keeps one coefficient per block of the
+// components it reads by their DC alone: everything at 1/8 scale but the
+// chroma of a 4:2:0 file, which the library scales through a 2 x 2 transform.
+TEST(DecodeMemory, ReducedProgressiveDecodeKeepsTheDcAlone)
+{
+    struct Case {
+        bool subsample, vertically;
+        int components;
+        int64_t wholeBlocksPer64;  // of every 64 blocks, those kept whole
+    };
+    const decodetest::TempDir dir;
+    for (const Case& c : {Case {false, false, 3, 0}, Case {true, false, 3, 0}, Case {false, false, 1, 0},
+                          Case {true, true, 3, 16}}) {
+        jpegwriter::EncodeOptions options;
+        options.progressive = true;
+        options.subsample = c.subsample;
+        options.subsampleVertically = c.vertically;
+        const std::string path
+            = dir.Write("p.jpg", jpegwriter::Encode(decodetest::Pattern(2048, 1536, c.components), options));
+        CJpegSource source;
+        ASSERT_TRUE(source.OpenFile(path, nullptr, nullptr));
+        ASSERT_TRUE(source.ReadHeader());
+        const int64_t before = HeapInUse();
+        ASSERT_TRUE(source.StartReducedDecompress(JCS_RGB, 8));
+        const int64_t taken = HeapInUse() - before;
+        const int64_t blocks = (2048 / 8) * (1536 / 8) * (c.components == 1 ? 1 : c.subsample ? 2 : 3);
+        const int64_t whole = blocks * c.wholeBlocksPer64 / 64 * int64_t(sizeof(JBLOCK));
+        SCOPED_TRACE(c.components * 10 + c.subsample + c.vertically);
+        if (before > 0) {
+            EXPECT_LE(taken, whole + blocks * 2 + (int64_t(1) << 20));
+        }
+    }
+}
 
 void AwaitWaiters(const CDecodeMemory& memory, int count)
 {
