@@ -208,18 +208,28 @@ void CThumbLoader::StartThumbnails(int size)
 {
     // Stopped first, since a stop lets the neighbours go.
     m_thumbnails.Stop();
-    if (size > 0 && m_list.First())
+    m_neighboursWaitForRun = size > 0 && m_list.First();
+    if (m_neighboursWaitForRun)
         m_display.HoldNeighbours();
     qCDebug(lcThumbs) << "thumbnails started:" << m_list.Count() << "items";
     m_thumbnails.StartRun(size);
+}
+
+void CThumbLoader::ResumeThumbnails()
+{
+    if (m_neighboursWaitForRun && m_thumbnails.Running() && m_thumbnails.Paused())
+        m_display.HoldNeighbours();
+    m_thumbnails.Resume();
 }
 
 void CThumbLoader::RequestView(const ViewRequest& request, bool exact)
 {
     // A step to another image wants its neighbours at once.
     const ImageItem* shown = m_display.CurrentSlot().item;
-    if (shown && request.item != shown)
+    if (shown && request.item != shown) {
+        m_neighboursWaitForRun = false;
         m_display.ReleaseNeighbours();
+    }
     m_display.Request(request, Neighbour(request, true), Neighbour(request, false), exact);
 }
 

@@ -126,7 +126,10 @@ public:
     // Pause and resume take effect between items; pausing never leaves the
     // worker holding a lock. Nothing happens without a worker or in that state.
     void PauseThumbnails() { m_thumbnails.Pause(); }
-    void ResumeThumbnails() { m_thumbnails.Resume(); }
+    // A pause lets the held neighbours go; the resumed run holds them again
+    // unless the user has stepped since the run started (a window that starts
+    // with its panel hidden pauses the run it has just started).
+    void ResumeThumbnails();
     bool ThumbnailsPaused() const { return m_thumbnails.Paused(); }
     // The item's thumbnail when its thumbnail-ready event is set, else null.
     CImageBitmap* ThumbnailOf(ImageItem* item);
@@ -226,6 +229,7 @@ private:
     bool m_highQuality = false;
     bool m_interpolate = false;
     bool m_exifThumbnails = false;
+    bool m_neighboursWaitForRun = false;  // no step since StartThumbnails
     PictureOptions m_picture;
     SortOrder m_sortOrder;
 

@@ -256,11 +256,13 @@ TEST_F(RequestViewTest, StoppingWhileBusy)
 }
 
 // The neighbours wait for the thumbnails, and are let go when the run
-// settles, is paused, or the user steps; the image asked for never waits.
+// settles, is paused, or the user steps; the image asked for never waits. A
+// run paused and resumed at once (a window starting with its panel hidden)
+// still holds them.
 TEST_F(RequestViewTest, NeighboursWaitForTheThumbnails)
 {
-    enum class LetGo { Settle, Pause, Step };
-    for (const LetGo letGo : {LetGo::Settle, LetGo::Pause, LetGo::Step}) {
+    enum class LetGo { Settle, Pause, Step, SettleAfterResume };
+    for (const LetGo letGo : {LetGo::Settle, LetGo::Pause, LetGo::Step, LetGo::SettleAfterResume}) {
         SCOPED_TRACE(int(letGo));
         MakeFolder(6, 320, 240);
         // The pool is held at its first item until the test lets it go.
@@ -270,9 +272,13 @@ TEST_F(RequestViewTest, NeighboursWaitForTheThumbnails)
                 handOut.Wait();
         });
         m_loader.StartThumbnails(kSmallThumbnailSize);
+        if (letGo == LetGo::SettleAfterResume) {
+            m_loader.PauseThumbnails();
+            m_loader.ResumeThumbnails();
+        }
         m_loader.RequestView(Fit(Item("a.jpg")), false);
         ASSERT_TRUE(WaitDone(m_loader.CurrentSlot()));
-        if (letGo == LetGo::Settle) {
+        if (letGo == LetGo::Settle || letGo == LetGo::SettleAfterResume) {
             EXPECT_FALSE(Item("b.jpg")->displayDone.WaitFor(std::chrono::milliseconds(300)));
             handOut.Set();
         }
