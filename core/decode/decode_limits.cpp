@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "decode/compact_coefficients.h"
+#include "decode/coefficient_store.h"
 
 namespace {
 
@@ -57,8 +57,8 @@ int64_t LibraryMemoryFor(const jpeg_decompress_struct& info, bool buffered, bool
         const jpeg_component_info& c = info.comp_info[i];
         // The library's window over a progressive file's rows is five row
         // groups deep, for its block smoothing.
-        if (compactDc && CCompactCoefficients::ReadByDcAlone(c))
-            bytes += CCompactCoefficients::BytesFor(c, 5 * c.v_samp_factor);
+        if (compactDc && CCoefficientStore::ReadByDcAlone(c))
+            bytes += CCoefficientStore::BytesFor(c, 5 * c.v_samp_factor);
         else
             bytes += RoundUp(c.width_in_blocks, c.h_samp_factor)
                 * RoundUp(c.height_in_blocks, c.v_samp_factor) * int64_t(sizeof(JBLOCK));

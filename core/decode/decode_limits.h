@@ -33,7 +33,7 @@ constexpr int64_t kMaxUnbackedMemory = int64_t(256) << 20;
 // (after jpeg_read_header) and the scale set in `info`; `buffered` for
 // buffered-image mode, which keeps every coefficient like a multi-scan file;
 // `compactDc` when components read by their DC alone keep it alone (see
-// compact_coefficients.h; the output size must be calculated).
+// coefficient_store.h; the output size must be calculated).
 int64_t LibraryMemoryFor(const jpeg_decompress_struct& info, bool buffered, bool compactDc = false);
 
 // The working memory of one decode at 1/`scaleDenom`, reserved before it

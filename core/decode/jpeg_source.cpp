@@ -70,7 +70,7 @@ bool CJpegSource::Failed(std::string* error) const
 bool CJpegSource::CreateDecompressor()
 {
     m_info = jpeg_decompress_struct {};
-    m_compact.Clear();
+    m_coefficients.Clear();
     m_compactPlanned = false;
     m_info.err = jpeg_std_error(&m_errorManager);
     m_errorManager.error_exit = ErrorExit;
@@ -83,6 +83,7 @@ bool CJpegSource::CreateDecompressor()
         return false;  // the library could not allocate its own state
     jpeg_create_decompress(&m_info);
     m_created = true;
+    HookCoefficientBuffers();
     // The library's own backstop, should the estimate checked before the
     // start (WithinMemoryLimit) miss some of its small buffers.
     m_info.mem->max_memory_to_use = long(kMaxLibraryMemory + kMaxLibraryMemory / 8);
@@ -168,7 +169,7 @@ void CJpegSource::Close()
         jpeg_destroy_decompress(&m_info);
         m_created = false;
     }
-    m_compact.Clear();
+    m_coefficients.Clear();
     m_memoryHeld.Reset();
     m_fd.Reset();
     m_buffer.reset();

@@ -36,7 +36,7 @@
 #include <jpeglib.h>
 
 #include "browse/unique_fd.h"
-#include "decode/compact_coefficients.h"
+#include "decode/coefficient_store.h"
 #include "decode/decode_limits.h"
 #include "decode/decode_memory.h"
 #include "decode/scan_progress.h"
@@ -166,6 +166,7 @@ private:
     int ConsumeStep();
     void SkipScanData();
     bool Rewind();
+    // coefficient_buffers.cpp
     void HookCoefficientBuffers();
     static jvirt_barray_ptr RequestBlocks(j_common_ptr cinfo, int pool, boolean preZero,
                                           JDIMENSION blocksPerRow, JDIMENSION rows, JDIMENSION maxAccess);
@@ -243,9 +244,9 @@ private:
     CScanProgress m_scanProgress;  // for StartReducedDecompress
     bool m_skippedScans = false;   // the output leaves scans unread
     bool m_skipping = false;       // the data of the scan under way is being skipped
-    // Coefficient buffers of components read by their DC alone keep the DC
-    // alone; the library's own memory functions serve every other request.
-    CCompactCoefficients m_compact;
+    // The coefficient buffers (coefficient_buffers.cpp); those of components
+    // a reduced decode reads by their DC alone keep the DC alone.
+    CCoefficientStore m_coefficients;
     jpeg_memory_mgr m_libraryMemory {};
     bool m_compactPlanned = false;   // the reduced decode under way keeps them compact
     bool m_compactRequests = false;  // the library is asking for its buffers now

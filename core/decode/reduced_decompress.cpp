@@ -6,8 +6,6 @@
 
 #include <cstring>
 
-#include <jerror.h>
-
 #include "decode/jpeg_source.h"
 #include "decode/sync_event.h"
 
@@ -31,11 +29,8 @@ bool CJpegSource::StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom, st
     // intervals (see ConsumeNeededScans); elsewhere every block keeps all
     // its coefficients.
     m_compactPlanned = !m_memory && m_info.restart_interval == 0;
-    if (m_compactPlanned)
-        HookCoefficientBuffers();
     if (!WithinMemoryLimit() || !ReserveMemory())
         return Failed(error);
-    m_blockRequests = 0;
     m_compactRequests = m_compactPlanned;
     const bool started = jpeg_start_decompress(&m_info);
     m_compactRequests = false;
@@ -69,7 +64,7 @@ bool CJpegSource::StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom, st
 bool CJpegSource::ConsumeNeededScans(bool& early, bool& wholeRead)
 {
     const bool followed = m_scanProgress.Plan(m_info);
-    const bool compact = m_compactPlanned && m_compact.Bytes() > 0;
+    const bool compact = m_compactPlanned && m_coefficients.CompactBytes() > 0;
     // Skipping works on the file's read buffer. Within restart intervals the
     // library would count the skipped scan's missing data against the next
     // scan and warn there, so such scans are decoded.
@@ -210,65 +205,4 @@ bool CJpegSource::Rewind()
     if (m_exif)
         jpeg_set_marker_processor(&m_info, JPEG_APP0 + 1, ProcessMarker);
     return true;
-}
-
-// Puts the compact buffers' functions into the decompressor's memory manager,
-// keeping the library's own for every array they do not take.
-void CJpegSource::HookCoefficientBuffers()
-{
-    jpeg_memory_mgr& mem = *m_info.mem;
-    if (mem.request_virt_barray == RequestBlocks)
-        return;
-    m_libraryMemory = mem;
-    mem.request_virt_barray = RequestBlocks;
-    mem.realize_virt_arrays = RealizeArrays;
-    mem.access_virt_barray = AccessBlocks;
-    mem.free_pool = FreePool;
-}
-
-// The coefficient controller asks for one array per component, in their
-// order, while the decode starts; one whose size is not the component's is
-// left to the library.
-jvirt_barray_ptr CJpegSource::RequestBlocks(j_common_ptr cinfo, int pool, boolean preZero,
-                                            JDIMENSION blocksPerRow, JDIMENSION rows, JDIMENSION maxAccess)
-{
-    CJpegSource& self = Self(cinfo);
-    const int index = self.m_blockRequests++;
-    if (self.m_compactRequests && pool == JPOOL_IMAGE && preZero && index < self.m_info.num_components) {
-        const jpeg_component_info& c = self.m_info.comp_info[index];
-        const auto padded = [](JDIMENSION n, int factor) { return (n + factor - 1) / factor * factor; };
-        if (CCompactCoefficients::ReadByDcAlone(c)
-            && blocksPerRow == padded(c.width_in_blocks, c.h_samp_factor)
-            && rows == padded(c.height_in_blocks, c.v_samp_factor))
-            return self.m_compact.Add(blocksPerRow, rows, maxAccess);
-    }
-    return self.m_libraryMemory.request_virt_barray(cinfo, pool, preZero, blocksPerRow, rows, maxAccess);
-}
-
-void CJpegSource::RealizeArrays(j_common_ptr cinfo)
-{
-    CJpegSource& self = Self(cinfo);
-    self.m_libraryMemory.realize_virt_arrays(cinfo);
-    if (!self.m_compact.Realize())
-        ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 10);
-}
-
-JBLOCKARRAY CJpegSource::AccessBlocks(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION startRow,
-                                      JDIMENSION rows, boolean writable)
-{
-    CJpegSource& self = Self(cinfo);
-    if (!self.m_compact.Owns(array))
-        return self.m_libraryMemory.access_virt_barray(cinfo, array, startRow, rows, writable);
-    JBLOCKARRAY blocks = self.m_compact.Access(array, startRow, rows, writable != FALSE);
-    if (!blocks)
-        ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
-    return blocks;
-}
-
-void CJpegSource::FreePool(j_common_ptr cinfo, int pool)
-{
-    CJpegSource& self = Self(cinfo);
-    if (pool == JPOOL_IMAGE)
-        self.m_compact.Clear();
-    self.m_libraryMemory.free_pool(cinfo, pool);
 }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "decode/compact_coefficients.h"
+#include "decode/coefficient_store.h"
 
 namespace {
 // The AC coefficients (zigzag order) the library's block smoothing estimates.
@@ -26,7 +26,7 @@ bool CScanProgress::Plan(const jpeg_decompress_struct& info)
     m_components.assign(size_t(std::max(info.num_components, 0)), Component {});
     for (int i = 0; i < info.num_components; ++i) {
         Component& c = m_components[size_t(i)];
-        c.dcOnly = CCompactCoefficients::ReadByDcAlone(info.comp_info[i]);
+        c.dcOnly = CCoefficientStore::ReadByDcAlone(info.comp_info[i]);
         c.done.fill(kUnknown);
         c.claimed.fill(kUnknown);
     }
