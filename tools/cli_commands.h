@@ -12,3 +12,7 @@ int RunBlit(int argc, char** argv);
 int RunCopy(int argc, char** argv);
 int RunMove(int argc, char** argv);
 int RunTransform(int argc, char** argv);
+
+// Replaces the process with lumvane-cli-full given the same arguments (see
+// lumvane_cli.cpp); returns 1 with a message when it cannot be run.
+int ExecFullCli(char** argv);

@@ -6,10 +6,21 @@
 
 #include "tools/cli_commands.h"
 
+// The commands that need Qt's image classes (the image list's loader with
+// the shared thumbnail cache, and the display conversion) are linked into
+// lumvane-cli-full alone: without them lumvane-cli starts without loading
+// QtGui and its libraries, a few milliseconds of every run, and hands those
+// commands to the full program.
+#ifdef LUMVANE_FULL_CLI
+#define IMAGE_COMMAND(run) run
+#else
+#define IMAGE_COMMAND(run) nullptr
+#endif
+
 namespace {
 struct Command {
     const char* name;
-    int (*run)(int argc, char** argv);
+    int (*run)(int argc, char** argv);  // null: run by lumvane-cli-full
     const char* usage;
 };
 
@@ -19,11 +30,12 @@ constexpr Command kCommands[] = {
      "render FILE -o OUT [--fit WxH] [--rotate 0|1|2|3] [--flip-h] [--flip-v] [--hq] [--interp] "
      "[--auto-orient] [--colour-profile]"},
     {"thumb", RunThumb, "thumb FILE -o OUT [--size S] [--exif] [--auto-orient] [--colour-profile]"},
-    {"list", RunList, "list DIR"},
-    {"thumbs", RunThumbs,
+    {"list", IMAGE_COMMAND(RunList), "list DIR"},
+    {"thumbs", IMAGE_COMMAND(RunThumbs),
      "thumbs DIR [--size S] [--exif] [-o OUTDIR] [--as-stored] [--no-cache] [--threads N]"},
-    {"step", RunStep, "step DIR [--fit WxH] [--rotate N] [--flip-h] [--flip-v] [--count K] [--pause MS]"},
-    {"blit", RunBlit,
+    {"step", IMAGE_COMMAND(RunStep),
+     "step DIR [--fit WxH] [--rotate N] [--flip-h] [--flip-v] [--count K] [--pause MS]"},
+    {"blit", IMAGE_COMMAND(RunBlit),
      "blit FILE -o OUT.png --format 0|1|2|3|4 [--no-dither] [--gamma G] [--zoom N | --zoom 1/N]"},
     {"copy", RunCopy,
      "copy [--on-collision ask|skip|replace|keep-both|cancel] [--progress] [--] SOURCE... TARGETDIR"},
@@ -65,7 +77,7 @@ int main(int argc, char** argv)
     }
     for (const Command& c : kCommands)
         if (std::strcmp(argv[1], c.name) == 0)
-            return c.run(argc - 2, argv + 2);
+            return c.run ? c.run(argc - 2, argv + 2) : ExecFullCli(argv);
     std::fprintf(stderr, "lumvane-cli: unknown command %s\n", argv[1]);
     return Usage();
 }

@@ -7,10 +7,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QBuffer>
-
-#include "error_out.h"
 #include "browse/fd_io.h"
+#include "error_out.h"
+#include "export/png_encoder.h"
 
 namespace {
 
@@ -102,11 +101,8 @@ bool WritePpm(int fd, const CImageBitmap& bitmap)
 
 std::vector<uint8_t> MakePng(const CImageBitmap& bitmap)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!WrapBitmap(bitmap).save(&buffer, "PNG"))
-        return {};
+    const QByteArray bytes
+        = EncodePngPixels(bitmap.Pixels(), bitmap.Width(), bitmap.Height(), qsizetype(bitmap.Width()) * 4);
     return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
@@ -139,20 +135,6 @@ std::vector<uint8_t> MakeBmpFile(const CImageBitmap& bitmap)
     Put32(&file[10], kBmpFileHeaderSize + kDibHeaderSize);
     std::copy(dib.begin(), dib.end(), file.begin() + kBmpFileHeaderSize);
     return file;
-}
-
-QImage WrapBitmap(const CImageBitmap& bitmap)
-{
-    if (bitmap.IsNull())
-        return QImage();
-    return QImage(reinterpret_cast<const uchar*>(bitmap.Pixels()), bitmap.Width(), bitmap.Height(),
-                  qsizetype(bitmap.Width()) * 4, QImage::Format_RGB32);
-}
-
-QImage CopyBitmap(CImageBitmap& bitmap)
-{
-    PixelLocker lock(bitmap);
-    return WrapBitmap(bitmap).copy();
 }
 
 ImageFileFormat FormatOfPath(const std::string& path)

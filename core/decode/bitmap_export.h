@@ -29,10 +29,22 @@ std::vector<uint8_t> MakePackedDib(const CImageBitmap& bitmap);
 std::vector<uint8_t> MakeBmpFile(const CImageBitmap& bitmap);
 
 // A QImage sharing the bitmap's pixels (Format_RGB32); valid while the bitmap
-// keeps its pixels, and read under its pixel lock.
-QImage WrapBitmap(const CImageBitmap& bitmap);
+// keeps its pixels, and read under its pixel lock. Inline, like CopyBitmap,
+// so that only the programs that use them need QtGui.
+inline QImage WrapBitmap(const CImageBitmap& bitmap)
+{
+    if (bitmap.IsNull())
+        return QImage();
+    return QImage(reinterpret_cast<const uchar*>(bitmap.Pixels()), bitmap.Width(), bitmap.Height(),
+                  qsizetype(bitmap.Width()) * 4, QImage::Format_RGB32);
+}
+
 // A deep copy of the pixels, taken under the pixel lock.
-QImage CopyBitmap(CImageBitmap& bitmap);
+inline QImage CopyBitmap(CImageBitmap& bitmap)
+{
+    PixelLocker lock(bitmap);
+    return WrapBitmap(bitmap).copy();
+}
 
 enum class ImageFileFormat { Unknown, Ppm, Bmp, Png };
 // The format an output path asks for by its extension (.ppm, .bmp, .png).

@@ -34,6 +34,14 @@ void RawFit(int width, int height, int size, int* fitWidth, int* fitHeight)
 }
 }  // namespace
 
+int CThumbnailSampler::ReducedScale(int longer, int size)
+{
+    for (int denom : {8, 4, 2})
+        if (longer / denom >= size)
+            return denom;
+    return 1;
+}
+
 bool CThumbnailSampler::FitSize(int width, int height, int size, int* fitWidth, int* fitHeight)
 {
     if (width <= 0 || height <= 0 || size <= 0)

@@ -18,6 +18,9 @@ public:
     // side takes the size, the shorter keeps the proportion (at least 1).
     // False when a side or the size is not positive.
     static bool FitSize(int width, int height, int size, int* fitWidth, int* fitHeight);
+    // The library scale (8, 4, 2 or 1) that keeps the decoded image at least
+    // `size` on its longer side.
+    static int ReducedScale(int longer, int size);
 
     bool Valid() const { return m_valid; }
     int Width() const { return m_width; }

@@ -29,19 +29,31 @@ void PutChunk(QByteArray& out, const char type[4], const char* data, uInt size)
     PutBe32(out, uint32_t(crc32(0, p, size + 4)));
 }
 
+// The pixels being encoded: rows of 0xAARRGGBB words.
+struct PixelRows {
+    const uint32_t* pixels;
+    int width;
+    int height;
+    qsizetype bytesPerLine;
+    const uint32_t* Row(int y) const
+    {
+        return reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(pixels) + y * bytesPerLine);
+    }
+};
+
 // One filtered scanline: the filter byte 2 ("Up"), then R, G, B minus the
 // same bytes of the row above.
-void FilterRow(const QImage& image, int y, uint8_t* out)
+void FilterRow(const PixelRows& image, int y, uint8_t* out)
 {
-    const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-    const auto* above = y > 0 ? reinterpret_cast<const QRgb*>(image.constScanLine(y - 1)) : nullptr;
+    const uint32_t* row = image.Row(y);
+    const uint32_t* above = y > 0 ? image.Row(y - 1) : nullptr;
     *out++ = 2;
-    for (int x = 0; x < image.width(); ++x) {
-        const QRgb p = row[x];
-        const QRgb q = above ? above[x] : 0;
-        *out++ = uint8_t(qRed(p) - qRed(q));
-        *out++ = uint8_t(qGreen(p) - qGreen(q));
-        *out++ = uint8_t(qBlue(p) - qBlue(q));
+    for (int x = 0; x < image.width; ++x) {
+        const uint32_t p = row[x];
+        const uint32_t q = above ? above[x] : 0;
+        *out++ = uint8_t((p >> 16) - (q >> 16));
+        *out++ = uint8_t((p >> 8) - (q >> 8));
+        *out++ = uint8_t(p - q);
     }
 }
 
@@ -56,12 +68,12 @@ struct Band {
     bool ok = false;
 };
 
-void DeflateBand(const QImage& image, Band& band, const std::atomic<bool>* cancel)
+void DeflateBand(const PixelRows& image, Band& band, const std::atomic<bool>* cancel)
 {
     z_stream z {};
     if (deflateInit2(&z, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
         return;
-    const size_t rowBytes = size_t(image.width()) * 3 + 1;
+    const size_t rowBytes = size_t(image.width) * 3 + 1;
     std::vector<uint8_t> row(rowBytes);
     const size_t rows = size_t(band.end - band.first);
     band.deflated.resize(deflateBound(&z, uLong(rowBytes * rows)) + 64);
@@ -89,20 +101,19 @@ void DeflateBand(const QImage& image, Band& band, const std::atomic<bool>* cance
 
 }  // namespace
 
-QByteArray EncodePngFast(const QImage& source, const std::atomic<bool>* cancel, int threads)
+QByteArray EncodePngPixels(const uint32_t* pixels, int width, int height, qsizetype bytesPerLine,
+                           const std::atomic<bool>* cancel, int threads)
 {
-    if (source.isNull())
+    if (!pixels || width <= 0 || height <= 0)
         return {};
-    const QImage image = source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32
-        ? source
-        : source.convertToFormat(QImage::Format_RGB32);
+    const PixelRows image {pixels, width, height, bytesPerLine};
     if (threads <= 0)
         threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, unsigned(kMaxThreads)));
-    const int bandCount = std::min(threads, image.height());
+    const int bandCount = std::min(threads, image.height);
     std::vector<Band> bands(static_cast<size_t>(bandCount));
     for (int i = 0; i < bandCount; ++i) {
-        bands[size_t(i)].first = int(int64_t(image.height()) * i / bandCount);
-        bands[size_t(i)].end = int(int64_t(image.height()) * (i + 1) / bandCount);
+        bands[size_t(i)].first = int(int64_t(image.height) * i / bandCount);
+        bands[size_t(i)].end = int(int64_t(image.height) * (i + 1) / bandCount);
         bands[size_t(i)].last = i + 1 == bandCount;
     }
     try {
@@ -131,8 +142,8 @@ QByteArray EncodePngFast(const QImage& source, const std::atomic<bool>* cancel, 
     png.reserve(qsizetype(zdata.size() + zdata.size() / kMaxChunk * 12 + 64));
     png.append("\x89PNG\r\n\x1a\n", 8);
     QByteArray header;
-    PutBe32(header, uint32_t(image.width()));
-    PutBe32(header, uint32_t(image.height()));
+    PutBe32(header, uint32_t(image.width));
+    PutBe32(header, uint32_t(image.height));
     header.append("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, no interlace
     PutChunk(png, "IHDR", header.constData(), uInt(header.size()));
     for (size_t at = 0; at < zdata.size(); at += kMaxChunk)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The command line's conventions (--help and --version on standard output
-# with 0, mistakes on standard error with 2) and the bash completion.
+# with 0, mistakes on standard error with 2), the bash completion, and a
+# start without QtGui.
 source "$(dirname "$0")/cli_common.sh"
 completion=$(realpath "$(dirname "$0")/../../dist/lumvane-cli.bash-completion")
 
@@ -11,6 +12,9 @@ for args in --help -h; do
 done
 expect 0 --version
 matches "^lumvane-cli [0-9]+\.[0-9]+" "$OUT" "--version"
+# Loading QtGui and its libraries costs every run milliseconds; the commands
+# that need it are handed to lumvane-cli-full.
+readelf -d "$CLI" | grep -q "NEEDED.*libQt6Gui" && fail "lumvane-cli loads QtGui"
 expect 2
 expect 2 frobnicate
 matches "^  lumvane-cli info " "$ERR" "the usage of a wrong command"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix with a blank in its name and
-# checks what landed there: the programs, the desktop entry (valid, naming
-# the installed program), the metainfo (valid), every icon size, the
-# README, the manual pages and the bash completion.   install_tree.sh BUILD_DIR
+# checks what landed there: the programs (lumvane-cli running its helper),
+# the desktop entry (valid, naming the installed program), the metainfo
+# (valid), every icon size, the README, the manual pages and the bash
+# completion.   install_tree.sh BUILD_DIR
 set -euo pipefail
 build=$1
 work=$(mktemp -d /tmp/lumvane-install.XXXXXX)
@@ -34,4 +35,6 @@ for f in doc/lumvane/README.md doc/lumvane/copyright man/man1/lumvane.1.gz man/m
 done
 usage=$("$prefix/bin/lumvane-cli" 2>&1 || true)
 grep -q "^usage:" <<<"$usage" || fail "the installed lumvane-cli does not run"
+# list is one of the commands it hands to its private helper program.
+"$prefix/bin/lumvane-cli" list "$work" >/dev/null || fail "the installed lumvane-cli cannot run list"
 echo "PASS"

@@ -37,6 +37,7 @@ for program in lumvane lumvane-cli; do
   ! readelf -S "$root/usr/bin/$program" | grep -q '\.symtab' || fail "$program is not stripped"
   got=$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/$program" --version) || fail "$program --version failed"
   [ "$got" = "$program $version" ] || fail "$program --version says [$got]"
+  [ "$program" = lumvane ] || "$root/usr/bin/$program" list "$work" >/dev/null || fail "$program cannot run list"
   page="$root/usr/share/man/man1/$program.1.gz"
   [ -f "$page" ] || fail "no manual page of $program"
   warnings=$(zcat "$page" | groff -ww -z -man 2>&1)
