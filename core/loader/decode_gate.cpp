@@ -19,13 +19,20 @@ int CDecodeGate::Cores() const
 
 bool CDecodeGate::MayEnter() const
 {
-    return m_thumbnails < m_cores - (m_displays > 0 ? 1 : 0);
+    const bool expected = std::chrono::steady_clock::now() < m_expectedUntil;
+    return m_thumbnails < m_cores - (m_displays > 0 || expected ? 1 : 0);
 }
 
 bool CDecodeGate::EnterThumbnail()
 {
     std::unique_lock lock(m_lock);
-    m_wake.wait(lock, [this] { return m_closed || MayEnter(); });
+    // The expectation lapses without a notification: the wait ends with it.
+    while (!m_closed && !MayEnter()) {
+        if (std::chrono::steady_clock::now() < m_expectedUntil)
+            m_wake.wait_until(lock, m_expectedUntil);
+        else
+            m_wake.wait(lock);
+    }
     if (m_closed)
         return false;
     ++m_thumbnails;
@@ -45,6 +52,19 @@ void CDecodeGate::LeaveThumbnail()
 {
     std::lock_guard lock(m_lock);
     --m_thumbnails;
+    m_wake.notify_all();
+}
+
+void CDecodeGate::ExpectDisplay(std::chrono::milliseconds within)
+{
+    std::lock_guard lock(m_lock);
+    m_expectedUntil = std::chrono::steady_clock::now() + within;
+}
+
+void CDecodeGate::ExpectationMet()
+{
+    std::lock_guard lock(m_lock);
+    m_expectedUntil = {};
     m_wake.notify_all();
 }
 

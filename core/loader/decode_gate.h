@@ -3,12 +3,17 @@
 // threads. With no display decode under way every thumbnail thread may
 // decode; while one runs, at most cores - 1 may start, so the image the user
 // waits for always finds a core of its own. On a single core the thumbnails
-// wait for the display decode to end.
+// wait for the display decode to end. A display decode announced ahead
+// (ExpectDisplay) counts as one under way until the display worker has made
+// the image (a decode cut short by a newer request does not count), so that
+// thumbnail decodes started just before it do not hold every core (and a
+// coefficient buffer each) when it comes.
 //
 // Ownership: a member of CThumbLoader. Thread rules: every operation may be
 // called from any thread. A thumbnail thread waits here only between items,
 // holding no other lock; Close wakes it.
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -29,6 +34,11 @@ public:
     bool TryEnterThumbnail();
     void LeaveThumbnail();
 
+    // A display decode is about to be asked for: it counts as under way
+    // until ExpectationMet or, should it never come, `within`.
+    void ExpectDisplay(std::chrono::milliseconds within);
+    void ExpectationMet();
+
     // The display worker brackets each decode with these.
     void DisplayBegins();
     void DisplayEnds();
@@ -43,8 +53,9 @@ private:
     mutable std::mutex m_lock;
     std::condition_variable m_wake;
     int m_cores = 1;
-    int m_thumbnails = 0;  // thumbnail decodes under way
-    int m_displays = 0;    // display decodes under way (0 or 1)
+    int m_thumbnails = 0;                                      // thumbnail decodes under way
+    int m_displays = 0;                                        // display decodes under way (0 or 1)
+    std::chrono::steady_clock::time_point m_expectedUntil {};  // an announced display counts until then
     bool m_closed = false;
 };
 

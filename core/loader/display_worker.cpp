@@ -249,6 +249,7 @@ void CDisplayWorker::Loop()
                 break;
             ViewRequest request;
             std::string path;
+            bool wanted = false, asked = false;
             {
                 std::lock_guard lock(m_lock);
                 m_decoding = nullptr;
@@ -256,10 +257,18 @@ void CDisplayWorker::Loop()
                 ImageItem* item = request.item;
                 // Done without ready: the file could not be opened with these
                 // settings; it is tried again only after a new request.
-                if (!item || item->displayReady.IsSet() || item->displayDone.IsSet())
-                    continue;
-                path = m_list.ItemPath(item);
-                m_decoding = item;
+                asked = item != nullptr;
+                wanted = asked && !item->displayReady.IsSet() && !item->displayDone.IsSet();
+                if (wanted) {
+                    path = m_list.ItemPath(item);
+                    m_decoding = item;
+                }
+            }
+            if (!wanted) {
+                // An image announced to the gate needs no decode after all.
+                if (asked && slot == &m_current)
+                    m_gate.ExpectationMet();
+                continue;
             }
             // The image shown never waits for memory behind thumbnails; its
             // neighbours do.
@@ -315,5 +324,6 @@ void CDisplayWorker::DecodeSlot(const ViewRequest& slot, const std::string& path
     if (complete || !m_stop.IsSet()) {
         item->displayDone.Set();
         m_decoding = nullptr;
+        m_gate.ExpectationMet();
     }
 }

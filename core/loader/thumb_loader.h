@@ -112,6 +112,9 @@ public:
     // something new to paint (see CDisplayWorker::SetWake); it must only
     // post. Set before the first request.
     void SetDisplayWake(CDisplayWorker::Wake wake) { m_display.SetWake(std::move(wake)); }
+    // The window is about to ask for an image (it waits for its layout): the
+    // thumbnail threads leave it a core meanwhile, for half a second at most.
+    void ExpectDisplay() { m_gate.ExpectDisplay(std::chrono::milliseconds(500)); }
     // Copies of the slots, taken under the display lock.
     ViewRequest CurrentSlot() { return m_display.CurrentSlot(); }
     ViewRequest NextSlot() { return m_display.NextSlot(); }

@@ -336,7 +336,9 @@ void CMainFrame::ShowImage(ImageItem* item, bool force)
     // at its own size, only to drop it when the window is laid out: the
     // request waits for ViewReady.
     m_requestPending = !m_viewReady;
-    if (!m_requestPending)
+    if (m_requestPending)
+        m_loader->ExpectDisplay();
+    else
         RequestCurrentImage();
     if (ControlPanelShown())
         m_controlPanel->ThumbnailPane()->SelectItem(item, false);
@@ -421,7 +423,7 @@ void CMainFrame::ShowControlPanel(bool show)
     if (m_folderPending) {
         CompleteFolder();
         if (m_settings->thumbnailMode != ThumbnailMode::List)
-            m_loader->StartThumbnails(ThumbnailPixels());
+            StartThumbnailRun();
         // The folder tree selects the loader's folder, whose notification
         // opens it anew and shows its first image.
         const CShellPidl folder = m_loader->Folder();
@@ -456,10 +458,18 @@ int CMainFrame::ThumbnailPixels() const
     return int(std::lround(ThumbnailSizeOf(m_settings->thumbnailMode) * devicePixelRatioF()));
 }
 
+void CMainFrame::StartThumbnailRun()
+{
+    // Before the window's first layout, its first image is still to come.
+    if (!m_viewReady)
+        m_loader->ExpectDisplay();
+    m_loader->StartThumbnails(ThumbnailPixels());
+}
+
 void CMainFrame::StartThumbnails()
 {
     if (m_settings->thumbnailMode != ThumbnailMode::List)
-        m_loader->StartThumbnails(ThumbnailPixels());
+        StartThumbnailRun();
     if (!ControlPanelShown())
         m_loader->PauseThumbnails();
 }

@@ -92,6 +92,7 @@ public:
     void RequestCurrentImage();
     // Thumbnails are made unless the pane lists names, and wait while the
     // pane is hidden.
+    void StartThumbnailRun();
     void StartThumbnails();
 
     // Runs one command by number, as its menu item, key or button would.

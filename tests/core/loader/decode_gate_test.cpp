@@ -54,6 +54,26 @@ TEST(DecodeGate, CloseWakesAWaiterAndRefusesUntilOpen)
     EXPECT_TRUE(gate.TryEnterThumbnail());
 }
 
+// An announced display decode holds its core until it is met, a decode cut
+// short on the way included, and a single core's waiter gets in once an
+// announcement that never came true lapses.
+TEST(DecodeGate, AnnouncedDisplayCountsUntilMetOrLapsed)
+{
+    CDecodeGate gate(2);
+    gate.ExpectDisplay(std::chrono::hours(1));
+    ASSERT_TRUE(gate.TryEnterThumbnail());
+    gate.DisplayBegins();
+    gate.DisplayEnds();
+    EXPECT_FALSE(gate.TryEnterThumbnail());
+    gate.ExpectationMet();
+    EXPECT_TRUE(gate.TryEnterThumbnail());
+
+    CDecodeGate single(1);
+    single.ExpectDisplay(std::chrono::milliseconds(50));
+    EXPECT_FALSE(single.TryEnterThumbnail());
+    EXPECT_TRUE(single.EnterThumbnail());
+}
+
 TEST(DecodeGate, LeavingLetsAWaiterIn)
 {
     CDecodeGate gate(2);
