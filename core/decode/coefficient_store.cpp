@@ -1,58 +1,14 @@
 #include "decode/coefficient_store.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <new>
 
-namespace {
-
-constexpr size_t kHugePage = size_t(2) << 20;
-
-// Zeroed memory from the system, on huge pages where it grants them.
-class CHugeBlock {
-public:
-    CHugeBlock() = default;
-    ~CHugeBlock()
-    {
-        if (m_mapped)
-            ::munmap(m_mapped, m_length);
-    }
-    CHugeBlock(const CHugeBlock&) = delete;
-    CHugeBlock& operator=(const CHugeBlock&) = delete;
-
-    bool Allocate(size_t bytes)
-    {
-        const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-        m_length = rounded + kHugePage;
-        void* mapped = ::mmap(nullptr, m_length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (mapped == MAP_FAILED)
-            return false;
-        m_mapped = mapped;
-        const auto at = (reinterpret_cast<uintptr_t>(mapped) + kHugePage - 1) / kHugePage * kHugePage;
-        m_data = reinterpret_cast<JCOEF*>(at);
-        // Only a hint: without it the pages come 4 KB at a time.
-        ::madvise(m_data, rounded, MADV_HUGEPAGE);
-        return true;
-    }
-    JCOEF* Data() const { return m_data; }
-
-private:
-    void* m_mapped = nullptr;
-    size_t m_length = 0;
-    JCOEF* m_data = nullptr;
-};
-
-}  // namespace
-
 struct CCoefficientStore::Array {
     JDIMENSION blocksPerRow = 0, rows = 0, maxAccess = 0;
-    bool compact = false;
-    CHugeBlock whole;                 // rows x blocksPerRow blocks
-    std::vector<JCOEF> dc;            // compact: rows x blocksPerRow, row-major
-    std::vector<JCOEF> window;        // compact: maxAccess rows of blocks; AC stay 0
-    std::vector<JBLOCKROW> pointers;  // whole: one per row; compact: into the window
-    JDIMENSION first = 0, count = 0;  // compact: the rows in the window
+    std::vector<JCOEF> dc;            // rows x blocksPerRow, row-major
+    std::vector<JCOEF> window;        // maxAccess rows of blocks; AC stay 0
+    std::vector<JBLOCKROW> pointers;  // into the window, one per row
+    JDIMENSION first = 0, count = 0;  // the rows in the window
     bool dirty = false;
 };
 
@@ -83,14 +39,12 @@ int64_t CCoefficientStore::BytesFor(const jpeg_component_info& c, int maxAccessR
         + perRow * maxAccessRows * int64_t(sizeof(JBLOCK) + sizeof(JBLOCKROW));
 }
 
-jvirt_barray_ptr CCoefficientStore::Add(JDIMENSION blocksPerRow, JDIMENSION rows, JDIMENSION maxAccess,
-                                        bool compact)
+jvirt_barray_ptr CCoefficientStore::Add(JDIMENSION blocksPerRow, JDIMENSION rows, JDIMENSION maxAccess)
 {
     auto array = std::make_unique<Array>();
     array->blocksPerRow = blocksPerRow;
     array->rows = rows;
     array->maxAccess = std::min(maxAccess, rows);
-    array->compact = compact;
     m_arrays.push_back(std::move(array));
     // The library hands the pointer back to Access alone; it never looks inside.
     return reinterpret_cast<jvirt_barray_ptr>(m_arrays.back().get());
@@ -110,19 +64,11 @@ bool CCoefficientStore::Realize() noexcept
             if (!a->pointers.empty())
                 continue;
             const size_t rowCoefficients = size_t(a->blocksPerRow) * DCTSIZE2;
-            JCOEF* rows = nullptr;
-            if (a->compact) {
-                a->dc.assign(size_t(a->rows) * a->blocksPerRow, 0);
-                a->window.assign(a->maxAccess * rowCoefficients, 0);
-                rows = a->window.data();
-            } else {
-                if (!a->whole.Allocate(a->rows * rowCoefficients * sizeof(JCOEF)))
-                    throw std::bad_alloc();
-                rows = a->whole.Data();
-            }
-            a->pointers.resize(a->compact ? a->maxAccess : a->rows);
+            a->dc.assign(size_t(a->rows) * a->blocksPerRow, 0);
+            a->window.assign(a->maxAccess * rowCoefficients, 0);
+            a->pointers.resize(a->maxAccess);
             for (size_t r = 0; r < a->pointers.size(); ++r)
-                a->pointers[r] = reinterpret_cast<JBLOCKROW>(rows + r * rowCoefficients);
+                a->pointers[r] = reinterpret_cast<JBLOCKROW>(a->window.data() + r * rowCoefficients);
         }
         return true;
     } catch (const std::bad_alloc&) {
@@ -137,8 +83,6 @@ JBLOCKARRAY CCoefficientStore::Access(jvirt_barray_ptr handle, JDIMENSION startR
     Array& a = *reinterpret_cast<Array*>(handle);
     if (a.pointers.empty() || count > a.maxAccess || startRow > a.rows || count > a.rows - startRow)
         return nullptr;
-    if (!a.compact)
-        return a.pointers.data() + startRow;
     if (startRow < a.first || startRow + count > a.first + a.count) {
         StoreWindow(a);
         LoadWindow(a, std::min(startRow, a.rows - a.maxAccess));
@@ -172,7 +116,7 @@ void CCoefficientStore::LoadWindow(Array& a, JDIMENSION first)
     }
 }
 
-int64_t CCoefficientStore::CompactBytes() const
+int64_t CCoefficientStore::Bytes() const
 {
     int64_t bytes = 0;
     for (const auto& a : m_arrays)

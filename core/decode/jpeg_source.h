@@ -244,8 +244,8 @@ private:
     CScanProgress m_scanProgress;  // for StartReducedDecompress
     bool m_skippedScans = false;   // the output leaves scans unread
     bool m_skipping = false;       // the data of the scan under way is being skipped
-    // The coefficient buffers (coefficient_buffers.cpp); those of components
-    // a reduced decode reads by their DC alone keep the DC alone.
+    // The coefficient buffers of components a reduced decode reads by their
+    // DC alone keep the DC alone (coefficient_buffers.cpp).
     CCoefficientStore m_coefficients;
     jpeg_memory_mgr m_libraryMemory {};
     bool m_compactPlanned = false;   // the reduced decode under way keeps them compact
