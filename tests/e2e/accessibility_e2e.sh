@@ -46,7 +46,9 @@ until_ok 30 "selecting an item shows its file" view_is c.jpg
 until_ok 30 "the image shown is that item's" shown 'rgb(0,255,0)'
 until_ok 10 "the item is the one selected" items_are "a.jpg" "b photo.jpg" "*c.jpg"
 
-probe events >"$work/events" &
+# Started without the shell function, so that the kill below reaches the
+# probe itself rather than a subshell that would leave it running.
+/usr/bin/python3 "$here/atspi_probe.py" "$app_pid" events >"$work/events" 2>>"$work/probe.log" &
 events_pid=$!
 until_ok 10 "the probe listens for focus events" grep -qx ready "$work/events"
 until_ok 30 "the thumbnails are drawn" in_pane 'rgb(255,0,0)'
