@@ -19,6 +19,8 @@ bool CJpegSource::StartBufferedDecompress(J_COLOR_SPACE space, int scaleDenom, i
     m_finalSmoothing = m_info.do_block_smoothing;
     m_inputComplete = false;
     m_dcRead = m_dcUnderWay = 0;
+    // The early picture waits for the first scan, which touches every block.
+    m_coefficients.FaultInAhead();
     if (!StartDecompress(space, scaleDenom, imageBytes, error))
         return false;
     // The header was read up to the first scan's, which is now under way.

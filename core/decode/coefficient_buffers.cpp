@@ -1,6 +1,5 @@
 // CJpegSource's coefficient buffers: the decompressor's memory manager asks
-// CCoefficientStore for the compact ones, and the library's own functions
-// for the rest.
+// CCoefficientStore for them, and the library's own functions for the rest.
 
 #include <jerror.h>
 
@@ -19,20 +18,25 @@ void CJpegSource::HookCoefficientBuffers()
 }
 
 // The coefficient controller asks for one array per component, in their
-// order, while the decode starts. One that is not to be compact, or not as
-// expected (another pool, a size that is not the component's), is left to
-// the library.
+// order, while the decode starts. The store takes the compact ones, and whole
+// ones only for a decode it faults in ahead: elsewhere the library's arrays
+// come from the heap, whose pages a thread's earlier decodes have already
+// faulted in. What the store cannot take (another pool, a size that is not
+// the component's) is left to the library.
 jvirt_barray_ptr CJpegSource::RequestBlocks(j_common_ptr cinfo, int pool, boolean preZero,
                                             JDIMENSION blocksPerRow, JDIMENSION rows, JDIMENSION maxAccess)
 {
     CJpegSource& self = Self(cinfo);
     const int index = self.m_blockRequests++;
-    if (self.m_compactRequests && pool == JPOOL_IMAGE && preZero && index < self.m_info.num_components) {
+    if (pool == JPOOL_IMAGE && index < self.m_info.num_components) {
         const jpeg_component_info& c = self.m_info.comp_info[index];
         const auto padded = [](JDIMENSION n, int factor) { return (n + factor - 1) / factor * factor; };
-        if (CCoefficientStore::ReadByDcAlone(c) && blocksPerRow == padded(c.width_in_blocks, c.h_samp_factor)
-            && rows == padded(c.height_in_blocks, c.v_samp_factor))
-            return self.m_coefficients.Add(blocksPerRow, rows, maxAccess);
+        if (blocksPerRow == padded(c.width_in_blocks, c.h_samp_factor)
+            && rows == padded(c.height_in_blocks, c.v_samp_factor)) {
+            const bool compact = self.m_compactRequests && preZero && CCoefficientStore::ReadByDcAlone(c);
+            if (compact || self.m_coefficients.FaultsInAhead())
+                return self.m_coefficients.Add(blocksPerRow, rows, maxAccess, compact);
+        }
     }
     return self.m_libraryMemory.request_virt_barray(cinfo, pool, preZero, blocksPerRow, rows, maxAccess);
 }

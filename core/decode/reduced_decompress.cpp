@@ -64,7 +64,7 @@ bool CJpegSource::StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom, st
 bool CJpegSource::ConsumeNeededScans(bool& early, bool& wholeRead)
 {
     const bool followed = m_scanProgress.Plan(m_info);
-    const bool compact = m_compactPlanned && m_coefficients.Bytes() > 0;
+    const bool compact = m_compactPlanned && m_coefficients.CompactBytes() > 0;
     // Skipping works on the file's read buffer. Within restart intervals the
     // library would count the skipped scan's missing data against the next
     // scan and warn there, so such scans are decoded.
