@@ -30,10 +30,8 @@ jvirt_barray_ptr CJpegSource::RequestBlocks(j_common_ptr cinfo, int pool, boolea
     const int index = self.m_blockRequests++;
     if (pool == JPOOL_IMAGE && index < self.m_info.num_components) {
         const jpeg_component_info& c = self.m_info.comp_info[index];
-        const auto padded = [](JDIMENSION n, int factor) { return (n + factor - 1) / factor * factor; };
-        if (blocksPerRow == padded(c.width_in_blocks, c.h_samp_factor)
-            && rows == padded(c.height_in_blocks, c.v_samp_factor)) {
-            const bool compact = self.m_compactRequests && preZero && CCoefficientStore::ReadByDcAlone(c);
+        if (blocksPerRow == StoredBlocksPerRow(c) && rows == StoredBlockRows(c)) {
+            const bool compact = self.m_compactPlanned && preZero && CCoefficientStore::ReadByDcAlone(c);
             if (compact || self.m_coefficients.FaultsInAhead())
                 return self.m_coefficients.Add(blocksPerRow, rows, maxAccess, compact);
         }
@@ -65,8 +63,10 @@ void CJpegSource::FreePool(j_common_ptr cinfo, int pool)
 {
     CJpegSource& self = Self(cinfo);
     if (pool == JPOOL_IMAGE) {
+        // The decode has ended.
         self.m_coefficients.Clear();
         self.m_blockRequests = 0;
+        self.m_compactPlanned = false;
     }
     self.m_libraryMemory.free_pool(cinfo, pool);
 }

@@ -73,6 +73,8 @@ void CCoefficientStore::Clear()
 // to the first picture); the pages are asked for meanwhile on another core.
 void CCoefficientStore::PopulateAhead()
 {
+    if (!m_faultInAhead)
+        return;
     std::vector<std::pair<void*, size_t>> ranges;
     size_t total = 0;
     for (const auto& a : m_arrays)
@@ -80,7 +82,7 @@ void CCoefficientStore::PopulateAhead()
             ranges.emplace_back(a->whole.Data(), a->whole.Length());
             total += a->whole.Length();
         }
-    if (!m_faultInAhead || total < kPopulateFrom)
+    if (total < kPopulateFrom)
         return;
     try {
         m_populate = std::thread([ranges] {
@@ -99,16 +101,6 @@ bool CCoefficientStore::ReadByDcAlone(const jpeg_component_info& c)
 #else
     return c.DCT_scaled_size == 1;
 #endif
-}
-
-int64_t CCoefficientStore::BytesFor(const jpeg_component_info& c, int maxAccessRows)
-{
-    const int64_t perRow
-        = (int64_t(c.width_in_blocks) + c.h_samp_factor - 1) / c.h_samp_factor * c.h_samp_factor;
-    const int64_t rows
-        = (int64_t(c.height_in_blocks) + c.v_samp_factor - 1) / c.v_samp_factor * c.v_samp_factor;
-    return perRow * rows * int64_t(sizeof(JCOEF))
-        + perRow * maxAccessRows * int64_t(sizeof(JBLOCK) + sizeof(JBLOCKROW));
 }
 
 jvirt_barray_ptr CCoefficientStore::Add(JDIMENSION blocksPerRow, JDIMENSION rows, JDIMENSION maxAccess,

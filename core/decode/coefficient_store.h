@@ -44,9 +44,6 @@ public:
     // True when the output at the scale set in `info` reads the component's
     // DC coefficient alone (after jpeg_calc_output_dimensions).
     static bool ReadByDcAlone(const jpeg_component_info& c);
-    // The memory of a compact array of the component, counted as the library's
-    // request would size it.
-    static int64_t BytesFor(const jpeg_component_info& c, int maxAccessRows);
 
     // An array of `rows` rows of `blocksPerRow` blocks; a compact one is seen
     // through a window of `maxAccess` rows. Storage comes with Realize.

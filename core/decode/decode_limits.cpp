@@ -17,15 +17,27 @@ int64_t RoundUp(int64_t value, int64_t multiple)
     return multiple > 1 ? (value + multiple - 1) / multiple * multiple : value;
 }
 
+// The library's window over a progressive file's rows is five row groups
+// deep, for its block smoothing.
+constexpr int kSmoothingRowGroups = 5;
+
 }  // namespace
+
+int64_t StoredBlocksPerRow(const jpeg_component_info& c)
+{
+    return RoundUp(c.width_in_blocks, c.h_samp_factor);
+}
+
+int64_t StoredBlockRows(const jpeg_component_info& c)
+{
+    return RoundUp(c.height_in_blocks, c.v_samp_factor);
+}
 
 int64_t FrameBlocks(const jpeg_decompress_struct& info)
 {
     int64_t blocks = 0;
-    for (int i = 0; i < info.num_components; ++i) {
-        const jpeg_component_info& c = info.comp_info[i];
-        blocks += RoundUp(c.width_in_blocks, c.h_samp_factor) * RoundUp(c.height_in_blocks, c.v_samp_factor);
-    }
+    for (int i = 0; i < info.num_components; ++i)
+        blocks += StoredBlocksPerRow(info.comp_info[i]) * StoredBlockRows(info.comp_info[i]);
     return blocks;
 }
 
@@ -46,7 +58,7 @@ int64_t LibraryMemoryFor(const jpeg_decompress_struct& info, bool buffered, bool
     int64_t bytes = int64_t(64) << 10;
     for (int i = 0; i < info.num_components; ++i) {
         const jpeg_component_info& c = info.comp_info[i];
-        bytes += RoundUp(c.width_in_blocks, c.h_samp_factor) * scaled * c.v_samp_factor * scaled * kRowGroups;
+        bytes += StoredBlocksPerRow(c) * scaled * c.v_samp_factor * scaled * kRowGroups;
     }
     // Besides, the library keeps every coefficient of a file it cannot
     // decode in one pass, by the same rule as its input controller.
@@ -55,13 +67,14 @@ int64_t LibraryMemoryFor(const jpeg_decompress_struct& info, bool buffered, bool
         return bytes;
     for (int i = 0; i < info.num_components; ++i) {
         const jpeg_component_info& c = info.comp_info[i];
-        // The library's window over a progressive file's rows is five row
-        // groups deep, for its block smoothing.
+        const int64_t perRow = StoredBlocksPerRow(c), rows = StoredBlockRows(c);
+        // A compact array: one DC per block, and a window of whole blocks.
         if (compactDc && CCoefficientStore::ReadByDcAlone(c))
-            bytes += CCoefficientStore::BytesFor(c, 5 * c.v_samp_factor);
+            bytes += perRow * rows * int64_t(sizeof(JCOEF))
+                + perRow * kSmoothingRowGroups * c.v_samp_factor
+                    * int64_t(sizeof(JBLOCK) + sizeof(JBLOCKROW));
         else
-            bytes += RoundUp(c.width_in_blocks, c.h_samp_factor)
-                * RoundUp(c.height_in_blocks, c.v_samp_factor) * int64_t(sizeof(JBLOCK));
+            bytes += perRow * rows * int64_t(sizeof(JBLOCK));
     }
     return bytes;
 }

@@ -49,6 +49,9 @@ bool DataCanFillFrame(const jpeg_decompress_struct& info, int64_t dataBytes);
 // The blocks of every component, padded to whole MCUs as the library stores
 // them (after jpeg_read_header).
 int64_t FrameBlocks(const jpeg_decompress_struct& info);
+// The same for one component: blocks of a row, and rows.
+int64_t StoredBlocksPerRow(const jpeg_component_info& c);
+int64_t StoredBlockRows(const jpeg_component_info& c);
 
 // The blocks of the scan whose header was read last.
 int64_t ScanBlocks(const jpeg_decompress_struct& info);

@@ -249,7 +249,6 @@ private:
     CCoefficientStore m_coefficients;
     jpeg_memory_mgr m_libraryMemory {};
     bool m_compactPlanned = false;   // the reduced decode under way keeps them compact
-    bool m_compactRequests = false;  // the library is asking for its buffers now
     int m_blockRequests = 0;         // arrays asked for so far, one per component
     long m_skipWarnings = 0;         // warnings the skipping itself caused
     JOCTET m_markerBytes[2] = {};    // a marker split over two reads, handed out whole

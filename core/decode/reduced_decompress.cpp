@@ -31,10 +31,7 @@ bool CJpegSource::StartReducedDecompress(J_COLOR_SPACE space, int scaleDenom, st
     m_compactPlanned = !m_memory && m_info.restart_interval == 0;
     if (!WithinMemoryLimit() || !ReserveMemory())
         return Failed(error);
-    m_compactRequests = m_compactPlanned;
-    const bool started = jpeg_start_decompress(&m_info);
-    m_compactRequests = false;
-    if (!started)
+    if (!jpeg_start_decompress(&m_info))
         return Failed(error);
     bool early = false, wholeRead = false;
     if (!ConsumeNeededScans(early, wholeRead))

@@ -336,9 +336,7 @@ void CMainFrame::ShowImage(ImageItem* item, bool force)
     // at its own size, only to drop it when the window is laid out: the
     // request waits for ViewReady.
     m_requestPending = !m_viewReady;
-    if (m_requestPending)
-        m_loader->ExpectDisplay();
-    else
+    if (!m_requestPending)
         RequestCurrentImage();
     if (ControlPanelShown())
         m_controlPanel->ThumbnailPane()->SelectItem(item, false);
@@ -460,7 +458,8 @@ int CMainFrame::ThumbnailPixels() const
 
 void CMainFrame::StartThumbnailRun()
 {
-    // Before the window's first layout, its first image is still to come.
+    // Before the window's first layout, its first image is still to come:
+    // the thumbnails leave it a core until it is made.
     if (!m_viewReady)
         m_loader->ExpectDisplay();
     m_loader->StartThumbnails(ThumbnailPixels());

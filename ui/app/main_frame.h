@@ -92,7 +92,6 @@ public:
     void RequestCurrentImage();
     // Thumbnails are made unless the pane lists names, and wait while the
     // pane is hidden.
-    void StartThumbnailRun();
     void StartThumbnails();
 
     // Runs one command by number, as its menu item, key or button would.
@@ -168,6 +167,7 @@ private:
     // Asks for the fitted image again when the view's size changed.
     void CheckViewSize();
     void CompleteFolder();
+    void StartThumbnailRun();
     int ThumbnailPixels() const;
     // Commands and the control panel's notifications (main_frame_commands.cpp).
     void ConnectPanes();
