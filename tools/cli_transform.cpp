@@ -132,11 +132,10 @@ void CancelOnInterrupt(FileTransformOptions& options)
 // A photo's coefficients take arrays of tens of megabytes, which malloc maps
 // afresh for every file (or in a worker's own arena that it unmaps when the
 // file is done), and the kernel then zeroes a page at a time: a fifth of
-// the work on a 24 MP photo. This process does nothing else, so its workers
-// share one heap that keeps them for the next file.
+// the work on a 24 MP photo. This process does nothing else, so its workers'
+// one heap (see ShareOneHeap) keeps them for the next file.
 void KeepLargeBlocks()
 {
-    mallopt(M_ARENA_MAX, 1);
     mallopt(M_MMAP_MAX, 0);
     mallopt(M_TRIM_THRESHOLD, INT_MAX);
 }

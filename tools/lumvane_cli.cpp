@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "decode/decode_memory.h"
 #include "tools/cli_commands.h"
 
 // The commands that need Qt's image classes (the image list's loader with
@@ -65,6 +66,7 @@ int Usage()
 
 int main(int argc, char** argv)
 {
+    ShareOneHeap();
     if (argc < 2)
         return Usage();
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {

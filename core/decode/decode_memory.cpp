@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include "decode/sync_event.h"
@@ -172,4 +173,9 @@ DecodeMemoryScope::~DecodeMemoryScope()
 const DecodeMemoryScope* DecodeMemoryScope::Current()
 {
     return t_scope;
+}
+
+void ShareOneHeap()
+{
+    mallopt(M_ARENA_MAX, 1);
 }

@@ -3,9 +3,11 @@
 
 #include "app/command_line.h"
 #include "app/image_app.h"
+#include "decode/decode_memory.h"
 
 int main(int argc, char** argv)
 {
+    ShareOneHeap();
     // Answered before QApplication is made: it would need a display.
     const ArgumentCheck check = CheckArguments(argc, argv);
     switch (check.kind) {
